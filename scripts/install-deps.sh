@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages the program, its tests and its benchmarks need.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  libsqlite3-dev sqlite3 libcurl4-openssl-dev
+  fonts-wqy-microhei
+  python3 python3-aiosmtpd
+  xvfb imagemagick espeak-ng sox
+  libbenchmark-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <span>
+
+namespace khgl {
+
+// How the store treats a column's values.
+enum class ColumnKind
+{
+    Text,     // free text, compared without case and trailing blanks
+    LongText, // multi-line text, compared like Text
+    Number,   // decimal number written from text that must parse
+    Money,    // a number that is a sum of money
+    Integer,  // whole number written by the program itself
+    Date,     // calendar date, written as 2024-5-6, read back as 2024-05-06
+    DateText, // a date kept as the text typed (2024-5-6)
+    TimeText, // a time of day kept as text (9时5分)
+};
+
+struct ColumnSpec
+{
+    const char16_t* name;
+    ColumnKind kind;
+};
+
+struct TableSpec
+{
+    const char16_t* name;
+    std::span<const ColumnSpec> columns;
+};
+
+// The six tables, columns in table order.
+std::span<const TableSpec> allTables();
+const TableSpec* findTable(const QString& name);
+const ColumnSpec* findColumn(const TableSpec& table, const QString& column);
+
+// The statement that creates a table (used for a new file only).
+QString createTableSql(const TableSpec& table);
+
+// The collation that text columns use.
+inline constexpr const char* kTextCollation = "KHGL_TEXT";
+// Marks files written by this program ("KHGL" in ASCII).
+inline constexpr int kApplicationId = 0x4B48474C;
+
+} // namespace khgl

@@ -1,0 +1,150 @@
+#include "data_store/sql_dialect.h"
+
+#include "data_store/schema.h"
+#include "data_store/values.h"
+
+#include <sqlite3.h>
+
+#include <QString>
+#include <algorithm>
+#include <cstring>
+
+namespace khgl {
+namespace {
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber() || c == QLatin1Char('_');
+}
+
+int trimmedLength(const char* text, int length)
+{
+    while (length > 0 && text[length - 1] == ' ') {
+        --length;
+    }
+    return length;
+}
+
+int collate(void*, int aLength, const void* a, int bLength, const void* b)
+{
+    return compareText(static_cast<const char*>(a), aLength, static_cast<const char*>(b),
+                       bLength);
+}
+
+// Advances past one UTF-8 character.
+int utf8Step(unsigned char lead)
+{
+    if (lead < 0x80) {
+        return 1;
+    }
+    if ((lead >> 5) == 0x6) {
+        return 2;
+    }
+    if ((lead >> 4) == 0xe) {
+        return 3;
+    }
+    return 4;
+}
+
+void leftFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL || sqlite3_value_type(args[1]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = sqlite3_value_text(args[0]);
+    const int bytes = sqlite3_value_bytes(args[0]);
+    const sqlite3_int64 count = std::max<sqlite3_int64>(0, sqlite3_value_int64(args[1]));
+    int end = 0;
+    for (sqlite3_int64 taken = 0; taken < count && end < bytes; ++taken) {
+        end = std::min(bytes, end + utf8Step(text[end]));
+    }
+    sqlite3_result_text(context, reinterpret_cast<const char*>(text), end, SQLITE_TRANSIENT);
+}
+
+// str() of a date: dates are stored as YYYY-MM-DD already; numbers read as plain text.
+void strFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    switch (sqlite3_value_type(args[0])) {
+    case SQLITE_NULL:
+        sqlite3_result_null(context);
+        return;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT: {
+        const QVariant number = sqlite3_value_type(args[0]) == SQLITE_INTEGER
+                                    ? QVariant(static_cast<qlonglong>(sqlite3_value_int64(args[0])))
+                                    : QVariant(sqlite3_value_double(args[0]));
+        const QByteArray text = displayText(number).toUtf8();
+        sqlite3_result_text(context, text.constData(), static_cast<int>(text.size()),
+                            SQLITE_TRANSIENT);
+        return;
+    }
+    default:
+        sqlite3_result_value(context, args[0]);
+    }
+}
+
+} // namespace
+
+int compareText(const char* a, int aLength, const char* b, int bLength)
+{
+    aLength = trimmedLength(a, aLength);
+    bLength = trimmedLength(b, bLength);
+    const int common = std::min(aLength, bLength);
+    for (int i = 0; i < common; ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[i]);
+        if (ca == cb) {
+            continue;
+        }
+        if (ca >= 0x80 || cb >= 0x80) {
+            // Letters beyond ASCII: let Qt fold their case.
+            const int order = QString::compare(QString::fromUtf8(a, aLength),
+                                               QString::fromUtf8(b, bLength), Qt::CaseInsensitive);
+            return order < 0 ? -1 : (order > 0 ? 1 : 0);
+        }
+        const int la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca;
+        const int lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+        if (la != lb) {
+            return la < lb ? -1 : 1;
+        }
+    }
+    return aLength == bLength ? 0 : (aLength < bLength ? -1 : 1);
+}
+
+QString rewriteQuery(const QString& sql)
+{
+    QString out;
+    out.reserve(sql.size() + 8);
+    bool inLiteral = false;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (c == QLatin1Char('\'')) {
+            inLiteral = !inLiteral;
+        } else if (!inLiteral && (i == 0 || !isWordChar(sql[i - 1])) &&
+                   sql.mid(i, 4).compare(QStringLiteral("left"), Qt::CaseInsensitive) == 0) {
+            qsizetype j = i + 4;
+            while (j < sql.size() && sql[j].isSpace()) {
+                ++j;
+            }
+            if (j < sql.size() && sql[j] == QLatin1Char('(')) {
+                out += QStringLiteral("\"left\"(");
+                i = j;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+void registerDialect(sqlite3* db)
+{
+    sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, nullptr, collate);
+    sqlite3_create_function(db, "left", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            leftFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            strFunction, nullptr, nullptr);
+}
+
+} // namespace khgl

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+struct sqlite3;
+
+namespace khgl {
+
+// Rewrites the query dialect the pages write into what SQLite parses: "left(" outside string
+// literals becomes a call of the quoted function name, since SQLite reads LEFT as a join.
+QString rewriteQuery(const QString& sql);
+
+// Registers the text collation and the functions left() and str() on a connection.
+void registerDialect(sqlite3* db);
+
+// The collation's comparison: trailing blanks ignored, letters compared without case.
+int compareText(const char* a, int aLength, const char* b, int bLength);
+
+} // namespace khgl

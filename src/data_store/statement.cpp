@@ -1,0 +1,139 @@
+#include "data_store/statement.h"
+
+#include "data_store/store_error.h"
+
+#include <sqlite3.h>
+
+namespace khgl {
+
+QString storeMessage(sqlite3* db, const QString& what)
+{
+    const int code = sqlite3_extended_errcode(db);
+    QString reason = QString::fromUtf8(sqlite3_errmsg(db));
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        reason = QStringLiteral("数据文件正被其他程序占用，请稍后再试。");
+        break;
+    case SQLITE_FULL:
+        reason = QStringLiteral("磁盘已满，数据没有写入。");
+        break;
+    case SQLITE_READONLY:
+        reason = QStringLiteral("数据文件是只读的，数据没有写入。");
+        break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        reason = QStringLiteral("数据文件已损坏或不是本系统的数据文件。");
+        break;
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        reason = QStringLiteral("读写数据文件失败（%1）。").arg(reason);
+        break;
+    default:
+        break;
+    }
+    return what + QStringLiteral("：") + reason;
+}
+
+Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
+{
+    const QByteArray text = sql.toUtf8();
+    if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &m_stmt,
+                           nullptr) != SQLITE_OK) {
+        const QString message = storeMessage(db, QStringLiteral("查询无法执行"));
+        sqlite3_finalize(m_stmt);
+        throw StoreError(message);
+    }
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+void Statement::bind(int index, const QVariant& value)
+{
+    int rc = SQLITE_OK;
+    if (value.isNull()) {
+        rc = sqlite3_bind_null(m_stmt, index);
+    } else {
+        switch (value.typeId()) {
+        case QMetaType::Int:
+        case QMetaType::LongLong:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+        case QMetaType::Bool:
+            rc = sqlite3_bind_int64(m_stmt, index, value.toLongLong());
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
+            break;
+        default: {
+            const QByteArray text = value.toString().toUtf8();
+            rc = sqlite3_bind_text64(m_stmt, index, text.constData(),
+                                     static_cast<sqlite3_uint64>(text.size()), SQLITE_TRANSIENT,
+                                     SQLITE_UTF8);
+        }
+        }
+    }
+    if (rc != SQLITE_OK) {
+        throw StoreError(storeMessage(m_db, QStringLiteral("查询参数无效")));
+    }
+}
+
+void Statement::bindAll(const QVariantList& values)
+{
+    if (values.size() != sqlite3_bind_parameter_count(m_stmt)) {
+        throw StoreError(QStringLiteral("查询无法执行：参数个数不符。"));
+    }
+    for (int i = 0; i < values.size(); ++i) {
+        bind(i + 1, values[i]);
+    }
+}
+
+bool Statement::step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) {
+        return true;
+    }
+    if (rc == SQLITE_DONE) {
+        return false;
+    }
+    throw StoreError(storeMessage(m_db, QStringLiteral("数据操作失败")));
+}
+
+void Statement::run()
+{
+    while (step()) {
+    }
+}
+
+int Statement::columnCount() const
+{
+    return sqlite3_column_count(m_stmt);
+}
+
+QString Statement::columnName(int column) const
+{
+    return QString::fromUtf8(sqlite3_column_name(m_stmt, column));
+}
+
+QVariant Statement::value(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return QVariant(static_cast<qlonglong>(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, column));
+    case SQLITE_NULL:
+        return {};
+    default:
+        return QString::fromUtf8(
+            reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+            sqlite3_column_bytes(m_stmt, column));
+    }
+}
+
+} // namespace khgl

@@ -1,0 +1,105 @@
+#include "data_store/values.h"
+
+#include <QRegularExpression>
+#include <cmath>
+#include <limits>
+
+namespace khgl {
+
+std::optional<QVariant> parseNumber(const QString& text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^\s*([+-]?)(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$)"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const QString trimmed = text.trimmed();
+    const bool whole = !trimmed.contains(QLatin1Char('.')) && match.captured(3).isEmpty();
+    if (whole) {
+        bool ok = false;
+        const qlonglong integer = trimmed.toLongLong(&ok);
+        if (ok) {
+            return QVariant(integer);
+        }
+    }
+    bool ok = false;
+    const double real = trimmed.toDouble(&ok);
+    if (!ok || !std::isfinite(real)) {
+        return std::nullopt;
+    }
+    return QVariant(real);
+}
+
+std::optional<QDate> parseDate(const QString& text)
+{
+    static const QRegularExpression pattern(
+        QStringLiteral(R"(^\s*(\d{4})([-/])(\d{1,2})\2(\d{1,2})\s*$)"));
+    const auto match = pattern.match(text);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const QDate date(match.captured(1).toInt(), match.captured(3).toInt(),
+                     match.captured(4).toInt());
+    if (!date.isValid()) {
+        return std::nullopt;
+    }
+    return date;
+}
+
+QString dateText(const QDate& date)
+{
+    return QStringLiteral("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QString isoDateText(const QDate& date)
+{
+    return QStringLiteral("%1-%2-%3")
+        .arg(date.year(), 4, 10, QLatin1Char('0'))
+        .arg(date.month(), 2, 10, QLatin1Char('0'))
+        .arg(date.day(), 2, 10, QLatin1Char('0'));
+}
+
+QString monthPrefix(const QDate& date)
+{
+    return QStringLiteral("%1-%2").arg(date.year()).arg(date.month());
+}
+
+QString timeText(const QTime& time)
+{
+    return QStringLiteral("%1时%2分").arg(time.hour()).arg(time.minute());
+}
+
+QString displayText(const QVariant& value)
+{
+    if (value.isNull()) {
+        return {};
+    }
+    if (value.typeId() == QMetaType::Double) {
+        const double real = value.toDouble();
+        if (std::abs(real) < 1e15 && real == std::trunc(real)) {
+            return QString::number(static_cast<qlonglong>(real));
+        }
+        return QString::number(real, 'g', 15);
+    }
+    return value.toString();
+}
+
+QString moneyFixed(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+QString moneyHashes(double value)
+{
+    QString text = moneyFixed(value);
+    // "##" prints no digit before the point when the whole part is zero.
+    if (text.startsWith(QStringLiteral("0."))) {
+        text.remove(0, 1);
+    } else if (text.startsWith(QStringLiteral("-0."))) {
+        text.remove(1, 1);
+    }
+    return text;
+}
+
+} // namespace khgl

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QPointer>
+#include <map>
+
+class QLineEdit;
+class QWidget;
+
+namespace khgl {
+
+class Clock;
+class Dialogs;
+
+// The calendar picker and the calculator, one of each for the whole program, and the two
+// target codes that say which box receives the picked date (1..11) or the result (2..4).
+// Pages register their boxes under their codes; routing is this one table.
+class InputAids final : public QObject
+{
+    Q_OBJECT
+
+public:
+    InputAids(Clock& clock, Dialogs& dialogs, QObject* parent = nullptr);
+    ~InputAids() override;
+
+    // A box is forgotten automatically when it is destroyed.
+    void registerDateBox(qint16 code, QLineEdit* box);
+    void registerAmountBox(qint16 code, QLineEdit* box);
+    QLineEdit* dateBox(qint16 code) const;
+    QLineEdit* amountBox(qint16 code) const;
+
+    qint16 calendarTarget() const { return m_calendarTarget; }
+    qint16 calculatorTarget() const { return m_calculatorTarget; }
+
+    // Sets the target code and shows the aid at the given screen position (pixels) without
+    // blocking; when it is already open it only moves and takes the new code.
+    void showCalendar(qint16 code, QPoint topLeft);
+    void showCalculator(qint16 code, QPoint topLeft);
+    // Opens the aid just under a box: gapTwips below its lower edge.
+    void showCalendarBelow(qint16 code, QWidget* box, int gapTwips = 0);
+    void showCalculatorBelow(qint16 code, QWidget* box, int gapTwips = 0);
+    void closeCalendar();
+    void closeCalculator();
+    bool isCalendarOpen() const;
+    bool isCalculatorOpen() const;
+    QWidget* calendarWindow() const;
+    QWidget* calculatorWindow() const;
+
+    // Writes into the box a code names, firing its change handling as typing would.
+    // Unknown codes write nothing.
+    void writeDate(qint16 code, const QString& text);
+    void writeAmount(qint16 code, const QString& text);
+
+    static QPoint below(QWidget* box, int gapTwips);
+
+private:
+    Clock& m_clock;
+    Dialogs& m_dialogs;
+    std::map<qint16, QPointer<QLineEdit>> m_dateBoxes;
+    std::map<qint16, QPointer<QLineEdit>> m_amountBoxes;
+    qint16 m_calendarTarget = 0;
+    qint16 m_calculatorTarget = 0;
+    QPointer<QWidget> m_calendar;
+    QPointer<QWidget> m_calculator;
+};
+
+} // namespace khgl

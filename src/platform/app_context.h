@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/pictures.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QObject;
+
+namespace khgl {
+
+class AudioPlayer;
+class Clock;
+class Connectivity;
+class DataStore;
+class Dialogs;
+class InputAids;
+class MailTransport;
+class TrayIcon;
+
+// The services every window reaches: handed in, never global, so tests can give their own.
+struct AppContext
+{
+    QString folder;
+    DataStore& store;
+    Dialogs& dialogs;
+    Clock& clock;
+    AudioPlayer& audio;
+    MailTransport& mail;
+    Connectivity& connectivity;
+    InputAids& inputAids;
+    Pictures pictures{folder};
+    // Makes the main window's notification-area icon.
+    std::function<std::unique_ptr<TrayIcon>(QObject* parent)> makeTray;
+};
+
+} // namespace khgl

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+class QDialog;
+
+namespace khgl {
+
+// Every message box, input dialog and file dialog of the program goes through this interface,
+// so tests can answer them from a script.
+class Dialogs
+{
+public:
+    enum class Icon
+    {
+        None,
+        Information,
+        Question,
+        Warning,
+        Critical
+    };
+    enum class Buttons
+    {
+        Ok,
+        OkCancel,
+        YesNo
+    };
+    enum class Answer
+    {
+        Ok,
+        Cancel,
+        Yes,
+        No
+    };
+
+    virtual ~Dialogs() = default;
+
+    // An empty title shows the application's title.
+    virtual Answer message(QWidget* parent, const QString& text, const QString& title = {},
+                           Icon icon = Icon::None, Buttons buttons = Buttons::Ok) = 0;
+    // Returns the typed text; a cancelled dialog returns an empty text.
+    virtual QString input(QWidget* parent, const QString& prompt, const QString& title,
+                          const QString& defaultText = {}) = 0;
+    // filter in the form "MP3音乐(*.mp3)|*.mp3|wave声音(*.wav)|*.wav"; empty when cancelled.
+    virtual QString openFile(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& startFolder) = 0;
+
+    // Runs a window of the program's own as a modal dialog; returns QDialog's result code.
+    virtual int exec(QDialog& dialog) = 0;
+
+    static QString applicationTitle() { return QStringLiteral("栎川电子商务管理系统"); }
+};
+
+// The real dialogs, over QMessageBox, QInputDialog and QFileDialog.
+class QtDialogs final : public Dialogs
+{
+public:
+    Answer message(QWidget* parent, const QString& text, const QString& title, Icon icon,
+                   Buttons buttons) override;
+    QString input(QWidget* parent, const QString& prompt, const QString& title,
+                  const QString& defaultText) override;
+    QString openFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFolder) override;
+    int exec(QDialog& dialog) override;
+
+    // "A(*.a)|*.a|B(*.b)|*.b" as Qt's name filters: "A(*.a)", "B(*.b)".
+    static QString qtFilter(const QString& filter);
+};
+
+} // namespace khgl

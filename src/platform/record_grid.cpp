@@ -1,0 +1,332 @@
+#include "platform/record_grid.h"
+
+#include <QHeaderView>
+#include <algorithm>
+
+namespace khgl {
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+
+int toPixels(int twips)
+{
+    return std::max(0, twips / kTwipsPerPixel);
+}
+
+} // namespace
+
+int GridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_dataRows;
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_cols;
+}
+
+std::string& GridModel::cell(int dataRow, int col)
+{
+    return m_cells[static_cast<size_t>(dataRow) * static_cast<size_t>(m_cols) +
+                   static_cast<size_t>(col)];
+}
+
+const std::string& GridModel::cell(int dataRow, int col) const
+{
+    return m_cells[static_cast<size_t>(dataRow) * static_cast<size_t>(m_cols) +
+                   static_cast<size_t>(col)];
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_dataRows || index.column() >= m_cols) {
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        const std::string& text = cell(index.row(), index.column());
+        if (role == Qt::ToolTipRole && text.size() < 40) {
+            return {};
+        }
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    if (role == Qt::BackgroundRole && index.column() == 0) {
+        return QColor(0xe4, 0xe8, 0xee); // the fixed column
+    }
+    return {};
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        return section < m_headers.size() ? m_headers[section] : QString();
+    }
+    return {};
+}
+
+Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return index.column() == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+}
+
+void GridModel::resize(int dataRows, int cols, bool announce)
+{
+    dataRows = std::max(0, dataRows);
+    cols = std::max(1, cols);
+    if (cols != m_cols) {
+        if (announce) {
+            beginResetModel();
+        }
+        std::vector<std::string> cells(static_cast<size_t>(dataRows) * static_cast<size_t>(cols));
+        const int keepRows = std::min(dataRows, m_dataRows);
+        const int keepCols = std::min(cols, m_cols);
+        for (int r = 0; r < keepRows; ++r) {
+            for (int c = 0; c < keepCols; ++c) {
+                cells[static_cast<size_t>(r) * static_cast<size_t>(cols) + static_cast<size_t>(c)] =
+                    std::move(cell(r, c));
+            }
+        }
+        m_cells = std::move(cells);
+        m_cols = cols;
+        m_headers.resize(cols);
+        m_dataRows = dataRows;
+        m_keys.resize(static_cast<size_t>(dataRows), -1);
+        if (announce) {
+            endResetModel();
+        }
+        return;
+    }
+    if (dataRows > m_dataRows) {
+        if (announce) {
+            beginInsertRows({}, m_dataRows, dataRows - 1);
+        }
+        m_cells.resize(static_cast<size_t>(dataRows) * static_cast<size_t>(m_cols));
+        m_keys.resize(static_cast<size_t>(dataRows), -1);
+        m_dataRows = dataRows;
+        if (announce) {
+            endInsertRows();
+        }
+    } else if (dataRows < m_dataRows) {
+        if (announce) {
+            beginRemoveRows({}, dataRows, m_dataRows - 1);
+        }
+        m_cells.resize(static_cast<size_t>(dataRows) * static_cast<size_t>(m_cols));
+        m_keys.resize(static_cast<size_t>(dataRows));
+        m_dataRows = dataRows;
+        if (announce) {
+            endRemoveRows();
+        }
+    }
+}
+
+RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridModel(this))
+{
+    setModel(m_model);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(20);
+    verticalHeader()->setMinimumSectionSize(4);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setMinimumSectionSize(4);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    m_model->resize(1, 2, false);
+    m_row = 1;
+    m_col = 1;
+    connect(this, &QTableView::clicked, this, &RecordGrid::onClicked);
+    connect(this, &QTableView::doubleClicked, this, &RecordGrid::onDoubleClicked);
+}
+
+RecordGrid::~RecordGrid() = default;
+
+int RecordGrid::rows() const
+{
+    return m_model->m_dataRows + 1;
+}
+
+void RecordGrid::setRows(int rows)
+{
+    m_model->resize(std::max(1, rows) - 1, m_model->m_cols, m_batchDepth == 0);
+    m_row = std::min(m_row, this->rows() - 1);
+}
+
+int RecordGrid::cols() const
+{
+    return m_model->m_cols;
+}
+
+void RecordGrid::setCols(int cols)
+{
+    m_model->resize(m_model->m_dataRows, cols, m_batchDepth == 0);
+    m_col = std::min(m_col, this->cols() - 1);
+    setColumnWidth(0, 20);
+}
+
+void RecordGrid::setRow(int row)
+{
+    m_row = std::clamp(row, 0, rows() - 1);
+    syncCurrent();
+}
+
+void RecordGrid::setCol(int col)
+{
+    m_col = std::clamp(col, 0, cols() - 1);
+    syncCurrent();
+}
+
+void RecordGrid::syncCurrent()
+{
+    if (m_batchDepth == 0 && m_row >= 1) {
+        setCurrentIndex(m_model->index(m_row - 1, m_col));
+    }
+}
+
+QString RecordGrid::text(int row, int col) const
+{
+    if (col < 0 || col >= cols() || row < 0 || row >= rows()) {
+        return {};
+    }
+    if (row == 0) {
+        return m_model->m_headers.value(col);
+    }
+    const std::string& text = m_model->cell(row - 1, col);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void RecordGrid::setText(int row, int col, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    setText(row, col, bytes.constData(), static_cast<int>(bytes.size()));
+}
+
+void RecordGrid::setText(int row, int col, const char* utf8, int length)
+{
+    if (col < 0 || col >= cols() || row < 0 || row >= rows()) {
+        return;
+    }
+    if (row == 0) {
+        m_model->m_headers[col] = QString::fromUtf8(utf8, length);
+        if (m_batchDepth == 0) {
+            Q_EMIT m_model->headerDataChanged(Qt::Horizontal, col, col);
+        }
+        return;
+    }
+    m_model->cell(row - 1, col).assign(utf8, static_cast<size_t>(length));
+    if (m_batchDepth == 0) {
+        const QModelIndex index = m_model->index(row - 1, col);
+        Q_EMIT m_model->dataChanged(index, index, {Qt::DisplayRole});
+    }
+}
+
+void RecordGrid::clearTexts()
+{
+    for (auto& cell : m_model->m_cells) {
+        cell.clear();
+    }
+    for (auto& header : m_model->m_headers) {
+        header.clear();
+    }
+    if (m_batchDepth == 0 && m_model->m_dataRows > 0) {
+        Q_EMIT m_model->dataChanged(m_model->index(0, 0),
+                                    m_model->index(m_model->m_dataRows - 1, cols() - 1));
+        Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, cols() - 1);
+    }
+}
+
+qint64 RecordGrid::rowKey(int row) const
+{
+    if (row < 1 || row >= rows()) {
+        return -1;
+    }
+    return m_model->m_keys[static_cast<size_t>(row - 1)];
+}
+
+void RecordGrid::setRowKey(int row, qint64 key)
+{
+    if (row >= 1 && row < rows()) {
+        m_model->m_keys[static_cast<size_t>(row - 1)] = key;
+    }
+}
+
+int RecordGrid::colWidth(int col) const
+{
+    return columnWidth(col) * kTwipsPerPixel;
+}
+
+void RecordGrid::setColWidth(int col, int twips)
+{
+    setColumnWidth(col, toPixels(twips));
+}
+
+int RecordGrid::rowHeight(int row) const
+{
+    if (row == 0) {
+        return horizontalHeader()->height() * kTwipsPerPixel;
+    }
+    return QTableView::rowHeight(row - 1) * kTwipsPerPixel;
+}
+
+void RecordGrid::setRowHeight(int row, int twips)
+{
+    if (row == 0) {
+        horizontalHeader()->setFixedHeight(std::max(toPixels(twips), 20));
+    } else if (row < rows()) {
+        QTableView::setRowHeight(row - 1, std::max(toPixels(twips), 20));
+    }
+}
+
+void RecordGrid::removeItem(int row)
+{
+    if (row < 1 || row >= rows()) {
+        return;
+    }
+    const int dataRow = row - 1;
+    if (m_batchDepth == 0) {
+        m_model->beginRemoveRows({}, dataRow, dataRow);
+    }
+    const auto begin = m_model->m_cells.begin() +
+                       static_cast<std::ptrdiff_t>(dataRow) * static_cast<std::ptrdiff_t>(cols());
+    m_model->m_cells.erase(begin, begin + cols());
+    m_model->m_keys.erase(m_model->m_keys.begin() + dataRow);
+    --m_model->m_dataRows;
+    if (m_batchDepth == 0) {
+        m_model->endRemoveRows();
+    }
+    m_row = std::min(m_row, rows() - 1);
+}
+
+void RecordGrid::onClicked(const QModelIndex& index)
+{
+    m_row = index.row() + 1;
+    m_col = index.column();
+    Q_EMIT cellClicked(m_row, m_col);
+}
+
+void RecordGrid::onDoubleClicked(const QModelIndex& index)
+{
+    m_row = index.row() + 1;
+    m_col = index.column();
+    Q_EMIT cellDoubleClicked(m_row, m_col);
+}
+
+RecordGrid::Batch::Batch(RecordGrid& grid) : m_grid(grid)
+{
+    if (m_grid.m_batchDepth++ == 0) {
+        m_grid.m_model->beginResetModel();
+    }
+}
+
+RecordGrid::Batch::~Batch()
+{
+    if (--m_grid.m_batchDepth == 0) {
+        m_grid.m_model->endResetModel();
+        m_grid.setColumnWidth(0, m_grid.columnWidth(0));
+        m_grid.syncCurrent();
+    }
+}
+
+} // namespace khgl

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QTableView>
+#include <string>
+#include <vector>
+
+namespace khgl {
+
+class GridModel;
+
+// A record grid numbered as the pages know it: row 0 is the header row, column 0 the narrow
+// fixed column; data rows start at 1. Sizes are in twips (15 twips = 1 pixel). Each data row
+// may carry the hidden key of the record it shows. Holds a million rows: cells are kept as
+// UTF-8 bytes and turned into text only when painted.
+class RecordGrid final : public QTableView
+{
+    Q_OBJECT
+
+public:
+    explicit RecordGrid(QWidget* parent = nullptr);
+    ~RecordGrid() override;
+
+    int rows() const;
+    void setRows(int rows); // at least 1 (the header row)
+    int cols() const;
+    void setCols(int cols);
+
+    int row() const { return m_row; }
+    void setRow(int row);
+    int col() const { return m_col; }
+    void setCol(int col);
+
+    QString text(int row, int col) const;
+    void setText(int row, int col, const QString& text);
+    void setText(int row, int col, const char* utf8, int length);
+    // The current cell's text.
+    QString text() const { return text(m_row, m_col); }
+    void clearTexts();
+
+    qint64 rowKey(int row) const;
+    void setRowKey(int row, qint64 key);
+
+    int colWidth(int col) const; // twips
+    void setColWidth(int col, int twips);
+    int rowHeight(int row) const; // twips
+    void setRowHeight(int row, int twips);
+
+    // Removes a data row; the rows below move up.
+    void removeItem(int row);
+
+    // While a batch is open, row changes are not announced one by one; closing it shows them.
+    class Batch final
+    {
+    public:
+        explicit Batch(RecordGrid& grid);
+        ~Batch();
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        RecordGrid& m_grid;
+    };
+
+Q_SIGNALS:
+    // A click or double click on a data cell (row >= 1); the current cell is already set.
+    void cellClicked(int row, int col);
+    void cellDoubleClicked(int row, int col);
+
+private:
+    void onClicked(const QModelIndex& index);
+    void onDoubleClicked(const QModelIndex& index);
+    void syncCurrent();
+
+    GridModel* m_model;
+    int m_row = 0;
+    int m_col = 0;
+    int m_batchDepth = 0;
+};
+
+// The light model behind RecordGrid. Model row r is grid row r + 1.
+class GridModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    friend class RecordGrid;
+    std::string& cell(int dataRow, int col);
+    const std::string& cell(int dataRow, int col) const;
+    void resize(int dataRows, int cols, bool announce);
+
+    std::vector<std::string> m_cells;
+    std::vector<qint64> m_keys;
+    QStringList m_headers;
+    int m_dataRows = 0;
+    int m_cols = 2;
+};
+
+} // namespace khgl

@@ -1,0 +1,124 @@
+#include "shell/application.h"
+
+#include "data_store/data_store.h"
+#include "data_store/store_error.h"
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/audio_player.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "platform/mail_transport.h"
+#include "platform/tray_icon.h"
+#include "shell/first_operator_dialog.h"
+#include "shell/login_window.h"
+#include "shell/main_window.h"
+
+#include <QApplication>
+
+namespace khgl {
+namespace {
+
+class NoMailTransport final : public MailTransport
+{
+public:
+    MailResult send(const MailMessage&) override
+    {
+        return {false, QStringLiteral("本机没有可用的邮件发送组件。")};
+    }
+};
+
+class NoConnectivity final : public Connectivity
+{
+public:
+    bool isConnected() const override { return false; }
+};
+
+void offerFirstOperator(AppContext& context, QWidget* parent)
+{
+    RecordSet users = context.store.select(QStringLiteral("用户表"));
+    if (users.recordCount() > 0) {
+        return;
+    }
+    const auto answer = context.dialogs.message(
+        parent, QStringLiteral("系统中还没有操作员账号。是否现在建立第一个操作员账号？"),
+        QStringLiteral("首次使用"), Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
+    if (answer != Dialogs::Answer::Yes) {
+        return;
+    }
+    FirstOperatorDialog dialog(parent);
+    if (context.dialogs.exec(dialog) != QDialog::Accepted) {
+        return;
+    }
+    users.addNew();
+    users.setValue(QStringLiteral("用户名"), dialog.name());
+    users.setValue(QStringLiteral("用户密码"), dialog.password());
+    users.setValue(QStringLiteral("问题"), dialog.question());
+    users.setValue(QStringLiteral("答案"), dialog.answer());
+    users.setValue(QStringLiteral("区别"), users.recordCount());
+    users.update();
+}
+
+} // namespace
+
+bool prepareDatabase(AppContext& context, QWidget* parent)
+{
+    try {
+        if (!context.store.fileExists()) {
+            context.store.create();
+        }
+        context.store.open();
+    } catch (const StoreError& error) {
+        context.dialogs.message(parent, error.message(), QStringLiteral("错误"),
+                                Dialogs::Icon::Critical);
+        return false;
+    }
+    guarded(context.dialogs, parent, [&] { offerFirstOperator(context, parent); });
+    return true;
+}
+
+Session::Session(AppContext& context) : m_context(context) {}
+
+Session::~Session() = default;
+
+MainWindow* Session::mainWindow() const
+{
+    return m_main;
+}
+
+LoginWindow* Session::start()
+{
+    m_login = new LoginWindow(m_context);
+    QObject::connect(m_login, &LoginWindow::loggedIn, m_login, [this] { openMainWindow(); });
+    m_login->load();
+    m_login->show();
+    return m_login;
+}
+
+void Session::openMainWindow()
+{
+    m_main = new MainWindow(m_context);
+    m_main->show();
+    m_main->load();
+}
+
+int runApplication(const QString& folder)
+{
+    DataStore store(folder);
+    QtDialogs dialogs;
+    SystemClock clock;
+    SilentAudioPlayer audio;
+    NoMailTransport mail;
+    NoConnectivity connectivity;
+    InputAids inputAids(clock, dialogs);
+    AppContext context{folder,       store,     dialogs,         clock, audio,
+                       mail,         connectivity, inputAids, Pictures(folder), {}};
+    if (!prepareDatabase(context, nullptr)) {
+        return 1;
+    }
+    Session session(context);
+    session.start();
+    return QApplication::exec();
+}
+
+} // namespace khgl

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QWidget;
+
+namespace khgl {
+
+struct AppContext;
+class LoginWindow;
+class MainWindow;
+
+// Opens (or on first start creates) the database; false when the program cannot go on.
+// While there is no operator it offers to create the first account.
+bool prepareDatabase(AppContext& context, QWidget* parent);
+
+// Shows the login window; a successful login opens the main window.
+class Session final
+{
+public:
+    explicit Session(AppContext& context);
+    ~Session();
+    LoginWindow* start();
+    MainWindow* mainWindow() const;
+
+private:
+    void openMainWindow();
+
+    AppContext& m_context;
+    QPointer<LoginWindow> m_login;
+    QPointer<MainWindow> m_main;
+};
+
+// The whole program on one application folder: real services, first start, login.
+int runApplication(const QString& folder);
+
+} // namespace khgl

@@ -1,0 +1,212 @@
+#include "shell/login_window.h"
+
+#include "data_store/data_store.h"
+#include "platform/app_context.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "platform/hover.h"
+#include "ui_login_window.h"
+
+#include <QMouseEvent>
+
+namespace khgl {
+
+LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context), m_ui(std::make_unique<Ui::LoginWindow>())
+{
+    m_ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(size());
+    m_ui->Text1->setEchoMode(QLineEdit::Password);
+    // Every typed character shows as "@".
+    m_ui->Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 64;"));
+    m_ui->Check1->setFocusPolicy(Qt::NoFocus);
+
+    HoverCommands::pointerOnly(m_ui->Label2);
+    HoverCommands::pointerOnly(m_ui->Label1);
+    HoverCommands::pointerOnly(m_ui->Label3);
+    HoverCommands::pointerOnly(m_ui->Image2);
+    HoverCommands::pointerOnly(m_ui->Image3);
+    setMouseTracking(true);
+    m_ui->Label2->setMouseTracking(true);
+    m_ui->Label2->installEventFilter(this);
+
+    connect(m_ui->Label2, &ClickLabel::clicked, this, &LoginWindow::logIn);
+    connect(m_ui->Text1, &QLineEdit::returnPressed, this, &LoginWindow::logIn);
+    connect(m_ui->Label3, &ClickLabel::clicked, this, &LoginWindow::recoverPassword);
+    connect(m_ui->Label1, &ClickLabel::clicked, this, &LoginWindow::toggleRemember);
+    connect(m_ui->Image2, &ClickLabel::clicked, this, &QWidget::close);
+    connect(m_ui->Image3, &ClickLabel::clicked, this, &QWidget::showMinimized);
+}
+
+LoginWindow::~LoginWindow() = default;
+
+void LoginWindow::load()
+{
+    guarded(m_context.dialogs, this, [this] {
+        RecordSet users = m_context.store.select(QStringLiteral("select 用户名 from 用户表"));
+        if (users.recordCount() > 0) {
+            m_ui->Combo1->clear();
+            for (users.moveFirst(); !users.eof(); users.moveNext()) {
+                m_ui->Combo1->addItem(users.text(0));
+            }
+        }
+        m_ui->Combo1->setCurrentIndex(-1);
+        m_ui->Combo1->setEditText(QString());
+        m_context.pictures.show(m_ui->Image1, Pictures::smallNormal());
+        RecordSet remembered = m_context.store.select(QStringLiteral("登录表"));
+        if (remembered.recordCount() > 0) {
+            m_ui->Combo1->setEditText(remembered.text(QStringLiteral("用户名")));
+            m_ui->Text1->setText(remembered.text(QStringLiteral("密码")));
+            m_ui->Check1->setChecked(true);
+        }
+    });
+    m_context.pictures.setBackground(this, Pictures::loginBackground());
+}
+
+void LoginWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_context.pictures.setBackground(this, Pictures::loginBackground());
+}
+
+void LoginWindow::say(const QString& text)
+{
+    m_context.dialogs.message(this, text);
+}
+
+void LoginWindow::logIn()
+{
+    if (m_ui->Text1->text().isEmpty()) {
+        say(QStringLiteral("密码不能为空。"));
+        return;
+    }
+    m_context.pictures.show(m_ui->Image1, Pictures::smallNormal());
+    bool admitted = false;
+    const bool ok = guarded(m_context.dialogs, this, [this, &admitted] {
+        admitted = passwordMatches();
+        if (admitted) {
+            rememberLogin();
+        }
+    });
+    if (ok && admitted) {
+        Q_EMIT loggedIn();
+        close();
+    }
+}
+
+bool LoginWindow::passwordMatches()
+{
+    RecordSet rows =
+        m_context.store.select(QStringLiteral("select 用户密码 from 用户表 where 用户名=? "),
+                               {m_ui->Combo1->currentText()});
+    if (rows.recordCount() == 0) {
+        say(QStringLiteral("登录信息错误。"));
+        return false;
+    }
+    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
+        if (rows.isEmpty(0)) {
+            continue; // an empty stored password never admits anyone
+        }
+        if (rows.text(0) == m_ui->Text1->text()) {
+            return true;
+        }
+        say(QStringLiteral("密码错误。"));
+    }
+    return false;
+}
+
+void LoginWindow::rememberLogin()
+{
+    // One transaction: the remembered login is replaced whole or not at all.
+    m_context.store.transaction([this] {
+        m_context.store.execute(QStringLiteral("delete from 登录表"));
+        if (m_ui->Check1->isChecked()) {
+            RecordSet login = m_context.store.select(QStringLiteral("登录表"));
+            login.addNew();
+            login.setValue(QStringLiteral("用户名"), m_ui->Combo1->currentText());
+            login.setValue(QStringLiteral("密码"), m_ui->Text1->text());
+            login.update();
+        }
+    });
+}
+
+void LoginWindow::recoverPassword()
+{
+    const QString name = m_ui->Combo1->currentText();
+    if (name.isEmpty()) {
+        say(QStringLiteral("请在在用户登录处选择用户名。"));
+        return;
+    }
+    guarded(m_context.dialogs, this, [this, &name] {
+        RecordSet rows = m_context.store.select(
+            QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=?"), {name});
+        if (rows.recordCount() == 0) {
+            say(QStringLiteral("用户名不存在"));
+            return;
+        }
+        rows.moveFirst();
+        const QString reply = m_context.dialogs.input(
+            this, QStringLiteral("请回答问题：") + rows.text(QStringLiteral("问题")),
+            QStringLiteral("回答问题找回密码"));
+        if (reply == rows.text(QStringLiteral("答案"))) {
+            say(QStringLiteral("密码是：") + rows.text(QStringLiteral("用户密码")));
+        } else {
+            say(QStringLiteral("答案错误。"));
+        }
+    });
+}
+
+void LoginWindow::toggleRemember()
+{
+    m_ui->Check1->setChecked(!m_ui->Check1->isChecked());
+}
+
+void LoginWindow::hoverLogIn()
+{
+    if (m_hover == 0) {
+        m_hover = 1;
+        m_context.pictures.show(m_ui->Image1, Pictures::smallHover());
+    }
+}
+
+void LoginWindow::leaveLogIn()
+{
+    if (m_hover == 1) {
+        m_hover = 0;
+        m_context.pictures.show(m_ui->Image1, Pictures::smallNormal());
+    }
+}
+
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->Label2 && event->type() == QEvent::MouseMove) {
+        hoverLogIn();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void LoginWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragStart = event->position().toPoint();
+    }
+}
+
+void LoginWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    leaveLogIn();
+    if (m_dragging) {
+        move(pos() + event->position().toPoint() - m_dragStart);
+    }
+}
+
+void LoginWindow::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
+}
+
+} // namespace khgl

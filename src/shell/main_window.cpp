@@ -1,0 +1,158 @@
+#include "shell/main_window.h"
+
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/click_widgets.h"
+#include "shell/page_factory.h"
+#include "ui_main_window.h"
+
+#include <QCloseEvent>
+#include <QTimer>
+
+namespace khgl {
+namespace {
+
+// Page frames: left 360, top 1920, width 13575, height 7215 twips.
+const QRect kPageGeometry(24, 128, 905, 481);
+
+} // namespace
+
+MainWindow::MainWindow(AppContext& context, QWidget* parent)
+    : QWidget(parent), m_context(context), m_ui(std::make_unique<Ui::MainWindow>()),
+      m_hover(context.pictures, this), m_env{context, m_hover, m_flags},
+      m_timer1(new QTimer(this))
+{
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(size());
+    m_timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(m_timer1, &QTimer::timeout, this, &MainWindow::checkAlarm);
+    buildPages();
+    for (const NavEntry& entry : m_nav) {
+        HoverCommands::pointerOnly(entry.label);
+        connect(entry.label, &ClickLabel::clicked, this, [this, &entry] { select(entry); });
+    }
+    for (QWidget* image : {m_ui->Image41, m_ui->Image42, m_ui->Image43, m_ui->Image44}) {
+        HoverCommands::pointerOnly(image);
+    }
+    connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
+    connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildPages()
+{
+    struct Row
+    {
+        ClickLabel* label;
+        QLabel* highlight;
+        const char16_t* frame;
+        const char16_t* caption;
+    };
+    const Row rows[] = {
+        {m_ui->Label58, m_ui->Image1, u"Frame23", u"桌面"},
+        {m_ui->Label17, m_ui->Image3, u"Frame1", u"客户信息记录"},
+        {m_ui->Label18, m_ui->Image2, u"Frame4", u"邮件发送"},
+        {m_ui->Label30, m_ui->Image4, u"Frame9", u"日程提醒"},
+        {m_ui->Label31, m_ui->Image5, u"Frame11", u"商品进货"},
+        {m_ui->Label32, m_ui->Image6, u"Frame12", u"商品销售"},
+        {m_ui->Label48, m_ui->Image7, u"Frame13", u"库存"},
+        {m_ui->Label9, m_ui->Image8, u"Frame16", u"折线图"},
+        {m_ui->Label10, m_ui->Image9, u"Frame15", u"销售图表"},
+        {m_ui->Label59, m_ui->Image10, u"Frame25", u"设置"},
+    };
+    m_nav.reserve(std::size(rows));
+    for (const Row& row : rows) {
+        Page* page = createPage(QString::fromUtf16(row.frame), QString::fromUtf16(row.caption),
+                                m_env, this);
+        page->setGeometry(kPageGeometry);
+        page->hide();
+        m_nav.push_back({row.label, row.highlight, page});
+    }
+}
+
+void MainWindow::load()
+{
+    highlight(m_nav.front());
+    showOnly(m_nav.front().page);
+    m_timer1->start(1000);
+    for (const NavEntry& entry : m_nav) {
+        entry.page->windowLoaded();
+    }
+    m_context.pictures.setBackground(this, Pictures::mainBackground());
+}
+
+Page* MainWindow::page(const QString& frameName) const
+{
+    for (const NavEntry& entry : m_nav) {
+        if (entry.page->objectName() == frameName) {
+            return entry.page;
+        }
+    }
+    return nullptr;
+}
+
+Page* MainWindow::currentPage() const
+{
+    for (const NavEntry& entry : m_nav) {
+        if (entry.page->isVisibleTo(this)) {
+            return entry.page;
+        }
+    }
+    return nullptr;
+}
+
+void MainWindow::highlight(const NavEntry& chosen)
+{
+    for (const NavEntry& entry : m_nav) {
+        if (&entry == &chosen) {
+            m_context.pictures.show(entry.highlight, Pictures::highlight());
+        } else {
+            Pictures::clear(entry.highlight);
+        }
+    }
+}
+
+void MainWindow::showOnly(Page* page)
+{
+    for (const NavEntry& entry : m_nav) {
+        if (entry.page != page) {
+            entry.page->hide();
+        }
+    }
+    page->setGeometry(kPageGeometry);
+    page->show();
+}
+
+void MainWindow::select(const NavEntry& entry)
+{
+    highlight(entry);
+    entry.page->loadNormalPictures();
+    showOnly(entry.page);
+    entry.page->opened();
+}
+
+void MainWindow::checkAlarm()
+{
+    // The reminder alarm hooks in here.
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    m_timer1->stop();
+    m_context.inputAids.closeCalendar();
+    m_context.inputAids.closeCalculator();
+    for (const NavEntry& entry : m_nav) {
+        entry.page->closeWindows();
+    }
+    event->accept();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    m_context.pictures.setBackground(this, Pictures::mainBackground());
+}
+
+} // namespace khgl

@@ -1,0 +1,26 @@
+#include "shell/page.h"
+
+#include "platform/app_context.h"
+#include "platform/guard.h"
+
+namespace khgl {
+
+Page::Page(PageEnv& env, QWidget* parent)
+    : QGroupBox(parent), m_context(env.context), m_hover(env.hover), m_flags(env.flags)
+{
+}
+
+bool Page::guard(const std::function<void()>& handler)
+{
+    return guarded(m_context.dialogs, this, handler);
+}
+
+CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,
+                         QWidget* parent)
+    : Page(env, parent)
+{
+    setObjectName(objectName);
+    setTitle(caption);
+}
+
+} // namespace khgl

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QGroupBox>
+#include <functional>
+
+namespace khgl {
+
+struct AppContext;
+class HoverCommands;
+struct HoverFlags;
+
+// What the main window hands every page it hosts.
+struct PageEnv
+{
+    AppContext& context;
+    HoverCommands& hover;
+    HoverFlags& flags;
+};
+
+// One page frame of the main window. The main window places it, shows it and hides it; the
+// page does its own work when it is selected.
+class Page : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    Page(PageEnv& env, QWidget* parent);
+
+    // The main window's load sequence reached this page (desktop figures, charts).
+    virtual void windowLoaded() {}
+    // Loads the normal pictures into the page's command backgrounds (on selection).
+    virtual void loadNormalPictures() {}
+    // The page's own work when its navigation label is clicked.
+    virtual void opened() {}
+    // The main window is closing: close the windows this page opened.
+    virtual void closeWindows() {}
+
+protected:
+    // Runs one event handler; a failure is shown to the operator and the program goes on.
+    bool guard(const std::function<void()>& handler);
+
+    AppContext& m_context;
+    HoverCommands& m_hover;
+    HoverFlags& m_flags;
+};
+
+// The page a navigation label shows until its own page is built: its frame and caption.
+class CaptionPage final : public Page
+{
+    Q_OBJECT
+
+public:
+    CaptionPage(PageEnv& env, const QString& objectName, const QString& caption, QWidget* parent);
+};
+
+} // namespace khgl

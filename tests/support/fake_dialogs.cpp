@@ -1,0 +1,72 @@
+#include "support/fake_dialogs.h"
+
+#include <QDialog>
+#include <QStringList>
+
+namespace khgl::test {
+
+Dialogs::Answer FakeDialogs::message(QWidget*, const QString& text, const QString& title,
+                                     Icon icon, Buttons buttons)
+{
+    messages.push_back({text, title, icon, buttons});
+    if (!m_answers.empty()) {
+        const Answer answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+QString FakeDialogs::input(QWidget*, const QString& prompt, const QString& title,
+                           const QString& defaultText)
+{
+    inputs.push_back({prompt, title, defaultText});
+    if (m_inputs.empty()) {
+        return {};
+    }
+    QString text = m_inputs.front();
+    m_inputs.pop_front();
+    return text;
+}
+
+QString FakeDialogs::openFile(QWidget*, const QString& title, const QString& filter,
+                              const QString& startFolder)
+{
+    fileRequests.push_back({title, filter, startFolder});
+    if (m_files.empty()) {
+        return {};
+    }
+    QString path = m_files.front();
+    m_files.pop_front();
+    return path;
+}
+
+int FakeDialogs::exec(QDialog& dialog)
+{
+    ++execCount;
+    if (m_execs.empty()) {
+        return QDialog::Rejected;
+    }
+    auto filler = std::move(m_execs.front());
+    m_execs.pop_front();
+    return filler(dialog);
+}
+
+QStringList FakeDialogs::texts() const
+{
+    QStringList all;
+    for (const auto& message : messages) {
+        all << message.text;
+    }
+    return all;
+}
+
+void FakeDialogs::clear()
+{
+    messages.clear();
+    inputs.clear();
+    fileRequests.clear();
+    execCount = 0;
+}
+
+} // namespace khgl::test

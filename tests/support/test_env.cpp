@@ -1,0 +1,104 @@
+#include "support/test_env.h"
+
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTest>
+#include <QWidget>
+
+namespace khgl::test {
+
+TestEnv::TestEnv(bool withDatabase)
+    : store(m_dir.path()), inputAids(clock, dialogs),
+      context{m_dir.path(), store, dialogs, clock, audio, mail, connectivity, inputAids,
+              Pictures(m_dir.path()), {}}
+{
+    const QDir assets(QStringLiteral(KHGL_ASSETS_DIR));
+    for (const QString& name : assets.entryList(QDir::Files)) {
+        QFile::copy(assets.filePath(name), m_dir.filePath(name));
+    }
+    if (withDatabase) {
+        store.create();
+    }
+}
+
+TestEnv::~TestEnv()
+{
+    store.close();
+}
+
+QList<QStringList> TestEnv::rowsOnDisk(const QString& sql, const QVariantList& params) const
+{
+    DataStore other(m_dir.path());
+    RecordSet set = other.select(sql, params);
+    QList<QStringList> rows;
+    for (set.moveFirst(); !set.eof(); set.moveNext()) {
+        QStringList row;
+        for (int c = 0; c < set.fieldCount(); ++c) {
+            row << set.text(c);
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+int TestEnv::countOnDisk(const QString& table) const
+{
+    return rowsOnDisk(QStringLiteral("select count(*) from ") + table).value(0).value(0).toInt();
+}
+
+void TestEnv::addUser(const QString& name, const QString& password, const QString& question,
+                      const QString& answer)
+{
+    RecordSet users = store.select(QStringLiteral("用户表"));
+    users.addNew();
+    users.setValue(QStringLiteral("用户名"), name);
+    users.setValue(QStringLiteral("用户密码"), password);
+    users.setValue(QStringLiteral("问题"), question);
+    users.setValue(QStringLiteral("答案"), answer);
+    users.setValue(QStringLiteral("区别"), users.recordCount());
+    users.update();
+}
+
+void typeText(QWidget* widget, const QString& text)
+{
+    widget->setFocus();
+    // keyClicks aborts on non-Latin text: send each character as a key event with its text.
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, text.mid(i, length),
+                            Qt::NoModifier);
+        i += length - 1;
+    }
+}
+
+void click(QWidget* widget)
+{
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+}
+
+void doubleClick(QWidget* widget)
+{
+    QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+}
+
+void hover(QWidget* widget)
+{
+    const QPointF local = widget->rect().center();
+    QMouseEvent move(QEvent::MouseMove, local, widget->mapToGlobal(local), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+QString grabTo(QWidget* widget, const QString& name)
+{
+    QDir().mkpath(QStringLiteral("screenshots"));
+    const QString path = QDir(QStringLiteral("screenshots")).absoluteFilePath(name + QStringLiteral(".png"));
+    widget->grab().save(path);
+    return path;
+}
+
+} // namespace khgl::test
