@@ -179,9 +179,12 @@ void DataStore::open()
         runPlain(m_db, QStringLiteral("pragma journal_mode=DELETE"));
         runPlain(m_db, QStringLiteral("pragma synchronous=FULL"));
         verifySchema(m_db, path);
-    } catch (...) {
+    } catch (const StoreError& error) {
         close();
-        throw;
+        if (error.message().contains(QDir::toNativeSeparators(path))) {
+            throw;
+        }
+        throw StoreError(QStringLiteral("无法打开数据文件%1。\n%2").arg(quoted(path), error.message()));
     }
 }
 

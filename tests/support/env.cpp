@@ -1,4 +1,4 @@
-#include "support/test_env.h"
+#include "support/env.h"
 
 #include <sqlite3.h>
 

@@ -1,0 +1,249 @@
+#include "data_store/data_store.h"
+#include "data_store/schema.h"
+#include "data_store/sql_dialect.h"
+#include "data_store/store_error.h"
+#include "data_store/values.h"
+#include "support/env.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+using namespace khgl;
+using khgl::test::TestEnv;
+
+class TestDataStore final : public QObject
+{
+    Q_OBJECT
+
+private:
+    static void addGoods(DataStore& store, const QString& table, const QString& name,
+                         const QString& price, const QString& date)
+    {
+        RecordSet set = store.select(table);
+        set.addNew();
+        set.setValue(QStringLiteral("名称"), name);
+        set.setValue(QStringLiteral("单价"), price);
+        set.setValue(QStringLiteral("数量"), QStringLiteral("1"));
+        set.setValue(QStringLiteral("总金额"), price);
+        set.setValue(QStringLiteral("日期"), date);
+        set.setValue(QStringLiteral("区别"), set.recordCount());
+        set.update();
+    }
+
+private Q_SLOTS:
+    void newFileHasTheSixTablesInColumnOrder()
+    {
+        TestEnv env;
+        QCOMPARE(QFileInfo(env.databasePath()).permissions() &
+                     (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
+                 QFile::Permissions());
+        for (const auto& table : allTables()) {
+            RecordSet set = env.store.select(QString::fromUtf16(table.name));
+            QCOMPARE(set.recordCount(), 0);
+            QVERIFY(set.eof());
+            QCOMPARE(set.fieldCount(), static_cast<int>(table.columns.size()));
+            for (int c = 0; c < set.fieldCount(); ++c) {
+                QCOMPARE(set.fieldName(c), QString::fromUtf16(table.columns[c].name));
+            }
+        }
+        const auto mode = env.rowsOnDisk(QStringLiteral("pragma journal_mode"));
+        QCOMPARE(mode.value(0).value(0), QStringLiteral("delete"));
+        const auto id = env.rowsOnDisk(QStringLiteral("pragma application_id"));
+        QCOMPARE(id.value(0).value(0).toInt(), kApplicationId);
+        // A second start opens the file as it is.
+        DataStore again(env.folder());
+        again.open();
+        QCOMPARE(again.select(QStringLiteral("用户表")).recordCount(), 0);
+    }
+
+    void folderPathsJoinWithOneSlash()
+    {
+        QCOMPARE(DataStore::databasePath(QStringLiteral("/")), QStringLiteral("/khgl.dll"));
+        QCOMPARE(DataStore::databasePath(QStringLiteral("/shop/")),
+                 QStringLiteral("/shop/khgl.dll"));
+        QCOMPARE(DataStore::databasePath(QStringLiteral(" /shop ")),
+                 QStringLiteral("/shop/khgl.dll"));
+    }
+
+    void textComparesWithoutCaseAndTrailingBlanks()
+    {
+        TestEnv env;
+        RecordSet customers = env.store.select(QStringLiteral("客户表"));
+        for (const char16_t* name : {u"Wang", u"wang  ", u"Li"}) {
+            customers.addNew();
+            customers.setValue(QStringLiteral("客户名"), QString::fromUtf16(name));
+            customers.update();
+        }
+        QCOMPARE(customers.recordCount(), 3);
+        // The find query puts a blank before the closing quote.
+        RecordSet found = env.store.select(
+            QStringLiteral("select * from 客户表 where 客户名=?"), {QStringLiteral("WANG ")});
+        QCOMPARE(found.recordCount(), 2);
+        RecordSet grouped = env.store.select(
+            QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱"));
+        QCOMPARE(grouped.recordCount(), 2);
+        QCOMPARE(compareText("ab ", 3, "AB", 2), 0);
+        QVERIFY(compareText("ab", 2, "abc", 3) < 0);
+        QCOMPARE(compareText("ÄBC", 4, "äbc ", 5), 0);
+    }
+
+    void leftCountsCharactersAndStrGivesIsoDate()
+    {
+        TestEnv env;
+        addGoods(env.store, QStringLiteral("销售表"), QStringLiteral("茶叶"), QStringLiteral("5"),
+                 QStringLiteral("2024-10-3"));
+        addGoods(env.store, QStringLiteral("销售表"), QStringLiteral("茶叶"), QStringLiteral("7"),
+                 QStringLiteral("2024-1-3"));
+        RecordSet month = env.store.select(
+            QStringLiteral("select sum(总金额)as 总金额 from 销售表 where left(日期,6)=?"),
+            {QStringLiteral("2024-1")});
+        QCOMPARE(month.text(0), QStringLiteral("12")); // 2024-10-3 shares the prefix
+        RecordSet name = env.store.select(QStringLiteral("select LEFT (名称,1) from 销售表"));
+        QCOMPARE(name.text(0), QStringLiteral("茶"));
+        RecordSet none = env.store.select(
+            QStringLiteral("SELECT sum (总金额) as 总金额 from 销售表 where left(日期,6)=?"),
+            {QStringLiteral("2024-5")});
+        QCOMPARE(none.recordCount(), 1);
+        QVERIFY(none.value(0).isNull());
+
+        RecordSet customers = env.store.select(QStringLiteral("客户表"));
+        customers.addNew();
+        customers.setValue(QStringLiteral("购买日期"), QStringLiteral("2024-5-6"));
+        customers.update();
+        RecordSet day = env.store.select(
+            QStringLiteral("select str(购买日期),left(购买日期,7) from 客户表 where str(购买日期)=?"),
+            {QStringLiteral("2024-05-06")});
+        QCOMPARE(day.recordCount(), 1);
+        QCOMPARE(day.text(0), QStringLiteral("2024-05-06"));
+        QCOMPARE(day.text(1), QStringLiteral("2024-05"));
+        // "left(" inside a literal is text, not a call.
+        QCOMPARE(rewriteQuery(QStringLiteral("select 'left(' , left(a,1), cleft(b)")),
+                 QStringLiteral("select 'left(' , \"left\"(a,1), cleft(b)"));
+    }
+
+    void operatorTextIsStoredAndFoundAsTyped()
+    {
+        TestEnv env;
+        const QStringList names = {
+            QStringLiteral("' OR '1'='1"), QStringLiteral("');drop table 销售表;--"),
+            QStringLiteral("back\\slash\ttab\r\nline"), QStringLiteral("emoji 😀 عربى ＡＢＣ"),
+            QString(10000, QLatin1Char('x'))};
+        for (const QString& name : names) {
+            addGoods(env.store, QStringLiteral("销售表"), name, QStringLiteral("1"),
+                     QStringLiteral("2026-1-1"));
+        }
+        for (const QString& name : names) {
+            const auto rows =
+                env.rowsOnDisk(QStringLiteral("select 名称 from 销售表 where 名称=?"), {name});
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows[0][0], name);
+        }
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), names.size());
+    }
+
+    void conversionsRefuseBadValuesAndWriteNothing()
+    {
+        TestEnv env;
+        addGoods(env.store, QStringLiteral("进货表"), QStringLiteral("A"), QStringLiteral(" 12.5 "),
+                 QStringLiteral("2026-3-5"));
+        RecordSet set = env.store.select(QStringLiteral("进货表"));
+        QCOMPARE(set.value(QStringLiteral("单价")).toDouble(), 12.5);
+        QCOMPARE(set.text(QStringLiteral("数量")), QStringLiteral("1"));
+        QCOMPARE(set.text(QStringLiteral("日期")), QStringLiteral("2026-3-5"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, addGoods(env.store, QStringLiteral("进货表"),
+                                                      QStringLiteral("B"), QStringLiteral("12元"),
+                                                      QStringLiteral("2026-3-5")));
+        QCOMPARE(env.countOnDisk(QStringLiteral("进货表")), 1);
+
+        RecordSet reminders = env.store.select(QStringLiteral("提醒表"));
+        reminders.addNew();
+        reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2026-2-30"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, reminders.update());
+        QCOMPARE(reminders.recordCount(), 0);
+        QCOMPARE(env.countOnDisk(QStringLiteral("提醒表")), 0);
+        // An insert that leaves time and music unset reads both back as null.
+        reminders.addNew();
+        QCOMPARE(reminders.recordCount(), 1);
+        reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2024-5-6"));
+        reminders.setValue(QStringLiteral("提醒内容"), QStringLiteral("进货"));
+        reminders.update();
+        RecordSet back = env.store.select(QStringLiteral("提醒表"));
+        QCOMPARE(back.text(QStringLiteral("设置时间")), QStringLiteral("2024-05-06"));
+        QVERIFY(back.value(QStringLiteral("提醒时间")).isNull());
+        QVERIFY(back.value(QStringLiteral("提醒音乐")).isNull());
+
+        QCOMPARE(parseNumber(QStringLiteral("1e3"))->toDouble(), 1000.0);
+        QVERIFY(!parseNumber(QStringLiteral("inf")));
+        QVERIFY(!parseNumber(QStringLiteral("1.2.3")));
+        QVERIFY(!parseNumber(QString()));
+        QCOMPARE(displayText(QVariant(3.0)), QStringLiteral("3"));
+        QCOMPARE(displayText(QVariant(2.5)), QStringLiteral("2.5"));
+        QCOMPARE(moneyHashes(0.5), QStringLiteral(".50"));
+        QCOMPARE(moneyHashes(12.0), QStringLiteral("12.00"));
+        QCOMPARE(moneyFixed(0), QStringLiteral("0.00"));
+    }
+
+    void deleteAtPositionKeepsTheOrder()
+    {
+        TestEnv env;
+        for (int i = 1; i <= 5; ++i) {
+            addGoods(env.store, QStringLiteral("进货表"), QStringLiteral("P%1").arg(i),
+                     QStringLiteral("1"), QStringLiteral("2026-1-1"));
+        }
+        RecordSet set = env.store.select(QStringLiteral("进货表"));
+        set.moveFirst();
+        set.moveNext();
+        set.moveNext();
+        QCOMPARE(set.absolutePosition(), 3);
+        const qint64 key = set.rowKey();
+        set.deleteCurrent();
+        QCOMPARE(set.text(0), QStringLiteral("P4"));
+        RecordSet again = env.store.select(QStringLiteral("进货表"));
+        QCOMPARE(again.recordCount(), 4);
+        again.moveTo(2);
+        QCOMPARE(again.text(0), QStringLiteral("P4"));
+        QVERIFY(again.rowKey() != key);
+        again.moveTo(4);
+        QVERIFY(again.eof());
+        QVERIFY_THROWS_EXCEPTION(StoreError, again.deleteCurrent());
+    }
+
+    void storeFailuresAreReadableErrors()
+    {
+        TestEnv env(false);
+        QVERIFY_THROWS_EXCEPTION(StoreError, env.store.open());
+        QFile junk(env.databasePath());
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'j'));
+        junk.close();
+        try {
+            env.store.open();
+            QFAIL("a junk file opened");
+        } catch (const StoreError& error) {
+            QVERIFY(error.message().contains(QStringLiteral("khgl.dll")));
+        }
+        QVERIFY_THROWS_EXCEPTION(StoreError, DataStore::checkDatabaseFile(env.databasePath()));
+
+        TestEnv good;
+        good.store.select(QStringLiteral("用户表"));
+        QFile::remove(good.databasePath());
+        QVERIFY_THROWS_EXCEPTION(StoreError, good.store.select(QStringLiteral("用户表")));
+        QVERIFY(!QFileInfo::exists(good.databasePath()));
+    }
+
+    void transactionsWriteAllOrNothing()
+    {
+        TestEnv env;
+        addGoods(env.store, QStringLiteral("销售表"), QStringLiteral("A"), QStringLiteral("1"),
+                 QStringLiteral("2026-1-1"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, env.store.transaction([&] {
+            env.store.execute(QStringLiteral("delete from 销售表"));
+            addGoods(env.store, QStringLiteral("销售表"), QStringLiteral("B"),
+                     QStringLiteral("x"), QStringLiteral("2026-1-1"));
+        }));
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+    }
+};
+
+QTEST_MAIN(TestDataStore)
+#include "test_data_store.moc"
