@@ -46,9 +46,9 @@ void Pictures::setBackground(QWidget* widget, const QString& name) const
         return;
     }
     QPalette palette = widget->palette();
-    palette.setBrush(widget->backgroundRole(),
-                     QBrush(pixmap.scaled(widget->size(), Qt::IgnoreAspectRatio,
-                                          Qt::SmoothTransformation)));
+    palette.setBrush(
+        widget->backgroundRole(),
+        QBrush(pixmap.scaled(widget->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }

@@ -15,8 +15,7 @@ FirstOperatorDialog::FirstOperatorDialog(QWidget* parent)
     m_ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));
     connect(m_ui->buttonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(m_ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    for (QLineEdit* box :
-         {m_ui->nameBox, m_ui->passwordBox, m_ui->questionBox, m_ui->answerBox}) {
+    for (QLineEdit* box : {m_ui->nameBox, m_ui->passwordBox, m_ui->questionBox, m_ui->answerBox}) {
         connect(box, &QLineEdit::textChanged, this, &FirstOperatorDialog::updateOk);
     }
     updateOk();

@@ -19,11 +19,15 @@ const QRect kPageGeometry(24, 128, 905, 481);
 
 MainWindow::MainWindow(AppContext& context, QWidget* parent)
     : QWidget(parent), m_context(context), m_ui(std::make_unique<Ui::MainWindow>()),
-      m_hover(context.pictures, this), m_env{context, m_hover, m_flags},
-      m_timer1(new QTimer(this))
+      m_hover(context.pictures, this), m_env{context, m_hover, m_flags}, m_timer1(new QTimer(this))
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    // Page frames: a captioned box with a quiet border, the caption above the contents.
+    setStyleSheet(QStringLiteral(
+        "QGroupBox { border: 1px solid #b4c2d3; border-radius: 4px; margin-top: 9px; }"
+        "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px;"
+        " color: #1d3b58; font-weight: bold; }"));
     setFixedSize(size());
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &MainWindow::checkAlarm);
@@ -64,8 +68,8 @@ void MainWindow::buildPages()
     };
     m_nav.reserve(std::size(rows));
     for (const Row& row : rows) {
-        Page* page = createPage(QString::fromUtf16(row.frame), QString::fromUtf16(row.caption),
-                                m_env, this);
+        Page* page =
+            createPage(QString::fromUtf16(row.frame), QString::fromUtf16(row.caption), m_env, this);
         page->setGeometry(kPageGeometry);
         page->hide();
         m_nav.push_back({row.label, row.highlight, page});

@@ -9,7 +9,7 @@ namespace khgl {
 namespace {
 
 // Sub-page frames: left 2610, top 180, width 10575, height 6855 twips.
-const QRect kSubPageGeometry(174, 12, 705, 457);
+const QRect kSubPageGeometry(174, 20, 705, 452);
 
 } // namespace
 
@@ -19,8 +19,7 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
     m_ui->setupUi(this);
     m_users = createSettingsPage(QStringLiteral("Frame27"), QStringLiteral("用户"), env, this);
     m_data = createSettingsPage(QStringLiteral("Frame29"), QStringLiteral("数据"), env, this);
-    m_backup =
-        createSettingsPage(QStringLiteral("Frame34"), QStringLiteral("备份还原"), env, this);
+    m_backup = createSettingsPage(QStringLiteral("Frame34"), QStringLiteral("备份还原"), env, this);
     for (Page* page : {m_users, m_data, m_backup}) {
         page->setGeometry(kSubPageGeometry);
         page->hide();
@@ -34,6 +33,10 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
     m_ui->Text32->setEchoMode(QLineEdit::Password);
     m_ui->Text32->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     hideUnlockPrompt();
+    // The tabs show their normal pictures from the start.
+    for (QLabel* tab : {m_ui->Image31, m_ui->Image32, m_ui->Image33}) {
+        m_context.pictures.show(tab, Pictures::largeNormal());
+    }
 }
 
 SettingsPage::~SettingsPage() = default;

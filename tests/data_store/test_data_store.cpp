@@ -76,8 +76,8 @@ private Q_SLOTS:
         }
         QCOMPARE(customers.recordCount(), 3);
         // The find query puts a blank before the closing quote.
-        RecordSet found = env.store.select(
-            QStringLiteral("select * from 客户表 where 客户名=?"), {QStringLiteral("WANG ")});
+        RecordSet found = env.store.select(QStringLiteral("select * from 客户表 where 客户名=?"),
+                                           {QStringLiteral("WANG ")});
         QCOMPARE(found.recordCount(), 2);
         RecordSet grouped = env.store.select(
             QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱"));
@@ -111,7 +111,8 @@ private Q_SLOTS:
         customers.setValue(QStringLiteral("购买日期"), QStringLiteral("2024-5-6"));
         customers.update();
         RecordSet day = env.store.select(
-            QStringLiteral("select str(购买日期),left(购买日期,7) from 客户表 where str(购买日期)=?"),
+            QStringLiteral(
+                "select str(购买日期),left(购买日期,7) from 客户表 where str(购买日期)=?"),
             {QStringLiteral("2024-05-06")});
         QCOMPARE(day.recordCount(), 1);
         QCOMPARE(day.text(0), QStringLiteral("2024-05-06"));
@@ -150,9 +151,9 @@ private Q_SLOTS:
         QCOMPARE(set.value(QStringLiteral("单价")).toDouble(), 12.5);
         QCOMPARE(set.text(QStringLiteral("数量")), QStringLiteral("1"));
         QCOMPARE(set.text(QStringLiteral("日期")), QStringLiteral("2026-3-5"));
-        QVERIFY_THROWS_EXCEPTION(StoreError, addGoods(env.store, QStringLiteral("进货表"),
-                                                      QStringLiteral("B"), QStringLiteral("12元"),
-                                                      QStringLiteral("2026-3-5")));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 addGoods(env.store, QStringLiteral("进货表"), QStringLiteral("B"),
+                                          QStringLiteral("12元"), QStringLiteral("2026-3-5")));
         QCOMPARE(env.countOnDisk(QStringLiteral("进货表")), 1);
 
         RecordSet reminders = env.store.select(QStringLiteral("提醒表"));
@@ -238,8 +239,8 @@ private Q_SLOTS:
                  QStringLiteral("2026-1-1"));
         QVERIFY_THROWS_EXCEPTION(StoreError, env.store.transaction([&] {
             env.store.execute(QStringLiteral("delete from 销售表"));
-            addGoods(env.store, QStringLiteral("销售表"), QStringLiteral("B"),
-                     QStringLiteral("x"), QStringLiteral("2026-1-1"));
+            addGoods(env.store, QStringLiteral("销售表"), QStringLiteral("B"), QStringLiteral("x"),
+                     QStringLiteral("2026-1-1"));
         }));
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
     }

@@ -13,7 +13,7 @@ namespace khgl::test {
 
 TestEnv::TestEnv(bool withDatabase)
     : store(m_dir.path()), inputAids(clock, dialogs),
-      context{m_dir.path(), store, dialogs, clock, audio, mail, connectivity, inputAids,
+      context{m_dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
               Pictures(m_dir.path()), {}}
 {
     const QDir assets(QStringLiteral(KHGL_ASSETS_DIR));
@@ -96,7 +96,8 @@ void hover(QWidget* widget)
 QString grabTo(QWidget* widget, const QString& name)
 {
     QDir().mkpath(QStringLiteral("screenshots"));
-    const QString path = QDir(QStringLiteral("screenshots")).absoluteFilePath(name + QStringLiteral(".png"));
+    const QString path =
+        QDir(QStringLiteral("screenshots")).absoluteFilePath(name + QStringLiteral(".png"));
     widget->grab().save(path);
     return path;
 }

@@ -5,8 +5,8 @@
 
 namespace khgl::test {
 
-Dialogs::Answer FakeDialogs::message(QWidget*, const QString& text, const QString& title,
-                                     Icon icon, Buttons buttons)
+Dialogs::Answer FakeDialogs::message(QWidget*, const QString& text, const QString& title, Icon icon,
+                                     Buttons buttons)
 {
     messages.push_back({text, title, icon, buttons});
     if (!m_answers.empty()) {
