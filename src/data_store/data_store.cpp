@@ -47,6 +47,13 @@ void runPlain(sqlite3* db, const QString& sql)
     statement.run();
 }
 
+void createIndexes(sqlite3* db)
+{
+    for (const char16_t* sql : indexStatements()) {
+        runPlain(db, QString::fromUtf16(sql));
+    }
+}
+
 // Throws unless the connection holds the six tables of this program.
 void verifySchema(sqlite3* db, const QString& path)
 {
@@ -84,8 +91,8 @@ QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
             return {};
         }
         const auto number = parseNumber(value.toString());
-        if (!number || (column.kind == ColumnKind::Integer &&
-                        number->typeId() != QMetaType::LongLong)) {
+        if (!number ||
+            (column.kind == ColumnKind::Integer && number->typeId() != QMetaType::LongLong)) {
             throw StoreError(QStringLiteral("“%1”须是数字，“%2”不是数字，数据没有写入。")
                                  .arg(name, value.toString().left(50)));
         }
@@ -100,8 +107,9 @@ QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
         }
         const auto date = parseDate(value.toString());
         if (!date) {
-            throw StoreError(QStringLiteral("“%1”须是日期（如 2024-5-6），“%2”不是日期，数据没有写入。")
-                                 .arg(name, value.toString().left(50)));
+            throw StoreError(
+                QStringLiteral("“%1”须是日期（如 2024-5-6），“%2”不是日期，数据没有写入。")
+                    .arg(name, value.toString().left(50)));
         }
         return isoDateText(*date);
     }
@@ -157,6 +165,7 @@ void DataStore::create()
             for (const auto& table : allTables()) {
                 runPlain(m_db, createTableSql(table));
             }
+            createIndexes(m_db);
         });
     } catch (...) {
         close();
@@ -184,7 +193,13 @@ void DataStore::open()
         if (error.message().contains(QDir::toNativeSeparators(path))) {
             throw;
         }
-        throw StoreError(QStringLiteral("无法打开数据文件%1。\n%2").arg(quoted(path), error.message()));
+        throw StoreError(
+            QStringLiteral("无法打开数据文件%1。\n%2").arg(quoted(path), error.message()));
+    }
+    try {
+        createIndexes(m_db);
+    } catch (const StoreError&) {
+        // Indexes only make listings faster; a file that cannot take them still works.
     }
 }
 
@@ -207,7 +222,8 @@ void DataStore::ensureOpen()
     // A file removed underneath would swallow every later write unseen.
     if (m_db && !fileExists()) {
         close();
-        throw StoreError(QStringLiteral("数据文件%1不见了，数据没有写入。").arg(quoted(filePath())));
+        throw StoreError(
+            QStringLiteral("数据文件%1不见了，数据没有写入。").arg(quoted(filePath())));
     }
     open();
 }
@@ -224,6 +240,18 @@ RecordSet DataStore::select(const QString& source, const QVariantList& params)
     return set;
 }
 
+RecordSet DataStore::selectKeyed(const QString& sql, const QVariantList& params)
+{
+    ensureOpen();
+    RecordSet set;
+    set.m_store = this;
+    set.m_source = sql;
+    set.m_params = params;
+    set.m_keyed = true;
+    fill(set);
+    return set;
+}
+
 void DataStore::fill(RecordSet& set)
 {
     const QString sql = set.m_table ? QStringLiteral("select rowid, * from ") +
@@ -232,14 +260,15 @@ void DataStore::fill(RecordSet& set)
                                     : rewriteQuery(set.m_source);
     Statement statement(m_db, sql);
     statement.bindAll(set.m_params);
-    const int first = set.m_table ? 1 : 0;
+    const bool keyed = set.m_table || set.m_keyed;
+    const int first = keyed ? 1 : 0;
     const int columns = statement.columnCount() - first;
     for (int c = 0; c < columns; ++c) {
         set.m_names << statement.columnName(c + first);
     }
     sqlite3_stmt* stmt = statement.handle();
     while (statement.step()) {
-        if (set.m_table) {
+        if (keyed) {
             set.m_keys.push_back(sqlite3_column_int64(stmt, 0));
         }
         for (int c = 0; c < columns; ++c) {

@@ -36,6 +36,9 @@ public:
     // A bare table name lists the whole table in insertion order; anything else is a query.
     // Every piece of operator text goes in params, bound to the "?" marks of the query.
     RecordSet select(const QString& source, const QVariantList& params = {});
+    // A query whose first column is the row key (rowid) of the record each row shows: that
+    // column becomes the rows' hidden keys, the other columns are the fields.
+    RecordSet selectKeyed(const QString& sql, const QVariantList& params = {});
     // Runs a statement that returns no rows (delete, update).
     void execute(const QString& sql, const QVariantList& params = {});
     // Runs work as one transaction: all of it is written, or none.

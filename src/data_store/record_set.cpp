@@ -227,7 +227,8 @@ void RecordSet::refresh()
     if (m_store == nullptr) {
         return;
     }
-    *this = m_store->select(m_source, m_params);
+    *this =
+        m_keyed ? m_store->selectKeyed(m_source, m_params) : m_store->select(m_source, m_params);
 }
 
 } // namespace khgl

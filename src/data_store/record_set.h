@@ -43,7 +43,7 @@ public:
     const char* rawText(int row, int column, int* length) const;
     QVariant valueAt(int row, int column) const;
 
-    // Hidden key of the current row (its SQLite rowid); -1 outside a table set.
+    // Hidden key of the current row (its SQLite rowid); -1 outside a table or keyed set.
     qint64 rowKey() const;
     qint64 rowKeyAt(int row) const;
 
@@ -89,6 +89,7 @@ private:
     int m_rowCount = 0;
     int m_position = 0;
     int m_pendingRow = -1;
+    bool m_keyed = false; // a query whose first column held the row keys
     std::vector<bool> m_assigned;
 };
 

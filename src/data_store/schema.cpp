@@ -66,6 +66,15 @@ const std::array<TableSpec, 6> kTables{{
     {u"登录表", kLogin},
 }};
 
+// One list for every index the store keeps; append new ones here.
+constexpr std::array<const char16_t*, 3> kIndexes{{
+    // The stock listing sums 数量 per product: (名称, 数量) answers it from the index alone.
+    u"create index if not exists 进货表_名称 on 进货表 (名称, 数量)",
+    u"create index if not exists 销售表_名称 on 销售表 (名称, 数量)",
+    // The alarm looks up today's reminders every second.
+    u"create index if not exists 提醒表_提醒日期 on 提醒表 (提醒日期)",
+}};
+
 QString columnType(ColumnKind kind)
 {
     switch (kind) {
@@ -90,6 +99,11 @@ QString columnType(ColumnKind kind)
 std::span<const TableSpec> allTables()
 {
     return kTables;
+}
+
+std::span<const char16_t* const> indexStatements()
+{
+    return kIndexes;
 }
 
 const TableSpec* findTable(const QString& name)

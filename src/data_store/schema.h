@@ -38,6 +38,10 @@ const ColumnSpec* findColumn(const TableSpec& table, const QString& column);
 // The statement that creates a table (used for a new file only).
 QString createTableSql(const TableSpec& table);
 
+// Indexes no query names but some listings need for speed. Each statement says
+// "if not exists": they run on a new file and on every file opened, so older files get them.
+std::span<const char16_t* const> indexStatements();
+
 // The collation that text columns use.
 inline constexpr const char* kTextCollation = "KHGL_TEXT";
 // Marks files written by this program ("KHGL" in ASCII).
