@@ -1,0 +1,176 @@
+#include "platform/tray_icon.h"
+#include "platform/window_outline.h"
+#include "shell/main_window.h"
+#include "support/env.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QTest>
+
+using namespace khgl;
+using khgl::test::TestEnv;
+
+namespace {
+
+// A notification area that records what the window asks of it.
+class FakeTray final : public TrayIcon
+{
+public:
+    using TrayIcon::TrayIcon;
+    bool isAvailable() const override { return available; }
+    void add(const QString& iconPath, const QString& tooltip) override
+    {
+        ++adds;
+        if (!shown) {
+            shown = true;
+            ++icons;
+        }
+        lastIcon = iconPath;
+        lastTooltip = tooltip;
+    }
+    void balloon(const QString& title, const QString& text) override
+    {
+        balloons << title + QLatin1Char('|') + text;
+    }
+    void remove() override { shown = false; }
+    bool isShown() const override { return shown; }
+    void leftClick() { Q_EMIT leftClicked(); }
+
+    bool available = true;
+    bool shown = false;
+    int adds = 0;
+    int icons = 0;
+    QString lastIcon;
+    QString lastTooltip;
+    QStringList balloons;
+};
+
+struct Window
+{
+    explicit Window(TestEnv& env, bool trayAvailable = true)
+    {
+        env.context.makeTray = [this, trayAvailable](QObject* parent) {
+            auto fake = std::make_unique<FakeTray>(parent);
+            fake->available = trayAvailable;
+            tray = fake.get();
+            return std::unique_ptr<TrayIcon>(std::move(fake));
+        };
+        window = new MainWindow(env.context);
+        window->setUrlOpener([this](const QUrl& url) { opened << url; });
+        window->show();
+        window->load();
+    }
+    ~Window() { delete window.data(); }
+
+    void drag(QPoint from, QPoint to)
+    {
+        QTest::mousePress(window, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(to), window->mapToGlobal(QPointF(to)),
+                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &move);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, to);
+    }
+
+    QPointer<MainWindow> window;
+    FakeTray* tray = nullptr;
+    QList<QUrl> opened;
+};
+
+} // namespace
+
+class TestWindowChrome final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void outlineHasSixteenPointsAndCutCorners()
+    {
+        const QPolygon outline = windowOutline(800, 600);
+        QCOMPARE(outline.size(), 16);
+        QCOMPARE(outline[7], QPoint(795, 0));
+        QCOMPARE(outline[14], QPoint(800, 600));
+        QCOMPARE(outline[0], QPoint(0, 5));
+
+        TestEnv env;
+        Window w(env);
+        const QRegion mask = w.window->mask();
+        QVERIFY(!mask.isEmpty());
+        QVERIFY(!mask.contains(QPoint(0, 0)));
+        QVERIFY(!mask.contains(QPoint(w.window->width() - 1, 0)));
+        QVERIFY(mask.contains(QPoint(5, 5)));
+        QVERIFY(mask.contains(QPoint(w.window->width() / 2, 0)));
+        QVERIFY(mask.contains(QPoint(2, w.window->height() - 2)));
+        QVERIFY(w.window->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(w.window->windowTitle(), QStringLiteral("进货查询"));
+    }
+
+    void minimiseGoesToTheTrayOnce()
+    {
+        TestEnv env;
+        Window w(env);
+        QVERIFY(!w.tray->isShown());
+        khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image41")));
+        QTRY_VERIFY(!w.window->isVisible());
+        QCOMPARE(w.tray->icons, 1);
+        QCOMPARE(w.tray->lastTooltip, QStringLiteral("栎川电子商务管理系统"));
+        QVERIFY(w.tray->lastIcon.endsWith(QStringLiteral("/叶子.ico")));
+        const QString balloon = QStringLiteral("|栎川电子商务管理系统\r\n欢迎访问") +
+                                MainWindow::siteAddress();
+        QCOMPARE(w.tray->balloons, QStringList({balloon}));
+
+        w.tray->leftClick();
+        QVERIFY(w.window->isVisible());
+        QVERIFY(!w.window->isMinimized());
+        QVERIFY(w.tray->isShown()); // the icon stays while the window is shown
+
+        w.window->showMinimized();
+        QTRY_VERIFY(!w.window->isVisible());
+        QCOMPARE(w.tray->icons, 1);
+        QCOMPARE(w.tray->balloons.size(), 2);
+
+        w.tray->leftClick();
+        w.window->close();
+        QVERIFY(!w.tray->isShown());
+    }
+
+    void withoutTrayTheWindowStaysOnTheTaskBar()
+    {
+        TestEnv env;
+        Window w(env, false);
+        w.window->showMinimized();
+        QVERIFY(w.window->isVisible());
+        QCOMPARE(w.tray->adds, 0);
+    }
+
+    void draggingOnlyWhileNormal()
+    {
+        TestEnv env;
+        Window w(env);
+        const QPoint start = w.window->pos();
+        w.drag(QPoint(400, 620), QPoint(430, 640));
+        QCOMPARE(w.window->pos(), start + QPoint(30, 20));
+        w.window->setWindowState(Qt::WindowMaximized);
+        const QPoint maximised = w.window->pos();
+        w.drag(QPoint(400, 620), QPoint(480, 700));
+        QCOMPARE(w.window->pos(), maximised);
+    }
+
+    void titleBarButtons()
+    {
+        TestEnv env;
+        Window w(env);
+        khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image43")));
+        QCOMPARE(w.opened, QList<QUrl>({QUrl(MainWindow::siteAddress())}));
+        khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image44")));
+        QVERIFY(w.window->isVisible());
+        for (const char* name : {"Image41", "Image42", "Image43", "Image44"}) {
+            QCOMPARE(w.window->findChild<QWidget*>(QString::fromLatin1(name))->cursor().shape(),
+                     Qt::PointingHandCursor);
+        }
+        khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image42")));
+        QTRY_VERIFY(w.window.isNull());
+    }
+};
+
+QTEST_MAIN(TestWindowChrome)
+#include "test_window_chrome.moc"
