@@ -1,5 +1,8 @@
 #include "shell/page_factory.h"
 
+#include "goods/purchase_page.h"
+#include "goods/sales_page.h"
+#include "goods/stock_page.h"
 #include "shell/page.h"
 #include "shell/settings_page.h"
 
@@ -7,6 +10,15 @@ namespace khgl {
 
 Page* createPage(const QString& frameName, const QString& caption, PageEnv& env, QWidget* parent)
 {
+    if (frameName == QStringLiteral("Frame11")) {
+        return new PurchasePage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame12")) {
+        return new SalesPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame13")) {
+        return new StockPage(env, parent);
+    }
     if (frameName == QStringLiteral("Frame25")) {
         return new SettingsPage(env, parent);
     }

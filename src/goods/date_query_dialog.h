@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/hover.h"
+
+#include <QDialog>
+#include <memory>
+
+namespace Ui {
+class DateQueryDialog;
+}
+
+namespace khgl {
+
+struct AppContext;
+class RecordGrid;
+
+// The date query dialog: lists the sales of one date in the sales page's grid. Shown
+// without blocking; it stays open until the operator cancels or closes it.
+class DateQueryDialog final : public QDialog
+{
+    Q_OBJECT
+
+public:
+    DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWidget* parent);
+    ~DateQueryDialog() override;
+
+private:
+    void querySales();
+    void cancel();
+
+    AppContext& m_context;
+    RecordGrid& m_grid;
+    std::unique_ptr<Ui::DateQueryDialog> m_ui;
+    HoverCommands m_hover;
+    // This dialog's own hover flags, one per command.
+    qint16 m_okFlag = 0;
+    qint16 m_cancelFlag = 0;
+};
+
+} // namespace khgl

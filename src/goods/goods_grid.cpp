@@ -1,0 +1,159 @@
+#include "goods/goods_grid.h"
+
+#include "data_store/record_set.h"
+#include "data_store/values.h"
+#include "platform/record_grid.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <charconv>
+#include <cmath>
+
+namespace khgl::goods {
+namespace {
+
+// Writes a number cell without going through QString: listings hold up to a million rows.
+void writeNumber(RecordGrid& grid, int row, int col, const QVariant& value)
+{
+    char buffer[40];
+    std::to_chars_result result{buffer, {}};
+    if (value.typeId() == QMetaType::LongLong) {
+        result = std::to_chars(buffer, buffer + sizeof buffer, value.toLongLong());
+    } else if (value.typeId() == QMetaType::Double) {
+        const double real = value.toDouble();
+        if (std::abs(real) < 1e15 && real == std::trunc(real)) {
+            result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<qint64>(real));
+        } else {
+            result =
+                std::to_chars(buffer, buffer + sizeof buffer, real, std::chars_format::general, 15);
+        }
+    } else {
+        const QString text = cellText(value);
+        if (!text.isEmpty()) {
+            grid.setText(row, col, text);
+        }
+        return;
+    }
+    grid.setText(row, col, buffer, static_cast<int>(result.ptr - buffer));
+}
+
+} // namespace
+
+void resetGrid(RecordGrid& grid)
+{
+    RecordGrid::Batch batch(grid);
+    grid.setRows(2);
+    for (int col = 1; col < grid.cols(); ++col) {
+        grid.setText(1, col, QString());
+    }
+    grid.setRowKey(1, -1);
+    grid.setRow(1);
+}
+
+void listRecords(RecordGrid& grid, const RecordSet& set, int shownColumns)
+{
+    const int count = set.recordCount();
+    if (count == 0) {
+        return;
+    }
+    const int columns = std::min({shownColumns, set.fieldCount(), grid.cols() - 2});
+    {
+        RecordGrid::Batch batch(grid);
+        grid.setRows(count + 1);
+        char position[16];
+        for (int r = 0; r < count; ++r) {
+            const int row = r + 1;
+            const auto end = std::to_chars(position, position + sizeof position, row).ptr;
+            grid.setText(row, 1, position, static_cast<int>(end - position));
+            for (int c = 0; c < columns; ++c) {
+                int length = 0;
+                if (const char* text = set.rawText(r, c, &length)) {
+                    if (length > 0) {
+                        grid.setText(row, c + 2, text, length);
+                    }
+                } else {
+                    writeNumber(grid, row, c + 2, set.valueAt(r, c));
+                }
+            }
+            grid.setRowKey(row, set.rowKeyAt(r));
+        }
+        // The listing ends on its last row, as the current row.
+        grid.setRow(count);
+    }
+    grid.scrollToTop();
+}
+
+void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth)
+{
+    grid.setCols(8);
+    grid.setRowHeight(0, 300);
+    grid.setColWidth(0, 300);
+    for (int col = 1; col <= 6; ++col) {
+        grid.setColWidth(col, 1200);
+    }
+    grid.setColWidth(7, lastWidth);
+    for (int col = 1; col < 8 && col - 1 < headers.size(); ++col) {
+        grid.setText(0, col, headers[col - 1]);
+    }
+}
+
+QString cellText(const QVariant& value)
+{
+    return displayText(value);
+}
+
+double leadingNumber(const QString& text)
+{
+    static const QRegularExpression number(
+        QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
+    const auto match = number.match(text);
+    return match.hasMatch() ? match.captured(0).trimmed().toDouble() : 0.0;
+}
+
+QString plainNumber(double value)
+{
+    return displayText(QVariant(value));
+}
+
+std::optional<double> sumOf(const RecordSet& set, const QString& column)
+{
+    if (set.recordCount() == 0) {
+        return std::nullopt;
+    }
+    const QVariant value = set.valueAt(0, set.fieldIndex(column));
+    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty())) {
+        return std::nullopt;
+    }
+    if (value.typeId() == QMetaType::QString) {
+        const auto number = parseNumber(value.toString());
+        return number ? std::optional<double>(number->toDouble()) : std::nullopt;
+    }
+    return value.toDouble();
+}
+
+QString withRowKey(const QString& query)
+{
+    const QString select = QStringLiteral("select");
+    Q_ASSERT(query.startsWith(select, Qt::CaseInsensitive));
+    QString rest = query.mid(select.size());
+    while (rest.startsWith(QLatin1Char(' '))) {
+        rest.remove(0, 1);
+    }
+    return select + QStringLiteral(" rowid,") + rest;
+}
+
+void keepOnlyNumber(QLineEdit* box)
+{
+    if (!box->text().isEmpty() && !parseNumber(box->text())) {
+        box->clear();
+    }
+}
+
+void keepOnlyDate(QLineEdit* box)
+{
+    if (!box->text().isEmpty() && !parseDate(box->text())) {
+        box->clear();
+    }
+}
+
+} // namespace khgl::goods

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "platform/hover.h"
+
+#include <QWidget>
+#include <memory>
+
+namespace Ui {
+class GoodsQueryWindow;
+}
+
+namespace khgl {
+
+struct AppContext;
+class PurchasePage;
+
+// The goods query window: purchases of a date, or of a product on a date, listed in the
+// purchase page's grid with their total in its total label. Shown without blocking.
+class GoodsQueryWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    GoodsQueryWindow(AppContext& context, PurchasePage& page, QWidget* parent);
+    ~GoodsQueryWindow() override;
+
+private:
+    void queryDate();
+    void queryProductOnDate();
+    void showNormalPictures();
+
+    AppContext& m_context;
+    PurchasePage& m_page;
+    std::unique_ptr<Ui::GoodsQueryWindow> m_ui;
+    HoverCommands m_hover;
+    // This window's own hover flags, one per command.
+    qint16 m_dateFlag = 0;
+    qint16 m_productFlag = 0;
+};
+
+} // namespace khgl

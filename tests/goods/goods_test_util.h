@@ -1,0 +1,106 @@
+#pragma once
+
+#include "data_store/data_store.h"
+#include "platform/hover.h"
+#include "platform/record_grid.h"
+#include "shell/page.h"
+#include "support/env.h"
+
+#include <QInputMethodEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+namespace khgl::test {
+
+// What a page needs from the main window.
+struct PageHarness
+{
+    explicit PageHarness(TestEnv& test)
+        : hover(test.context.pictures), env{test.context, hover, flags}
+    {
+    }
+    HoverFlags flags;
+    HoverCommands hover;
+    PageEnv env;
+};
+
+// Writes one purchase or sale straight into the file, as an earlier session would have.
+inline void addGoods(TestEnv& env, const QString& table, const QString& name,
+                     const QVariant& quantity, const QVariant& amount, const QString& date,
+                     const QString& remark = QStringLiteral("备注内容"))
+{
+    env.store.execute(QStringLiteral("insert into ") + table +
+                          QStringLiteral(" (名称,单价,数量,总金额,日期,备注,区别) "
+                                         "values (?,1,?,?,?,?,(select count(*)+1 from ") +
+                          table + QStringLiteral("))"),
+                      {name, quantity, amount, date, remark});
+}
+
+// Texts written as UTF-8 literals.
+inline QStringList strings(std::initializer_list<const char*> items)
+{
+    QStringList list;
+    for (const char* item : items) {
+        list << QString::fromUtf8(item);
+    }
+    return list;
+}
+
+inline QList<QStringList> rows(std::initializer_list<std::initializer_list<const char*>> items)
+{
+    QList<QStringList> list;
+    for (const auto& row : items) {
+        list << strings(row);
+    }
+    return list;
+}
+
+template <typename T = QWidget> T* child(QWidget* window, const char* name)
+{
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) {
+        qFatal("no child %s", name);
+    }
+    return found;
+}
+
+// Clicks a data cell of a grid as the operator would.
+inline void clickCell(RecordGrid* grid, int row, int col)
+{
+    const QModelIndex index = grid->model()->index(row - 1, col);
+    grid->scrollTo(index);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      grid->visualRect(index).center());
+}
+
+// Pastes a whole text into a box in one change.
+inline void paste(QLineEdit* box, const QString& text)
+{
+    box->setFocus();
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QApplication::sendEvent(box, &event);
+}
+
+// One data row of a grid, columns 1 to the last.
+inline QStringList rowTexts(const RecordGrid* grid, int row)
+{
+    QStringList texts;
+    for (int col = 1; col < grid->cols(); ++col) {
+        texts << grid->text(row, col);
+    }
+    return texts;
+}
+
+// The names listed in column 2, rows 1 to the last.
+inline QStringList listedNames(const RecordGrid* grid)
+{
+    QStringList names;
+    for (int row = 1; row < grid->rows(); ++row) {
+        names << grid->text(row, 2);
+    }
+    return names;
+}
+
+} // namespace khgl::test

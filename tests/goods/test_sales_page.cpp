@@ -1,0 +1,209 @@
+#include "goods/date_query_dialog.h"
+#include "goods/sales_page.h"
+#include "goods_test_util.h"
+#include "input_aids/input_aids.h"
+
+#include <QTest>
+
+using namespace khgl;
+using namespace khgl::test;
+
+namespace {
+
+const QString kTable = QStringLiteral("销售表");
+
+struct SalesFixture
+{
+    explicit SalesFixture(TestEnv& env) : harness(env), page(harness.env, nullptr)
+    {
+        page.resize(905, 481);
+        page.show();
+        page.loadNormalPictures();
+        page.opened();
+    }
+    RecordGrid* grid() { return child<RecordGrid>(&page, "MS5"); }
+    QLineEdit* box(const char* name) { return child<QLineEdit>(&page, name); }
+    QString total() { return child<QLabel>(&page, "Label7")->text(); }
+    void command(const char* label) { click(child(&page, label)); }
+
+    PageHarness harness;
+    SalesPage page;
+};
+
+} // namespace
+
+class TestSalesPage final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void savesAppendAndTheTotalFollowsOnlySavedSales()
+    {
+        TestEnv env;
+        SalesFixture f(env);
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：0.00元。"));
+        QCOMPARE(rowTexts(f.grid(), 1), QStringList(7, QString()));
+        QCOMPARE(f.grid()->text(0, 6), QStringLiteral("销售日期"));
+
+        typeText(f.box("Text25"), QStringLiteral("苹果"));
+        typeText(f.box("Text26"), QStringLiteral("2.5"));
+        typeText(f.box("Text27"), QStringLiteral("2"));
+        typeText(f.box("Text28"), QStringLiteral("5"));
+        // A date cannot be typed key by key; the calendar writes it whole.
+        typeText(f.box("Text24"), QStringLiteral("2"));
+        QCOMPARE(f.box("Text24")->text(), QString());
+        env.inputAids.writeDate(1, QStringLiteral("2026-3-5"));
+        QCOMPARE(f.box("Text24")->text(), QStringLiteral("2026-3-5"));
+
+        f.command("Label72");
+        QCOMPARE(env.dialogs.texts(), strings({"保存完毕。"}));
+        QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("保存"));
+        QCOMPARE(env.dialogs.messages[0].icon, Dialogs::Icon::Information);
+        QCOMPARE(rowTexts(f.grid(), 1),
+                 strings({"1", "苹果", "2.5", "2", "5", "2026-3-5", "备注内容"}));
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：5.00元。"));
+        f.command("Label72");
+        QCOMPARE(f.grid()->rows(), 3);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 区别 from 销售表 order by rowid")),
+                 rows({{"1"}, {"2"}}));
+
+        // A refused save leaves the total as it was.
+        addGoods(env, kTable, QStringLiteral("梨"), 1, 100, QStringLiteral("2026-3-6"));
+        f.box("Text27")->clear();
+        env.dialogs.clear();
+        f.command("Label72");
+        QCOMPARE(env.dialogs.texts(), strings({"商品信息不能有空白项。"}));
+        QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("提示"));
+        QCOMPARE(env.countOnDisk(kTable), 3);
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：10.00元。"));
+        grabTo(&f.page, QStringLiteral("sales_page"));
+    }
+
+    void productQueryKeepsTheGridWhenNothingMatches()
+    {
+        TestEnv env;
+        addGoods(env, kTable, QStringLiteral("苹果"), 1, 2, QStringLiteral("2026-3-5"));
+        addGoods(env, kTable, QStringLiteral("梨"), 1, 3, QStringLiteral("2026-3-5"));
+        addGoods(env, kTable, QStringLiteral("苹果"), 1, 4, QStringLiteral("2026-3-6"));
+        SalesFixture f(env);
+        env.dialogs.inputNext(QStringLiteral("苹果 "));
+        f.command("Label45");
+        QCOMPARE(env.dialogs.inputs.back().prompt, QStringLiteral("请输入要查询的商品名称。"));
+        QCOMPARE(env.dialogs.inputs.back().title, QStringLiteral("按商品名查询商品信息"));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "苹果"}));
+        QCOMPARE(f.grid()->text(2, 5), QStringLiteral("4"));
+
+        env.dialogs.inputNext(QStringLiteral("桃'"));
+        f.command("Label45");
+        QCOMPARE(env.dialogs.texts(), strings({"不存在查询商品的记录。"}));
+        QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("查询提示"));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "苹果"}));
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：9.00元。"));
+
+        // A save appends below the product's rows; the total covers the whole table.
+        clickCell(f.grid(), 1, 2);
+        QCOMPARE(f.box("Text24")->text(), QStringLiteral("2026-3-5"));
+        f.command("Label72");
+        QCOMPARE(f.grid()->rows(), 4);
+        QCOMPARE(f.grid()->text(3, 1), QStringLiteral("4"));
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：11.00元。"));
+
+        // Deleting that appended row removes the new sale, not the fourth row of a listing.
+        clickCell(f.grid(), 3, 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称,总金额 from 销售表 order by rowid")),
+                 rows({{"苹果", "2"}, {"梨", "3"}, {"苹果", "4"}}));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "梨", "苹果"}));
+        QCOMPARE(f.box("Text25")->text(), QString());
+    }
+
+    void deleteOnABlankRowSaysSoAndListsTheTable()
+    {
+        TestEnv env;
+        SalesFixture f(env);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.dialogs.texts(), strings({"确定要删除当前记录吗？", "当前记录已经删除。"}));
+        QCOMPARE(env.dialogs.messages[1].title, QStringLiteral("提示"));
+        QCOMPARE(env.dialogs.messages[1].icon, Dialogs::Icon::Information);
+        // Answering No says nothing more.
+        env.dialogs.clear();
+        env.dialogs.answerNext(Dialogs::Answer::No);
+        f.command("Label73");
+        QCOMPARE(env.dialogs.messages.size(), size_t(1));
+        QCOMPARE(f.grid()->rows(), 2);
+    }
+
+    void dateAndAmountBoxesCloseEachOthersAid()
+    {
+        TestEnv env;
+        SalesFixture f(env);
+        click(f.box("Text24"));
+        QVERIFY(env.inputAids.isCalendarOpen());
+        QCOMPARE(env.inputAids.calendarTarget(), qint16(1));
+        click(f.box("Text28"));
+        QVERIFY(!env.inputAids.isCalendarOpen());
+        QVERIFY(env.inputAids.isCalculatorOpen());
+        QCOMPARE(env.inputAids.calculatorTarget(), qint16(4));
+        click(f.box("Text24"));
+        QVERIFY(env.inputAids.isCalendarOpen());
+        QVERIFY(!env.inputAids.isCalculatorOpen());
+        // The other boxes close both; the remark keeps its text.
+        typeText(f.box("Text29"), QStringLiteral("赠品"));
+        click(f.box("Text29"));
+        QVERIFY(!env.inputAids.isCalendarOpen());
+        QCOMPARE(f.box("Text29")->text(), QStringLiteral("赠品"));
+    }
+
+    void dateDialogListsOneDateAndCancelClosesTheCalendar()
+    {
+        TestEnv env;
+        addGoods(env, kTable, QStringLiteral("苹果"), 1, 2, QStringLiteral("2026-3-5"));
+        addGoods(env, kTable, QStringLiteral("梨"), 1, 3, QStringLiteral("2026-3-6"));
+        addGoods(env, kTable, QStringLiteral("桃"), 1, 4, QStringLiteral("2026-3-5"));
+        SalesFixture f(env);
+        f.command("Label46");
+        DateQueryDialog* dialog = f.page.dateDialog();
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->objectName(), QStringLiteral("Form7"));
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("日期查询"));
+        QVERIFY(!dialog->isModal());
+
+        click(child(dialog, "Label2"));
+        QCOMPARE(env.dialogs.texts(), strings({"请输入要查询的日期。"}));
+        QCOMPARE(env.dialogs.messages[0].title, QString());
+        QCOMPARE(env.dialogs.messages[0].icon, Dialogs::Icon::None);
+
+        click(child(dialog, "Text1"));
+        QCOMPARE(env.inputAids.calendarTarget(), qint16(11));
+        env.inputAids.writeDate(11, QStringLiteral("2026-3-5"));
+        click(child(dialog, "Label2"));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "桃"}));
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：9.00元。"));
+
+        // Deleting a row of the date listing removes that very sale.
+        clickCell(f.grid(), 2, 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称 from 销售表 order by rowid")),
+                 rows({{"苹果"}, {"梨"}}));
+
+        f.command("Label46");
+        env.dialogs.clear();
+        child<QLineEdit>(dialog, "Text1")->setText(QStringLiteral("2026-03-05"));
+        click(child(dialog, "Label2"));
+        QCOMPARE(env.dialogs.texts(), strings({"不存在查询商品的记录。"}));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "梨"}));
+        grabTo(dialog, QStringLiteral("date_query_dialog"));
+
+        click(child(dialog, "Text1"));
+        QVERIFY(env.inputAids.isCalendarOpen());
+        click(child(dialog, "Label3"));
+        QVERIFY(!dialog->isVisible());
+        QVERIFY(!env.inputAids.isCalendarOpen());
+    }
+};
+
+QTEST_MAIN(TestSalesPage)
+#include "test_sales_page.moc"
