@@ -1,5 +1,6 @@
 #include "shell/page_factory.h"
 
+#include "customers_mail/customer_page.h"
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
@@ -10,6 +11,9 @@ namespace khgl {
 
 Page* createPage(const QString& frameName, const QString& caption, PageEnv& env, QWidget* parent)
 {
+    if (frameName == QStringLiteral("Frame1")) {
+        return new CustomerPage(env, parent);
+    }
     if (frameName == QStringLiteral("Frame11")) {
         return new PurchasePage(env, parent);
     }

@@ -1,0 +1,166 @@
+#include "customers_mail/customer_entry_window.h"
+
+#include "data_store/data_store.h"
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/click_widgets.h"
+#include "platform/dialogs.h"
+#include "platform/guard.h"
+#include "ui_customer_entry_window.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace khgl {
+namespace {
+
+// Names, e-mail addresses and product names hold at most 48 characters.
+constexpr qsizetype kMaxCharacters = 48;
+constexpr int kAidGapTwips = 500;
+
+qsizetype characterCount(const QString& text)
+{
+    return text.toUcs4().size();
+}
+
+} // namespace
+
+bool isNumberEntry(const QString& text)
+{
+    const QLocale locale = QLocale::system();
+    const QRegularExpression pattern(
+        QStringLiteral(R"(^[+-]?(\d(\d|%1)*)?(%2\d*)?([eE][+-]?\d*)?$)")
+            .arg(QRegularExpression::escape(locale.groupSeparator()),
+                 QRegularExpression::escape(locale.decimalPoint())));
+    const QString trimmed = text.trimmed();
+    if (trimmed.isEmpty()) {
+        return text.isEmpty();
+    }
+    const auto match = pattern.match(trimmed);
+    if (!match.hasMatch()) {
+        return false;
+    }
+    // An exponent needs digits before it; a lone sign or point, or an exponent still without
+    // digits, is a number being typed.
+    return match.captured(4).isEmpty() || !match.captured(1).isEmpty() ||
+           match.captured(3).size() > 1;
+}
+
+QString storedNumber(const QString& text)
+{
+    const QLocale locale = QLocale::system();
+    QString number = text.trimmed();
+    number.remove(locale.groupSeparator());
+    number.replace(locale.decimalPoint(), QStringLiteral("."));
+    return number;
+}
+
+CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_context(context),
+      m_ui(std::make_unique<Ui::CustomerEntryWindow>())
+{
+    m_ui->setupUi(this);
+    setFixedSize(size());
+    m_ui->Label1->setCursor(Qt::PointingHandCursor);
+
+    const QString tooLong = QStringLiteral("字数不大于50字。");
+    limitLength(m_ui->Text1, tooLong);
+    limitLength(m_ui->Text3, tooLong);
+    limitLength(m_ui->Text5, QStringLiteral("商品名不大于50字"));
+    keepNumeric(m_ui->Text6);
+    keepNumeric(m_ui->Text7);
+
+    m_context.inputAids.registerDateBox(kDateCode, m_ui->Text4);
+    m_context.inputAids.registerAmountBox(kAmountCode, m_ui->Text8);
+    connect(m_ui->Text4, &ClickLineEdit::clicked, this, &CustomerEntryWindow::openCalendar);
+    connect(m_ui->Text4, &QLineEdit::textEdited, this, &CustomerEntryWindow::openCalendar);
+    connect(m_ui->Text8, &ClickLineEdit::clicked, this, &CustomerEntryWindow::openCalculator);
+    connect(m_ui->Text8, &QLineEdit::textEdited, this, &CustomerEntryWindow::openCalculator);
+    connect(m_ui->Label1, &ClickLabel::clicked, this, &CustomerEntryWindow::save);
+}
+
+CustomerEntryWindow::~CustomerEntryWindow() = default;
+
+std::vector<QLineEdit*> CustomerEntryWindow::boxesInTableOrder() const
+{
+    return {m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text4,  m_ui->Text5, m_ui->Text6,
+            m_ui->Text7, m_ui->Text8, m_ui->Text9, m_ui->Text10, m_ui->Text11};
+}
+
+QStringList CustomerEntryWindow::boxTexts() const
+{
+    QStringList texts;
+    for (const QLineEdit* box : boxesInTableOrder()) {
+        texts << box->text();
+    }
+    return texts;
+}
+
+void CustomerEntryWindow::limitLength(QLineEdit* box, const QString& message)
+{
+    connect(box, &QLineEdit::textChanged, this, [this, box, message](const QString& text) {
+        if (characterCount(text) > kMaxCharacters) {
+            m_context.dialogs.message(this, message);
+            box->clear();
+        }
+    });
+}
+
+void CustomerEntryWindow::keepNumeric(QLineEdit* box)
+{
+    connect(box, &QLineEdit::textChanged, this, [box](const QString& text) {
+        if (!isNumberEntry(text)) {
+            box->clear();
+        }
+    });
+}
+
+// Typing into the date or amount box also opens its aid; the aid's own write does not, so
+// a picked date does not reopen the picker.
+void CustomerEntryWindow::openCalendar()
+{
+    m_context.inputAids.showCalendarBelow(kDateCode, m_ui->Text4, kAidGapTwips);
+}
+
+void CustomerEntryWindow::openCalculator()
+{
+    m_context.inputAids.showCalculatorBelow(kAmountCode, m_ui->Text8, kAidGapTwips);
+}
+
+void CustomerEntryWindow::save()
+{
+    if (m_ui->Text1->text().isEmpty()) {
+        m_context.dialogs.message(this, QStringLiteral("请添加用户名！"), QStringLiteral("提示"),
+                                  Dialogs::Icon::Information);
+        return;
+    }
+    if (guarded(m_context.dialogs, this, [this] { writeRecord(); })) {
+        m_context.dialogs.message(this, QStringLiteral("保存完毕！"));
+    }
+}
+
+void CustomerEntryWindow::writeRecord()
+{
+    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    customers.addNew();
+    const std::vector<QLineEdit*> boxes = boxesInTableOrder();
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        QString text = boxes[i]->text();
+        if (text.isEmpty()) {
+            continue; // an empty box leaves its column unset
+        }
+        if (boxes[i] == m_ui->Text6 || boxes[i] == m_ui->Text7) {
+            text = storedNumber(text);
+        }
+        customers.setValue(customers.fieldName(static_cast<int>(i)), text);
+    }
+    customers.setValue(QStringLiteral("区别"), customers.recordCount());
+    const QString extra = m_ui->Text12->toPlainText();
+    if (!extra.isEmpty()) {
+        customers.setValue(QStringLiteral("附加信息"), extra);
+    }
+    customers.update();
+    Q_EMIT recordSaved(boxTexts(), customers.rowKey());
+}
+
+} // namespace khgl

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QStringList>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+class QLineEdit;
+
+namespace Ui {
+class CustomerEntryWindow;
+}
+
+namespace khgl {
+
+struct AppContext;
+
+// The customer entry window: one purchase per save, appended to 客户表. The boxes keep their
+// texts after a save so the next purchase of the same customer needs few changes.
+class CustomerEntryWindow final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr qint16 kDateCode = 6;
+    static constexpr qint16 kAmountCode = 2;
+
+    explicit CustomerEntryWindow(AppContext& context, QWidget* parent = nullptr);
+    ~CustomerEntryWindow() override;
+
+    // The texts of Text1 to Text11 in the table's column order.
+    QStringList boxTexts() const;
+
+Q_SIGNALS:
+    // A record was written: the eleven box texts and the hidden key of the new record.
+    void recordSaved(const QStringList& texts, qint64 key);
+
+private:
+    std::vector<QLineEdit*> boxesInTableOrder() const;
+    void limitLength(QLineEdit* box, const QString& message);
+    void keepNumeric(QLineEdit* box);
+    void openCalendar();
+    void openCalculator();
+    void save();
+    void writeRecord();
+
+    AppContext& m_context;
+    std::unique_ptr<Ui::CustomerEntryWindow> m_ui;
+};
+
+// Whether text is a number as the operator may type it (sign, thousands separators, decimal
+// point, exponent, blanks around). A lone sign or point counts as a number being typed.
+bool isNumberEntry(const QString& text);
+// A number entry as the store reads numbers: no thousands separators, "." as decimal point.
+QString storedNumber(const QString& text);
+
+} // namespace khgl

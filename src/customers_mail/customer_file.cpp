@@ -1,0 +1,69 @@
+#include "customers_mail/customer_file.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QStringEncoder>
+
+namespace khgl::customer_file {
+namespace {
+
+// Long names would pass the file system's 255-byte limit once encoded.
+constexpr qsizetype kMaxNameCharacters = 80;
+
+bool isUnsafe(char32_t c)
+{
+    return c < 0x20 || c == 0x7f || c == U'/' || c == U'\\' || c == U':';
+}
+
+} // namespace
+
+QString directory(const QString& folder)
+{
+    return folder + QStringLiteral("customers");
+}
+
+QString safeBaseName(const QString& customerName)
+{
+    QString name;
+    for (const char32_t c : customerName.trimmed().toUcs4()) {
+        if (name.size() >= kMaxNameCharacters) {
+            break;
+        }
+        name += isUnsafe(c) ? QStringLiteral("_") : QString::fromUcs4(&c, 1);
+    }
+    // A leading dot would hide the file; ".." can then no longer start a name either.
+    for (qsizetype i = 0; i < name.size() && name[i] == QLatin1Char('.'); ++i) {
+        name[i] = QLatin1Char('_');
+    }
+    return name.isEmpty() ? QStringLiteral("_") : name;
+}
+
+QString path(const QString& folder, const QString& customerName)
+{
+    return directory(folder) + QStringLiteral("/") + safeBaseName(customerName) +
+           QStringLiteral(".dll");
+}
+
+QString write(const QString& folder, const QString& customerName, const QString& text)
+{
+    const QString dir = directory(folder);
+    if (!QDir().mkpath(dir)) {
+        return QStringLiteral("无法建立客户描述文件夹“%1”。").arg(QDir::toNativeSeparators(dir));
+    }
+    const QString target = path(folder, customerName);
+    QString body = text;
+    body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    body.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    body += QStringLiteral("\r\n");
+    QStringEncoder encode(QStringEncoder::System);
+    const QByteArray bytes = encode(body);
+
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return QStringLiteral("客户描述文件“%1”没有写入：%2")
+            .arg(QDir::toNativeSeparators(target), file.errorString());
+    }
+    return {};
+}
+
+} // namespace khgl::customer_file

@@ -1,0 +1,148 @@
+#include "customers_mail/customer_grid_editor.h"
+
+#include "platform/record_grid.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+namespace khgl {
+
+CustomerGridEditor::CustomerGridEditor(RecordGrid& grid)
+    : QObject(&grid), m_grid(grid), m_box(new QLineEdit(grid.viewport()))
+{
+    m_box->setObjectName(QStringLiteral("MS1Editor"));
+    m_box->setFrame(false);
+    // A visible edge and tint so the operator sees which cell is being typed into.
+    m_box->setStyleSheet(
+        QStringLiteral("QLineEdit { border: 1px solid #3a6ea5; background: #fffbe6; }"));
+    m_box->hide();
+    m_box->installEventFilter(this);
+    m_grid.installEventFilter(this);
+    connect(&m_grid, &RecordGrid::cellDoubleClicked, this,
+            [this](int row, int col) { edit(row, col, m_grid.text(row, col)); });
+}
+
+bool CustomerGridEditor::isEditable(int row, int col) const
+{
+    return row >= 1 && row < m_grid.rows() && col >= 1 && col < m_grid.cols();
+}
+
+void CustomerGridEditor::edit(int row, int col, const QString& text)
+{
+    if (!isEditable(row, col)) {
+        return;
+    }
+    m_row = row;
+    m_col = col;
+    m_grid.setRow(row);
+    m_grid.setCol(col);
+    m_editing = true;
+    m_box->setText(text);
+    placeOverCell();
+    m_box->show();
+    m_box->raise();
+    m_box->setFocus();
+}
+
+void CustomerGridEditor::placeOverCell()
+{
+    const QModelIndex index = m_grid.model()->index(m_row - 1, m_col);
+    m_grid.scrollTo(index);
+    m_box->setGeometry(m_grid.visualRect(index));
+}
+
+void CustomerGridEditor::commit()
+{
+    if (!m_editing) {
+        return;
+    }
+    m_grid.setText(m_row, m_col, m_box->text());
+    close();
+}
+
+void CustomerGridEditor::cancel()
+{
+    if (m_editing) {
+        close();
+    }
+}
+
+void CustomerGridEditor::close()
+{
+    // Cleared first: hiding the box moves the focus, which must not commit a second time.
+    m_editing = false;
+    const bool hadFocus = m_box->hasFocus();
+    m_box->hide();
+    m_box->clear();
+    if (hadFocus) {
+        m_grid.setFocus();
+    }
+}
+
+void CustomerGridEditor::commitAndAdvance()
+{
+    const int row = m_row;
+    const int next = m_col + 1;
+    commit();
+    if (isEditable(row, next)) {
+        edit(row, next, m_grid.text(row, next));
+        m_box->selectAll();
+    }
+}
+
+bool CustomerGridEditor::handleBoxKey(QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        commitAndAdvance();
+        return true;
+    case Qt::Key_Escape:
+        cancel();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CustomerGridEditor::handleGridKey(QKeyEvent* event)
+{
+    // The arrow keys move the view's current cell without telling the grid.
+    const QModelIndex current = m_grid.currentIndex();
+    const int row = current.isValid() ? current.row() + 1 : m_grid.row();
+    const int col = current.isValid() ? current.column() : m_grid.col();
+    if (!isEditable(row, col) ||
+        event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
+        return false;
+    }
+    if (event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        edit(row, col, m_grid.text(row, col));
+        return true;
+    }
+    const QString typed = event->text();
+    if (!typed.isEmpty() && typed.at(0).isPrint()) {
+        edit(row, col, typed); // typing over a cell replaces its text, as in a spreadsheet
+        return true;
+    }
+    return false;
+}
+
+bool CustomerGridEditor::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_box) {
+        if (event->type() == QEvent::KeyPress) {
+            return handleBoxKey(static_cast<QKeyEvent*>(event));
+        }
+        if (event->type() == QEvent::FocusOut && m_editing) {
+            commit();
+        }
+        return false;
+    }
+    if (watched == &m_grid && event->type() == QEvent::KeyPress && !m_editing) {
+        return handleGridKey(static_cast<QKeyEvent*>(event));
+    }
+    return false;
+}
+
+} // namespace khgl

@@ -1,0 +1,295 @@
+#include "customers_mail/customer_page.h"
+
+#include "customers_mail/customer_entry_window.h"
+#include "customers_mail/customer_file.h"
+#include "customers_mail/customer_grid_editor.h"
+#include "data_store/data_store.h"
+#include "platform/app_context.h"
+#include "platform/dialogs.h"
+#include "platform/hover.h"
+#include "ui_customer_page.h"
+
+#include <array>
+
+namespace khgl {
+namespace {
+
+constexpr int kColumns = 12;
+constexpr int kShownColumns = 11; // 区别 and 附加信息 are never shown
+constexpr int kRowHeight = 300;
+constexpr int kEntryWindowDropTwips = 800;
+constexpr int kTwipsPerPixel = 15;
+
+const std::array<const char16_t*, kShownColumns> kHeaders{
+    u"客户名",   u"邮寄地址", u"客户邮箱", u"购买日期", u"商品名称", u"商品单价",
+    u"商品数量", u"收取金额", u"商品简述", u"客户简述", u"备注"};
+
+int columnWidth(int col)
+{
+    if (col == 0) {
+        return 300;
+    }
+    return col <= 8 ? 1800 : 3000;
+}
+
+} // namespace
+
+CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
+    : Page(env, parent), m_ui(std::make_unique<Ui::CustomerPage>())
+{
+    m_ui->setupUi(this);
+    m_editor = new CustomerGridEditor(*m_ui->MS1);
+    m_hover.addLarge(this, m_ui->Label49, m_ui->Image19, &m_flags.a);
+    m_hover.addLarge(this, m_ui->Label11, m_ui->Image20, &m_flags.b);
+    m_hover.addSmall(m_ui->Frame18, m_ui->Label66, m_ui->Image21, nullptr);
+    connect(m_ui->Label49, &ClickLabel::clicked, this, &CustomerPage::openEntryWindow);
+    connect(m_ui->Label11, &ClickLabel::clicked, this, &CustomerPage::findCustomer);
+    connect(m_ui->Label66, &ClickLabel::clicked, this, &CustomerPage::deleteSelectedRow);
+    connect(m_ui->Command15, &QPushButton::clicked, this, &CustomerPage::saveLastRow);
+    connect(m_ui->MS1, &RecordGrid::cellClicked, this, &CustomerPage::showExtraInformation);
+    prepareGrid();
+}
+
+CustomerPage::~CustomerPage() = default;
+
+void CustomerPage::loadNormalPictures()
+{
+    m_context.pictures.show(m_ui->Image19, Pictures::largeNormal());
+    m_context.pictures.show(m_ui->Image20, Pictures::largeNormal());
+    m_context.pictures.show(m_ui->Image21, Pictures::smallNormal());
+}
+
+void CustomerPage::opened()
+{
+    guard([this] { loadAll(); });
+}
+
+void CustomerPage::closeWindows()
+{
+    if (m_entry) {
+        m_entry->close();
+    }
+}
+
+// Blank grid: the header row and one empty data row that names no record.
+void CustomerPage::prepareGrid()
+{
+    RecordGrid& grid = *m_ui->MS1;
+    m_editor->cancel();
+    {
+        RecordGrid::Batch batch(grid);
+        grid.clearTexts();
+        grid.setCols(kColumns);
+        grid.setRows(1);
+        grid.setRows(2);
+        for (int c = 1; c <= kShownColumns; ++c) {
+            grid.setText(0, c, QString::fromUtf16(kHeaders.at(static_cast<size_t>(c - 1))));
+        }
+    }
+    for (int c = 0; c < kColumns; ++c) {
+        grid.setColWidth(c, columnWidth(c));
+    }
+    grid.setRowHeight(0, kRowHeight);
+    grid.setRowHeight(1, kRowHeight);
+}
+
+void CustomerPage::loadAll()
+{
+    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    prepareGrid();
+    fillFromFirstRow(customers);
+}
+
+// Copies each record into its own row from row 1 on; empty values leave their cells as they
+// are. Each row keeps the key of the record it shows, so delete can name it exactly.
+void CustomerPage::fillFromFirstRow(RecordSet& records)
+{
+    if (records.recordCount() == 0) {
+        return;
+    }
+    RecordGrid& grid = *m_ui->MS1;
+    const int shown = records.fieldCount() - 2;
+    int row = 1;
+    {
+        RecordGrid::Batch batch(grid);
+        grid.setRows(records.recordCount() + 1);
+        for (records.moveFirst(); !records.eof(); records.moveNext(), ++row) {
+            for (int i = 0; i < shown; ++i) {
+                if (!records.isEmpty(i)) {
+                    grid.setText(row, i + 1, records.text(i));
+                }
+            }
+            grid.setRowKey(row, records.rowKey());
+        }
+        grid.setRow(row - 1);
+    }
+    for (int c = 0; c < kColumns; ++c) {
+        grid.setColWidth(c, columnWidth(c));
+    }
+    grid.setRowHeight(0, kRowHeight);
+}
+
+bool CustomerPage::gridIsEmpty() const
+{
+    return m_ui->MS1->rows() == 2 && m_ui->MS1->text(1, 1).isEmpty();
+}
+
+void CustomerPage::openEntryWindow()
+{
+    m_context.pictures.show(m_ui->Image19, Pictures::largeNormal());
+    if (!m_entry || !m_entry->isVisible()) {
+        // A closed window starts afresh, as a newly opened one would.
+        m_entry = std::make_unique<CustomerEntryWindow>(m_context, this);
+        connect(m_entry.get(), &CustomerEntryWindow::recordSaved, this,
+                &CustomerPage::showSavedEntry);
+        placeEntryWindow();
+    }
+    m_entry->show();
+    m_entry->raise();
+    m_entry->activateWindow();
+}
+
+// Over the grid: a third of the grid's width from its left, 800 twips below its top.
+void CustomerPage::placeEntryWindow()
+{
+    const RecordGrid* grid = m_ui->MS1;
+    m_entry->move(
+        grid->mapToGlobal(QPoint(grid->width() / 3, kEntryWindowDropTwips / kTwipsPerPixel)));
+}
+
+void CustomerPage::showSavedEntry(const QStringList& texts, qint64 key)
+{
+    RecordGrid& grid = *m_ui->MS1;
+    m_editor->commit();
+    int row = 1;
+    if (!gridIsEmpty()) {
+        row = grid.rows();
+        grid.setRows(row + 1);
+        grid.setRowHeight(row, kRowHeight);
+    }
+    grid.setRow(row);
+    for (int c = 1; c <= kShownColumns && c <= texts.size(); ++c) {
+        grid.setText(row, c, texts.at(c - 1));
+    }
+    grid.setRowKey(row, key);
+}
+
+void CustomerPage::findCustomer()
+{
+    m_context.pictures.show(m_ui->Image20, Pictures::largeNormal());
+    if (m_entry) {
+        m_entry->close();
+    }
+    const QString name =
+        m_context.dialogs.input(this, QStringLiteral("请输入用户名。"), QStringLiteral("查找客户"));
+    if (name.isEmpty()) {
+        return;
+    }
+    guard([this, &name] {
+        // The blank before the closing quote stays; trailing blanks do not count in names.
+        RecordSet found = m_context.store.selectKeyed(
+            QStringLiteral("select rowid, * from 客户表 where 客户名= ?"),
+            {name + QStringLiteral(" ")});
+        if (found.recordCount() == 0) {
+            m_context.dialogs.message(this, QStringLiteral("客户不存在。"), QStringLiteral("提示"),
+                                      Dialogs::Icon::Information);
+            return;
+        }
+        prepareGrid();
+        fillFromFirstRow(found);
+    });
+}
+
+void CustomerPage::showExtraInformation(int row, int col)
+{
+    const RecordGrid& grid = *m_ui->MS1;
+    const QString name = grid.text(row, 1);
+    const QString mail = grid.text(row, 3);
+    if (col != 1 || name.isEmpty() || mail.isEmpty()) {
+        return;
+    }
+    guard([this, &name, &mail] {
+        RecordSet info = m_context.store.select(
+            QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=?"),
+            {name, mail});
+        if (!info.eof() && !info.isEmpty(0)) {
+            m_ui->Text1->setPlainText(info.text(0));
+        }
+    });
+}
+
+void CustomerPage::deleteSelectedRow()
+{
+    m_context.pictures.show(m_ui->Image21, Pictures::smallNormal());
+    if (m_context.dialogs.message(this, QStringLiteral("是否删除？"), QStringLiteral("提示"),
+                                  Dialogs::Icon::Question,
+                                  Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
+        return;
+    }
+    m_editor->cancel();
+    RecordGrid& grid = *m_ui->MS1;
+    const int row = grid.row();
+    if (row < 1) {
+        return;
+    }
+    const qint64 key = grid.rowKey(row);
+    guard([this, &grid, row, key] {
+        // The record goes first: a failure leaves the grid showing it still.
+        if (key >= 0) {
+            m_context.store.execute(QStringLiteral("delete from 客户表 where rowid=?"), {key});
+        }
+        if (grid.rows() == 2) {
+            for (int c = 1; c <= kShownColumns; ++c) {
+                grid.setText(1, c, QString());
+            }
+            grid.setRowKey(1, -1);
+        } else {
+            grid.removeItem(row);
+        }
+    });
+}
+
+void CustomerPage::saveLastRow()
+{
+    m_editor->commit();
+    guard([this] { writeLastRow(); });
+}
+
+void CustomerPage::writeLastRow()
+{
+    RecordGrid& grid = *m_ui->MS1;
+    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    for (int r = 1; r < grid.rows(); ++r) {
+        for (int c = 1; c <= kShownColumns; ++c) {
+            if (grid.text(r, c).isEmpty()) {
+                m_context.dialogs.message(this, QStringLiteral("存在不完整记录，请检查后再保存。"),
+                                          QStringLiteral("提示"));
+                return;
+            }
+        }
+    }
+    const int last = grid.rows() - 1;
+    customers.addNew();
+    grid.setRow(last);
+    for (int c = 1; c <= kShownColumns; ++c) {
+        customers.setValue(customers.fieldName(c - 1), grid.text(last, c));
+    }
+    customers.setValue(QStringLiteral("区别"), customers.recordCount() + 1);
+    customers.update();
+    // The row now shows the record just written.
+    grid.setRowKey(last, customers.rowKey());
+    m_context.dialogs.message(this, QStringLiteral("记录已保存。"), QStringLiteral("提示"),
+                              Dialogs::Icon::Information);
+    writeDescriptionFile(grid.text(last, 1));
+}
+
+void CustomerPage::writeDescriptionFile(const QString& customerName)
+{
+    const QString error =
+        customer_file::write(m_context.folder, customerName, m_ui->Text1->toPlainText());
+    if (!error.isEmpty()) {
+        m_context.dialogs.message(this, error, QStringLiteral("提示"), Dialogs::Icon::Warning);
+    }
+}
+
+} // namespace khgl

@@ -1,0 +1,180 @@
+#include "customer_test_util.h"
+#include "customers_mail/customer_entry_window.h"
+#include "input_aids/input_aids.h"
+#include "platform/click_widgets.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+using namespace khgl;
+using namespace khgl::test;
+
+class TestCustomerEntry final : public QObject
+{
+    Q_OBJECT
+
+private:
+    static CustomerEntryWindow* openEntry(CustomerPageFixture& f)
+    {
+        click(f.child<ClickLabel>(QStringLiteral("Label49")));
+        return f.page.entryWindow();
+    }
+    static QLineEdit* box(CustomerEntryWindow* entry, const QString& name)
+    {
+        return entry->findChild<QLineEdit*>(name);
+    }
+    static void save(CustomerEntryWindow* entry)
+    {
+        click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
+    }
+
+private Q_SLOTS:
+    void longTextsAreEmptiedPastFortyEightCharacters()
+    {
+        CustomerPageFixture f;
+        CustomerEntryWindow* entry = openEntry(f);
+        struct Case
+        {
+            const char16_t* box;
+            const char16_t* message;
+        };
+        for (const Case& c :
+             {Case{u"Text1", u"字数不大于50字。"}, Case{u"Text3", u"字数不大于50字。"},
+              Case{u"Text5", u"商品名不大于50字"}}) {
+            QLineEdit* edit = box(entry, QString::fromUtf16(c.box));
+            const QString fortyEight = QString(48, QChar(u'汉'));
+            typeText(edit, fortyEight);
+            QCOMPARE(edit->text(), fortyEight);
+            QVERIFY(f.env.dialogs.messages.empty());
+            typeText(edit, QStringLiteral("x"));
+            QCOMPARE(edit->text(), QString());
+            QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+            QCOMPARE(f.env.dialogs.lastText(), QString::fromUtf16(c.message));
+            QCOMPARE(f.env.dialogs.messages.back().title, QString());
+            QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::None);
+            f.env.dialogs.clear();
+        }
+        // Other boxes have no such limit.
+        typeText(box(entry, QStringLiteral("Text2")), QString(60, QLatin1Char('a')));
+        QCOMPARE(box(entry, QStringLiteral("Text2"))->text().size(), 60);
+    }
+
+    void priceAndQuantityKeepOnlyNumbers()
+    {
+        CustomerPageFixture f;
+        CustomerEntryWindow* entry = openEntry(f);
+        QLineEdit* price = box(entry, QStringLiteral("Text6"));
+        QLineEdit* quantity = box(entry, QStringLiteral("Text7"));
+        typeText(price, QStringLiteral("12"));
+        QCOMPARE(price->text(), QStringLiteral("12"));
+        typeText(price, QStringLiteral("a"));
+        QCOMPARE(price->text(), QString());
+        for (const QString& ok :
+             {QStringLiteral("1.5"), QStringLiteral("-3"), QStringLiteral("12."),
+              QStringLiteral("1,234.5"), QStringLiteral("2e-3")}) {
+            price->clear();
+            typeText(price, ok);
+            QCOMPARE(price->text(), ok);
+        }
+        for (const QString& bad : {QStringLiteral("1-"), QStringLiteral("e5"),
+                                   QStringLiteral("1.2.3"), QStringLiteral("  ")}) {
+            quantity->setText(bad);
+            QCOMPARE(quantity->text(), QString());
+        }
+        price->setText(QStringLiteral(" 2e3 ")); // pasted, blanks around
+        QCOMPARE(price->text(), QStringLiteral(" 2e3 "));
+        QVERIFY(f.env.dialogs.messages.empty());
+        QCOMPARE(storedNumber(QStringLiteral(" 1,234.5 ")), QStringLiteral("1234.5"));
+    }
+
+    void savesFillTheEmptyRowThenAppend()
+    {
+        CustomerPageFixture f;
+        f.page.opened();
+        CustomerEntryWindow* entry = openEntry(f);
+
+        save(entry);
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("请添加用户名！"));
+        QCOMPARE(f.env.dialogs.messages.back().title, QStringLiteral("提示"));
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Information);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 0);
+
+        typeText(box(entry, QStringLiteral("Text1")), QStringLiteral("张三"));
+        typeText(box(entry, QStringLiteral("Text3")), QStringLiteral("z@a.cn"));
+        box(entry, QStringLiteral("Text4"))->setText(QStringLiteral("2026-3-5"));
+        typeText(box(entry, QStringLiteral("Text5")), QStringLiteral("茶叶"));
+        typeText(box(entry, QStringLiteral("Text6")), QStringLiteral("1,250.5"));
+        typeText(box(entry, QStringLiteral("Text7")), QStringLiteral("2"));
+        box(entry, QStringLiteral("Text8"))->setText(QStringLiteral("2501"));
+        entry->findChild<QPlainTextEdit*>(QStringLiteral("Text12"))
+            ->setPlainText(QStringLiteral("喜欢绿茶"));
+        f.env.dialogs.clear();
+        save(entry);
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("保存完毕！")});
+        QCOMPARE(f.env.dialogs.messages.back().title, QString());
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::None);
+        RecordGrid& grid = f.grid();
+        QCOMPARE(grid.rows(), 2);
+        QCOMPARE(grid.text(1, 1), QStringLiteral("张三"));
+        QCOMPARE(grid.text(1, 4), QStringLiteral("2026-3-5"));
+        QCOMPARE(grid.text(1, 8), QStringLiteral("2501"));
+        // The boxes keep their texts: a second save is the same purchase again.
+        QCOMPARE(box(entry, QStringLiteral("Text1"))->text(), QStringLiteral("张三"));
+        save(entry);
+        QCOMPARE(grid.rows(), 3);
+        QCOMPARE(grid.row(), 2);
+        QCOMPARE(rowTexts(grid, 2), rowTexts(grid, 1));
+
+        const auto rows = f.env.rowsOnDisk(QStringLiteral(
+            "select 客户名, 购买日期, 商品单价, 收取金额, 区别, 附加信息, 邮寄地址 is null, "
+            "商品简述 is null from 客户表 order by rowid"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0], (QStringList{QStringLiteral("张三"), QStringLiteral("2026-03-05"),
+                                       QStringLiteral("1250.5"), QStringLiteral("2501"),
+                                       QStringLiteral("1"), QStringLiteral("喜欢绿茶"),
+                                       QStringLiteral("1"), QStringLiteral("1")}));
+        QCOMPARE(rows[1][4].toInt() - rows[0][4].toInt(), 1);
+        QCOMPARE(QString::number(grid.rowKey(2)),
+                 f.env.rowsOnDisk(QStringLiteral("select max(rowid) from 客户表"))[0][0]);
+    }
+
+    void badDateIsRefusedWithoutWritingAnything()
+    {
+        CustomerPageFixture f;
+        f.page.opened();
+        CustomerEntryWindow* entry = openEntry(f);
+        typeText(box(entry, QStringLiteral("Text1")), QStringLiteral("张三"));
+        box(entry, QStringLiteral("Text4"))->setText(QStringLiteral("2026-2-30"));
+        save(entry);
+        QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+        QVERIFY(f.env.dialogs.lastText() != QStringLiteral("保存完毕！"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 0);
+        QCOMPARE(f.grid().text(1, 1), QString());
+    }
+
+    void dateAndAmountBoxesUseTheirAids()
+    {
+        CustomerPageFixture f;
+        CustomerEntryWindow* entry = openEntry(f);
+        InputAids& aids = f.env.inputAids;
+        QLineEdit* date = box(entry, QStringLiteral("Text4"));
+        QLineEdit* amount = box(entry, QStringLiteral("Text8"));
+        QCOMPARE(aids.dateBox(6), date);
+        QCOMPARE(aids.amountBox(2), amount);
+
+        click(date);
+        QCOMPARE(aids.calendarTarget(), qint16{6});
+        click(amount);
+        QCOMPARE(aids.calculatorTarget(), qint16{2});
+        aids.writeDate(6, QStringLiteral("2026-12-7"));
+        aids.writeAmount(2, QStringLiteral("15"));
+        QCOMPARE(date->text(), QStringLiteral("2026-12-7"));
+        QCOMPARE(amount->text(), QStringLiteral("15"));
+        aids.closeCalendar();
+        aids.closeCalculator();
+    }
+};
+
+QTEST_MAIN(TestCustomerEntry)
+#include "test_customer_entry.moc"

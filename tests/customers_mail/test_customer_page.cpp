@@ -1,0 +1,405 @@
+#include "customer_test_util.h"
+#include "customers_mail/customer_entry_window.h"
+#include "customers_mail/customer_grid_editor.h"
+#include "platform/click_widgets.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace khgl;
+using namespace khgl::test;
+
+class TestCustomerPage final : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QString keyOf(const TestEnv& env, const QString& name, const QString& product)
+    {
+        return env
+            .rowsOnDisk(QStringLiteral("select rowid from 客户表 where 客户名=? and 商品名称=?"),
+                        {name, product})
+            .value(0)
+            .value(0);
+    }
+
+    static QStringList namesOnDisk(const TestEnv& env)
+    {
+        QStringList names;
+        for (const QStringList& row :
+             env.rowsOnDisk(QStringLiteral("select 客户名, 商品名称 from 客户表 order by rowid"))) {
+            names << row.join(QLatin1Char('/'));
+        }
+        return names;
+    }
+
+private Q_SLOTS:
+    void openingListsTheTableWithHeadersWidthsAndKeys()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        addCustomer(f.env.store, QStringLiteral("李四"), {}, QStringLiteral("瓷器"));
+        f.page.opened();
+        RecordGrid& grid = f.grid();
+        QCOMPARE(grid.cols(), 12);
+        QCOMPARE(grid.rows(), 3);
+        QCOMPARE(grid.text(0, 1), QStringLiteral("客户名"));
+        QCOMPARE(grid.text(0, 3), QStringLiteral("客户邮箱"));
+        QCOMPARE(grid.text(0, 8), QStringLiteral("收取金额"));
+        QCOMPARE(grid.text(0, 11), QStringLiteral("备注"));
+        QCOMPARE(grid.colWidth(0), 300);
+        QCOMPARE(grid.colWidth(8), 1800);
+        QCOMPARE(grid.colWidth(9), 3000);
+        QCOMPARE(grid.colWidth(11), 3000);
+        QCOMPARE(rowTexts(grid, 1),
+                 (QStringList{QStringLiteral("张三"), QStringLiteral("北京市海淀区"),
+                              QStringLiteral("z@a.cn"), QStringLiteral("2026-03-05"),
+                              QStringLiteral("茶叶"), QStringLiteral("12.5"), QStringLiteral("2"),
+                              QStringLiteral("25"), QStringLiteral("红色"),
+                              QStringLiteral("老客户"), QStringLiteral("无")}));
+        QCOMPARE(grid.text(2, 3), QString()); // no e-mail
+        QCOMPARE(grid.text(2, 10), QString());
+        QCOMPARE(QString::number(grid.rowKey(2)),
+                 keyOf(f.env, QStringLiteral("李四"), QStringLiteral("瓷器")));
+
+        // Emptied behind the page's back: one blank row that names no record.
+        f.env.store.execute(QStringLiteral("delete from 客户表"));
+        f.page.opened();
+        QCOMPARE(grid.rows(), 2);
+        QCOMPARE(grid.text(1, 1), QString());
+        QCOMPARE(grid.rowKey(1), -1);
+        QCOMPARE(grid.text(0, 5), QStringLiteral("商品名称"));
+        grabTo(&f.page, QStringLiteral("customer_page_empty"));
+    }
+
+    void findListsOnlyMatchesAndBindsTheName()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        addCustomer(f.env.store, QStringLiteral("O'Brien"), QStringLiteral("o@b.ie"),
+                    QStringLiteral("瓷器"));
+        addCustomer(f.env.store, QStringLiteral("O'Brien"), QStringLiteral("o@b.ie"),
+                    QStringLiteral("丝绸"));
+        f.page.opened();
+        RecordGrid& grid = f.grid();
+
+        // A quote in the name is found as typed; the previous row 1 note does not linger.
+        f.env.dialogs.inputNext(QStringLiteral("o'brien"));
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QCOMPARE(f.env.dialogs.inputs.back().prompt, QStringLiteral("请输入用户名。"));
+        QCOMPARE(f.env.dialogs.inputs.back().title, QStringLiteral("查找客户"));
+        QVERIFY(f.env.dialogs.messages.empty());
+        QCOMPARE(grid.rows(), 3);
+        QCOMPARE(grid.text(1, 5), QStringLiteral("瓷器"));
+        QCOMPARE(grid.text(1, 10), QString());
+        QCOMPARE(grid.text(2, 5), QStringLiteral("丝绸"));
+
+        // No match: a message, and the grid keeps the found rows.
+        f.env.dialogs.inputNext(QStringLiteral("王五"));
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("客户不存在。"));
+        QCOMPARE(f.env.dialogs.messages.back().title, QStringLiteral("提示"));
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Information);
+        QCOMPARE(grid.rows(), 3);
+
+        // A cancelled question changes nothing.
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+        QCOMPARE(grid.text(2, 5), QStringLiteral("丝绸"));
+    }
+
+    void deleteRemovesExactlyTheRecordTheRowShows()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"));
+        addCustomer(f.env.store, QStringLiteral("李四"), QStringLiteral("l@a.cn"),
+                    QStringLiteral("瓷器"));
+        addCustomer(f.env.store, QStringLiteral("李四"), QStringLiteral("l@a.cn"),
+                    QStringLiteral("丝绸"));
+        f.page.opened();
+        RecordGrid& grid = f.grid();
+        auto* remove = f.child<ClickLabel>(QStringLiteral("Label66"));
+
+        // After a find, grid row 2 is the table's third record.
+        f.env.dialogs.inputNext(QStringLiteral("李四"));
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        clickCell(grid, 2, 5);
+        f.env.dialogs.answerNext(Dialogs::Answer::No);
+        click(remove);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 3);
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("是否删除？"));
+        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Question);
+
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
+        click(remove);
+        QCOMPARE(namesOnDisk(f.env),
+                 (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("李四/瓷器")}));
+        QCOMPARE(grid.rows(), 2);
+        QCOMPARE(grid.text(1, 5), QStringLiteral("瓷器"));
+
+        // The last data row is blanked, its record deleted; a blank row then deletes nothing.
+        clickCell(grid, 1, 2);
+        click(remove);
+        QCOMPARE(namesOnDisk(f.env), QStringList{QStringLiteral("张三/茶叶")});
+        QCOMPARE(grid.rows(), 2);
+        QCOMPARE(rowTexts(grid, 1), QStringList(11, QString()));
+        click(remove);
+        QCOMPARE(namesOnDisk(f.env), QStringList{QStringLiteral("张三/茶叶")});
+    }
+
+    void deleteFindsRowsTheEntryWindowAdded()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"));
+        f.page.opened();
+        click(f.child<ClickLabel>(QStringLiteral("Label49")));
+        CustomerEntryWindow* entry = f.page.entryWindow();
+        QVERIFY(entry && entry->isVisible());
+        typeText(entry->findChild<QLineEdit*>(QStringLiteral("Text1")), QStringLiteral("赵六"));
+        typeText(entry->findChild<QLineEdit*>(QStringLiteral("Text5")), QStringLiteral("扇子"));
+        click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
+        QCOMPARE(f.grid().rows(), 3);
+
+        // Someone else's record arrives between the two; the grid's row 2 still names 赵六's.
+        addCustomer(f.env.store, QStringLiteral("钱七"), QStringLiteral("q@a.cn"),
+                    QStringLiteral("笔"));
+        clickCell(f.grid(), 1, 1);
+        clickCell(f.grid(), 2, 1);
+        click(f.child<ClickLabel>(QStringLiteral("Label66")));
+        QCOMPARE(namesOnDisk(f.env),
+                 (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));
+    }
+
+    void clickOnNameShowsAdditionalInformation()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("O'Brien"), QStringLiteral("o@b.ie"),
+                    QStringLiteral("瓷器"), {}, QStringLiteral("喜欢青花瓷"));
+        addCustomer(f.env.store, QStringLiteral("李四"), {}, QStringLiteral("丝绸"), {},
+                    QStringLiteral("不应显示"));
+        addCustomer(f.env.store, QStringLiteral("王五"), QStringLiteral("w@a.cn"),
+                    QStringLiteral("笔"));
+        f.page.opened();
+        auto* description = f.child<QPlainTextEdit>(QStringLiteral("Text1"));
+        RecordGrid& grid = f.grid();
+
+        clickCell(grid, 1, 2); // not the name column
+        QCOMPARE(description->toPlainText(), QString());
+        clickCell(grid, 1, 1);
+        QCOMPARE(description->toPlainText(), QStringLiteral("喜欢青花瓷"));
+        clickCell(grid, 2, 1); // no e-mail address
+        QCOMPARE(description->toPlainText(), QStringLiteral("喜欢青花瓷"));
+        clickCell(grid, 3, 1); // no additional information
+        QCOMPARE(description->toPlainText(), QStringLiteral("喜欢青花瓷"));
+        QVERIFY(f.env.dialogs.messages.empty());
+    }
+
+    void pageSaveNeedsEveryCellAndAppendsTheLastRow()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        addCustomer(f.env.store, QStringLiteral("李四"), QStringLiteral("l@a.cn"),
+                    QStringLiteral("瓷器"));
+        f.page.opened();
+        auto* save = f.child<QPushButton>(QStringLiteral("Command15"));
+
+        save->click(); // 李四 has no 客户简述
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("存在不完整记录，请检查后再保存。"));
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::None);
+        QCOMPARE(f.env.dialogs.messages.back().title, QStringLiteral("提示"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 2);
+        QVERIFY(!QFileInfo::exists(customer_file::directory(f.env.folder())));
+
+        f.grid().setText(2, 10, QStringLiteral("新客户"));
+        f.child<QPlainTextEdit>(QStringLiteral("Text1"))
+            ->setPlainText(QStringLiteral("第一行\n第二行"));
+        save->click();
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("记录已保存。"));
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Information);
+        const auto rows = f.env.rowsOnDisk(QStringLiteral(
+            "select 客户名, 购买日期, 商品单价, 客户简述, 区别 from 客户表 order by rowid"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[2], (QStringList{QStringLiteral("李四"), QStringLiteral("2026-03-05"),
+                                       QStringLiteral("12.5"), QStringLiteral("新客户"),
+                                       QStringLiteral("4")}));
+        QCOMPARE(QString::number(f.grid().rowKey(2)),
+                 f.env.rowsOnDisk(QStringLiteral("select max(rowid) from 客户表"))[0][0]);
+
+        QFile file(customer_file::path(f.env.folder(), QStringLiteral("李四")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("第一行\r\n第二行\r\n"));
+        QCOMPARE(QFileInfo(file).absolutePath(),
+                 QFileInfo(f.env.folder() + QStringLiteral("customers")).absoluteFilePath());
+    }
+
+    void descriptionFileNamesStayInTheDirectory()
+    {
+        const QString folder = QStringLiteral("/srv/shop/");
+        const QString dir = QStringLiteral("/srv/shop/customers");
+        QCOMPARE(customer_file::directory(QStringLiteral("/srv/shop")),
+                 QStringLiteral("/srv/shopcustomers"));
+        QCOMPARE(customer_file::directory(folder), dir);
+        for (const QString& name :
+             {QStringLiteral("../x"), QStringLiteral("a/b"), QStringLiteral(".."),
+              QStringLiteral("..\\..\\etc"), QStringLiteral("a\nb\tc"), QStringLiteral("   "),
+              QStringLiteral("/"), QString(300, QLatin1Char('x'))}) {
+            const QFileInfo info(customer_file::path(folder, name));
+            QCOMPARE(info.absolutePath(), dir);
+            QVERIFY2(!info.fileName().startsWith(QLatin1Char('.')), qPrintable(name));
+            QVERIFY(info.fileName().toUtf8().size() < 255);
+        }
+        QCOMPARE(customer_file::safeBaseName(QStringLiteral("O'Brien")), QStringLiteral("O'Brien"));
+        QCOMPARE(customer_file::safeBaseName(QStringLiteral("张三")), QStringLiteral("张三"));
+        QVERIFY(customer_file::safeBaseName(QStringLiteral("a/b")) !=
+                customer_file::safeBaseName(QStringLiteral("ab")));
+
+        // Written through the page: the file lands inside the directory, beside nothing else.
+        CustomerPageFixture f;
+        for (const QString& name : {QStringLiteral("../x"), QStringLiteral("a/b")}) {
+            addCustomer(f.env.store, name, QStringLiteral("m@a.cn"), QStringLiteral("茶叶"),
+                        QStringLiteral("简述"));
+            f.page.opened();
+            f.child<QPushButton>(QStringLiteral("Command15"))->click();
+            QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("记录已保存。"));
+        }
+        QStringList written =
+            QDir(customer_file::directory(f.env.folder())).entryList(QDir::Files | QDir::Hidden);
+        written.sort();
+        QCOMPARE(written, (QStringList{QStringLiteral("___x.dll"), QStringLiteral("a_b.dll")}));
+        QVERIFY(!QFileInfo::exists(f.env.folder() + QStringLiteral("customers/../x.dll")));
+    }
+
+    void descriptionWriteFailureIsReportedAfterTheRecordIsSaved()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        // A plain file where the directory should be.
+        QFile blocker(customer_file::directory(f.env.folder()));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        f.page.opened();
+        f.child<QPushButton>(QStringLiteral("Command15"))->click();
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 2);
+        QCOMPARE(f.env.dialogs.texts().size(), 2);
+        QCOMPARE(f.env.dialogs.texts()[0], QStringLiteral("记录已保存。"));
+        QVERIFY(f.env.dialogs.lastText().contains(QStringLiteral("客户描述")));
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Warning);
+        QFile::remove(blocker.fileName());
+    }
+
+    void operatorTypesANewPurchaseIntoTheGrid()
+    {
+        CustomerPageFixture f;
+        f.page.opened();
+        RecordGrid& grid = f.grid();
+        QLineEdit* editor = f.page.gridEditor().box();
+
+        doubleClickCell(grid, 1, 1);
+        QVERIFY(editor->isVisible());
+        typeText(editor, QStringLiteral("不要"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(grid.text(1, 1), QString());
+
+        const QStringList values{
+            QStringLiteral("周八"),      QStringLiteral("上海"), QStringLiteral("z@b.cn"),
+            QStringLiteral("2026-12-7"), QStringLiteral("茶杯"), QStringLiteral("8"),
+            QStringLiteral("3"),         QStringLiteral("24"),   QStringLiteral("白色"),
+            QStringLiteral("新客"),      QStringLiteral("包邮")};
+        doubleClickCell(grid, 1, 1);
+        for (const QString& value : values) {
+            QVERIFY(editor->isVisible());
+            QCOMPARE(grid.col(), values.indexOf(value) + 1);
+            typeText(editor, value);
+            QTest::keyClick(editor, Qt::Key_Return);
+        }
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(rowTexts(grid, 1), values);
+
+        // Typing on a cell replaces it; clicking 保存 keeps what was typed.
+        clickCell(grid, 1, 7);
+        QTest::keyClick(&grid, Qt::Key_5);
+        QVERIFY(editor->isVisible());
+        QCOMPARE(editor->text(), QStringLiteral("5"));
+        grabTo(&f.page, QStringLiteral("customer_page_editing"));
+        f.child<QPushButton>(QStringLiteral("Command15"))->click();
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("记录已保存。"));
+        QCOMPARE(
+            f.env.rowsOnDisk(QStringLiteral("select 客户名, 购买日期, 商品数量, 区别 from 客户表")),
+            (QList<QStringList>{{QStringLiteral("周八"), QStringLiteral("2026-12-07"),
+                                 QStringLiteral("5"), QStringLiteral("2")}}));
+    }
+
+    void badGridValueIsRefusedAndNothingIsWritten()
+    {
+        CustomerPageFixture f;
+        f.page.opened();
+        RecordGrid& grid = f.grid();
+        for (int c = 1; c <= 11; ++c) {
+            grid.setText(1, c, QStringLiteral("x"));
+        }
+        f.child<QPushButton>(QStringLiteral("Command15"))->click();
+        QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+        QVERIFY(f.env.dialogs.lastText() != QStringLiteral("记录已保存。"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 0);
+        QVERIFY(!QFileInfo::exists(customer_file::directory(f.env.folder())));
+    }
+
+    void hoverPicturesFollowTheFlags()
+    {
+        CustomerPageFixture f;
+        f.page.loadNormalPictures();
+        auto* image19 = f.child<QLabel>(QStringLiteral("Image19"));
+        QVERIFY(!image19->pixmap().isNull());
+        QVERIFY(!f.child<QLabel>(QStringLiteral("Image21"))->pixmap().isNull());
+        hover(f.child<ClickLabel>(QStringLiteral("Label49")));
+        hover(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QCOMPARE(f.flags.a, qint16{1});
+        QCOMPARE(f.flags.b, qint16{1});
+        hover(&f.page);
+        QCOMPARE(f.flags.a, qint16{0});
+        QCOMPARE(f.flags.b, qint16{0});
+        QCOMPARE(f.flags.c, qint16{0});
+    }
+
+    void entryWindowOpensOverTheGridAndClosesWithFind()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        f.page.opened();
+        click(f.child<ClickLabel>(QStringLiteral("Label49")));
+        CustomerEntryWindow* entry = f.page.entryWindow();
+        QVERIFY(entry->isVisible());
+        QCOMPARE(entry->objectName(), QStringLiteral("Form3"));
+        RecordGrid& grid = f.grid();
+        QCOMPARE(entry->pos(), grid.mapToGlobal(QPoint(grid.width() / 3, 800 / 15)));
+        f.page.loadNormalPictures();
+        grabTo(&f.page, QStringLiteral("customer_page"));
+        grabTo(entry, QStringLiteral("customer_entry_window"));
+
+        f.env.dialogs.inputNext(QStringLiteral("张三"));
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QVERIFY(!entry->isVisible());
+
+        click(f.child<ClickLabel>(QStringLiteral("Label49")));
+        QVERIFY(f.page.entryWindow()->isVisible());
+        f.page.closeWindows();
+        QVERIFY(!f.page.entryWindow()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestCustomerPage)
+#include "test_customer_page.moc"
