@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
   fonts-wqy-microhei
   python3 python3-aiosmtpd
-  xvfb imagemagick espeak-ng sox
+  xvfb imagemagick espeak-ng sox lame
   libbenchmark-dev
 )
 missing=()

@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/mail_transport.h"
+#include "platform/qt_audio_player.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
 #include "shell/login_window.h"
@@ -107,7 +108,9 @@ int runApplication(const QString& folder)
     DataStore store(folder);
     QtDialogs dialogs;
     SystemClock clock;
-    SilentAudioPlayer audio;
+    // Without a usable sound back end the program runs on in silence.
+    const std::unique_ptr<AudioPlayer> player = makeAudioPlayer();
+    AudioPlayer& audio = *player;
     NoMailTransport mail;
     NoConnectivity connectivity;
     InputAids inputAids(clock, dialogs);

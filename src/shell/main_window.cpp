@@ -3,6 +3,7 @@
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
+#include "schedule/alarm_check.h"
 #include "shell/page_factory.h"
 #include "ui_main_window.h"
 
@@ -31,6 +32,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     setFixedSize(size());
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &MainWindow::checkAlarm);
+    m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
     buildPages();
     for (const NavEntry& entry : m_nav) {
         HoverCommands::pointerOnly(entry.label);
@@ -139,7 +141,7 @@ void MainWindow::select(const NavEntry& entry)
 
 void MainWindow::checkAlarm()
 {
-    // The reminder alarm hooks in here.
+    m_alarm->check();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

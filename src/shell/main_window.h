@@ -16,6 +16,7 @@ class MainWindow;
 
 namespace khgl {
 
+class AlarmCheck;
 class ClickLabel;
 
 // The operator's workspace: ten navigation labels switch between the page frames.
@@ -59,6 +60,7 @@ private:
     PageEnv m_env;
     std::vector<NavEntry> m_nav;
     QTimer* m_timer1;
+    std::unique_ptr<AlarmCheck> m_alarm;
 };
 
 } // namespace khgl

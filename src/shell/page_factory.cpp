@@ -4,6 +4,7 @@
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
+#include "schedule/schedule_page.h"
 #include "shell/page.h"
 #include "shell/settings_page.h"
 
@@ -22,6 +23,9 @@ Page* createPage(const QString& frameName, const QString& caption, PageEnv& env,
     }
     if (frameName == QStringLiteral("Frame13")) {
         return new StockPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame9")) {
+        return new SchedulePage(env, parent);
     }
     if (frameName == QStringLiteral("Frame25")) {
         return new SettingsPage(env, parent);

@@ -1,0 +1,282 @@
+#include "schedule/schedule_page.h"
+
+#include "data_store/data_store.h"
+#include "data_store/values.h"
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/audio_player.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/hover.h"
+#include "ui_schedule_page.h"
+
+#include <QStandardPaths>
+#include <QTimer>
+#include <array>
+
+namespace khgl {
+namespace {
+
+constexpr int kGridCols = 7;
+constexpr std::array<int, kGridCols> kColWidths{300, 1200, 1200, 1200, 1200, 3300, 3500};
+constexpr std::array<const char16_t*, kGridCols - 1> kHeaders{
+    u"编号", u"设置日期", u"提醒日期", u"提醒时间", u"日程安排", u"提醒音乐"};
+// Typing the 49th character empties the content box (49, not 50).
+constexpr int kContentLimit = 49;
+
+QString musicFilter()
+{
+    return QStringLiteral("MP3音乐(*.mp3)|*.mp3|wave声音(*.wav)|*.wav");
+}
+
+} // namespace
+
+SchedulePage::SchedulePage(PageEnv& env, QWidget* parent)
+    : Page(env, parent), m_ui(std::make_unique<Ui::SchedulePage>())
+{
+    m_ui->setupUi(this);
+    m_hover.addLarge(this, m_ui->Label65, m_ui->Image17, nullptr);
+    m_hover.addSmall(m_ui->Frame10, m_ui->Label63, m_ui->Image16, &m_flags.a);
+    m_hover.addSmall(m_ui->Frame10, m_ui->Label64, m_ui->Image18, &m_flags.b);
+    m_context.inputAids.registerDateBox(kDateBoxCode, m_ui->Text16);
+    connectControls();
+    setUpGrid();
+}
+
+SchedulePage::~SchedulePage() = default;
+
+void SchedulePage::connectControls()
+{
+    connect(m_ui->Text16, &ClickLineEdit::clicked, this, &SchedulePage::openCalendar);
+    connect(m_ui->Text16, &QLineEdit::textChanged, this, &SchedulePage::openCalendar);
+    connect(m_ui->Text17, &ClickLineEdit::clicked, m_ui->Text17, &QLineEdit::clear);
+    connect(m_ui->Text17, &QLineEdit::textChanged, this, &SchedulePage::emptyContentAtLimit);
+    connect(m_ui->Text18, &ClickLineEdit::clicked, this, &SchedulePage::chooseMusic);
+    connect(m_ui->Text18, &QLineEdit::textChanged, this, &SchedulePage::previewMusic);
+    connect(m_ui->Label63, &ClickLabel::clicked, this, &SchedulePage::confirm);
+    connect(m_ui->Label64, &ClickLabel::clicked, this, [this] { guard([this] { save(); }); });
+    connect(m_ui->Label65, &ClickLabel::clicked, this, [this] { guard([this] { listToday(); }); });
+}
+
+void SchedulePage::loadNormalPictures()
+{
+    m_context.pictures.show(m_ui->Image17, Pictures::largeNormal());
+    m_context.pictures.show(m_ui->Image16, Pictures::smallNormal());
+    m_context.pictures.show(m_ui->Image18, Pictures::smallNormal());
+}
+
+void SchedulePage::opened()
+{
+    guard([this] {
+        setUpGrid();
+        const RecordSet reminders = m_context.store.select(QStringLiteral("提醒表"));
+        clearGrid();
+        fillGrid(reminders);
+    });
+    fillTimeBoxes();
+}
+
+void SchedulePage::setUpGrid()
+{
+    RecordGrid* grid = m_ui->MS3;
+    grid->setCols(kGridCols);
+    if (grid->rows() < 2) {
+        grid->setRows(2);
+    }
+    grid->setRowHeight(0, 300);
+    grid->setRowHeight(1, 300);
+    for (int c = 0; c < kGridCols; ++c) {
+        grid->setColWidth(c, kColWidths[static_cast<size_t>(c)]);
+    }
+    for (int c = 1; c < kGridCols; ++c) {
+        grid->setText(0, c, QString::fromUtf16(kHeaders[static_cast<size_t>(c - 1)]));
+    }
+}
+
+// Back to the header row and one empty data row, which becomes the current row.
+void SchedulePage::clearGrid()
+{
+    RecordGrid* grid = m_ui->MS3;
+    grid->setRows(2);
+    for (int c = 1; c < kGridCols; ++c) {
+        grid->setText(1, c, QString());
+    }
+    grid->setRow(1);
+}
+
+// Copies every non-empty value of the first six columns into grid columns 1 to 6, one grid
+// row per record; 区别, the last column, is not shown.
+void SchedulePage::fillGrid(const RecordSet& reminders)
+{
+    const int count = reminders.recordCount();
+    if (count == 0) {
+        return;
+    }
+    RecordGrid* grid = m_ui->MS3;
+    RecordGrid::Batch batch(*grid);
+    const int first = grid->row();
+    grid->setRows(first + count);
+    const int shown = reminders.fieldCount() - 1;
+    for (int r = 0; r < count; ++r) {
+        for (int k = 0; k < shown; ++k) {
+            int length = 0;
+            if (const char* raw = reminders.rawText(r, k, &length)) {
+                if (length > 0) {
+                    grid->setText(first + r, k + 1, raw, length);
+                }
+                continue;
+            }
+            const QString text = displayText(reminders.valueAt(r, k));
+            if (!text.isEmpty()) {
+                grid->setText(first + r, k + 1, text);
+            }
+        }
+    }
+    grid->setRow(first + count - 1);
+}
+
+void SchedulePage::fillTimeBoxes()
+{
+    const auto fill = [](QComboBox* box, int last) {
+        box->clear();
+        for (int i = 0; i <= last; ++i) {
+            box->addItem(QString::number(i));
+        }
+        // Empty until the operator picks: a reminder may have no time of day.
+        box->setCurrentIndex(-1);
+        box->clearEditText();
+    };
+    fill(m_ui->Combo1, 23);
+    fill(m_ui->Combo2, 59);
+}
+
+void SchedulePage::openCalendar()
+{
+    m_context.inputAids.showCalendarBelow(kDateBoxCode, m_ui->Text16);
+}
+
+void SchedulePage::emptyContentAtLimit()
+{
+    if (m_ui->Text17->text().length() == kContentLimit) {
+        m_ui->Text17->clear();
+    }
+}
+
+void SchedulePage::chooseMusic()
+{
+    const QString chosen = m_context.dialogs.openFile(
+        this, QString(), musicFilter(),
+        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    if (!chosen.isEmpty()) {
+        m_ui->Text18->setText(chosen);
+    }
+}
+
+void SchedulePage::previewMusic()
+{
+    AudioPlayer& player = m_context.audio;
+    player.setFileName(m_ui->Text18->text());
+    player.open();
+    player.play();
+}
+
+void SchedulePage::confirm()
+{
+    m_context.audio.stop();
+    m_context.audio.close();
+    m_ui->Label6->setText(QStringLiteral("提醒日期为：") + m_ui->Text16->text() +
+                          QStringLiteral("日，") + m_ui->Combo1->currentText() +
+                          QStringLiteral("时") + m_ui->Combo2->currentText() +
+                          QStringLiteral("分，提醒音乐为：") + m_ui->Text18->text());
+}
+
+QString SchedulePage::timeBoxesText() const
+{
+    return m_ui->Combo1->currentText() + QStringLiteral("时") + m_ui->Combo2->currentText() +
+           QStringLiteral("分");
+}
+
+void SchedulePage::save()
+{
+    resumeAlarmWhenTodayHasReminders();
+    const QString date = m_ui->Text16->text();
+    const QString content = m_ui->Text17->text();
+    if (date.trimmed().isEmpty() || content.trimmed().isEmpty()) {
+        m_context.dialogs.message(this, QStringLiteral("提醒内容和提醒日期不能为空。"),
+                                  QStringLiteral("提示"), Dialogs::Icon::Information);
+        return;
+    }
+    const bool hasTime =
+        !m_ui->Combo1->currentText().isEmpty() && !m_ui->Combo2->currentText().isEmpty();
+    const QString music = m_ui->Text18->text();
+    int number = 0;
+    m_context.store.transaction([&] {
+        RecordSet reminders = m_context.store.select(QStringLiteral("提醒表"));
+        reminders.addNew();
+        number = reminders.recordCount();
+        reminders.setValue(QStringLiteral("编号"), number);
+        reminders.setValue(QStringLiteral("设置时间"), m_context.clock.today());
+        reminders.setValue(QStringLiteral("提醒日期"), date);
+        if (hasTime) {
+            reminders.setValue(QStringLiteral("提醒时间"), timeBoxesText());
+        }
+        reminders.setValue(QStringLiteral("提醒内容"), content);
+        if (!music.isEmpty()) {
+            reminders.setValue(QStringLiteral("提醒音乐"), music);
+        }
+        reminders.setValue(QStringLiteral("区别"), number);
+        reminders.update();
+    });
+    appendSavedRow(number);
+}
+
+// A day that already has reminders gets its alarm check back at once, even while a stopped
+// alarm is still holding it off.
+void SchedulePage::resumeAlarmWhenTodayHasReminders()
+{
+    const RecordSet today =
+        m_context.store.select(QStringLiteral("select 提醒日期 from 提醒表 where 提醒日期=?"),
+                               {dateText(m_context.clock.today())});
+    if (today.recordCount() == 0) {
+        return;
+    }
+    auto* timer =
+        window()->findChild<QTimer*>(QStringLiteral("Timer1"), Qt::FindDirectChildrenOnly);
+    if (timer && !timer->isActive()) {
+        timer->start(1000);
+    }
+}
+
+void SchedulePage::appendSavedRow(int number)
+{
+    RecordGrid* grid = m_ui->MS3;
+    int row = 1;
+    if (grid->rows() != 2 || !grid->text(1, 2).isEmpty()) {
+        row = grid->rows();
+        grid->setRows(row + 1);
+        grid->setRow(row);
+    }
+    grid->setText(row, 1, QString::number(number));
+    grid->setText(row, 2, dateText(m_context.clock.today()));
+    grid->setText(row, 3, m_ui->Text16->text());
+    grid->setText(row, 4, timeBoxesText());
+    grid->setText(row, 5, m_ui->Text17->text());
+    grid->setText(row, 6, m_ui->Text18->text());
+}
+
+void SchedulePage::listToday()
+{
+    // The blank before the closing quote is not significant: text compares without it.
+    const RecordSet today =
+        m_context.store.select(QStringLiteral("select*from 提醒表 where 提醒日期=?"),
+                               {dateText(m_context.clock.today()) + QStringLiteral(" ")});
+    if (today.recordCount() == 0) {
+        m_context.dialogs.message(this, QStringLiteral("你还未设置今日日程。"),
+                                  QStringLiteral("提示"), Dialogs::Icon::Information);
+        return;
+    }
+    clearGrid();
+    fillGrid(today);
+}
+
+} // namespace khgl

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "shell/page.h"
+
+#include <memory>
+
+namespace Ui {
+class SchedulePage;
+}
+
+namespace khgl {
+
+class RecordSet;
+
+// The schedule page: records reminders (date, optional time, content, optional music),
+// lists them, lists today's and previews the chosen music on the main window's player.
+class SchedulePage final : public Page
+{
+    Q_OBJECT
+
+public:
+    SchedulePage(PageEnv& env, QWidget* parent);
+    ~SchedulePage() override;
+
+    void loadNormalPictures() override;
+    void opened() override;
+
+    // The calendar's code for the date box.
+    static constexpr qint16 kDateBoxCode = 5;
+
+private:
+    void connectControls();
+    void setUpGrid();
+    void clearGrid();
+    void fillGrid(const RecordSet& reminders);
+    void fillTimeBoxes();
+    void openCalendar();
+    void emptyContentAtLimit();
+    void chooseMusic();
+    void previewMusic();
+    void confirm();
+    void save();
+    void resumeAlarmWhenTodayHasReminders();
+    void appendSavedRow(int number);
+    void listToday();
+    QString timeBoxesText() const;
+
+    std::unique_ptr<Ui::SchedulePage> m_ui;
+};
+
+} // namespace khgl

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/app_context.h"
+#include "platform/audio_player.h"
+#include "support/env.h"
+
+#include <QStringList>
+
+namespace khgl::test {
+
+// Stands in for the sound card: remembers every command it was sent.
+class RecordingPlayer final : public AudioPlayer
+{
+public:
+    void setFileName(const QString& path) override
+    {
+        m_fileName = path;
+        commands << QStringLiteral("file ") + path;
+    }
+    QString fileName() const override { return m_fileName; }
+    void open() override
+    {
+        commands << QStringLiteral("open");
+        m_open = true;
+    }
+    void play() override
+    {
+        commands << QStringLiteral("play");
+        m_playing = m_open;
+    }
+    void stop() override
+    {
+        commands << QStringLiteral("stop");
+        m_playing = false;
+    }
+    void close() override
+    {
+        commands << QStringLiteral("close");
+        m_open = false;
+        m_playing = false;
+    }
+    bool isPlaying() const override { return m_playing; }
+
+    QStringList commands;
+
+private:
+    QString m_fileName;
+    bool m_open = false;
+    bool m_playing = false;
+};
+
+// A test environment whose context plays on a recording player.
+struct ScheduleEnv
+{
+    TestEnv env;
+    RecordingPlayer player;
+    AppContext context{env.folder(),
+                       env.store,
+                       env.dialogs,
+                       env.clock,
+                       player,
+                       env.mail,
+                       env.connectivity,
+                       env.inputAids,
+                       Pictures(env.folder()),
+                       {}};
+
+    void addReminder(const QString& date, const QVariant& time, const QString& content,
+                     const QVariant& music = {})
+    {
+        RecordSet reminders = env.store.select(QStringLiteral("提醒表"));
+        reminders.addNew();
+        const int number = reminders.recordCount();
+        reminders.setValue(QStringLiteral("编号"), number);
+        reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2026-12-1"));
+        reminders.setValue(QStringLiteral("提醒日期"), date);
+        reminders.setValue(QStringLiteral("提醒时间"), time);
+        reminders.setValue(QStringLiteral("提醒内容"), content);
+        reminders.setValue(QStringLiteral("提醒音乐"), music);
+        reminders.setValue(QStringLiteral("区别"), number);
+        reminders.update();
+    }
+};
+
+} // namespace khgl::test

@@ -1,0 +1,245 @@
+#include "data_store/data_store.h"
+#include "schedule/alarm_check.h"
+#include "schedule/alarm_popup.h"
+#include "schedule/recording_player.h"
+#include "shell/main_window.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+using namespace khgl;
+using khgl::test::ScheduleEnv;
+
+namespace {
+
+// The main window's Timer1 and the alarm it drives.
+struct Alarm
+{
+    explicit Alarm(ScheduleEnv& s) : env(s), check(s.context, timer)
+    {
+        timer.setObjectName(QStringLiteral("Timer1"));
+        timer.start(1000);
+    }
+    // One tick of Timer1 at the given time of 2026-12-07.
+    void tickAt(int hour, int minute, int second)
+    {
+        env.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(hour, minute, second)));
+        check.check();
+    }
+    bool popupShown() const { return check.popup() && check.popup()->isVisible(); }
+    QString shown() const
+    {
+        return check.popup()->findChild<QLabel*>(QStringLiteral("Label1"))->text();
+    }
+    void stopMusic() const
+    {
+        khgl::test::click(check.popup()->findChild<QWidget*>(QStringLiteral("Label2")));
+    }
+    QTimer* countdown() const
+    {
+        return check.popup()->findChild<QTimer*>(QStringLiteral("Timer1"));
+    }
+
+    ScheduleEnv& env;
+    QTimer timer;
+    AlarmCheck check;
+};
+
+QStringList played(const QString& music)
+{
+    return {QStringLiteral("file ") + music, QStringLiteral("open"), QStringLiteral("play")};
+}
+
+} // namespace
+
+class TestAlarm final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firesOnlyInTheReminderMinute()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
+                      QStringLiteral("给王先生发货"), QStringLiteral("/music/a.mp3"));
+        {
+            Alarm late(s);
+            late.tickAt(9, 6, 0);
+            QVERIFY(!late.popupShown());
+        }
+        Alarm alarm(s);
+        alarm.tickAt(9, 4, 59);
+        QVERIFY(!alarm.popupShown());
+        QVERIFY(s.player.commands.isEmpty());
+        alarm.tickAt(9, 5, 0);
+        QVERIFY(alarm.popupShown());
+        QCOMPARE(alarm.check.popup()->objectName(), QStringLiteral("Form6"));
+        QCOMPARE(alarm.check.popup()->windowTitle(), QStringLiteral("Form6"));
+        QCOMPARE(alarm.shown(), QStringLiteral("给王先生发货"));
+        QCOMPARE(s.player.commands, played(QStringLiteral("/music/a.mp3")));
+        QVERIFY(!alarm.countdown()->isActive());
+        khgl::test::grabTo(alarm.check.popup(), QStringLiteral("alarm_popup"));
+    }
+
+    void anotherDaysReminderNeitherFiresNorShows()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-6"), QStringLiteral("9时5分"),
+                      QStringLiteral("昨天的"), QStringLiteral("/music/old.mp3"));
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("15时0分"),
+                      QStringLiteral("今天下午"));
+        s.addReminder(QStringLiteral("2026-12-07"), QStringLiteral("9时5分"),
+                      QStringLiteral("前导零不是今天的日期文本"));
+        Alarm alarm(s);
+        alarm.tickAt(9, 5, 1);
+        QVERIFY(!alarm.popupShown());
+        QVERIFY(s.player.commands.isEmpty());
+
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
+                      QStringLiteral("今天的"), QStringLiteral("/music/today.wav"));
+        alarm.tickAt(9, 5, 2);
+        QVERIFY(alarm.popupShown());
+        QCOMPARE(alarm.shown(), QStringLiteral("今天的"));
+        QCOMPARE(s.player.commands, played(QStringLiteral("/music/today.wav")));
+    }
+
+    void sameTimeShowsTheFirstAndAnOpenPopupOnlyComesForward()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
+                      QStringLiteral("第一条"), QStringLiteral("/music/1.mp3"));
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分 "),
+                      QStringLiteral("第二条"), QStringLiteral("/music/2.mp3"));
+        Alarm alarm(s);
+        alarm.tickAt(9, 5, 0);
+        QCOMPARE(alarm.shown(), QStringLiteral("第一条"));
+        QCOMPARE(s.player.commands, played(QStringLiteral("/music/1.mp3")));
+
+        // Later ticks of the same minute: no new content, no music restarted.
+        s.env.store.execute(QStringLiteral("delete from 提醒表 where 提醒内容=?"),
+                            {QStringLiteral("第一条")});
+        alarm.tickAt(9, 5, 30);
+        QVERIFY(alarm.popupShown());
+        QCOMPARE(alarm.shown(), QStringLiteral("第一条"));
+        QCOMPARE(s.player.commands.size(), 3);
+
+        // Closed without a stop: the music plays on, and the next tick of the minute shows it
+        // again with what is due now.
+        alarm.check.popup()->close();
+        QVERIFY(s.player.isPlaying());
+        alarm.tickAt(9, 5, 31);
+        QVERIFY(alarm.popupShown());
+        QCOMPARE(alarm.shown(), QStringLiteral("第二条"));
+        QCOMPARE(s.player.commands.mid(3), played(QStringLiteral("/music/2.mp3")));
+    }
+
+    void reminderWithoutMusicStillShows()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("0时0分"),
+                      QStringLiteral("零点"));
+        Alarm alarm(s);
+        alarm.tickAt(0, 0, 0);
+        QVERIFY(alarm.popupShown());
+        QCOMPARE(alarm.shown(), QStringLiteral("零点"));
+        QVERIFY(s.player.commands.isEmpty());
+    }
+
+    void stopSuspendsTheCheckForSixtyTwoTicks()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"), QStringLiteral("发货"),
+                      QStringLiteral("/music/a.mp3"));
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时6分"),
+                      QStringLiteral("打电话"), QStringLiteral("/music/b.mp3"));
+        Alarm alarm(s);
+        alarm.tickAt(9, 5, 0);
+        s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 20)));
+        alarm.stopMusic();
+        QCOMPARE(s.player.commands.last(), QStringLiteral("close"));
+        QVERIFY(!alarm.timer.isActive());
+        QVERIFY(alarm.popupShown()); // the operator closes it
+        QVERIFY(alarm.countdown()->isActive());
+        QCOMPARE(alarm.countdown()->interval(), 1000);
+
+        // Closing the popup does not lose the countdown: the check still comes back.
+        alarm.check.popup()->close();
+        for (int tick = 1; tick < AlarmPopup::kSuspensionTicks; ++tick) {
+            alarm.check.popup()->countdownTick();
+        }
+        QVERIFY(!alarm.timer.isActive());
+        alarm.check.popup()->countdownTick();
+        QVERIFY(alarm.timer.isActive());
+        QCOMPARE(alarm.timer.interval(), 1000);
+        QVERIFY(!alarm.countdown()->isActive());
+
+        // Ticks after the resume change nothing; the counter never runs on.
+        alarm.timer.stop();
+        for (int tick = 0; tick < 40000; ++tick) {
+            alarm.check.popup()->countdownTick();
+        }
+        QCOMPARE(alarm.check.popup()->countdownTicks(), AlarmPopup::kSuspensionTicks);
+        QVERIFY(!alarm.timer.isActive());
+        alarm.timer.start(1000);
+
+        // 09:06:22: the stopped minute is over; 9时6分 is still the current minute.
+        const int before = static_cast<int>(s.player.commands.size());
+        alarm.tickAt(9, 6, 22);
+        QVERIFY(alarm.popupShown());
+        QCOMPARE(alarm.shown(), QStringLiteral("打电话"));
+        QCOMPARE(s.player.commands.mid(before), played(QStringLiteral("/music/b.mp3")));
+
+        // A second stop suspends the check again, counting from 0.
+        alarm.stopMusic();
+        QVERIFY(!alarm.timer.isActive());
+        QCOMPARE(alarm.check.popup()->countdownTicks(), qint16(0));
+        QVERIFY(alarm.countdown()->isActive());
+    }
+
+    void aFailingStoreIsSilent()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
+                      QStringLiteral("发货"));
+        Alarm alarm(s);
+        QVERIFY(QFile::remove(s.env.databasePath()));
+        alarm.tickAt(9, 5, 0);
+        alarm.tickAt(9, 5, 1);
+        QVERIFY(!alarm.popupShown());
+        QVERIFY(s.env.dialogs.messages.empty());
+        QVERIFY(alarm.timer.isActive());
+    }
+
+    void mainWindowTimerRaisesTheAlarm()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时30分"),
+                      QStringLiteral("主窗口的提醒"), QStringLiteral("/music/m.mp3"));
+        auto* window = new MainWindow(s.context);
+        window->show();
+        window->load();
+        QVERIFY(window->timer1()->isActive());
+        QCOMPARE(window->timer1()->interval(), 1000);
+        const auto findPopup = [] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == QStringLiteral("Form6") && widget->isVisible()) {
+                    return widget;
+                }
+            }
+            return static_cast<QWidget*>(nullptr);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(findPopup() != nullptr, 3000);
+        QCOMPARE(findPopup()->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+                 QStringLiteral("主窗口的提醒"));
+        QCOMPARE(s.player.commands, played(QStringLiteral("/music/m.mp3")));
+        // Closing the main window takes the popup with it.
+        window->close();
+        QTRY_VERIFY(findPopup() == nullptr);
+    }
+};
+
+QTEST_MAIN(TestAlarm)
+#include "test_alarm.moc"
