@@ -1,5 +1,9 @@
 #include "input_aids/input_aids.h"
 
+#include "data_store/values.h"
+#include "input_aids/calculator_window.h"
+#include "input_aids/calendar_window.h"
+
 #include <QLineEdit>
 #include <QWidget>
 
@@ -43,15 +47,60 @@ QPoint InputAids::below(QWidget* box, int gapTwips)
     return box->mapToGlobal(QPoint(0, box->height() + gapTwips / 15));
 }
 
-void InputAids::showCalendar(qint16 code, QPoint)
+CalendarWindow& InputAids::calendar()
 {
-    // The picker window arrives with the calendar; until then only the code is kept.
-    m_calendarTarget = code;
+    if (!m_calendar) {
+        m_calendar = std::make_unique<CalendarWindow>(m_clock);
+        connect(m_calendar.get(), &CalendarWindow::datePicked, this, &InputAids::writePickedDate);
+    }
+    return *m_calendar;
 }
 
-void InputAids::showCalculator(qint16 code, QPoint)
+CalculatorWindow& InputAids::calculator()
+{
+    if (!m_calculator) {
+        m_calculator = std::make_unique<CalculatorWindow>(m_dialogs);
+        connect(m_calculator.get(), &CalculatorWindow::resultChosen, this, &InputAids::writeResult);
+    }
+    return *m_calculator;
+}
+
+void InputAids::showCalendar(qint16 code, QPoint topLeft)
+{
+    m_calendarTarget = code;
+    CalendarWindow& window = calendar();
+    // Showing it again while open only moves it: the shown month and the marks stay.
+    if (!window.isVisible()) {
+        window.openOnToday();
+    }
+    window.move(topLeft);
+    window.show();
+    window.raise();
+}
+
+void InputAids::showCalculator(qint16 code, QPoint topLeft)
 {
     m_calculatorTarget = code;
+    CalculatorWindow& window = calculator();
+    if (!window.isVisible()) {
+        window.reset();
+    }
+    window.move(topLeft);
+    window.show();
+    window.raise();
+}
+
+void InputAids::writePickedDate(const QDate& date)
+{
+    // The box's change handling may show the picker again; the close below still ends it.
+    writeDate(m_calendarTarget, dateText(date));
+    closeCalendar();
+}
+
+void InputAids::writeResult(const QString& text)
+{
+    writeAmount(m_calculatorTarget, text);
+    closeCalculator();
 }
 
 void InputAids::showCalendarBelow(qint16 code, QWidget* box, int gapTwips)
@@ -90,12 +139,12 @@ bool InputAids::isCalculatorOpen() const
 
 QWidget* InputAids::calendarWindow() const
 {
-    return m_calendar;
+    return m_calendar.get();
 }
 
 QWidget* InputAids::calculatorWindow() const
 {
-    return m_calculator;
+    return m_calculator.get();
 }
 
 void InputAids::writeDate(qint16 code, const QString& text)

@@ -4,12 +4,16 @@
 #include <QPoint>
 #include <QPointer>
 #include <map>
+#include <memory>
 
+class QDate;
 class QLineEdit;
 class QWidget;
 
 namespace khgl {
 
+class CalculatorWindow;
+class CalendarWindow;
 class Clock;
 class Dialogs;
 
@@ -44,6 +48,7 @@ public:
     void closeCalculator();
     bool isCalendarOpen() const;
     bool isCalculatorOpen() const;
+    // The windows (objectNames Form1 and Form9), made at the first opening; null before.
     QWidget* calendarWindow() const;
     QWidget* calculatorWindow() const;
 
@@ -55,14 +60,19 @@ public:
     static QPoint below(QWidget* box, int gapTwips);
 
 private:
+    CalendarWindow& calendar();
+    CalculatorWindow& calculator();
+    void writePickedDate(const QDate& date);
+    void writeResult(const QString& text);
+
     Clock& m_clock;
     Dialogs& m_dialogs;
     std::map<qint16, QPointer<QLineEdit>> m_dateBoxes;
     std::map<qint16, QPointer<QLineEdit>> m_amountBoxes;
     qint16 m_calendarTarget = 0;
     qint16 m_calculatorTarget = 0;
-    QPointer<QWidget> m_calendar;
-    QPointer<QWidget> m_calculator;
+    std::unique_ptr<CalendarWindow> m_calendar;
+    std::unique_ptr<CalculatorWindow> m_calculator;
 };
 
 } // namespace khgl

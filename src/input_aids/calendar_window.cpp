@@ -1,0 +1,142 @@
+#include "input_aids/calendar_window.h"
+
+#include "platform/click_widgets.h"
+#include "platform/clock.h"
+#include "ui_calendar_window.h"
+
+namespace khgl {
+
+namespace {
+
+const QColor kWhite(255, 255, 255);
+const QColor kBlue(0, 0, 255);
+const QColor kYellow(255, 255, 0);
+
+} // namespace
+
+CalendarWindow::CalendarWindow(const Clock& clock, QWidget* parent)
+    : QWidget(parent, Qt::Tool), m_ui(std::make_unique<Ui::CalendarWindow>()), m_clock(clock)
+{
+    m_ui->setupUi(this);
+    // Mouse-driven: showing it must not take the keyboard from the box being typed in.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    QPalette white = palette();
+    white.setColor(QPalette::Window, kWhite);
+    setPalette(white);
+    for (int i = 0; i < MonthLayout::kCells; ++i) {
+        m_cells[static_cast<size_t>(i)] =
+            findChild<ClickLabel*>(QStringLiteral("Label3_%1").arg(i));
+    }
+    alignWeekdayHeader();
+    connectControls();
+}
+
+CalendarWindow::~CalendarWindow() = default;
+
+void CalendarWindow::alignWeekdayHeader()
+{
+    // The header is one text with one or two blanks between the weekdays; spread its
+    // characters so that the weekdays stand roughly over their columns in any font.
+    QLabel* header = m_ui->Label2;
+    const int column = m_cells[1]->x() - m_cells[0]->x();
+    QFont font = header->font();
+    const QFontMetricsF metrics(font);
+    const qreal glyph = metrics.horizontalAdvance(QStringLiteral("日"));
+    const qreal blank = metrics.horizontalAdvance(u' ');
+    // From Sunday to Saturday: six glyphs and ten blanks span six columns.
+    const qreal spacing = (6 * column - 6 * glyph - 10 * blank) / 16;
+    font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+    header->setFont(font);
+    const qreal sundayMiddle = blank + spacing + glyph / 2;
+    header->move(m_cells[0]->x() + qRound(column / 2.0 - sundayMiddle), header->y());
+}
+
+void CalendarWindow::connectControls()
+{
+    connect(m_ui->Command1, &QPushButton::clicked, this, &CalendarWindow::showNextMonth);
+    connect(m_ui->Command2, &QPushButton::clicked, this, &CalendarWindow::showPreviousMonth);
+    for (int i = 0; i < MonthLayout::kCells; ++i) {
+        ClickLabel* cell = m_cells[static_cast<size_t>(i)];
+        connect(cell, &ClickLabel::clicked, this, [this, i] { markCell(i); });
+        connect(cell, &ClickLabel::doubleClicked, this, [this, i] { pickCell(i); });
+    }
+}
+
+void CalendarWindow::openOnToday()
+{
+    const QDate today = m_clock.today();
+    m_todayDay = today.day();
+    showMonth(today.year(), today.month());
+    setWindowTitle(QStringLiteral(" 当前日期 %1\\%2\\%3")
+                       .arg(today.year())
+                       .arg(today.month())
+                       .arg(today.day()));
+}
+
+void CalendarWindow::showMonth(int year, int month)
+{
+    m_layout = layOutMonth(year, month);
+    fillCells();
+    // Today's day number stays marked in every month that has it.
+    markCell(m_layout.cellOfDay(m_todayDay));
+    m_ui->Label1->setText(QStringLiteral("%1 年 %2月").arg(year).arg(month));
+}
+
+void CalendarWindow::fillCells()
+{
+    const QColor normalText = palette().color(QPalette::WindowText);
+    for (int i = 0; i < MonthLayout::kCells; ++i) {
+        const MonthCell& shown = m_layout.cells[static_cast<size_t>(i)];
+        ClickLabel* cell = m_cells[static_cast<size_t>(i)];
+        cell->setText(shown.day > 0 ? QString::number(shown.day) : QString());
+        QPalette colours = cell->palette();
+        const bool otherMonth =
+            shown.kind == CellKind::PreviousMonth || shown.kind == CellKind::NextMonth;
+        colours.setColor(QPalette::WindowText, otherMonth ? kYellow : normalText);
+        cell->setPalette(colours);
+    }
+}
+
+void CalendarWindow::markCell(int index)
+{
+    for (int i = 0; i < MonthLayout::kCells; ++i) {
+        ClickLabel* cell = m_cells[static_cast<size_t>(i)];
+        QPalette colours = cell->palette();
+        colours.setColor(QPalette::Window, i == index ? kBlue : kWhite);
+        cell->setPalette(colours);
+    }
+}
+
+void CalendarWindow::showNextMonth()
+{
+    if (m_layout.month == 12) {
+        // Date texts have four-digit years.
+        if (m_layout.year < MonthLayout::kLastYear) {
+            showMonth(m_layout.year + 1, 1);
+        }
+    } else {
+        showMonth(m_layout.year, m_layout.month + 1);
+    }
+}
+
+void CalendarWindow::showPreviousMonth()
+{
+    if (m_layout.month == 1) {
+        if (m_layout.year > MonthLayout::kFirstYear) {
+            showMonth(m_layout.year - 1, 12);
+        }
+    } else {
+        showMonth(m_layout.year, m_layout.month - 1);
+    }
+}
+
+void CalendarWindow::pickCell(int index)
+{
+    // A blank cell names no date; a neighbouring month's day names its own real date.
+    const QDate date = m_layout.dateAt(index);
+    if (date.isValid()) {
+        Q_EMIT datePicked(date);
+    }
+}
+
+} // namespace khgl
