@@ -2,6 +2,7 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_grid_editor.h"
 #include "platform/click_widgets.h"
+#include "shell/main_window.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -398,6 +399,30 @@ private Q_SLOTS:
         QVERIFY(f.page.entryWindow()->isVisible());
         f.page.closeWindows();
         QVERIFY(!f.page.entryWindow()->isVisible());
+    }
+
+    void mainWindowShowsThePageAndClosesTheEntryWindow()
+    {
+        TestEnv env;
+        addCustomer(env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        auto* window = new MainWindow(env.context);
+        QPointer<MainWindow> alive(window);
+        window->show();
+        window->load();
+        click(window->findChild<ClickLabel*>(QStringLiteral("Label17")));
+        auto* page = window->findChild<CustomerPage*>(QStringLiteral("Frame1"));
+        QVERIFY(page && page->isVisible());
+        QCOMPARE(page->findChild<RecordGrid*>(QStringLiteral("MS1"))->text(1, 5),
+                 QStringLiteral("茶叶"));
+        click(page->findChild<ClickLabel*>(QStringLiteral("Label49")));
+        QPointer<CustomerEntryWindow> entry = page->entryWindow();
+        QVERIFY(entry->isVisible());
+        grabTo(window, QStringLiteral("customer_page_in_main_window"));
+        window->close();
+        QVERIFY(entry.isNull() || !entry->isVisible());
+        QTRY_VERIFY(alive.isNull());
+        QDir(customer_file::directory(env.folder())).removeRecursively();
     }
 };
 
