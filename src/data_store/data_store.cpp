@@ -73,6 +73,28 @@ void verifySchema(sqlite3* db, const QString& path)
     }
 }
 
+// Throws unless every table has this program's columns, in table order.
+void verifyColumns(sqlite3* db, const QString& path)
+{
+    for (const auto& table : allTables()) {
+        const QString name = QString::fromUtf16(table.name);
+        Statement info(db, QStringLiteral("select name from pragma_table_info(?)"));
+        info.bind(1, name);
+        QStringList found;
+        while (info.step()) {
+            found << info.value(0).toString();
+        }
+        QStringList expected;
+        for (const auto& column : table.columns) {
+            expected << QString::fromUtf16(column.name);
+        }
+        if (found != expected) {
+            throw StoreError(QStringLiteral("%1不是本系统的数据文件（%2的列不同）。")
+                                 .arg(quoted(path), name));
+        }
+    }
+}
+
 QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
 {
     if (value.isNull()) {
@@ -377,6 +399,7 @@ void DataStore::checkDatabaseFile(const QString& path)
             throw StoreError(QStringLiteral("%1已损坏。").arg(quoted(path)));
         }
         verifySchema(db, path);
+        verifyColumns(db, path);
     } catch (...) {
         sqlite3_close_v2(db);
         throw;

@@ -1,5 +1,8 @@
 #include "shell/page_factory.h"
 
+#include "admin/backup_page.h"
+#include "admin/data_page.h"
+#include "admin/users_page.h"
 #include "customers_mail/customer_page.h"
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
@@ -36,6 +39,15 @@ Page* createPage(const QString& frameName, const QString& caption, PageEnv& env,
 Page* createSettingsPage(const QString& frameName, const QString& caption, PageEnv& env,
                          QWidget* parent)
 {
+    if (frameName == QStringLiteral("Frame27")) {
+        return new UsersPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame29")) {
+        return new DataPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame34")) {
+        return new BackupPage(env, parent);
+    }
     return new CaptionPage(env, frameName, caption, parent);
 }
 

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "admin/database_copy.h"
+#include "shell/page.h"
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class BackupPage;
+}
+
+namespace khgl {
+
+// The backup sub-page of the settings: copies khgl.dll to the backup file in the application
+// folder, and a chosen backup back over khgl.dll.
+class BackupPage final : public Page
+{
+    Q_OBJECT
+
+public:
+    BackupPage(PageEnv& env, QWidget* parent);
+    ~BackupPage() override;
+
+    void loadNormalPictures() override;
+    void opened() override;
+
+    static QString backupFileName() { return QStringLiteral("备份卡.dat"); }
+
+private:
+    void backUp();
+    void chooseSource();
+    void restore();
+    // Runs one copy with the progress bar shown; length is the source's size in bytes.
+    void runCopy(qint64 length, const std::function<void(const CopyProgress&)>& copy);
+    void showProgress(qint64 copied);
+
+    std::unique_ptr<Ui::BackupPage> m_ui;
+    bool m_copying = false;
+    qint64 m_progressUnit = 1; // bytes per step of the bar, for files beyond its int range
+};
+
+} // namespace khgl

@@ -1,0 +1,102 @@
+#include "admin/data_page.h"
+
+#include "data_store/data_store.h"
+#include "platform/app_context.h"
+#include "platform/dialogs.h"
+#include "platform/hover.h"
+#include "ui_data_page.h"
+
+namespace khgl {
+namespace {
+
+// The business tables, in the order they are emptied.
+QStringList businessTables()
+{
+    return {QStringLiteral("提醒表"), QStringLiteral("进货表"), QStringLiteral("销售表"),
+            QStringLiteral("客户表")};
+}
+
+} // namespace
+
+DataPage::DataPage(PageEnv& env, QWidget* parent)
+    : Page(env, parent), m_ui(std::make_unique<Ui::DataPage>())
+{
+    m_ui->setupUi(this);
+    m_hover.addLarge(m_ui->Frame31, m_ui->Label86, m_ui->Image37, nullptr);
+    m_hover.addLarge(m_ui->Frame30, m_ui->Label88, m_ui->Image38, nullptr);
+    loadNormalPictures();
+    connect(m_ui->Label88, &ClickLabel::clicked, this, [this] {
+        m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
+        guard([this] { deleteTicked(); });
+    });
+    connect(m_ui->Label86, &ClickLabel::clicked, this, [this] {
+        m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
+        guard([this] { format(); });
+    });
+}
+
+DataPage::~DataPage() = default;
+
+void DataPage::loadNormalPictures()
+{
+    m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
+    m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
+}
+
+void DataPage::deleteTicked()
+{
+    const auto answer = m_context.dialogs.message(this, QStringLiteral("即将删除选中的数据项。"),
+                                                  QStringLiteral("删除"), Dialogs::Icon::None,
+                                                  Dialogs::Buttons::OkCancel);
+    if (answer != Dialogs::Answer::Ok) {
+        return;
+    }
+    emptyTables(tickedTables());
+    reportDone();
+}
+
+void DataPage::format()
+{
+    const auto answer =
+        m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？"), QString(),
+                                  Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
+    if (answer != Dialogs::Answer::Yes) {
+        return;
+    }
+    emptyTables(businessTables());
+    reportDone();
+}
+
+QStringList DataPage::tickedTables() const
+{
+    const QStringList tables = businessTables();
+    const QCheckBox* boxes[] = {m_ui->Check1, m_ui->Check2, m_ui->Check3, m_ui->Check4};
+    QStringList ticked;
+    for (qsizetype i = 0; i < tables.size(); ++i) {
+        if (boxes[i]->isChecked()) {
+            ticked << tables[i];
+        }
+    }
+    return ticked;
+}
+
+// One transaction for all of them: a failure leaves every table as it was.
+void DataPage::emptyTables(const QStringList& tables)
+{
+    if (tables.isEmpty()) {
+        return;
+    }
+    m_context.store.transaction([this, &tables] {
+        for (const QString& table : tables) {
+            m_context.store.execute(QStringLiteral("delete from ") + table);
+        }
+    });
+}
+
+void DataPage::reportDone()
+{
+    m_context.dialogs.message(this, QStringLiteral("删除完毕。"), QStringLiteral("提示"),
+                              Dialogs::Icon::Information);
+}
+
+} // namespace khgl

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/hover.h"
+#include "shell/page.h"
+#include "shell/settings_page.h"
+#include "support/env.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace khgl::test {
+
+// The settings page with its three real sub-pages on a fresh database, as the main window
+// shows it after its navigation label was clicked.
+struct SettingsFixture
+{
+    SettingsFixture()
+    {
+        page.resize(905, 481);
+        page.show();
+        page.opened();
+    }
+
+    template <typename T = QWidget> T* child(const char* name)
+    {
+        T* found = page.findChild<T*>(QString::fromLatin1(name));
+        if (found == nullptr) {
+            qFatal("no child %s", name);
+        }
+        return found;
+    }
+
+    QByteArray fileBytes(const QString& path) const
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    TestEnv env;
+    HoverFlags flags;
+    HoverCommands hover{env.context.pictures};
+    PageEnv pageEnv{env.context, hover, flags};
+    SettingsPage page{pageEnv, nullptr};
+};
+
+} // namespace khgl::test

@@ -1,0 +1,143 @@
+#include "data_store/data_store.h"
+#include "settings_fixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+
+using namespace khgl;
+using khgl::test::SettingsFixture;
+
+class TestDataPage final : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Two rows in each business table, one account and a remembered login.
+    static void seed(SettingsFixture& f)
+    {
+        DataStore& store = f.env.store;
+        for (int i = 0; i < 2; ++i) {
+            store.execute(QStringLiteral("insert into 提醒表 (编号, 提醒内容) values (?, ?)"),
+                          {i + 1, QStringLiteral("进货")});
+            store.execute(QStringLiteral("insert into 进货表 (名称, 总金额) values (?, ?)"),
+                          {QStringLiteral("茶"), 10});
+            store.execute(QStringLiteral("insert into 销售表 (名称, 总金额) values (?, ?)"),
+                          {QStringLiteral("茶"), 12});
+            store.execute(QStringLiteral("insert into 客户表 (客户名) values (?)"),
+                          {QStringLiteral("王")});
+        }
+        f.env.addUser(QStringLiteral("admin"), QStringLiteral("pw"));
+        store.execute(QStringLiteral("insert into 登录表 (用户名, 密码) values ('admin', 'pw')"));
+    }
+
+    static QList<int> counts(SettingsFixture& f)
+    {
+        QList<int> all;
+        for (const char16_t* table :
+             {u"提醒表", u"进货表", u"销售表", u"客户表", u"用户表", u"登录表"}) {
+            all << f.env.countOnDisk(QString::fromUtf16(table));
+        }
+        return all;
+    }
+
+private Q_SLOTS:
+    void deletesOnlyTheTickedTablesAfterOk()
+    {
+        SettingsFixture f;
+        seed(f);
+        QVERIFY(f.child("Frame29")->isVisible());
+
+        // Cancel deletes nothing and says nothing more.
+        f.child<QCheckBox>("Check3")->setChecked(true);
+        f.env.dialogs.answerNext(Dialogs::Answer::Cancel);
+        khgl::test::click(f.child("Label88"));
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("即将删除选中的数据项。")});
+        const auto& ask = f.env.dialogs.messages[0];
+        QCOMPARE(ask.title, QStringLiteral("删除"));
+        QCOMPARE(ask.icon, Dialogs::Icon::None);
+        QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancel);
+        QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
+
+        // Only 销售表 goes.
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label88"));
+        QCOMPARE(f.env.dialogs.texts(), (QStringList{QStringLiteral("即将删除选中的数据项。"),
+                                                     QStringLiteral("删除完毕。")}));
+        QCOMPARE(f.env.dialogs.messages[1].title, QStringLiteral("提示"));
+        QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Information);
+        QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
+        QVERIFY(f.child<QCheckBox>("Check3")->isChecked()); // ticks stay
+
+        // No box ticked: the same messages, nothing deleted.
+        f.child<QCheckBox>("Check3")->setChecked(false);
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label88"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
+        QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
+
+        // The other three boxes.
+        for (const char* box : {"Check1", "Check2", "Check4"}) {
+            f.child<QCheckBox>(box)->setChecked(true);
+        }
+        khgl::test::click(f.child("Label88"));
+        QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
+        khgl::test::grabTo(&f.page, QStringLiteral("admin_data"));
+    }
+
+    void formatEmptiesTheBusinessTablesOnly()
+    {
+        SettingsFixture f;
+        seed(f);
+        f.env.dialogs.answerNext(Dialogs::Answer::No);
+        khgl::test::click(f.child("Label86"));
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("确定要格式化系统数据吗？")});
+        const auto& ask = f.env.dialogs.messages[0];
+        QVERIFY(ask.title.isEmpty()); // the application's title
+        QCOMPARE(ask.icon, Dialogs::Icon::Question);
+        QCOMPARE(ask.buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
+
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label86"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
+        QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
+        // The next reminder numbers from the record count again: 1.
+        RecordSet reminders = f.env.store.select(QStringLiteral("提醒表"));
+        reminders.addNew();
+        QCOMPARE(reminders.recordCount(), 1);
+    }
+
+    void aFailedClearingLeavesEveryTableWhole()
+    {
+        SettingsFixture f;
+        seed(f);
+        {
+            DataStore other(f.env.folder());
+            other.execute(QStringLiteral("create trigger keep before delete on 客户表 "
+                                         "begin select raise(abort, '客户表被锁定'); end"));
+        }
+        khgl::test::click(f.child("Label86"));
+        QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("删除完毕。")));
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Critical);
+        // 提醒表, 进货表 and 销售表 were emptied before 客户表 failed: all of it is undone.
+        QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
+    }
+
+    void commandsShowTheirHoverPictures()
+    {
+        SettingsFixture f;
+        auto* format = f.child<QLabel>("Image37");
+        const QImage normal = format->pixmap().toImage();
+        QVERIFY(!normal.isNull());
+        khgl::test::hover(f.child("Label86"));
+        QVERIFY(format->pixmap().toImage() != normal);
+        khgl::test::hover(f.child("Frame31"));
+        QCOMPARE(format->pixmap().toImage(), normal);
+        khgl::test::hover(f.child("Label88"));
+        QVERIFY(f.child<QLabel>("Image38")->pixmap().toImage() != normal);
+        QCOMPARE(f.flags.a, 0); // these two have no flag
+    }
+};
+
+QTEST_MAIN(TestDataPage)
+#include "test_data_page.moc"

@@ -1,0 +1,223 @@
+#include "platform/record_grid.h"
+#include "settings_fixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+using namespace khgl;
+using khgl::test::SettingsFixture;
+
+namespace {
+
+void pressEnter(QLineEdit* box)
+{
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+} // namespace
+
+class TestUsersPage final : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Clicks the accounts tab and types the password into the unlock box.
+    static void unlockWith(SettingsFixture& f, const QString& password)
+    {
+        khgl::test::click(f.child("Label74"));
+        auto* box = f.child<QLineEdit>("Text32");
+        khgl::test::typeText(box, password);
+        pressEnter(box);
+    }
+
+    static QStringList gridRow(RecordGrid* grid, int row)
+    {
+        return {grid->text(row, 1), grid->text(row, 2), grid->text(row, 3), grid->text(row, 4)};
+    }
+
+    static void fillAccount(SettingsFixture& f, const QString& name, const QString& password,
+                            const QString& question, const QString& answer)
+    {
+        for (const char* box : {"Text9", "Text19", "Text30", "Text31"}) {
+            f.child<QLineEdit>(box)->clear();
+        }
+        khgl::test::typeText(f.child("Text9"), name);
+        khgl::test::typeText(f.child("Text19"), password);
+        khgl::test::typeText(f.child("Text30"), question);
+        khgl::test::typeText(f.child("Text31"), answer);
+    }
+
+private Q_SLOTS:
+    void unlockNeedsAnExactStoredPassword()
+    {
+        SettingsFixture f;
+        f.env.addUser(QStringLiteral("张三"), QStringLiteral("abc"), QStringLiteral("问1"),
+                      QStringLiteral("答1"));
+        f.env.addUser(QStringLiteral("李四"), QStringLiteral("it's"), QStringLiteral("问2"),
+                      QStringLiteral("答2"));
+        auto* box = f.child<QLineEdit>("Text32");
+        auto* users = f.child("Frame27");
+        QVERIFY(!box->isVisible());
+        QCOMPARE(box->echoMode(), QLineEdit::Password);
+
+        // The store's comparison would take these for "abc"; the unlock must not.
+        for (const QString& wrong : {QStringLiteral("ABC"), QStringLiteral("abc "),
+                                     QStringLiteral("' or '1'='1"), QString()}) {
+            f.env.dialogs.clear();
+            unlockWith(f, wrong);
+            QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("密码错误。")});
+            QCOMPARE(f.env.dialogs.messages[0].title, QStringLiteral("提示"));
+            QCOMPARE(f.env.dialogs.messages[0].icon, Dialogs::Icon::Information);
+            QVERIFY(box->text().isEmpty());
+            QVERIFY(!users->isVisible());
+            QVERIFY(f.child("Frame29")->isVisible());
+        }
+
+        // Another account's password (with a quote in it) unlocks as well.
+        f.env.dialogs.clear();
+        unlockWith(f, QStringLiteral("it's"));
+        QVERIFY(f.env.dialogs.messages.empty());
+        QVERIFY(box->text().isEmpty());
+        QVERIFY(users->isVisible());
+        QVERIFY(!f.child("Frame29")->isVisible());
+        QVERIFY(!f.child("Frame34")->isVisible());
+
+        auto* grid = f.child<RecordGrid>("M1");
+        QCOMPARE(grid->cols(), 5);
+        QCOMPARE(grid->colWidth(1), 1500);
+        QCOMPARE(grid->colWidth(3), 3000);
+        QCOMPARE(gridRow(grid, 0),
+                 (QStringList{QStringLiteral("管理员"), QStringLiteral("管理员密码"),
+                              QStringLiteral("密码问题"), QStringLiteral("密码答案")}));
+        // Enter twice lists every account once.
+        unlockWith(f, QStringLiteral("abc"));
+        QCOMPARE(grid->rows(), 3);
+        QCOMPARE(gridRow(grid, 1), (QStringList{QStringLiteral("张三"), QStringLiteral("abc"),
+                                                QStringLiteral("问1"), QStringLiteral("答1")}));
+        QCOMPARE(gridRow(grid, 2), (QStringList{QStringLiteral("李四"), QStringLiteral("it's"),
+                                                QStringLiteral("问2"), QStringLiteral("答2")}));
+        khgl::test::grabTo(&f.page, QStringLiteral("admin_users"));
+    }
+
+    void savesAndDeletesTheAccountsTheRowsShow()
+    {
+        SettingsFixture f;
+        f.env.addUser(QStringLiteral("admin"), QStringLiteral("pw"), QStringLiteral("q0"),
+                      QStringLiteral("a0"));
+        unlockWith(f, QStringLiteral("pw"));
+        auto* grid = f.child<RecordGrid>("M1");
+        QCOMPARE(grid->rows(), 2);
+
+        // An incomplete account is refused and nothing is stored.
+        fillAccount(f, QStringLiteral("admin"), QStringLiteral("pw2"), QStringLiteral("q1"),
+                    QString());
+        khgl::test::click(f.child("Label82"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("用户信息不完整。"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
+
+        // Same name twice: two rows, no uniqueness test, no confirmation.
+        f.env.dialogs.clear();
+        fillAccount(f, QStringLiteral("admin"), QStringLiteral("pw2"), QStringLiteral("q1"),
+                    QStringLiteral("a1"));
+        khgl::test::click(f.child("Label82"));
+        fillAccount(f, QStringLiteral("admin"), QStringLiteral("pw3"), QStringLiteral("q2"),
+                    QStringLiteral("a2"));
+        khgl::test::click(f.child("Label82"));
+        QVERIFY(f.env.dialogs.messages.empty());
+        QCOMPARE(f.child<QLineEdit>("Text31")->text(), QStringLiteral("a2"));
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 用户名, 问题, 区别 from 用户表")),
+                 (QList<QStringList>{
+                     {QStringLiteral("admin"), QStringLiteral("q0"), QStringLiteral("1")},
+                     {QStringLiteral("admin"), QStringLiteral("q1"), QStringLiteral("2")},
+                     {QStringLiteral("admin"), QStringLiteral("q2"), QStringLiteral("3")}}));
+        QCOMPARE(grid->rows(), 4);
+        QCOMPARE(grid->text(3, 3), QStringLiteral("q2"));
+
+        // No keeps the account.
+        grid->setRow(2);
+        f.env.dialogs.answerNext(Dialogs::Answer::No);
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 3);
+
+        // The first account vanishes underneath; grid row 2 still deletes the account it
+        // shows (q1), not whatever is now second in the table.
+        {
+            DataStore other(f.env.folder());
+            other.execute(QStringLiteral("delete from 用户表 where 问题='q0'"));
+        }
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 问题 from 用户表")),
+                 QList<QStringList>{{QStringLiteral("q2")}});
+        QCOMPARE(grid->rows(), 3);
+        QCOMPARE(grid->text(2, 3), QStringLiteral("q2"));
+
+        // Row 1 shows an account that is gone: nothing else is deleted.
+        grid->setRow(1);
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
+        QCOMPARE(grid->rows(), 2);
+        QCOMPARE(grid->text(1, 3), QStringLiteral("q2"));
+
+        // Deleting the only account leaves an empty table and an empty row 1.
+        grid->setRow(1);
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 0);
+        QCOMPARE(grid->rows(), 2);
+        QCOMPARE(gridRow(grid, 1), (QStringList{QString(), QString(), QString(), QString()}));
+        // An empty row deletes nothing and does not fail.
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("是否删除？")});
+
+        // Saving into the empty grid fills row 1, the next save row 2.
+        fillAccount(f, QStringLiteral("新"), QStringLiteral("x"), QStringLiteral("q3"),
+                    QStringLiteral("a3"));
+        khgl::test::click(f.child("Label82"));
+        QCOMPARE(grid->rows(), 2);
+        QCOMPARE(grid->text(1, 1), QStringLiteral("新"));
+        khgl::test::click(f.child("Label82"));
+        QCOMPARE(grid->rows(), 3);
+        QCOMPARE(grid->text(2, 2), QStringLiteral("x"));
+        grid->setRow(1);
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
+        QCOMPARE(grid->rows(), 2);
+    }
+
+    void questionAndAnswerStopAt48Characters()
+    {
+        SettingsFixture f;
+        auto* question = f.child<QLineEdit>("Text30");
+        auto* answer = f.child<QLineEdit>("Text31");
+        khgl::test::typeText(question, QString(48, QLatin1Char('q')));
+        QVERIFY(f.env.dialogs.messages.empty());
+        QCOMPARE(question->text().size(), 48);
+        khgl::test::typeText(question, QStringLiteral("q"));
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("问题长度不大于50字。")});
+        QCOMPARE(f.env.dialogs.messages[0].title, QStringLiteral("提示"));
+        QCOMPARE(f.env.dialogs.messages[0].icon, Dialogs::Icon::Information);
+        QVERIFY(question->text().isEmpty());
+
+        f.env.dialogs.clear();
+        khgl::test::typeText(answer, QString(49, QChar(u'答')));
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("答案长度不大于50字。")});
+        QVERIFY(answer->text().isEmpty());
+    }
+
+    void saveAndDeleteShowTheirHoverPictures()
+    {
+        SettingsFixture f;
+        khgl::test::hover(f.child("Label82"));
+        QCOMPARE(f.flags.a, 1);
+        khgl::test::hover(f.child("Label84"));
+        QCOMPARE(f.flags.b, 1);
+        khgl::test::hover(f.child("Frame28"));
+        QCOMPARE(f.flags.a, 0);
+        QCOMPARE(f.flags.b, 0);
+        QVERIFY(!f.child<QLabel>("Image35")->pixmap().isNull());
+    }
+};
+
+QTEST_MAIN(TestUsersPage)
+#include "test_users_page.moc"
