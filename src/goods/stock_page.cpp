@@ -76,7 +76,13 @@ void StockPage::fillSoldQuantities()
 {
     RecordGrid& grid = *m_ui->MS6;
     RecordGrid::Batch batch(grid);
-    // One query per listed product.
+    // One query per listed product, all in one transaction: the file is locked and checked
+    // once instead of ten thousand times, and the figures come from one state of the file.
+    m_context.store.transaction([&] { fillSoldRows(grid); });
+}
+
+void StockPage::fillSoldRows(RecordGrid& grid)
+{
     for (int row = 1; row < grid.rows(); ++row) {
         const QString name = grid.text(row, kName);
         if (name.isEmpty()) {

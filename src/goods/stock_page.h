@@ -10,6 +10,8 @@ class StockPage;
 
 namespace khgl {
 
+class RecordGrid;
+
 // The stock page: for every product ever purchased, the quantities bought and sold and their
 // difference, computed afresh each time the page opens; and the same row for one product.
 class StockPage final : public Page
@@ -27,6 +29,7 @@ private:
     void setUpGrid();
     void listStock();
     void fillSoldQuantities();
+    void fillSoldRows(RecordGrid& grid);
     void searchProduct();
     void fillSoldOfProduct(const QString& name);
     void fillDifferences();

@@ -1,0 +1,203 @@
+// Opens the sales page and the stock page over a generated khgl.dll (1,000,000 sales,
+// 200,000 purchases, 10,000 products) and prints each time beside the raw sqlite3 time for
+// the same work on the same connection.
+#include "data_store/data_store.h"
+#include "goods/purchase_page.h"
+#include "goods/sales_page.h"
+#include "goods/stock_page.h"
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/audio_player.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/hover.h"
+#include "platform/mail_transport.h"
+#include "platform/record_grid.h"
+
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <ctime>
+
+using namespace khgl;
+
+namespace {
+
+constexpr int kSales = 1000000;
+constexpr int kPurchases = 200000;
+constexpr int kProducts = 10000;
+
+class NoMail final : public MailTransport
+{
+public:
+    MailResult send(const MailMessage&) override { return {}; }
+};
+
+class Offline final : public Connectivity
+{
+public:
+    bool isConnected() const override { return false; }
+};
+
+void generate(sqlite3* db, const char* table, int rows)
+{
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    const QByteArray sql =
+        QByteArray("insert into ") + table +
+        " (名称, 单价, 数量, 总金额, 日期, 备注, 区别) values (?, ?, ?, ?, ?, ?, ?)";
+    sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr);
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray name = "商品" + QByteArray::number(i % kProducts);
+        const QByteArray date =
+            "2026-" + QByteArray::number(i % 12 + 1) + "-" + QByteArray::number(i % 28 + 1);
+        sqlite3_bind_text(insert, 1, name.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(insert, 2, 12.5);
+        sqlite3_bind_int(insert, 3, i % 7 + 1);
+        sqlite3_bind_double(insert, 4, 12.5 * (i % 7 + 1));
+        sqlite3_bind_text(insert, 5, date.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 6, "备注内容", -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 7, i + 1);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+}
+
+// The sales page's work with the C API: the total, then every row read as text.
+double rawSalesSeconds(sqlite3* db)
+{
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "select sum(总金额) as 金额 from 销售表", -1, &stmt, nullptr);
+    sqlite3_step(stmt);
+    volatile double total = sqlite3_column_double(stmt, 0);
+    (void)total;
+    sqlite3_finalize(stmt);
+    sqlite3_prepare_v2(db, "select rowid, * from 销售表 order by rowid", -1, &stmt, nullptr);
+    long long bytes = 0;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        for (int c = 1; c <= 7; ++c) {
+            bytes += sqlite3_column_text(stmt, c) != nullptr;
+            bytes += sqlite3_column_bytes(stmt, c);
+        }
+    }
+    sqlite3_finalize(stmt);
+    return timer.nsecsElapsed() / 1e9 + 0 * static_cast<double>(bytes);
+}
+
+// The stock listing's queries with the C API: the grouping, then one prepared sum per product.
+double rawStockSeconds(sqlite3* db)
+{
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_stmt* grouping = nullptr;
+    sqlite3_prepare_v2(db, "select 名称,sum(数量) as 总数量 from 进货表 group by 名称", -1,
+                       &grouping, nullptr);
+    sqlite3_stmt* sold = nullptr;
+    sqlite3_prepare_v2(db, "select sum(数量) as 总数量 from 销售表 where 名称 =?", -1, &sold,
+                       nullptr);
+    double sum = 0;
+    while (sqlite3_step(grouping) == SQLITE_ROW) {
+        sqlite3_bind_text(sold, 1, reinterpret_cast<const char*>(sqlite3_column_text(grouping, 0)),
+                          sqlite3_column_bytes(grouping, 0), SQLITE_TRANSIENT);
+        if (sqlite3_step(sold) == SQLITE_ROW) {
+            sum += sqlite3_column_double(sold, 0);
+        }
+        sqlite3_reset(sold);
+    }
+    sqlite3_finalize(sold);
+    sqlite3_finalize(grouping);
+    return timer.nsecsElapsed() / 1e9 + 0 * sum;
+}
+
+double cpuNow()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// Wall time and the process's processor time: on a busy machine the second shows the work
+// itself, without the waiting for a core.
+struct Timing
+{
+    double wall = 0;
+    double cpu = 0;
+};
+
+template <typename Work> Timing measure(Work work)
+{
+    QElapsedTimer timer;
+    const double cpuStart = cpuNow();
+    timer.start();
+    work();
+    return {timer.nsecsElapsed() / 1e9, cpuNow() - cpuStart};
+}
+
+void report(const char* what, const Timing& timing, const Timing& raw, const char* goal)
+{
+    std::printf("%-30s wall %7.3f s (%5.2fx raw)  cpu %7.3f s (%5.2fx raw)  %s\n", what,
+                timing.wall, timing.wall / raw.wall, timing.cpu, timing.cpu / raw.cpu, goal);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    DataStore store(dir.path());
+    store.create();
+    generate(store.handle(), "销售表", kSales);
+    generate(store.handle(), "进货表", kPurchases);
+    std::printf("rows: %d sales, %d purchases, %d products\n", kSales, kPurchases, kProducts);
+
+    SystemClock clock;
+    QtDialogs dialogs;
+    SilentAudioPlayer audio;
+    NoMail mail;
+    Offline connectivity;
+    InputAids inputAids(clock, dialogs);
+    AppContext context{
+        dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
+        Pictures(dir.path()), {}};
+    HoverFlags flags;
+    HoverCommands hover(context.pictures);
+    PageEnv env{context, hover, flags};
+
+    rawSalesSeconds(store.handle()); // warm the page cache
+    const Timing rawSales = measure([&] { rawSalesSeconds(store.handle()); });
+    SalesPage sales(env, nullptr);
+    sales.resize(905, 481);
+    sales.show();
+    const Timing salesOpen = measure([&] { sales.opened(); });
+    const Timing salesAgain = measure([&] { sales.opened(); });
+
+    rawStockSeconds(store.handle());
+    const Timing rawStock = measure([&] { rawStockSeconds(store.handle()); });
+    StockPage stock(env, nullptr);
+    stock.resize(905, 481);
+    stock.show();
+    const Timing stockOpen = measure([&] { stock.opened(); });
+
+    PurchasePage purchases(env, nullptr);
+    purchases.resize(905, 481);
+    purchases.show();
+    const Timing purchasesOpen = measure([&] { purchases.opened(); });
+
+    report("raw sqlite3, sales page work", rawSales, rawSales, "");
+    report("sales page open (total+grid)", salesOpen, rawSales, "goal <= 4x raw");
+    report("sales page opened again", salesAgain, rawSales, "");
+    report("raw sqlite3, stock queries", rawStock, rawStock, "");
+    report("stock listing (page)", stockOpen, rawStock, "goal <= 0.5 s");
+    report("purchase page open (200,000)", purchasesOpen, rawSales, "");
+    const bool listed = sales.grid().rows() == kSales + 1;
+    return listed && salesOpen.cpu <= 4 * rawSales.cpu && stockOpen.cpu <= 0.5 ? 0 : 1;
+}

@@ -1,0 +1,188 @@
+#include "goods/goods_query_window.h"
+#include "goods/purchase_page.h"
+#include "goods/stock_page.h"
+#include "goods_test_util.h"
+#include "input_aids/input_aids.h"
+
+#include <QTest>
+
+using namespace khgl;
+using namespace khgl::test;
+
+namespace {
+
+const QString kPurchases = QStringLiteral("进货表");
+const QString kSales = QStringLiteral("销售表");
+
+// The stock rows by product name: bought, sold, difference.
+QMap<QString, QStringList> stockRows(const RecordGrid* grid)
+{
+    QMap<QString, QStringList> rowsByName;
+    for (int row = 1; row < grid->rows(); ++row) {
+        rowsByName[grid->text(row, 2)] = {grid->text(row, 3), grid->text(row, 4),
+                                          grid->text(row, 5)};
+    }
+    return rowsByName;
+}
+
+void addStockData(TestEnv& env)
+{
+    const QString day = QStringLiteral("2026-3-5");
+    addGoods(env, kPurchases, QStringLiteral("苹果"), 3, 30, day);
+    addGoods(env, kPurchases, QStringLiteral("梨"), 2.5, 5, day);
+    addGoods(env, kPurchases, QStringLiteral("苹果"), 4, 40, day);
+    addGoods(env, kPurchases, QStringLiteral("桃"), 3, 9, day);
+    addGoods(env, kPurchases, QStringLiteral("O'Brien茶"), 10, 9, day);
+    addGoods(env, kSales, QStringLiteral("苹果"), 5, 60, day);
+    addGoods(env, kSales, QStringLiteral("桃"), 5, 20, day);
+    addGoods(env, kSales, QStringLiteral("李"), 9, 20, day);
+    addGoods(env, kSales, QStringLiteral("O'Brien茶"), 3, 9, day);
+}
+
+} // namespace
+
+class TestStockAndQueries final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void stockListsEveryPurchasedProduct()
+    {
+        TestEnv env;
+        addStockData(env);
+        PageHarness harness(env);
+        StockPage page(harness.env, nullptr);
+        page.resize(905, 481);
+        page.show();
+        page.loadNormalPictures();
+        page.opened();
+        auto* grid = child<RecordGrid>(&page, "MS6");
+        QCOMPARE(grid->cols(), 6);
+        QCOMPARE(rowTexts(grid, 0), strings({"编号", "名称", "进货总量", "销售总量", "进销差值"}));
+        QCOMPARE(grid->colWidth(0), 300);
+        QCOMPARE(grid->columnWidth(5), 2000 / 15);
+        QMap<QString, QStringList> expected;
+        expected[QStringLiteral("苹果")] = strings({"7", "5", "2"});
+        expected[QStringLiteral("梨")] = strings({"2.5", "", "2.5"});
+        expected[QStringLiteral("桃")] = strings({"3", "5", "-2"});
+        expected[QStringLiteral("O'Brien茶")] = strings({"10", "3", "7"});
+        QCOMPARE(stockRows(grid), expected);
+        QCOMPARE(grid->text(4, 1), QStringLiteral("4"));
+        grabTo(&page, QStringLiteral("stock_page"));
+
+        // The search computes the same row for one product.
+        auto* name = child<QLineEdit>(&page, "Text20");
+        typeText(name, QStringLiteral("苹果"));
+        click(child(&page, "Label67"));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "苹果", "7", "5", "2"}));
+        QCOMPARE(grid->rows(), 2);
+        name->clear();
+        typeText(name, QStringLiteral("梨"));
+        click(child(&page, "Label67"));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "梨", "2.5", "", "2.5"}));
+        name->clear();
+        typeText(name, QStringLiteral("O'Brien茶"));
+        click(child(&page, "Label67"));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "O'Brien茶", "10", "3", "7"}));
+        QVERIFY(env.dialogs.messages.empty());
+
+        // A product only ever sold is not in stock.
+        name->clear();
+        typeText(name, QStringLiteral("李"));
+        click(child(&page, "Label67"));
+        QCOMPARE(env.dialogs.texts(), strings({"查询的商品不存在。"}));
+        QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("提示"));
+        QCOMPARE(grid->rows(), 2);
+        QCOMPARE(rowTexts(grid, 1), QStringList(5, QString()));
+
+        // An empty name does nothing.
+        name->clear();
+        env.dialogs.clear();
+        click(child(&page, "Label67"));
+        QVERIFY(env.dialogs.messages.empty());
+    }
+
+    void goodsQueryWindowFillsThePurchasePage()
+    {
+        TestEnv env;
+        addGoods(env, kPurchases, QStringLiteral("苹果"), 1, 0.5, QStringLiteral("2008-5-7"),
+                 QStringLiteral("a"));
+        addGoods(env, kPurchases, QStringLiteral("梨"), 1, 2, QStringLiteral("2008-5-7"),
+                 QStringLiteral("b"));
+        addGoods(env, kPurchases, QStringLiteral("苹果"), 1, 4, QStringLiteral("2008-5-8"),
+                 QStringLiteral("c"));
+        PageHarness harness(env);
+        PurchasePage page(harness.env, nullptr);
+        page.resize(905, 481);
+        page.show();
+        page.opened();
+        auto* grid = child<RecordGrid>(&page, "MS4");
+        auto* total = child<QLabel>(&page, "Label8");
+
+        click(child(&page, "Label52"));
+        GoodsQueryWindow* window = page.queryWindow();
+        QVERIFY(window && window->isVisible());
+        QCOMPARE(window->objectName(), QStringLiteral("Form5"));
+        QCOMPARE(window->windowTitle(), QStringLiteral("商品查询"));
+        QCOMPARE(window->pos(),
+                 child(&page, "Image13")->mapToGlobal(QPoint(0, 0)) + QPoint(-1600 / 15, 500 / 15));
+
+        click(child(window, "Label4"));
+        QCOMPARE(env.dialogs.texts(), strings({"查询日期不能为空。"}));
+        QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("提示"));
+
+        click(child(window, "Text1"));
+        QCOMPARE(env.inputAids.calendarTarget(), qint16(2));
+        env.inputAids.writeDate(2, QStringLiteral("2008-5-7"));
+        click(child(window, "Label4"));
+        QCOMPARE(listedNames(grid), strings({"苹果", "梨"}));
+        QCOMPARE(total->text(), QStringLiteral("商品进货总金额为：2.50元"));
+
+        // Dates are compared as texts: a leading zero finds nothing.
+        env.dialogs.clear();
+        child<QLineEdit>(window, "Text1")->setText(QStringLiteral("2008-05-07"));
+        click(child(window, "Label4"));
+        QCOMPARE(env.dialogs.texts(), strings({"查询的商品不存在！"}));
+        QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("查询提示"));
+        QCOMPARE(rowTexts(grid, 1), QStringList(7, QString()));
+        QCOMPARE(total->text(), QStringLiteral("当前商品进货总额为0.00元。"));
+
+        env.dialogs.clear();
+        click(child(window, "Label5"));
+        typeText(child(window, "Text2"), QStringLiteral("苹果"));
+        click(child(window, "Label5"));
+        QCOMPARE(env.dialogs.texts(), strings({"商品名不能为空！", "日期不能为空！"}));
+        click(child(window, "Text3"));
+        QCOMPARE(env.inputAids.calendarTarget(), qint16(3));
+        env.inputAids.writeDate(3, QStringLiteral("2008-5-8"));
+        click(child(window, "Label5"));
+        QCOMPARE(listedNames(grid), strings({"苹果"}));
+        // The total covers the product on every date.
+        QCOMPARE(total->text(), QStringLiteral("商品进货总金额为：4.50元"));
+
+        // Deleting the listed row removes the 2008-5-8 purchase, not the first of the table.
+        clickCell(grid, 1, 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        click(child(&page, "Label62"));
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 备注 from 进货表 order by rowid")),
+                 rows({{"a"}, {"b"}}));
+        QCOMPARE(total->text(), QStringLiteral("当前商品进货总额为2.50元。"));
+        grabTo(window, QStringLiteral("goods_query_window"));
+
+        // Its commands show the small pictures the other way round; moving off restores them.
+        auto* image = child<QLabel>(window, "Image1");
+        const QImage normal = env.context.pictures.load(Pictures::smallHover()).toImage();
+        const QImage over = env.context.pictures.load(Pictures::smallNormal()).toImage();
+        QCOMPARE(image->pixmap().toImage().convertToFormat(normal.format()), normal);
+        hover(child(window, "Label4"));
+        QCOMPARE(image->pixmap().toImage().convertToFormat(over.format()), over);
+        hover(window);
+        QCOMPARE(image->pixmap().toImage().convertToFormat(normal.format()), normal);
+
+        page.closeWindows();
+        QVERIFY(!window->isVisible());
+    }
+};
+
+QTEST_MAIN(TestStockAndQueries)
+#include "test_stock_and_queries.moc"
