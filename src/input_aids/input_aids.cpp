@@ -16,8 +16,8 @@ InputAids::InputAids(Clock& clock, Dialogs& dialogs, QObject* parent)
 
 InputAids::~InputAids()
 {
-    closeCalendar();
-    closeCalculator();
+    delete m_calendar.data();
+    delete m_calculator.data();
 }
 
 void InputAids::registerDateBox(qint16 code, QLineEdit* box)
@@ -50,8 +50,8 @@ QPoint InputAids::below(QWidget* box, int gapTwips)
 CalendarWindow& InputAids::calendar()
 {
     if (!m_calendar) {
-        m_calendar = std::make_unique<CalendarWindow>(m_clock);
-        connect(m_calendar.get(), &CalendarWindow::datePicked, this, &InputAids::writePickedDate);
+        m_calendar = new CalendarWindow(m_clock);
+        connect(m_calendar, &CalendarWindow::datePicked, this, &InputAids::writePickedDate);
     }
     return *m_calendar;
 }
@@ -59,13 +59,32 @@ CalendarWindow& InputAids::calendar()
 CalculatorWindow& InputAids::calculator()
 {
     if (!m_calculator) {
-        m_calculator = std::make_unique<CalculatorWindow>(m_dialogs);
-        connect(m_calculator.get(), &CalculatorWindow::resultChosen, this, &InputAids::writeResult);
+        m_calculator = new CalculatorWindow(m_dialogs);
+        connect(m_calculator, &CalculatorWindow::resultChosen, this, &InputAids::writeResult);
     }
     return *m_calculator;
 }
 
-void InputAids::showCalendar(qint16 code, QPoint topLeft)
+namespace {
+
+// Reparenting hides a shown window; the caller shows it again.
+void attachTo(QWidget& aid, QWidget* owner)
+{
+    if (owner && aid.parentWidget() != owner) {
+        aid.setParent(owner, aid.windowFlags());
+    }
+}
+
+void present(QWidget& aid, QPoint topLeft)
+{
+    aid.move(topLeft);
+    aid.show();
+    aid.raise();
+}
+
+} // namespace
+
+void InputAids::openCalendar(qint16 code, QPoint topLeft, QWidget* owner)
 {
     m_calendarTarget = code;
     CalendarWindow& window = calendar();
@@ -73,21 +92,29 @@ void InputAids::showCalendar(qint16 code, QPoint topLeft)
     if (!window.isVisible()) {
         window.openOnToday();
     }
-    window.move(topLeft);
-    window.show();
-    window.raise();
+    attachTo(window, owner);
+    present(window, topLeft);
 }
 
-void InputAids::showCalculator(qint16 code, QPoint topLeft)
+void InputAids::openCalculator(qint16 code, QPoint topLeft, QWidget* owner)
 {
     m_calculatorTarget = code;
     CalculatorWindow& window = calculator();
     if (!window.isVisible()) {
         window.reset();
     }
-    window.move(topLeft);
-    window.show();
-    window.raise();
+    attachTo(window, owner);
+    present(window, topLeft);
+}
+
+void InputAids::showCalendar(qint16 code, QPoint topLeft)
+{
+    openCalendar(code, topLeft, nullptr);
+}
+
+void InputAids::showCalculator(qint16 code, QPoint topLeft)
+{
+    openCalculator(code, topLeft, nullptr);
 }
 
 void InputAids::writePickedDate(const QDate& date)
@@ -105,12 +132,12 @@ void InputAids::writeResult(const QString& text)
 
 void InputAids::showCalendarBelow(qint16 code, QWidget* box, int gapTwips)
 {
-    showCalendar(code, below(box, gapTwips));
+    openCalendar(code, below(box, gapTwips), box->window());
 }
 
 void InputAids::showCalculatorBelow(qint16 code, QWidget* box, int gapTwips)
 {
-    showCalculator(code, below(box, gapTwips));
+    openCalculator(code, below(box, gapTwips), box->window());
 }
 
 void InputAids::closeCalendar()
@@ -139,12 +166,12 @@ bool InputAids::isCalculatorOpen() const
 
 QWidget* InputAids::calendarWindow() const
 {
-    return m_calendar.get();
+    return m_calendar;
 }
 
 QWidget* InputAids::calculatorWindow() const
 {
-    return m_calculator.get();
+    return m_calculator;
 }
 
 void InputAids::writeDate(qint16 code, const QString& text)

@@ -4,7 +4,6 @@
 #include <QPoint>
 #include <QPointer>
 #include <map>
-#include <memory>
 
 class QDate;
 class QLineEdit;
@@ -39,6 +38,8 @@ public:
 
     // Sets the target code and shows the aid at the given screen position (pixels) without
     // blocking; when it is already open it only moves and takes the new code.
+    // The ...Below forms also make the aid a tool window of the box's window: it stays above
+    // that window, goes with it, and is not blocked when that window is modal.
     void showCalendar(qint16 code, QPoint topLeft);
     void showCalculator(qint16 code, QPoint topLeft);
     // Opens the aid just under a box: gapTwips below its lower edge.
@@ -62,6 +63,8 @@ public:
 private:
     CalendarWindow& calendar();
     CalculatorWindow& calculator();
+    void openCalendar(qint16 code, QPoint topLeft, QWidget* owner);
+    void openCalculator(qint16 code, QPoint topLeft, QWidget* owner);
     void writePickedDate(const QDate& date);
     void writeResult(const QString& text);
 
@@ -71,8 +74,9 @@ private:
     std::map<qint16, QPointer<QLineEdit>> m_amountBoxes;
     qint16 m_calendarTarget = 0;
     qint16 m_calculatorTarget = 0;
-    std::unique_ptr<CalendarWindow> m_calendar;
-    std::unique_ptr<CalculatorWindow> m_calculator;
+    // Each aid is a tool window of the window it last served, which may delete it.
+    QPointer<CalendarWindow> m_calendar;
+    QPointer<CalculatorWindow> m_calculator;
 };
 
 } // namespace khgl

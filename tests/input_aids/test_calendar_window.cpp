@@ -2,6 +2,7 @@
 #include "platform/click_widgets.h"
 #include "support/env.h"
 
+#include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -243,6 +244,38 @@ private Q_SLOTS:
         test::doubleClick(cell(window, 0));
         QCOMPARE(box.text(), QString());
         QVERIFY(window->isVisible());
+    }
+
+    void aModalWindowDoesNotBlockItsOwnPicker()
+    {
+        TestEnv env;
+        QDialog dialog;
+        dialog.setWindowModality(Qt::ApplicationModal);
+        auto* box = new QLineEdit(&dialog);
+        env.inputAids.registerDateBox(11, box);
+        dialog.show();
+        env.inputAids.showCalendarBelow(11, box, 400);
+        // Through the window system, where modality is enforced.
+        QWidget* picker = env.inputAids.calendarWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(picker));
+        ClickLabel* ninth = dayCell(picker, 9);
+        const QPoint at = ninth->mapTo(picker, ninth->rect().center());
+        QTest::mouseClick(picker->windowHandle(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(picker->windowHandle(), Qt::LeftButton, {}, at);
+        QCOMPARE(box->text(), QStringLiteral("2026-12-9"));
+
+        // The picker goes with the window it served; the next caller gets a new one.
+        dialog.close();
+        QWidget other;
+        auto* otherBox = new QLineEdit(&other);
+        env.inputAids.registerDateBox(1, otherBox);
+        other.show();
+        env.inputAids.showCalendarBelow(1, box, 0);
+        env.inputAids.showCalendarBelow(1, otherBox, 0);
+        QWidget* window = env.inputAids.calendarWindow();
+        QVERIFY(window->isVisible());
+        test::doubleClick(dayCell(window, 10));
+        QCOMPARE(otherBox->text(), QStringLiteral("2026-12-10"));
     }
 
     void aBoxThatReopensThePickerOnChangeStillGetsItClosed()
