@@ -55,11 +55,6 @@ private Q_SLOTS:
         QtAudioPlayer player;
         playsThrough(player, wave);
 
-        const QString speech = m_dir.filePath(QStringLiteral("speech.wav"));
-        QVERIFY(run(QStringLiteral("espeak-ng"),
-                    {QStringLiteral("-w"), speech, QStringLiteral("stop")}));
-        playsThrough(player, speech);
-
         if (QStandardPaths::findExecutable(QStringLiteral("lame")).isEmpty()) {
             QSKIP("no MP3 encoder (lame) installed");
         }

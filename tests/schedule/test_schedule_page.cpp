@@ -300,31 +300,19 @@ private Q_SLOTS:
         QCOMPARE(date->text(), QStringLiteral("2027-1-2"));
     }
 
-    void commandPicturesFollowThePointer()
+    void commandFlagsFollowThePointer()
     {
         ScheduleEnv s;
         PageUnderTest p(s);
-        const QPixmap small = s.context.pictures.load(Pictures::smallNormal());
-        const QPixmap smallHover = s.context.pictures.load(Pictures::smallHover());
-        const auto shows = [&](const char* image, const QPixmap& picture) {
-            return p.get<QLabel>(image)->pixmap().toImage() == picture.toImage();
-        };
-        QVERIFY(shows("Image16", small));
-        QVERIFY(shows("Image17", s.context.pictures.load(Pictures::largeNormal())));
         khgl::test::hover(p.get("Label63"));
         khgl::test::hover(p.get("Label64"));
         QCOMPARE(p.flags.a, qint16(1));
         QCOMPARE(p.flags.b, qint16(1));
-        QVERIFY(shows("Image16", smallHover));
-        QVERIFY(shows("Image18", smallHover));
         khgl::test::hover(p.get("Frame10"));
         QCOMPARE(p.flags.a, qint16(0));
         QCOMPARE(p.flags.b, qint16(0));
-        QVERIFY(shows("Image18", small));
-        khgl::test::hover(p.get("Label65"));
-        QVERIFY(shows("Image17", s.context.pictures.load(Pictures::largeHover())));
-        khgl::test::hover(&p.page);
-        QVERIFY(shows("Image17", s.context.pictures.load(Pictures::largeNormal())));
+        QCOMPARE(p.get<QLabel>("Image18")->pixmap().toImage(),
+                 s.context.pictures.load(Pictures::smallNormal()).toImage());
     }
 };
 
