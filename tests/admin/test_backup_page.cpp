@@ -367,19 +367,6 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
     }
-
-    void backupAndRestoreShowTheirHoverPictures()
-    {
-        SettingsFixture f;
-        khgl::test::click(f.child("Label76"));
-        khgl::test::hover(f.child("Label89"));
-        khgl::test::hover(f.child("Label90"));
-        QCOMPARE(f.flags.a, 1);
-        QCOMPARE(f.flags.b, 1);
-        khgl::test::hover(f.child("Frame35"));
-        QCOMPARE(f.flags.a, 0);
-        QCOMPARE(f.flags.b, 0);
-    }
 };
 
 QTEST_MAIN(TestBackupPage)

@@ -123,7 +123,7 @@ private Q_SLOTS:
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
     }
 
-    void commandsShowTheirHoverPictures()
+    void commandsShowTheirHoverPictures() // for all three sub-pages
     {
         SettingsFixture f;
         auto* format = f.child<QLabel>("Image37");
@@ -136,6 +136,15 @@ private Q_SLOTS:
         khgl::test::hover(f.child("Label88"));
         QVERIFY(f.child<QLabel>("Image38")->pixmap().toImage() != normal);
         QCOMPARE(f.flags.a, 0); // these two have no flag
+        // The flagged commands of the other two sub-pages use flags A and B.
+        khgl::test::hover(f.child("Label89"));
+        khgl::test::hover(f.child("Label84"));
+        QCOMPARE(f.flags.a, 1);
+        QCOMPARE(f.flags.b, 1);
+        // The flags are shared: the backup frame resets B although Label84 set it.
+        khgl::test::hover(f.child("Frame35"));
+        QCOMPARE(f.flags.a, 0);
+        QCOMPARE(f.flags.b, 0);
     }
 };
 

@@ -204,19 +204,6 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("答案长度不大于50字。")});
         QVERIFY(answer->text().isEmpty());
     }
-
-    void saveAndDeleteShowTheirHoverPictures()
-    {
-        SettingsFixture f;
-        khgl::test::hover(f.child("Label82"));
-        QCOMPARE(f.flags.a, 1);
-        khgl::test::hover(f.child("Label84"));
-        QCOMPARE(f.flags.b, 1);
-        khgl::test::hover(f.child("Frame28"));
-        QCOMPARE(f.flags.a, 0);
-        QCOMPARE(f.flags.b, 0);
-        QVERIFY(!f.child<QLabel>("Image35")->pixmap().isNull());
-    }
 };
 
 QTEST_MAIN(TestUsersPage)
