@@ -1,0 +1,142 @@
+// A writer killed at random moments never leaves a damaged file, a lost save or half a row.
+#include "data_store/data_store.h"
+#include "support/env.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace khgl;
+using khgl::test::TestEnv;
+
+namespace {
+
+// One save of each kind the shop makes, all columns filled from the number n.
+void saveAll(DataStore& store, int n)
+{
+    const QString tag = QStringLiteral("记录%1").arg(n);
+    RecordSet sales = store.appendTo(QStringLiteral("销售表"));
+    sales.addNew();
+    sales.setValue(QStringLiteral("名称"), tag);
+    sales.setValue(QStringLiteral("单价"), QStringLiteral("12.5"));
+    sales.setValue(QStringLiteral("数量"), QString::number(n));
+    sales.setValue(QStringLiteral("总金额"), QString::number(12.5 * n));
+    sales.setValue(QStringLiteral("日期"), QStringLiteral("2026-12-7"));
+    sales.setValue(QStringLiteral("备注"), tag + QString(200, QLatin1Char('x')));
+    sales.setValue(QStringLiteral("区别"), n);
+    sales.update();
+
+    RecordSet customers = store.appendTo(QStringLiteral("客户表"));
+    customers.addNew();
+    customers.setValue(QStringLiteral("客户名"), tag);
+    customers.setValue(QStringLiteral("购买日期"), QStringLiteral("2026-12-7"));
+    customers.setValue(QStringLiteral("收取金额"), QString::number(n));
+    customers.setValue(QStringLiteral("附加信息"), QString(1000, QChar(u'附')));
+    customers.setValue(QStringLiteral("区别"), n);
+    customers.update();
+
+    RecordSet reminders = store.appendTo(QStringLiteral("提醒表"));
+    reminders.addNew();
+    reminders.setValue(QStringLiteral("编号"), n);
+    reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2026-12-7"));
+    reminders.setValue(QStringLiteral("提醒日期"), QStringLiteral("2026-12-8"));
+    reminders.setValue(QStringLiteral("提醒时间"), QStringLiteral("9时5分"));
+    reminders.setValue(QStringLiteral("提醒内容"), tag);
+    reminders.setValue(QStringLiteral("区别"), n);
+    reminders.update();
+}
+
+// The child: saves until it is killed, reporting each finished save on the pipe.
+[[noreturn]] void writeUntilKilled(const QString& folder, int first, int pipeOut)
+{
+    DataStore store(folder);
+    for (int n = first;; ++n) {
+        saveAll(store, n);
+        if (write(pipeOut, &n, sizeof n) != sizeof n) {
+            _exit(2);
+        }
+    }
+}
+
+} // namespace
+
+class TestCrashSafety final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void killedWritersLoseNothingReported()
+    {
+        TestEnv env;
+        env.store.close();
+        QSet<int> reported;
+        int next = 1;
+        constexpr int kKills = 200;
+        for (int round = 0; round < kKills; ++round) {
+            int fds[2];
+            QVERIFY(pipe(fds) == 0);
+            const pid_t child = fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                close(fds[0]);
+                writeUntilKilled(env.folder(), next, fds[1]);
+            }
+            close(fds[1]);
+            // Wait for the first finished save, then kill at a random moment of later ones.
+            int n = 0;
+            if (read(fds[0], &n, sizeof n) == sizeof n) {
+                reported.insert(n);
+                next = std::max(next, n + 1);
+            }
+            usleep(QRandomGenerator::global()->bounded(0, 60000));
+            kill(child, SIGKILL);
+            int status = 0;
+            waitpid(child, &status, 0);
+            QVERIFY(WIFSIGNALED(status));
+            while (read(fds[0], &n, sizeof n) == sizeof n) {
+                reported.insert(n);
+                next = std::max(next, n + 1);
+            }
+            close(fds[0]);
+            next += 1; // a save cut short may or may not be there; never reuse its number
+
+            // Every reported save is whole; nothing is half-written; the file is sound.
+            DataStore check(env.folder());
+            RecordSet integrity = check.select(QStringLiteral("pragma integrity_check"));
+            QCOMPARE(integrity.text(0), QStringLiteral("ok"));
+            RecordSet sales = check.select(QStringLiteral("select 区别, 名称, 数量, 备注 from 销售表"));
+            QSet<int> seen;
+            for (sales.moveFirst(); !sales.eof(); sales.moveNext()) {
+                const int id = sales.value(0).toInt();
+                QCOMPARE(sales.text(1), QStringLiteral("记录%1").arg(id));
+                QCOMPARE(sales.value(2).toInt(), id);
+                QCOMPARE(sales.text(3).size(), sales.text(1).size() + 200);
+                seen.insert(id);
+            }
+            RecordSet customers = check.select(
+                QStringLiteral("select 区别 from 客户表 where length(附加信息)=1000"));
+            QSet<int> customerIds;
+            for (customers.moveFirst(); !customers.eof(); customers.moveNext()) {
+                customerIds.insert(customers.value(0).toInt());
+            }
+            QCOMPARE(customers.recordCount(), check.select(QStringLiteral("客户表")).recordCount());
+            RecordSet reminders = check.select(QStringLiteral("select 编号 from 提醒表"));
+            QSet<int> reminderIds;
+            for (reminders.moveFirst(); !reminders.eof(); reminders.moveNext()) {
+                reminderIds.insert(reminders.value(0).toInt());
+            }
+            for (const int id : std::as_const(reported)) {
+                QVERIFY2(seen.contains(id) && customerIds.contains(id) && reminderIds.contains(id),
+                         qPrintable(QStringLiteral("save %1 reported but missing").arg(id)));
+            }
+        }
+        qInfo("%d kills survived, %lld saves reported and found", kKills,
+              static_cast<long long>(reported.size()));
+        QVERIFY(reported.size() >= kKills); // the writer did real work between kills
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCrashSafety)
+#include "test_crash_safety.moc"
