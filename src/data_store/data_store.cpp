@@ -274,6 +274,25 @@ RecordSet DataStore::selectKeyed(const QString& sql, const QVariantList& params)
     return set;
 }
 
+RecordSet DataStore::appendTo(const QString& table)
+{
+    ensureOpen();
+    RecordSet set;
+    set.m_store = this;
+    set.m_table = findTable(table.trimmed());
+    if (set.m_table == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    for (const auto& column : set.m_table->columns) {
+        set.m_names << QString::fromUtf16(column.name);
+    }
+    Statement count(m_db, QStringLiteral("select count(*) from ") + table.trimmed());
+    set.m_unlistedRows = count.step() ? count.value(0).toInt() : 0;
+    // Refreshing lists the table as a plain select would.
+    set.m_source = table.trimmed();
+    return set;
+}
+
 void DataStore::fill(RecordSet& set)
 {
     const QString sql = set.m_table ? QStringLiteral("select rowid, * from ") +

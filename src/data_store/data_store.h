@@ -39,6 +39,9 @@ public:
     // A query whose first column is the row key (rowid) of the record each row shows: that
     // column becomes the rows' hidden keys, the other columns are the fields.
     RecordSet selectKeyed(const QString& sql, const QVariantList& params = {});
+    // A record set for appending to a table without listing it: no rows are read, and
+    // recordCount() counts the table's rows (plus the rows appended through this set).
+    RecordSet appendTo(const QString& table);
     // Runs a statement that returns no rows (delete, update).
     void execute(const QString& sql, const QVariantList& params = {});
     // Runs work as one transaction: all of it is written, or none.

@@ -20,7 +20,7 @@ class RecordSet final
 public:
     RecordSet() = default;
 
-    int recordCount() const { return m_rowCount; }
+    int recordCount() const { return m_unlistedRows + m_rowCount; }
     bool eof() const { return m_position >= m_rowCount; }
     bool bof() const { return m_position < 0; }
     void moveFirst() { m_position = 0; }
@@ -87,6 +87,7 @@ private:
     std::string m_text;
     std::vector<qint64> m_keys;
     int m_rowCount = 0;
+    int m_unlistedRows = 0; // rows of the table an append-only set did not read
     int m_position = 0;
     int m_pendingRow = -1;
     bool m_keyed = false; // a query whose first column held the row keys

@@ -27,8 +27,7 @@ int trimmedLength(const char* text, int length)
 
 int collate(void*, int aLength, const void* a, int bLength, const void* b)
 {
-    return compareText(static_cast<const char*>(a), aLength, static_cast<const char*>(b),
-                       bLength);
+    return compareText(static_cast<const char*>(a), aLength, static_cast<const char*>(b), bLength);
 }
 
 // Advances past one UTF-8 character.
@@ -143,8 +142,8 @@ void registerDialect(sqlite3* db)
     sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, nullptr, collate);
     sqlite3_create_function(db, "left", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             leftFunction, nullptr, nullptr);
-    sqlite3_create_function(db, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                            strFunction, nullptr, nullptr);
+    sqlite3_create_function(db, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, strFunction,
+                            nullptr, nullptr);
 }
 
 } // namespace khgl

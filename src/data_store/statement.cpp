@@ -38,8 +38,8 @@ QString storeMessage(sqlite3* db, const QString& what)
 Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
 {
     const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &m_stmt,
-                           nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) !=
+        SQLITE_OK) {
         const QString message = storeMessage(db, QStringLiteral("查询无法执行"));
         sqlite3_finalize(m_stmt);
         throw StoreError(message);
@@ -130,9 +130,8 @@ QVariant Statement::value(int column) const
     case SQLITE_NULL:
         return {};
     default:
-        return QString::fromUtf8(
-            reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
-            sqlite3_column_bytes(m_stmt, column));
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                                 sqlite3_column_bytes(m_stmt, column));
     }
 }
 
