@@ -141,7 +141,7 @@ void CustomerEntryWindow::save()
 
 void CustomerEntryWindow::writeRecord()
 {
-    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    RecordSet customers = m_context.store.appendTo(QStringLiteral("客户表"));
     customers.addNew();
     const std::vector<QLineEdit*> boxes = boxesInTableOrder();
     for (size_t i = 0; i < boxes.size(); ++i) {

@@ -258,7 +258,7 @@ void CustomerPage::saveLastRow()
 void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
-    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    RecordSet customers = m_context.store.appendTo(QStringLiteral("客户表"));
     for (int r = 1; r < grid.rows(); ++r) {
         for (int c = 1; c <= kShownColumns; ++c) {
             if (grid.text(r, c).isEmpty()) {

@@ -211,7 +211,7 @@ void SchedulePage::save()
     const QString music = m_ui->Text18->text();
     int number = 0;
     m_context.store.transaction([&] {
-        RecordSet reminders = m_context.store.select(QStringLiteral("提醒表"));
+        RecordSet reminders = m_context.store.appendTo(QStringLiteral("提醒表"));
         reminders.addNew();
         number = reminders.recordCount();
         reminders.setValue(QStringLiteral("编号"), number);
