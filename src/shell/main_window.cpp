@@ -3,8 +3,11 @@
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
+#include "platform/clock.h"
+#include "platform/guard.h"
 #include "schedule/alarm_check.h"
 #include "shell/page_factory.h"
+#include "statistics/chart_tables.h"
 #include "ui_main_window.h"
 
 #include <QCloseEvent>
@@ -86,7 +89,20 @@ void MainWindow::load()
     for (const NavEntry& entry : m_nav) {
         entry.page->windowLoaded();
     }
+    showCharts();
     m_context.pictures.setBackground(this, Pictures::mainBackground());
+}
+
+// The chart tables are computed here, once per load, and handed to every page that shows
+// them (the month and year pages, the desktop's daily sales chart).
+void MainWindow::showCharts()
+{
+    guarded(m_context.dialogs, this, [this] {
+        const ChartTables tables = computeChartTables(m_context.store, m_context.clock.today());
+        for (const NavEntry& entry : m_nav) {
+            entry.page->chartsComputed(tables);
+        }
+    });
 }
 
 Page* MainWindow::page(const QString& frameName) const

@@ -51,6 +51,7 @@ private:
     void select(const NavEntry& entry);
     void highlight(const NavEntry& entry);
     void showOnly(Page* page);
+    void showCharts();
     void checkAlarm();
 
     AppContext& m_context;

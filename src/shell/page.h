@@ -6,6 +6,7 @@
 namespace khgl {
 
 struct AppContext;
+struct ChartTables;
 class HoverCommands;
 struct HoverFlags;
 
@@ -28,6 +29,9 @@ public:
 
     // The main window's load sequence reached this page (desktop figures, charts).
     virtual void windowLoaded() {}
+    // The main window's load computed the chart tables (once per load); pages that show
+    // them take their tables here.
+    virtual void chartsComputed(const ChartTables& /*tables*/) {}
     // Loads the normal pictures into the page's command backgrounds (on selection).
     virtual void loadNormalPictures() {}
     // The page's own work when its navigation label is clicked.

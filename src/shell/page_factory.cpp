@@ -8,13 +8,25 @@
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
 #include "schedule/schedule_page.h"
+#include "shell/desktop_page.h"
 #include "shell/page.h"
 #include "shell/settings_page.h"
+#include "statistics/month_chart_page.h"
+#include "statistics/year_chart_page.h"
 
 namespace khgl {
 
 Page* createPage(const QString& frameName, const QString& caption, PageEnv& env, QWidget* parent)
 {
+    if (frameName == QStringLiteral("Frame23")) {
+        return new DesktopPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame16")) {
+        return new MonthChartPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame15")) {
+        return new YearChartPage(env, parent);
+    }
     if (frameName == QStringLiteral("Frame1")) {
         return new CustomerPage(env, parent);
     }

@@ -1,0 +1,187 @@
+#include "shell/desktop_page.h"
+
+#include "data_store/data_store.h"
+#include "data_store/values.h"
+#include "platform/app_context.h"
+#include "platform/click_widgets.h"
+#include "platform/clock.h"
+#include "platform/hover.h"
+#include "statistics/chart_tables.h"
+#include "ui_desktop_page.h"
+
+namespace khgl {
+namespace {
+
+const QString kNothingToday = QStringLiteral("今日没有任务安排");
+const QString kNothingThatDay = QStringLiteral("今日没有任务安排。");
+
+// Cell colours: days of the shown month in the normal text colour, neighbouring months'
+// days in yellow; the marked cell blue, the others white like the calendar picker.
+const QString kNormalText = QStringLiteral("rgb(0, 0, 0)");
+const QString kNeighbourText = QStringLiteral("rgb(255, 255, 0)");
+const QString kPlainBackground = QStringLiteral("rgb(255, 255, 255)");
+const QString kMarkBackground = QStringLiteral("rgb(0, 0, 255)");
+
+struct MonthCells
+{
+    std::array<QDate, DesktopPage::kCells> dates{};
+    std::array<bool, DesktopPage::kCells> inMonth{};
+};
+
+// Lays a month out the calendar picker's way: Sunday first, the 1st in its weekday's cell of
+// row 1, the previous month's last days before it and the next month's first days after the
+// last day up to the end of the row that holds it, or of row 6 when the month reaches it.
+MonthCells layOutMonth(int year, int month)
+{
+    MonthCells cells;
+    const QDate first(year, month, 1);
+    const int weekday = first.dayOfWeek() % 7; // Sunday 0 .. Saturday 6
+    const int days = first.daysInMonth();
+    const int last = weekday + days - 1;
+    int end = last; // the last cell that shows a day
+    if (last >= 28 && last <= 34) {
+        end = 34;
+    } else if (last >= 35) {
+        end = DesktopPage::kCells - 1;
+    }
+    for (int i = 0; i <= end; ++i) {
+        cells.dates.at(i) = first.addDays(i - weekday);
+        cells.inMonth.at(i) = i >= weekday && i <= last;
+    }
+    return cells;
+}
+
+} // namespace
+
+DesktopPage::DesktopPage(PageEnv& env, QWidget* parent)
+    : Page(env, parent), m_ui(std::make_unique<Ui::DesktopPage>())
+{
+    m_ui->setupUi(this);
+    for (int i = 0; i < kCells; ++i) {
+        ClickLabel* cell = findChild<ClickLabel*>(QStringLiteral("Label3_%1").arg(i));
+        Q_ASSERT(cell);
+        m_cells.at(i) = cell;
+        HoverCommands::pointerOnly(cell);
+        connect(cell, &ClickLabel::clicked, this, [this, i] {
+            markCell(i);
+            showScheduleOfCell(i);
+        });
+    }
+    m_ui->MSChart1->setKind(TableChart::Kind::Line);
+}
+
+DesktopPage::~DesktopPage() = default;
+
+void DesktopPage::windowLoaded()
+{
+    layOutCalendar();
+    showFigures();
+}
+
+void DesktopPage::chartsComputed(const ChartTables& tables)
+{
+    m_ui->MSChart1->setTable(tables.salesPerDay);
+}
+
+void DesktopPage::layOutCalendar()
+{
+    const QDate today = m_context.clock.today();
+    const MonthCells cells = layOutMonth(today.year(), today.month());
+    m_cellDates = cells.dates;
+    m_inMonth = cells.inMonth;
+    int todayCell = -1;
+    for (int i = 0; i < kCells; ++i) {
+        const QDate& date = m_cellDates.at(i);
+        m_cells.at(i)->setText(date.isValid() ? QString::number(date.day()) : QString());
+        if (m_inMonth.at(i) && date == today) {
+            todayCell = i;
+        }
+    }
+    markCell(todayCell);
+    m_ui->Label47->setText(QString::number(today.year()) + QStringLiteral(" 年 ") +
+                           QString::number(today.month()) + QStringLiteral("月"));
+}
+
+void DesktopPage::markCell(int index)
+{
+    for (int i = 0; i < kCells; ++i) {
+        const QString& text = m_inMonth.at(i) ? kNormalText : kNeighbourText;
+        const QString& background = i == index ? kMarkBackground : kPlainBackground;
+        m_cells.at(i)->setStyleSheet(
+            QStringLiteral("color: %1; background-color: %2;").arg(text, background));
+    }
+}
+
+void DesktopPage::showFigures()
+{
+    guard([this] {
+        showCustomerTotal();
+        showTodaysSchedule();
+        showMonthSalesTotal();
+    });
+}
+
+void DesktopPage::showCustomerTotal()
+{
+    // Every purchase record counts, so a customer with three purchases counts three times.
+    RecordSet set = m_context.store.select(QStringLiteral("select count(*) from 客户表"));
+    m_ui->Label55->setText(set.text(0));
+}
+
+void DesktopPage::showTodaysSchedule()
+{
+    const QStringList reminders = remindersOn(m_context.clock.today());
+    m_ui->Label56->setText(reminders.isEmpty() ? kNothingToday : scheduleText(reminders));
+}
+
+void DesktopPage::showMonthSalesTotal()
+{
+    const QDate today = m_context.clock.today();
+    const QString prefix = monthPrefix(today);
+    // A six-character prefix of months 1 to 9 also begins the dates of October to
+    // December, so those months also need the "-" that follows the month.
+    RecordSet set =
+        today.month() >= 10
+            ? m_context.store.select(
+                  QStringLiteral("select sum(总金额)as 总金额 from 销售表 where left(日期,7) = ?"),
+                  {prefix})
+            : m_context.store.select(QStringLiteral("select sum(总金额)as 总金额 from 销售表 "
+                                                    "where left(日期,6) = ? and "
+                                                    "substr(日期,7,1) = '-'"),
+                                     {prefix});
+    const bool hasValue = !set.eof() && !set.isEmpty(0);
+    m_ui->Label57->setText(hasValue ? set.text(0) : QStringLiteral("0"));
+}
+
+void DesktopPage::showScheduleOfCell(int index)
+{
+    guard([this, index] {
+        // A cell of the previous or next month lists the reminders of that month's day.
+        const QDate& day = m_cellDates.at(index);
+        const QStringList reminders = day.isValid() ? remindersOn(day) : QStringList();
+        m_ui->Label56->setText(reminders.isEmpty() ? kNothingThatDay : scheduleText(reminders));
+    });
+}
+
+QStringList DesktopPage::remindersOn(const QDate& day)
+{
+    RecordSet set = m_context.store.select(
+        QStringLiteral("select 提醒内容 from 提醒表 where 提醒日期=?"), {dateText(day)});
+    QStringList reminders;
+    for (set.moveFirst(); !set.eof(); set.moveNext()) {
+        reminders << set.text(0);
+    }
+    return reminders;
+}
+
+QString DesktopPage::scheduleText(const QStringList& reminders)
+{
+    QString text;
+    for (int i = 0; i < reminders.size(); ++i) {
+        text += QStringLiteral("日程") + QString::number(i + 1) + QStringLiteral("：") +
+                reminders.at(i) + QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace khgl

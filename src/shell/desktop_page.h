@@ -1,0 +1,53 @@
+#pragma once
+
+#include "shell/page.h"
+
+#include <QDate>
+#include <array>
+#include <memory>
+
+namespace Ui {
+class DesktopPage;
+}
+
+namespace khgl {
+
+class ClickLabel;
+
+// The desktop: customer total, this month's sales, the month calendar with today's
+// reminders, and this month's daily sales chart. Everything is computed at the main window's
+// load; a click on a calendar day lists that day's reminders.
+class DesktopPage final : public Page
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kCells = 42;
+
+    DesktopPage(PageEnv& env, QWidget* parent);
+    ~DesktopPage() override;
+
+    void windowLoaded() override;
+    void chartsComputed(const ChartTables& tables) override;
+
+    ClickLabel* cell(int index) const { return m_cells.at(index); }
+
+private:
+    void layOutCalendar();
+    void showFigures();
+    void showCustomerTotal();
+    void showTodaysSchedule();
+    void showMonthSalesTotal();
+    void markCell(int index);
+    void showScheduleOfCell(int index);
+    QStringList remindersOn(const QDate& day);
+    static QString scheduleText(const QStringList& reminders);
+
+    std::unique_ptr<Ui::DesktopPage> m_ui;
+    std::array<ClickLabel*, kCells> m_cells{};
+    // The day each cell shows; invalid for a blank cell.
+    std::array<QDate, kCells> m_cellDates{};
+    std::array<bool, kCells> m_inMonth{};
+};
+
+} // namespace khgl

@@ -1,0 +1,24 @@
+#include "statistics/year_chart_page.h"
+
+#include "statistics/chart_tables.h"
+#include "ui_year_chart_page.h"
+
+namespace khgl {
+
+YearChartPage::YearChartPage(PageEnv& env, QWidget* parent)
+    : Page(env, parent), m_ui(std::make_unique<Ui::YearChartPage>())
+{
+    m_ui->setupUi(this);
+    m_ui->MSC3->setKind(TableChart::Kind::Bar);
+    m_ui->MSC4->setKind(TableChart::Kind::Bar);
+}
+
+YearChartPage::~YearChartPage() = default;
+
+void YearChartPage::chartsComputed(const ChartTables& tables)
+{
+    m_ui->MSC3->setTable(tables.customersPerMonth);
+    m_ui->MSC4->setTable(tables.salesPerMonth);
+}
+
+} // namespace khgl

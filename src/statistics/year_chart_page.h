@@ -1,0 +1,29 @@
+#pragma once
+
+#include "shell/page.h"
+
+#include <memory>
+
+namespace Ui {
+class YearChartPage;
+}
+
+namespace khgl {
+
+// The year page: customer purchases (MSC3) and sales (MSC4) for every month of this year,
+// as the main window computed them at load.
+class YearChartPage final : public Page
+{
+    Q_OBJECT
+
+public:
+    YearChartPage(PageEnv& env, QWidget* parent);
+    ~YearChartPage() override;
+
+    void chartsComputed(const ChartTables& tables) override;
+
+private:
+    std::unique_ptr<Ui::YearChartPage> m_ui;
+};
+
+} // namespace khgl
