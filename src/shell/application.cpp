@@ -9,7 +9,9 @@
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/mail_transport.h"
+#include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
+#include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
 #include "shell/login_window.h"
@@ -19,21 +21,6 @@
 
 namespace khgl {
 namespace {
-
-class NoMailTransport final : public MailTransport
-{
-public:
-    MailResult send(const MailMessage&) override
-    {
-        return {false, QStringLiteral("本机没有可用的邮件发送组件。")};
-    }
-};
-
-class NoConnectivity final : public Connectivity
-{
-public:
-    bool isConnected() const override { return false; }
-};
 
 void offerFirstOperator(AppContext& context, QWidget* parent)
 {
@@ -111,8 +98,8 @@ int runApplication(const QString& folder)
     // Without a usable sound back end the program runs on in silence.
     const std::unique_ptr<AudioPlayer> player = makeAudioPlayer();
     AudioPlayer& audio = *player;
-    NoMailTransport mail;
-    NoConnectivity connectivity;
+    SmtpTransport mail;
+    NetworkConnectivity connectivity;
     InputAids inputAids(clock, dialogs);
     AppContext context{folder,       store,     dialogs,         clock, audio,
                        mail,         connectivity, inputAids, Pictures(folder), {}};

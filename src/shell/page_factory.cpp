@@ -4,6 +4,7 @@
 #include "admin/data_page.h"
 #include "admin/users_page.h"
 #include "customers_mail/customer_page.h"
+#include "customers_mail/mail_page.h"
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
@@ -41,6 +42,9 @@ Page* createPage(const QString& frameName, const QString& caption, PageEnv& env,
     }
     if (frameName == QStringLiteral("Frame9")) {
         return new SchedulePage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame4")) {
+        return new MailPage(env, parent);
     }
     if (frameName == QStringLiteral("Frame25")) {
         return new SettingsPage(env, parent);

@@ -1,0 +1,392 @@
+#include "customers_mail/mail_page.h"
+
+#include "data_store/data_store.h"
+#include "data_store/values.h"
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
+#include "platform/hover.h"
+#include "ui_mail_page.h"
+
+#include <QListWidget>
+#include <QMetaObject>
+#include <optional>
+
+namespace khgl {
+namespace {
+
+// Calendar target codes of the four date boxes.
+constexpr qint16 kCodeText6 = 7;
+constexpr qint16 kCodeText7 = 8;
+constexpr qint16 kCodeText3 = 9;
+constexpr qint16 kCodeText4 = 10;
+
+constexpr int kRowHeight = 300;     // twips
+constexpr int kFixedColWidth = 300; // twips
+constexpr int kTwipsPerPixel = 15;
+
+const QString kPrompt = QStringLiteral("提示");
+const QString kNothingFound = QStringLiteral("没有符合条件的记录。");
+
+// The dates of a range as the date column holds them (2024-05-06), or nothing when either
+// box does not hold a date: such a range can match no purchase.
+std::optional<QVariantList> dateRange(const QString& first, const QString& last)
+{
+    const auto from = parseDate(first);
+    const auto to = parseDate(last);
+    if (!from || !to) {
+        return std::nullopt;
+    }
+    return QVariantList{isoDateText(*from), isoDateText(*to)};
+}
+
+} // namespace
+
+MailPage::MailPage(PageEnv& env, QWidget* parent)
+    : Page(env, parent), m_ui(std::make_unique<Ui::MailPage>())
+{
+    m_ui->setupUi(this);
+    m_ui->MS2->setRows(2);
+    m_ui->MS2->setCols(3);
+    m_ui->sendProgress->hide();
+    m_hover.addSmall(this, m_ui->Label68, m_ui->Image23, nullptr);
+    m_hover.addSmall(m_ui->Frame20, m_ui->Label69, m_ui->Image24, nullptr);
+    m_hover.addSmall(m_ui->Frame21, m_ui->Label70, m_ui->Image25, nullptr);
+    m_hover.addSmall(m_ui->Frame22, m_ui->Label71, m_ui->Image26, nullptr);
+    registerDateBoxes();
+    connectCommands();
+}
+
+MailPage::~MailPage()
+{
+    // A message on its way is abandoned; nothing after it is sent.
+    m_stop = true;
+    joinWorker();
+}
+
+void MailPage::connectCommands()
+{
+    connect(m_ui->Label69, &ClickLabel::clicked, this, [this] { guard([this] { findByDate(); }); });
+    connect(m_ui->Label70, &ClickLabel::clicked, this,
+            [this] { guard([this] { findByProduct(); }); });
+    connect(m_ui->Label71, &ClickLabel::clicked, this,
+            [this] { guard([this] { findByProductAndDate(); }); });
+    connect(m_ui->Label68, &ClickLabel::clicked, this, &MailPage::send);
+    connect(m_ui->MS2, &RecordGrid::cellClicked, this, &MailPage::pickAddress);
+    connect(m_ui->List1, &QListWidget::itemDoubleClicked, this, &MailPage::removeAddress);
+}
+
+void MailPage::registerDateBoxes()
+{
+    const std::pair<qint16, ClickLineEdit*> boxes[] = {{kCodeText6, m_ui->Text6},
+                                                       {kCodeText7, m_ui->Text7},
+                                                       {kCodeText3, m_ui->Text3},
+                                                       {kCodeText4, m_ui->Text4}};
+    for (const auto& [code, box] : boxes) {
+        m_context.inputAids.registerDateBox(code, box);
+        // Directly below the box, without a gap.
+        connect(box, &ClickLineEdit::clicked, this,
+                [this, code, box] { m_context.inputAids.showCalendarBelow(code, box, 0); });
+    }
+}
+
+void MailPage::loadNormalPictures()
+{
+    for (QLabel* image : {m_ui->Image23, m_ui->Image24, m_ui->Image25, m_ui->Image26}) {
+        m_context.pictures.show(image, Pictures::smallNormal());
+    }
+}
+
+void MailPage::opened()
+{
+    guard([this] {
+        setUpGrid();
+        listAllCustomers();
+    });
+}
+
+void MailPage::setUpGrid()
+{
+    RecordGrid* grid = m_ui->MS2;
+    grid->clearTexts();
+    grid->setCols(3);
+    grid->setRowHeight(1, kRowHeight);
+    const int width = grid->width() * kTwipsPerPixel;
+    grid->setColWidth(0, kFixedColWidth);
+    grid->setColWidth(1, qRound(width / 3.0));
+    grid->setColWidth(2, qRound(width / 2.0));
+    grid->setText(0, 1, QStringLiteral("客户名"));
+    grid->setText(0, 2, QStringLiteral("电子邮箱"));
+}
+
+void MailPage::listAllCustomers()
+{
+    RecordSet found = m_context.store.select(
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱"));
+    if (found.recordCount() > 0) {
+        writeResult(found, false);
+    }
+}
+
+void MailPage::findByDate()
+{
+    if (m_ui->Text6->text().isEmpty() || m_ui->Text7->text().isEmpty()) {
+        m_context.dialogs.message(this, QStringLiteral("请完整填写查询日期。"), kPrompt,
+                                  Dialogs::Icon::Information);
+        return;
+    }
+    const auto range = dateRange(m_ui->Text6->text(), m_ui->Text7->text());
+    if (!range) {
+        tellNothingFound();
+        return;
+    }
+    RecordSet found = m_context.store.select(
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 购买日期  between ? and ?  "
+                       "group by 客户名,电子邮箱"),
+        *range);
+    showFound(found, true);
+}
+
+void MailPage::findByProduct()
+{
+    if (m_ui->Text8->text().isEmpty()) {
+        m_context.dialogs.message(this, QStringLiteral("请填写客户购买的商品的名称"), kPrompt,
+                                  Dialogs::Icon::Information);
+        return;
+    }
+    // The blank after the name is the query's own; the comparison ignores trailing blanks.
+    RecordSet found = m_context.store.select(
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ?"),
+        {m_ui->Text8->text() + QLatin1Char(' ')});
+    showFound(found, false);
+}
+
+void MailPage::findByProductAndDate()
+{
+    if (m_ui->Text3->text().isEmpty() || m_ui->Text4->text().isEmpty() ||
+        m_ui->Text5->text().isEmpty()) {
+        m_context.dialogs.message(this, QStringLiteral("请完整填写查询条件。"), kPrompt,
+                                  Dialogs::Icon::Information);
+        return;
+    }
+    auto params = dateRange(m_ui->Text3->text(), m_ui->Text4->text());
+    if (!params) {
+        tellNothingFound();
+        return;
+    }
+    params->append(m_ui->Text5->text());
+    RecordSet found = m_context.store.select(
+        QStringLiteral("SELECT 客户名,电子邮箱 from 客户表 where 购买日期 between ? and ? and "
+                       "商品名称=?group by 客户名,电子邮箱"),
+        *params);
+    showFound(found, false);
+}
+
+void MailPage::showFound(RecordSet& found, bool trailingRow)
+{
+    if (found.recordCount() == 0) {
+        tellNothingFound();
+        return;
+    }
+    writeResult(found, trailingRow);
+}
+
+void MailPage::tellNothingFound()
+{
+    m_context.dialogs.message(this, kNothingFound, kPrompt, Dialogs::Icon::Information);
+}
+
+void MailPage::writeResult(RecordSet& found, bool trailingRow)
+{
+    RecordGrid* grid = m_ui->MS2;
+    RecordGrid::Batch batch(*grid);
+    grid->setRows(2);
+    grid->setText(1, 1, {});
+    grid->setText(1, 2, {});
+    grid->setRow(1);
+    for (found.moveFirst(); !found.eof();) {
+        grid->setText(grid->row(), 1, found.text(0));
+        grid->setText(grid->row(), 2, found.text(1));
+        found.moveNext();
+        // The by-date listing appends a row after every record, so it ends with an empty one.
+        if (trailingRow || !found.eof()) {
+            grid->setRows(grid->rows() + 1);
+            grid->setRowHeight(grid->rows() - 1, kRowHeight);
+            grid->setRow(grid->rows() - 1);
+        }
+    }
+}
+
+void MailPage::pickAddress(int row, int col)
+{
+    const QString address = m_ui->MS2->text(row, col);
+    if (col == 2 && !address.isEmpty()) {
+        m_ui->List1->addItem(address);
+    }
+}
+
+void MailPage::removeAddress(QListWidgetItem* item)
+{
+    // While sending, the list names the messages in flight by position: keep it as it is.
+    if (m_sending || item == nullptr) {
+        return;
+    }
+    delete m_ui->List1->takeItem(m_ui->List1->row(item));
+}
+
+void MailPage::resetSendPicture()
+{
+    m_context.pictures.show(m_ui->Image23, Pictures::smallNormal());
+}
+
+void MailPage::send()
+{
+    if (m_sending) {
+        return;
+    }
+    resetSendPicture();
+    if (!m_context.connectivity.isConnected()) {
+        m_context.dialogs.message(this, QStringLiteral("当前系统未与Internet连接"));
+        return;
+    }
+    if (m_ui->List1->count() == 0) {
+        m_context.dialogs.message(this, QStringLiteral("请选择发送地址。"), kPrompt,
+                                  Dialogs::Icon::Information);
+        return;
+    }
+    std::vector<MailMessage> messages = messagesForList();
+    if (!checkMessages(messages)) {
+        return;
+    }
+    startSending(std::move(messages));
+}
+
+std::vector<MailMessage> MailPage::messagesForList() const
+{
+    std::vector<MailMessage> messages;
+    const QDateTime now = m_context.clock.now();
+    for (int i = 0; i < m_ui->List1->count(); ++i) {
+        messages.push_back({m_ui->Text13->text(), m_ui->Text2->text(), m_ui->List1->item(i)->text(),
+                            m_ui->Text14->text(), m_ui->Text15->toPlainText(), now});
+    }
+    return messages;
+}
+
+// Everything that would fail for every message, or let text into headers, is said before
+// the first message goes: nothing is sent then.
+bool MailPage::checkMessages(const std::vector<MailMessage>& messages)
+{
+    if (m_ui->Text13->text().trimmed().isEmpty()) {
+        m_context.dialogs.message(this, QStringLiteral("请填写发件人的邮箱地址。"), kPrompt,
+                                  Dialogs::Icon::Information);
+        return false;
+    }
+    for (const MailMessage& message : messages) {
+        if (const QString problem = unsafeMailField(message); !problem.isEmpty()) {
+            m_context.dialogs.message(this, problem, kPrompt, Dialogs::Icon::Information);
+            return false;
+        }
+    }
+    return true;
+}
+
+void MailPage::startSending(std::vector<MailMessage> messages)
+{
+    joinWorker();
+    m_total = static_cast<int>(messages.size());
+    m_stop = false;
+    setSendingLook(true);
+    m_worker = std::thread([this, batch = std::move(messages)] { sendAll(batch); });
+}
+
+// Runs on the worker thread: touches no widget, reports through queued calls.
+void MailPage::sendAll(const std::vector<MailMessage>& messages)
+{
+    MailTransport& transport = m_context.mail;
+    const MailKeepGoing keepGoing = [this] { return !m_stop.load(); };
+    int sent = 0;
+    for (const MailMessage& message : messages) {
+        QMetaObject::invokeMethod(
+            this, [this, sent] { showSending(sent); }, Qt::QueuedConnection);
+        const MailResult result = transport.sendUnlessStopped(message, keepGoing);
+        if (!result.ok) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, sent, to = message.to, reason = result.error] {
+                    reportFailure(sent, to, reason);
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        ++sent;
+        QMetaObject::invokeMethod(
+            this, [this, sent] { showSent(sent); }, Qt::QueuedConnection);
+    }
+    QMetaObject::invokeMethod(
+        this, [this, sent] { finishSending(sent); }, Qt::QueuedConnection);
+}
+
+void MailPage::showSending(int index)
+{
+    if (index < m_ui->List1->count()) {
+        m_ui->List1->setCurrentRow(index);
+    }
+    m_ui->sendStatus->setText(QStringLiteral("正在发送第 %1/%2 封……").arg(index + 1).arg(m_total));
+}
+
+void MailPage::showSent(int count)
+{
+    m_ui->sendProgress->setValue(count);
+}
+
+void MailPage::endSending()
+{
+    joinWorker();
+    setSendingLook(false);
+    resetSendPicture();
+}
+
+void MailPage::finishSending(int sent)
+{
+    endSending();
+    m_ui->sendStatus->setText(QStringLiteral("已发送 %1 封。").arg(sent));
+    m_context.dialogs.message(this, QStringLiteral("发送成功。"));
+    Q_EMIT sendingFinished();
+}
+
+void MailPage::reportFailure(int sent, const QString& address, const QString& reason)
+{
+    endSending();
+    m_ui->sendStatus->setText(
+        QStringLiteral("已发送 %1 封，第 %2 封失败。").arg(sent).arg(sent + 1));
+    m_context.dialogs.message(
+        this,
+        QStringLiteral("发往“%1”的邮件没有发出：%2\n此前已发出 %3 封；其后的 %4 个地址没有发送。")
+            .arg(address, reason)
+            .arg(sent)
+            .arg(m_total - sent - 1),
+        kPrompt, Dialogs::Icon::Warning);
+    Q_EMIT sendingFinished();
+}
+
+void MailPage::setSendingLook(bool sending)
+{
+    m_sending = sending;
+    m_ui->Label68->setEnabled(!sending);
+    m_ui->sendProgress->setRange(0, std::max(m_total, 1));
+    m_ui->sendProgress->setValue(0);
+    m_ui->sendProgress->setVisible(sending);
+    if (sending) {
+        m_ui->sendStatus->setText(QStringLiteral("正在发送……"));
+    }
+}
+
+void MailPage::joinWorker()
+{
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+}
+
+} // namespace khgl

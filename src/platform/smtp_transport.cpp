@@ -1,0 +1,344 @@
+#include "platform/smtp_transport.h"
+
+#include <curl/curl.h>
+
+#include <arpa/inet.h>
+
+#include <QLocale>
+#include <QUuid>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+namespace khgl {
+namespace {
+
+struct Upload
+{
+    QByteArray data;
+    qsizetype offset = 0;
+};
+
+// What the transfer callbacks share: the stop question and the server's last answer.
+struct Watch
+{
+    const MailKeepGoing* keepGoing = nullptr;
+    QByteArray lastReply;
+};
+
+size_t readMessage(char* buffer, size_t size, size_t count, void* user)
+{
+    auto* upload = static_cast<Upload*>(user);
+    const size_t room = size * count;
+    const size_t left = static_cast<size_t>(upload->data.size() - upload->offset);
+    const size_t n = std::min(room, left);
+    std::memcpy(buffer, upload->data.constData() + upload->offset, n);
+    upload->offset += static_cast<qsizetype>(n);
+    return n;
+}
+
+int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const auto* watch = static_cast<Watch*>(user);
+    return (watch->keepGoing != nullptr && *watch->keepGoing && !(*watch->keepGoing)()) ? 1 : 0;
+}
+
+// Keeps the server's last error reply (4xx, 5xx): its words are the best reason to show the
+// operator. Later good replies (the "221" to QUIT) do not replace it.
+int noteReply(CURL*, curl_infotype type, char* data, size_t size, void* user)
+{
+    if (type != CURLINFO_HEADER_IN) {
+        return 0;
+    }
+    auto* watch = static_cast<Watch*>(user);
+    const QByteArray lines(data, static_cast<qsizetype>(size));
+    for (const QByteArray& line : lines.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('4') || trimmed.startsWith('5')) {
+            watch->lastReply = trimmed;
+        }
+    }
+    return 0;
+}
+
+QString hostPort(const SmtpServer& server)
+{
+    return server.host + QLatin1Char(':') + QString::number(server.port);
+}
+
+QString serverUrl(const SmtpServer& server)
+{
+    const bool ipv6 = server.host.contains(QLatin1Char(':'));
+    const QString host = ipv6 ? QLatin1Char('[') + server.host + QLatin1Char(']') : server.host;
+    return QStringLiteral("smtp://") + host + QLatin1Char(':') + QString::number(server.port);
+}
+
+QString failureSummary(CURLcode code, const SmtpServer& server)
+{
+    switch (code) {
+    case CURLE_LOGIN_DENIED:
+        return QStringLiteral("邮件服务器拒绝登录，请检查邮箱地址和登陆密码");
+    case CURLE_OPERATION_TIMEDOUT:
+        return QStringLiteral("邮件服务器 %1 在规定时间内没有答复").arg(hostPort(server));
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("无法连接邮件服务器 %1").arg(hostPort(server));
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("找不到邮件服务器 %1").arg(server.host);
+    case CURLE_ABORTED_BY_CALLBACK:
+        return QStringLiteral("发送已停止");
+    default:
+        return QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(hostPort(server));
+    }
+}
+
+QString failureReason(CURLcode code, const SmtpServer& server, const char* detail,
+                      const QByteArray& lastReply)
+{
+    QString reason = failureSummary(code, server);
+    const QString curlText =
+        QString::fromUtf8(detail[0] != '\0' ? detail : curl_easy_strerror(code));
+    if (code != CURLE_ABORTED_BY_CALLBACK) {
+        reason += QStringLiteral("（%1）").arg(curlText);
+    }
+    if (!lastReply.isEmpty()) {
+        reason += QStringLiteral("。服务器答复：") + QString::fromUtf8(lastReply);
+    }
+    return reason + QStringLiteral("。");
+}
+
+QByteArray normalisedBody(const QString& body)
+{
+    QString text = body;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text.toUtf8();
+}
+
+QByteArray wrappedBase64(const QByteArray& data)
+{
+    const QByteArray encoded = data.toBase64();
+    QByteArray out;
+    for (qsizetype i = 0; i < encoded.size(); i += 76) {
+        out += encoded.mid(i, 76) + "\r\n";
+    }
+    return out;
+}
+
+QString domainOf(const QString& address)
+{
+    const qsizetype at = address.lastIndexOf(QLatin1Char('@'));
+    return at < 0 ? QString() : address.mid(at + 1).trimmed();
+}
+
+// RFC 5322 date: "Mon, 07 Dec 2026 09:30:00 +0800", in English whatever the locale.
+QByteArray dateHeader(const QDateTime& date)
+{
+    const int offset = date.offsetFromUtc() / 60;
+    const int minutes = offset < 0 ? -offset : offset;
+    const QString zone = QStringLiteral("%1%2%3")
+                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+                             .arg(minutes / 60, 2, 10, QLatin1Char('0'))
+                             .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    return (QLocale::c().toString(date, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")) + zone)
+        .toLatin1();
+}
+
+using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+using StringList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
+} // namespace
+
+std::optional<SmtpServer> smtpServerOverride()
+{
+    const QString value = qEnvironmentVariable("KHGL_SMTP_SERVER").trimmed();
+    if (value.isEmpty()) {
+        return std::nullopt;
+    }
+    SmtpServer server;
+    QString host = value;
+    const qsizetype colon = value.lastIndexOf(QLatin1Char(':'));
+    const bool bareIpv6 = value.count(QLatin1Char(':')) > 1 && !value.startsWith(QLatin1Char('['));
+    if (colon >= 0 && !bareIpv6) {
+        bool ok = false;
+        server.port = value.mid(colon + 1).toInt(&ok);
+        if (!ok || server.port <= 0 || server.port > 65535) {
+            return std::nullopt;
+        }
+        host = value.left(colon);
+    }
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
+        host = host.mid(1, host.size() - 2);
+    }
+    if (host.isEmpty()) {
+        return std::nullopt;
+    }
+    server.host = host;
+    return server;
+}
+
+std::optional<SmtpServer> smtpServerFor(const QString& senderAddress)
+{
+    if (auto server = smtpServerOverride()) {
+        return server;
+    }
+    const QString domain = domainOf(senderAddress);
+    if (domain.isEmpty()) {
+        return std::nullopt;
+    }
+    return SmtpServer{QStringLiteral("smtp.") + domain, 25};
+}
+
+bool isLoopbackHost(const QString& host)
+{
+    if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    const QByteArray text = host.toLatin1();
+    unsigned char v4[4] = {};
+    if (inet_pton(AF_INET, text.constData(), v4) == 1) {
+        return v4[0] == 127;
+    }
+    unsigned char v6[16] = {};
+    if (inet_pton(AF_INET6, text.constData(), v6) == 1) {
+        static const unsigned char loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+        static const unsigned char mapped[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xff, 0xff};
+        return std::memcmp(v6, loopback, 16) == 0 ||
+               (std::memcmp(v6, mapped, 12) == 0 && v6[12] == 127);
+    }
+    return false;
+}
+
+SmtpTransport::SmtpTransport(int connectTimeoutMs, int transferTimeoutMs)
+    : m_connectTimeoutMs(connectTimeoutMs), m_transferTimeoutMs(transferTimeoutMs)
+{
+    // Counted by libcurl; done here, on the starting thread, before any worker sends.
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+SmtpTransport::~SmtpTransport()
+{
+    curl_global_cleanup();
+}
+
+MailResult SmtpTransport::send(const MailMessage& message)
+{
+    return sendUnlessStopped(message, {});
+}
+
+MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
+                                            const MailKeepGoing& keepGoing)
+{
+    if (const QString problem = unsafeMailField(message); !problem.isEmpty()) {
+        return {false, problem};
+    }
+    const auto server = smtpServerFor(message.from);
+    if (!server) {
+        return {false,
+                QStringLiteral("发件人邮箱地址“%1”不完整，无法得出发件服务器。").arg(message.from)};
+    }
+    EasyHandle easy(curl_easy_init(), &curl_easy_cleanup);
+    if (!easy) {
+        return {false, QStringLiteral("邮件发送组件无法初始化。")};
+    }
+    CURL* curl = easy.get();
+    const QByteArray url = serverUrl(*server).toUtf8();
+    const QByteArray from = "<" + message.from.trimmed().toUtf8() + ">";
+    const QByteArray to = "<" + message.to.trimmed().toUtf8() + ">";
+    const QByteArray user = message.from.trimmed().toUtf8();
+    const QByteArray password = message.password.toUtf8();
+    StringList recipients(curl_slist_append(nullptr, to.constData()), &curl_slist_free_all);
+    Upload upload{compose(message), 0};
+    Watch watch{&keepGoing, {}};
+    char detail[CURL_ERROR_SIZE] = {};
+
+    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients.get());
+    // An empty user name would still start AUTH; leave it unset then.
+    if (!user.isEmpty()) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
+    }
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, &readMessage);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.data.size()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_connectTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_transferTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &checkStop);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &watch);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L); // feeds noteReply; nothing is printed
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, &noteReply);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &watch);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
+
+    const CURLcode code = curl_easy_perform(curl);
+    if (code == CURLE_OK) {
+        return {true, {}};
+    }
+    return {false, failureReason(code, *server, detail, watch.lastReply)};
+}
+
+QByteArray SmtpTransport::encodeSubject(const QString& subject)
+{
+    const bool plain = subject.size() <= 70 && !subject.contains(QStringLiteral("=?")) &&
+                       std::all_of(subject.begin(), subject.end(), [](QChar c) {
+                           return c.unicode() >= 0x20 && c.unicode() < 0x7f;
+                       });
+    if (plain) {
+        return subject.toLatin1();
+    }
+    // Words of at most 42 bytes of UTF-8 (56 of base64) keep every line, "Subject: " included,
+    // within 78 characters; a word never splits a character.
+    QByteArray out;
+    QByteArray chunk;
+    const auto flush = [&] {
+        if (!out.isEmpty()) {
+            out += "\r\n ";
+        }
+        out += "=?UTF-8?B?" + chunk.toBase64() + "?=";
+        chunk.clear();
+    };
+    for (qsizetype i = 0; i < subject.size(); ++i) {
+        const qsizetype length = subject[i].isHighSurrogate() && i + 1 < subject.size() ? 2 : 1;
+        const QByteArray bytes = subject.mid(i, length).toUtf8();
+        if (chunk.size() + bytes.size() > 42) {
+            flush();
+        }
+        chunk += bytes;
+        i += length - 1;
+    }
+    if (!chunk.isEmpty()) {
+        flush();
+    }
+    return out;
+}
+
+QByteArray SmtpTransport::compose(const MailMessage& message)
+{
+    const QDateTime date = message.date.isValid() ? message.date : QDateTime::currentDateTime();
+    QString domain = domainOf(message.from);
+    if (domain.isEmpty()) {
+        domain = QStringLiteral("localhost");
+    }
+    const QByteArray id =
+        QUuid::createUuid().toString(QUuid::WithoutBraces).toLatin1() + "@" + domain.toUtf8();
+    QByteArray out;
+    out += "Date: " + dateHeader(date) + "\r\n";
+    out += "From: " + message.from.trimmed().toUtf8() + "\r\n";
+    out += "To: " + message.to.trimmed().toUtf8() + "\r\n";
+    out += "Subject: " + encodeSubject(message.subject) + "\r\n";
+    out += "Message-ID: <" + id + ">\r\n";
+    out += "MIME-Version: 1.0\r\n";
+    out += "Content-Type: text/plain; charset=UTF-8\r\n";
+    out += "Content-Transfer-Encoding: base64\r\n";
+    out += "\r\n";
+    out += wrappedBase64(normalisedBody(message.body));
+    return out;
+}
+
+} // namespace khgl

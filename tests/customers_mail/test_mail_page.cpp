@@ -1,0 +1,450 @@
+#include "customers_mail/mail_page.h"
+#include "data_store/data_store.h"
+#include "platform/click_widgets.h"
+#include "platform/hover.h"
+#include "platform/record_grid.h"
+#include "platform/smtp_transport.h"
+#include "support/env.h"
+#include "support/smtp_test_server.h"
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace khgl;
+using namespace khgl::test;
+
+namespace {
+
+// A mail page on a fresh database, sending through a real libcurl transport, or through the
+// recording fake when no server is needed.
+struct MailFixture
+{
+    explicit MailFixture(bool realTransport = true, int connectMs = 5000, int totalMs = 10000)
+        : smtp(connectMs, totalMs), context{env.folder(),
+                                            env.store,
+                                            env.dialogs,
+                                            env.clock,
+                                            env.audio,
+                                            realTransport ? static_cast<MailTransport&>(smtp)
+                                                          : env.mail,
+                                            env.connectivity,
+                                            env.inputAids,
+                                            Pictures(env.folder()),
+                                            {}},
+          hover(context.pictures), penv{context, hover, flags},
+          page(std::make_unique<MailPage>(penv, nullptr))
+    {
+        page->resize(905, 481);
+        page->show();
+        page->loadNormalPictures();
+        page->opened();
+    }
+
+    template <typename T> T* find(const char* name) const
+    {
+        return page->findChild<T*>(QString::fromLatin1(name));
+    }
+    RecordGrid* grid() const { return find<RecordGrid>("MS2"); }
+    QListWidget* list() const { return find<QListWidget>("List1"); }
+
+    void type(const char* box, const QString& text) const
+    {
+        auto* edit = find<QLineEdit>(box);
+        edit->clear();
+        typeText(edit, text);
+    }
+
+    void clickCell(int row, int col) const
+    {
+        const QRect cell = grid()->visualRect(grid()->model()->index(row - 1, col));
+        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    void fillSender(const QString& password = SmtpTestServer::password()) const
+    {
+        type("Text13", SmtpTestServer::user());
+        type("Text2", password);
+        type("Text14", QStringLiteral("春季新品上架"));
+        auto* body = find<QPlainTextEdit>("Text15");
+        body->clear();
+        typeText(body, QStringLiteral("尊敬的客户："));
+        QTest::keyClick(body, Qt::Key_Return);
+        typeText(body, QStringLiteral("新品已上架。"));
+    }
+
+    // Clicks 发送 and waits for the page to say how it ended.
+    bool sendAndWait(int timeoutMs = 20000) const
+    {
+        QSignalSpy finished(page.get(), &MailPage::sendingFinished);
+        click(find<ClickLabel>("Label68"));
+        return QTest::qWaitFor([&finished] { return finished.count() == 1; }, timeoutMs);
+    }
+
+    TestEnv env;
+    SmtpTransport smtp;
+    AppContext context;
+    HoverFlags flags;
+    HoverCommands hover;
+    PageEnv penv;
+    std::unique_ptr<MailPage> page;
+};
+
+void addPurchase(DataStore& store, const QString& name, const QString& mail, const QString& date,
+                 const QString& product)
+{
+    RecordSet set = store.select(QStringLiteral("客户表"));
+    set.addNew();
+    set.setValue(QStringLiteral("客户名"), name);
+    if (!mail.isEmpty()) {
+        set.setValue(QStringLiteral("电子邮箱"), mail);
+    }
+    set.setValue(QStringLiteral("购买日期"), date);
+    set.setValue(QStringLiteral("商品名称"), product);
+    set.setValue(QStringLiteral("区别"), set.recordCount());
+    set.update();
+}
+
+void addShopCustomers(DataStore& store)
+{
+    addPurchase(store, QStringLiteral("张三"), QStringLiteral("zhang@example.cn"),
+                QStringLiteral("2026-3-5"), QStringLiteral("茶叶"));
+    addPurchase(store, QStringLiteral("李四"), QStringLiteral("li@example.cn"),
+                QStringLiteral("2026-3-10"), QStringLiteral("茶叶"));
+    addPurchase(store, QStringLiteral("张三"), QStringLiteral("zhang@example.cn"),
+                QStringLiteral("2026-4-1"), QStringLiteral("茶叶"));
+    addPurchase(store, QStringLiteral("王五"), {}, QStringLiteral("2026-3-6"),
+                QStringLiteral("瓷器"));
+}
+
+QStringList column(const RecordGrid* grid, int col)
+{
+    QStringList texts;
+    for (int r = 1; r < grid->rows(); ++r) {
+        texts << grid->text(r, col);
+    }
+    return texts;
+}
+
+QStringList entries(const QListWidget* list)
+{
+    QStringList texts;
+    for (int i = 0; i < list->count(); ++i) {
+        texts << list->item(i)->text();
+    }
+    return texts;
+}
+
+} // namespace
+
+class TestMailPage final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void openingListsEveryCustomerOnce();
+    void queriesFillTheGridOrSayNothingFound();
+    void gridClicksCollectAddresses();
+    void dateBoxesOpenTheCalendar();
+    void sendsOneMessagePerEntryThroughTheServer();
+    void wrongPasswordIsReportedAndNothingSent();
+    void failureAtSecondLeavesOnlyTheFirstDelivered();
+    void silentServerEndsWithinTheTimeOutWithoutFreezing();
+    void checksBeforeSending();
+    void closingWhileSendingStopsPromptly();
+};
+
+void TestMailPage::openingListsEveryCustomerOnce()
+{
+    MailFixture f(false);
+    addShopCustomers(f.env.store);
+    f.page->opened();
+    RecordGrid* grid = f.grid();
+    QCOMPARE(grid->cols(), 3);
+    QCOMPARE(grid->text(0, 1), QStringLiteral("客户名"));
+    QCOMPARE(grid->text(0, 2), QStringLiteral("电子邮箱"));
+    QCOMPARE(grid->colWidth(0), 300);
+    QCOMPARE(grid->colWidth(1), grid->width() * 15 / 3);
+    QCOMPARE(grid->colWidth(2), qRound(grid->width() * 15 / 2.0));
+    // Grouped by name and address: 张三 once although he bought twice, no trailing row.
+    QCOMPARE(grid->rows(), 4);
+    QVERIFY(column(grid, 1).contains(QStringLiteral("王五")));
+    QCOMPARE(column(grid, 1).count(QStringLiteral("张三")), 1);
+    QVERIFY(column(grid, 2).contains(QString()));
+    grabTo(f.page.get(), QStringLiteral("mail_page"));
+}
+
+void TestMailPage::queriesFillTheGridOrSayNothingFound()
+{
+    MailFixture f(false);
+    addShopCustomers(f.env.store);
+    f.page->opened();
+    RecordGrid* grid = f.grid();
+    auto* byDate = f.find<ClickLabel>("Label69");
+    auto* byProduct = f.find<ClickLabel>("Label70");
+    auto* byBoth = f.find<ClickLabel>("Label71");
+
+    // Missing input.
+    f.type("Text6", QStringLiteral("2026-3-1"));
+    click(byDate);
+    click(byProduct);
+    click(byBoth);
+    QCOMPARE(f.env.dialogs.texts(), (QStringList{QStringLiteral("请完整填写查询日期。"),
+                                                 QStringLiteral("请填写客户购买的商品的名称"),
+                                                 QStringLiteral("请完整填写查询条件。")}));
+    for (const auto& message : f.env.dialogs.messages) {
+        QCOMPARE(message.title, QStringLiteral("提示"));
+        QCOMPARE(message.icon, Dialogs::Icon::Information);
+    }
+
+    // By date: two customers in early March and the trailing empty row.
+    f.type("Text7", QStringLiteral("2026-3-5"));
+    click(byDate);
+    QCOMPARE(column(grid, 1), (QStringList{QStringLiteral("张三"), QString()}));
+    f.type("Text7", QStringLiteral("2026-3-31"));
+    click(byDate);
+    QCOMPARE(grid->rows(), 5);
+    QCOMPARE(grid->text(4, 1), QString());
+    QCOMPARE(grid->text(4, 2), QString());
+
+    // By product: one row per purchase, no trailing row; blanks and case as the store compares.
+    f.type("Text8", QStringLiteral("茶叶"));
+    click(byProduct);
+    QCOMPARE(column(grid, 2),
+             (QStringList{QStringLiteral("zhang@example.cn"), QStringLiteral("li@example.cn"),
+                          QStringLiteral("zhang@example.cn")}));
+
+    // Product and date: grouped, exactly the results.
+    f.type("Text3", QStringLiteral("2026-3-1"));
+    f.type("Text4", QStringLiteral("2026-4-30"));
+    f.type("Text5", QStringLiteral("茶叶"));
+    click(byBoth);
+    QCOMPARE(grid->rows(), 3);
+    QVERIFY(!column(grid, 1).contains(QString()));
+
+    // Nothing found: the message, and the grid keeps its list. Quotes and non-dates are text.
+    f.env.dialogs.clear();
+    const QStringList before = column(grid, 2);
+    f.type("Text8", QStringLiteral("茶' or '1'='1"));
+    click(byProduct);
+    f.type("Text6", QStringLiteral("不是日期"));
+    click(byDate);
+    f.type("Text6", QStringLiteral("2025-1-1"));
+    f.type("Text7", QStringLiteral("2025-1-31"));
+    click(byDate);
+    f.type("Text4", QStringLiteral("2026-13-45"));
+    click(byBoth);
+    QCOMPARE(f.env.dialogs.texts(), QStringList(4, QStringLiteral("没有符合条件的记录。")));
+    QCOMPARE(column(grid, 2), before);
+}
+
+void TestMailPage::gridClicksCollectAddresses()
+{
+    MailFixture f(false);
+    addPurchase(f.env.store, QStringLiteral("张三"), QStringLiteral("zhang@example.cn"),
+                QStringLiteral("2026-3-5"), QStringLiteral("茶叶"));
+    addPurchase(f.env.store, QStringLiteral("王五"), {}, QStringLiteral("2026-3-6"),
+                QStringLiteral("瓷器"));
+    f.page->opened();
+    const int zhang = f.grid()->text(1, 1) == QStringLiteral("张三") ? 1 : 2;
+    const int wang = 3 - zhang;
+    f.clickCell(zhang, 2);
+    f.clickCell(zhang, 2);
+    f.clickCell(zhang, 1); // the name column adds nothing
+    f.clickCell(wang, 2);  // nor an empty address
+    QCOMPARE(entries(f.list()), QStringList(2, QStringLiteral("zhang@example.cn")));
+
+    // A double click removes the entry under the pointer.
+    QListWidget* list = f.list();
+    const QRect first = list->visualItemRect(list->item(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first.center());
+    QCOMPARE(list->count(), 1);
+
+    // The list survives reopening the page.
+    f.page->opened();
+    QCOMPARE(list->count(), 1);
+}
+
+void TestMailPage::dateBoxesOpenTheCalendar()
+{
+    MailFixture f(false);
+    const std::pair<const char*, qint16> boxes[] = {
+        {"Text6", 7}, {"Text7", 8}, {"Text3", 9}, {"Text4", 10}};
+    for (const auto& [name, code] : boxes) {
+        auto* box = f.find<ClickLineEdit>(name);
+        click(box);
+        QCOMPARE(f.env.inputAids.calendarTarget(), code);
+        f.env.inputAids.writeDate(code, QStringLiteral("2026-3-5"));
+        QCOMPARE(box->text(), QStringLiteral("2026-3-5"));
+    }
+    f.env.inputAids.closeCalendar();
+}
+
+void TestMailPage::sendsOneMessagePerEntryThroughTheServer()
+{
+    SmtpTestServer server;
+    QVERIFY(server.isReady());
+    MailFixture f;
+    addPurchase(f.env.store, QStringLiteral("张三"), QStringLiteral("zhang@example.cn"),
+                QStringLiteral("2026-3-5"), QStringLiteral("茶叶"));
+    addPurchase(f.env.store, QStringLiteral("李四"), QStringLiteral("li@example.cn"),
+                QStringLiteral("2026-3-6"), QStringLiteral("茶叶"));
+    addPurchase(f.env.store, QStringLiteral("赵六"), QStringLiteral("zhao@example.cn"),
+                QStringLiteral("2026-3-7"), QStringLiteral("茶叶"));
+    f.page->opened();
+    for (int row = 1; row <= 3; ++row) {
+        f.clickCell(row, 2);
+    }
+    f.clickCell(1, 2); // the first address twice: two messages
+    const QStringList wanted = entries(f.list());
+    f.fillSender();
+
+    QSignalSpy finished(f.page.get(), &MailPage::sendingFinished);
+    click(f.find<ClickLabel>("Label68"));
+    QVERIFY(!f.find<ClickLabel>("Label68")->isEnabled());
+    QVERIFY(f.find<QProgressBar>("sendProgress")->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 20000);
+    QVERIFY(f.find<ClickLabel>("Label68")->isEnabled());
+    QCOMPARE(f.list()->currentRow(), 3); // the last entry was the last one selected
+
+    QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("发送成功。")});
+    QCOMPARE(f.env.dialogs.messages.back().title, QString());
+    QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::None);
+
+    const auto received = server.received();
+    QCOMPARE(received.size(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const QJsonObject& mail = received[i];
+        QCOMPARE(mail[u"to"].toString(), wanted[i]);
+        QCOMPARE(mail[u"rcpt_tos"].toArray(), QJsonArray{wanted[i]});
+        QCOMPARE(mail[u"from"].toString(), SmtpTestServer::user());
+        QCOMPARE(mail[u"login"].toString(), SmtpTestServer::user());
+        QCOMPARE(mail[u"subject"].toString(), QStringLiteral("春季新品上架"));
+        QCOMPARE(mail[u"body"].toString(), QStringLiteral("尊敬的客户：\r\n新品已上架。"));
+    }
+}
+
+void TestMailPage::wrongPasswordIsReportedAndNothingSent()
+{
+    SmtpTestServer server;
+    MailFixture f;
+    f.list()->addItems({QStringLiteral("a@example.cn"), QStringLiteral("b@example.cn")});
+    f.fillSender(QStringLiteral("wrong"));
+    QVERIFY(f.sendAndWait());
+    QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+    const auto& report = f.env.dialogs.messages.front();
+    QCOMPARE(report.icon, Dialogs::Icon::Warning);
+    QVERIFY2(report.text.contains(QStringLiteral("a@example.cn")), qPrintable(report.text));
+    QVERIFY(report.text.contains(QStringLiteral("拒绝登录")));
+    QVERIFY(report.text.contains(QStringLiteral("此前已发出 0 封")));
+    QVERIFY(server.received().isEmpty());
+}
+
+void TestMailPage::failureAtSecondLeavesOnlyTheFirstDelivered()
+{
+    SmtpTestServer server(SmtpServerOptions{{QStringLiteral("b@example.cn")}, false});
+    MailFixture f;
+    f.list()->addItems({QStringLiteral("a@example.cn"), QStringLiteral("b@example.cn"),
+                        QStringLiteral("c@example.cn")});
+    f.fillSender();
+    QVERIFY(f.sendAndWait());
+    const auto received = server.received();
+    QCOMPARE(received.size(), 1);
+    QCOMPARE(received.front()[u"to"].toString(), QStringLiteral("a@example.cn"));
+    QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+    const QString report = f.env.dialogs.lastText();
+    QVERIFY2(report.contains(QStringLiteral("“b@example.cn”")), qPrintable(report));
+    QVERIFY(report.contains(QStringLiteral("550")));
+    QVERIFY(report.contains(QStringLiteral("此前已发出 1 封")));
+    QVERIFY(report.contains(QStringLiteral("其后的 1 个地址没有发送")));
+    QCOMPARE(f.list()->currentRow(), 1);
+}
+
+void TestMailPage::silentServerEndsWithinTheTimeOutWithoutFreezing()
+{
+    SmtpTestServer server(SmtpServerOptions{{}, true});
+    MailFixture f(true, 1500, 2500);
+    f.list()->addItems({QStringLiteral("a@example.cn"), QStringLiteral("b@example.cn")});
+    f.fillSender();
+    QSignalSpy finished(f.page.get(), &MailPage::sendingFinished);
+    QElapsedTimer clock;
+    clock.start();
+    click(f.find<ClickLabel>("Label68"));
+    // The window keeps working while the transfer waits: events are handled, and a second
+    // click on 发送 starts nothing.
+    QTest::qWait(300);
+    QVERIFY(f.page->isSending());
+    QCOMPARE(f.list()->currentRow(), 0);
+    f.find<ClickLabel>("Label68")->clicked();
+    grabTo(f.page.get(), QStringLiteral("mail_page_sending"));
+    QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 15000);
+    QVERIFY(clock.elapsed() < 8000);
+    QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
+    QVERIFY2(f.env.dialogs.lastText().contains(QStringLiteral("没有答复")),
+             qPrintable(f.env.dialogs.lastText()));
+    QVERIFY(f.env.dialogs.lastText().contains(QStringLiteral("其后的 1 个地址没有发送")));
+}
+
+void TestMailPage::checksBeforeSending()
+{
+    MailFixture f(false);
+    auto* send = f.find<ClickLabel>("Label68");
+    f.env.connectivity.connected = false;
+    f.list()->addItem(QStringLiteral("a@example.cn"));
+    click(send);
+    QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("当前系统未与Internet连接"));
+    QCOMPARE(f.env.dialogs.messages.back().title, QString());
+    QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::None);
+
+    f.env.connectivity.connected = true;
+    f.list()->clear();
+    click(send);
+    QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("请选择发送地址。"));
+    QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Information);
+
+    // An address from the table carrying a line break would add a recipient: refused whole.
+    addPurchase(f.env.store, QStringLiteral("坏"), QStringLiteral("a@example.cn\r\nBcc: x@evil.cn"),
+                QStringLiteral("2026-3-5"), QStringLiteral("茶叶"));
+    f.page->opened();
+    f.list()->addItem(QStringLiteral("ok@example.cn"));
+    f.clickCell(1, 2);
+    f.fillSender();
+    click(send);
+    QVERIFY(f.env.dialogs.lastText().contains(QStringLiteral("含有换行或空字符")));
+    QVERIFY(!f.page->isSending());
+    QVERIFY(f.env.mail.sent.empty());
+
+    // Without a sender there is nobody to sign in as.
+    f.list()->clear();
+    f.list()->addItem(QStringLiteral("ok@example.cn"));
+    f.find<QLineEdit>("Text13")->clear();
+    click(send);
+    QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("请填写发件人的邮箱地址。"));
+    QVERIFY(f.env.mail.sent.empty());
+}
+
+void TestMailPage::closingWhileSendingStopsPromptly()
+{
+    SmtpTestServer server(SmtpServerOptions{{}, true});
+    MailFixture f(true, 60000, 120000);
+    f.list()->addItems({QStringLiteral("a@example.cn"), QStringLiteral("b@example.cn")});
+    f.fillSender();
+    click(f.find<ClickLabel>("Label68"));
+    QTest::qWait(200);
+    QVERIFY(f.page->isSending());
+    QElapsedTimer clock;
+    clock.start();
+    f.page.reset();
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+    QTest::qWait(50); // no late report reaches a page that is gone
+    QVERIFY(f.env.dialogs.messages.empty());
+}
+
+QTEST_MAIN(TestMailPage)
+#include "test_mail_page.moc"
