@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -151,6 +152,7 @@ private Q_SLOTS:
     void queriesFillTheGridOrSayNothingFound();
     void gridClicksCollectAddresses();
     void dateBoxesOpenTheCalendar();
+    void commandPicturesFollowThePointer();
     void sendsOneMessagePerEntryThroughTheServer();
     void wrongPasswordIsReportedAndNothingSent();
     void failureAtSecondLeavesOnlyTheFirstDelivered();
@@ -284,6 +286,34 @@ void TestMailPage::dateBoxesOpenTheCalendar()
         QCOMPARE(box->text(), QStringLiteral("2026-3-5"));
     }
     f.env.inputAids.closeCalendar();
+}
+
+void TestMailPage::commandPicturesFollowThePointer()
+{
+    MailFixture f(false);
+    const auto shows = [&f](const char* image, const QString& picture) {
+        return f.find<QLabel>(image)->pixmap().toImage() ==
+               f.context.pictures.load(picture).toImage();
+    };
+    const std::pair<const char*, const char*> commands[] = {{"Label68", "Image23"},
+                                                            {"Label69", "Image24"},
+                                                            {"Label70", "Image25"},
+                                                            {"Label71", "Image26"}};
+    for (const auto& [label, image] : commands) {
+        QVERIFY(shows(image, Pictures::smallNormal()));
+        hover(f.find<QWidget>(label));
+        QVERIFY(shows(image, Pictures::smallHover()));
+    }
+    // Crossing a frame brings back the normal picture of its own commands only.
+    hover(f.find<QWidget>("Frame20"));
+    QVERIFY(shows("Image24", Pictures::smallNormal()));
+    QVERIFY(shows("Image25", Pictures::smallHover()));
+    hover(f.page.get());
+    QVERIFY(shows("Image23", Pictures::smallNormal()));
+    // Sending resets its picture even when nothing can be sent.
+    hover(f.find<QWidget>("Label68"));
+    click(f.find<ClickLabel>("Label68"));
+    QVERIFY(shows("Image23", Pictures::smallNormal()));
 }
 
 void TestMailPage::sendsOneMessagePerEntryThroughTheServer()
