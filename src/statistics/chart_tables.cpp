@@ -2,6 +2,13 @@
 
 #include "data_store/data_store.h"
 #include "data_store/sql_dialect.h"
+#include "data_store/statement.h"
+
+#include <sqlite3.h>
+
+#include <cstring>
+#include <string>
+#include <unordered_map>
 
 namespace khgl {
 namespace {
@@ -19,22 +26,46 @@ QString twoDigits(int number)
     return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
 
-// Purchase dates read back as YYYY-MM-DD, so one row per date of the year is enough to
-// answer both the per-day and the per-month question.
-RecordSet customersByDate(DataStore& store, int year)
+// What one table holds for each distinct stored date text of one year: the sum of a
+// column, or the number of rows.
+using DateTotals = std::vector<std::pair<QString, double>>;
+
+// One pass over the table in storage order, adding up by date text. Grouping in SQL would
+// sort every row of the year first; a few hundred distinct dates fit a hash table instead.
+DateTotals totalsByDate(DataStore& store, const QString& sql, int year)
 {
-    return store.select(QStringLiteral("select 购买日期 as 日期, count(*) as 人数 from 客户表 "
-                                       "where left(购买日期,5)=? group by 购买日期"),
-                        {yearPrefix(year)});
+    const QByteArray prefix = QByteArray::number(year) + '-';
+    std::unordered_map<std::string, double> totals;
+    Statement rows(store.handle(), sql);
+    sqlite3_stmt* stmt = rows.handle();
+    const bool counting = rows.columnCount() == 1;
+    while (rows.step()) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+        const int length = sqlite3_column_bytes(stmt, 0);
+        if (text == nullptr || length < prefix.size() ||
+            std::memcmp(text, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0) {
+            continue;
+        }
+        totals[std::string(text, static_cast<std::size_t>(length))] +=
+            counting ? 1.0 : sqlite3_column_double(stmt, 1);
+    }
+    DateTotals out;
+    out.reserve(totals.size());
+    for (const auto& [date, total] : totals) {
+        out.emplace_back(QString::fromStdString(date), total);
+    }
+    return out;
 }
 
-// Grouping by 日期 uses the column's comparison (trailing blanks, case), the same one a
-// per-day "日期 = 'Y-M-d'" filter uses.
-RecordSet salesByDate(DataStore& store, int year)
+// Purchase dates read back as YYYY-MM-DD.
+DateTotals customersByDate(DataStore& store, int year)
 {
-    return store.select(QStringLiteral("select 日期, sum(总金额) as 金额 from 销售表 "
-                                       "where left(日期,5)=? group by 日期"),
-                        {yearPrefix(year)});
+    return totalsByDate(store, QStringLiteral("select 购买日期 from 客户表"), year);
+}
+
+DateTotals salesByDate(DataStore& store, int year)
+{
+    return totalsByDate(store, QStringLiteral("select 日期, 总金额 from 销售表"), year);
 }
 
 ChartTable dayTable()
@@ -65,62 +96,64 @@ bool sameDateText(const QString& stored, const QString& wanted)
                        static_cast<int>(b.size())) == 0;
 }
 
-ChartTable customersPerDayFrom(RecordSet& rows, const QDate& today)
+// A day's purchases: the date text equals "Y-MM-DD".
+ChartTable customersPerDayFrom(const DateTotals& dates, const QDate& today)
 {
     ChartTable table = dayTable();
     const QString month = yearPrefix(today.year()) + twoDigits(today.month()) + QLatin1Char('-');
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        const QString date = rows.text(0);
+    for (const auto& [date, count] : dates) {
         for (int day = 1; day <= kDays; ++day) {
             if (date == month + twoDigits(day)) {
-                table[day - 1].value += rows.value(1).toDouble();
+                table[day - 1].value += count;
             }
         }
     }
     return table;
 }
 
-ChartTable customersPerMonthFrom(RecordSet& rows, int year)
+// A month's purchases: the first seven characters equal "Y-MM".
+ChartTable customersPerMonthFrom(const DateTotals& dates, int year)
 {
     ChartTable table = monthTable(year);
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        const QString prefix = rows.text(0).left(7);
+    for (const auto& [date, count] : dates) {
         for (int month = 1; month <= kMonths; ++month) {
-            if (prefix == yearPrefix(year) + twoDigits(month)) {
-                table[month - 1].value += rows.value(1).toDouble();
+            if (date.left(7) == yearPrefix(year) + twoDigits(month)) {
+                table[month - 1].value += count;
             }
         }
     }
     return table;
 }
 
-ChartTable salesPerDayFrom(RecordSet& rows, const QDate& today)
+// A day's sales: the date text equals "Y-M-d" the way the column compares (trailing blanks
+// and letter case do not count).
+ChartTable salesPerDayFrom(const DateTotals& dates, const QDate& today)
 {
     ChartTable table = dayTable();
     const QString month =
         yearPrefix(today.year()) + QString::number(today.month()) + QLatin1Char('-');
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        const QString date = rows.text(0);
+    for (const auto& [date, total] : dates) {
         if (!date.startsWith(month)) {
             continue;
         }
         for (int day = 1; day <= kDays; ++day) {
             if (sameDateText(date, month + QString::number(day))) {
-                table[day - 1].value += rows.value(1).toDouble();
+                table[day - 1].value += total;
             }
         }
     }
     return table;
 }
 
-ChartTable salesPerMonthFrom(RecordSet& rows, int year)
+// A month's sales: the date text begins with "Y-M-", so October is not counted under
+// January although both begin with "Y-1".
+ChartTable salesPerMonthFrom(const DateTotals& dates, int year)
 {
     ChartTable table = monthTable(year);
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        const QString date = rows.text(0);
+    for (const auto& [date, total] : dates) {
         for (int month = 1; month <= kMonths; ++month) {
             if (date.startsWith(monthLabel(year, month) + QLatin1Char('-'))) {
-                table[month - 1].value += rows.value(1).toDouble();
+                table[month - 1].value += total;
             }
         }
     }
@@ -141,32 +174,28 @@ QString monthLabel(int year, int month)
 
 ChartTable customersPerDay(DataStore& store, const QDate& today)
 {
-    RecordSet rows = customersByDate(store, today.year());
-    return customersPerDayFrom(rows, today);
+    return customersPerDayFrom(customersByDate(store, today.year()), today);
 }
 
 ChartTable salesPerDay(DataStore& store, const QDate& today)
 {
-    RecordSet rows = salesByDate(store, today.year());
-    return salesPerDayFrom(rows, today);
+    return salesPerDayFrom(salesByDate(store, today.year()), today);
 }
 
 ChartTable customersPerMonth(DataStore& store, int year)
 {
-    RecordSet rows = customersByDate(store, year);
-    return customersPerMonthFrom(rows, year);
+    return customersPerMonthFrom(customersByDate(store, year), year);
 }
 
 ChartTable salesPerMonth(DataStore& store, int year)
 {
-    RecordSet rows = salesByDate(store, year);
-    return salesPerMonthFrom(rows, year);
+    return salesPerMonthFrom(salesByDate(store, year), year);
 }
 
 ChartTables computeChartTables(DataStore& store, const QDate& today)
 {
-    RecordSet customers = customersByDate(store, today.year());
-    RecordSet sales = salesByDate(store, today.year());
+    const DateTotals customers = customersByDate(store, today.year());
+    const DateTotals sales = salesByDate(store, today.year());
     return {customersPerDayFrom(customers, today), salesPerDayFrom(sales, today),
             customersPerMonthFrom(customers, today.year()), salesPerMonthFrom(sales, today.year())};
 }

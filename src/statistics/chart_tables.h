@@ -44,7 +44,7 @@ ChartTable customersPerMonth(DataStore& store, int year);
 // never counted under January.
 ChartTable salesPerMonth(DataStore& store, int year);
 
-// All four with one grouped query per table read.
+// All four, reading each of the two tables once.
 ChartTables computeChartTables(DataStore& store, const QDate& today);
 
 } // namespace khgl

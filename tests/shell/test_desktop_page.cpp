@@ -118,6 +118,7 @@ private Q_SLOTS:
             QCOMPARE(desk.captions().mid(0, 28), numbers(1, 28));
             QCOMPARE(desk.captions().mid(28), QStringList(14, QString()));
             QCOMPARE(desk.text("Label47"), QStringLiteral("2026 年 2月"));
+            QCOMPARE(desk.text("Label29"), QStringLiteral(" 日  一  二 三 四 五  六"));
             QCOMPARE(cellBackground(desk.page.cell(9)), QColor(0, 0, 255));
             QCOMPARE(cellBackground(desk.page.cell(10)), QColor(255, 255, 255));
             QVERIFY(!hasYellowText(desk.page.cell(9)));
@@ -258,6 +259,9 @@ private Q_SLOTS:
         QCOMPARE(chart("MSC3")->table(), expected.customersPerMonth);
         QCOMPARE(chart("MSC4")->table(), expected.salesPerMonth);
         QCOMPARE(chart("MSChart1")->table()[6].value, 30.5);
+        QCOMPARE(chart("MSC1")->kind(), TableChart::Kind::Line);
+        QCOMPARE(chart("MSC4")->kind(), TableChart::Kind::Bar);
+        QCOMPARE(label("CaptionMSC3"), QStringLiteral("本年客户流量"));
         khgl::test::grabTo(&window, QStringLiteral("main_window_desktop"));
 
         // What was saved after the load shows only at the next login.
