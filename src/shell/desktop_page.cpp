@@ -2,6 +2,7 @@
 
 #include "data_store/data_store.h"
 #include "data_store/values.h"
+#include "input_aids/month_layout.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
 #include "platform/clock.h"
@@ -21,35 +22,6 @@ const QString kNormalText = QStringLiteral("rgb(0, 0, 0)");
 const QString kNeighbourText = QStringLiteral("rgb(255, 255, 0)");
 const QString kPlainBackground = QStringLiteral("rgb(255, 255, 255)");
 const QString kMarkBackground = QStringLiteral("rgb(0, 0, 255)");
-
-struct MonthCells
-{
-    std::array<QDate, DesktopPage::kCells> dates{};
-    std::array<bool, DesktopPage::kCells> inMonth{};
-};
-
-// Lays a month out the calendar picker's way: Sunday first, the 1st in its weekday's cell of
-// row 1, the previous month's last days before it and the next month's first days after the
-// last day up to the end of the row that holds it, or of row 6 when the month reaches it.
-MonthCells layOutMonth(int year, int month)
-{
-    MonthCells cells;
-    const QDate first(year, month, 1);
-    const int weekday = first.dayOfWeek() % 7; // Sunday 0 .. Saturday 6
-    const int days = first.daysInMonth();
-    const int last = weekday + days - 1;
-    int end = last; // the last cell that shows a day
-    if (last >= 28 && last <= 34) {
-        end = 34;
-    } else if (last >= 35) {
-        end = DesktopPage::kCells - 1;
-    }
-    for (int i = 0; i <= end; ++i) {
-        cells.dates.at(i) = first.addDays(i - weekday);
-        cells.inMonth.at(i) = i >= weekday && i <= last;
-    }
-    return cells;
-}
 
 } // namespace
 
@@ -86,18 +58,15 @@ void DesktopPage::chartsComputed(const ChartTables& tables)
 void DesktopPage::layOutCalendar()
 {
     const QDate today = m_context.clock.today();
-    const MonthCells cells = layOutMonth(today.year(), today.month());
-    m_cellDates = cells.dates;
-    m_inMonth = cells.inMonth;
-    int todayCell = -1;
+    const MonthLayout layout = layOutMonth(today.year(), today.month());
     for (int i = 0; i < kCells; ++i) {
-        const QDate& date = m_cellDates.at(i);
-        m_cells.at(i)->setText(date.isValid() ? QString::number(date.day()) : QString());
-        if (m_inMonth.at(i) && date == today) {
-            todayCell = i;
-        }
+        const MonthCell& cell = layout.cells.at(i);
+        m_cellDates.at(i) = layout.dateAt(i);
+        m_inMonth.at(i) = cell.kind == CellKind::ThisMonth;
+        m_cells.at(i)->setText(cell.kind == CellKind::Blank ? QString()
+                                                            : QString::number(cell.day));
     }
-    markCell(todayCell);
+    markCell(layout.cellOfDay(today.day()));
     m_ui->Label47->setText(QString::number(today.year()) + QStringLiteral(" 年 ") +
                            QString::number(today.month()) + QStringLiteral("月"));
 }
