@@ -11,6 +11,7 @@
 #include "platform/mail_transport.h"
 #include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
+#include "platform/qt_tray_icon.h"
 #include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
@@ -101,8 +102,11 @@ int runApplication(const QString& folder)
     SmtpTransport mail;
     NetworkConnectivity connectivity;
     InputAids inputAids(clock, dialogs);
-    AppContext context{folder,       store,     dialogs,         clock, audio,
-                       mail,         connectivity, inputAids, Pictures(folder), {}};
+    AppContext context{folder,       store,     dialogs,          clock, audio, mail,
+                       connectivity, inputAids, Pictures(folder), {}};
+    context.makeTray = [](QObject* parent) -> std::unique_ptr<TrayIcon> {
+        return std::make_unique<QtTrayIcon>(parent);
+    };
     if (!prepareDatabase(context, nullptr)) {
         return 1;
     }

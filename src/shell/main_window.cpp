@@ -5,12 +5,16 @@
 #include "platform/click_widgets.h"
 #include "platform/clock.h"
 #include "platform/guard.h"
+#include "platform/tray_icon.h"
+#include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "ui_main_window.h"
 
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QMouseEvent>
 #include <QTimer>
 
 namespace khgl {
@@ -26,6 +30,8 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
       m_hover(context.pictures, this), m_env{context, m_hover, m_flags}, m_timer1(new QTimer(this))
 {
     m_ui->setupUi(this);
+    // The window draws its own title bar and outline.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
     // Page frames: a captioned box with a quiet border, the caption above the contents.
     setStyleSheet(QStringLiteral(
@@ -46,6 +52,14 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     }
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
+    connect(m_ui->Image43, &ClickLabel::clicked, this, &MainWindow::openSite);
+    m_openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    if (m_context.makeTray) {
+        m_tray = m_context.makeTray(this);
+    }
+    if (m_tray) {
+        connect(m_tray.get(), &TrayIcon::leftClicked, this, &MainWindow::restoreFromTray);
+    }
 }
 
 MainWindow::~MainWindow() = default;
@@ -83,6 +97,7 @@ void MainWindow::buildPages()
 
 void MainWindow::load()
 {
+    shapeWindow();
     highlight(m_nav.front());
     showOnly(m_nav.front().page);
     m_timer1->start(1000);
@@ -163,6 +178,9 @@ void MainWindow::checkAlarm()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     m_timer1->stop();
+    if (m_tray) {
+        m_tray->remove();
+    }
     m_context.inputAids.closeCalendar();
     m_context.inputAids.closeCalculator();
     for (const NavEntry& entry : m_nav) {
@@ -175,6 +193,66 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_context.pictures.setBackground(this, Pictures::mainBackground());
+}
+
+void MainWindow::shapeWindow()
+{
+    // Set once: the window has a fixed size.
+    setMask(windowOutlineRegion(width(), height()));
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        // After the state change showMinimized() shows the window again: hide it afterwards.
+        QMetaObject::invokeMethod(this, &MainWindow::minimiseToTray, Qt::QueuedConnection);
+    }
+}
+
+void MainWindow::minimiseToTray()
+{
+    // Without a notification area the window stays on the task bar instead of vanishing.
+    // The state change may arrive twice; only a shown, minimised window goes to the tray.
+    if (!isMinimized() || !isVisible() || !m_tray || !m_tray->isAvailable()) {
+        return;
+    }
+    hide();
+    m_tray->add(m_context.pictures.path(Pictures::trayIcon()),
+                QStringLiteral("栎川电子商务管理系统"));
+    m_tray->balloon(QString(), QStringLiteral("栎川电子商务管理系统\r\n欢迎访问") + siteAddress());
+}
+
+void MainWindow::restoreFromTray()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    activateWindow();
+}
+
+void MainWindow::openSite()
+{
+    m_openUrl(QUrl(siteAddress()));
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        m_dragging = true;
+        m_dragStart = event->position().toPoint();
+    }
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_dragging && windowState() == Qt::WindowNoState) {
+        move(pos() + event->position().toPoint() - m_dragStart);
+    }
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent*)
+{
+    m_dragging = false;
 }
 
 } // namespace khgl

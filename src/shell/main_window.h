@@ -3,7 +3,10 @@
 #include "platform/hover.h"
 #include "shell/page.h"
 
+#include <QPoint>
+#include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +21,7 @@ namespace khgl {
 
 class AlarmCheck;
 class ClickLabel;
+class TrayIcon;
 
 // The operator's workspace: ten navigation labels switch between the page frames.
 class MainWindow final : public QWidget
@@ -35,10 +39,19 @@ public:
     Page* currentPage() const;
     HoverFlags& hoverFlags() { return m_flags; }
     QTimer* timer1() const { return m_timer1; }
+    TrayIcon* tray() const { return m_tray.get(); }
+
+    // The product's web site, opened by the title bar and named in the balloon.
+    static QString siteAddress() { return QStringLiteral("https://www.lichuan-shop.cn"); }
+    void setUrlOpener(std::function<void(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     struct NavEntry
@@ -53,6 +66,10 @@ private:
     void showOnly(Page* page);
     void showCharts();
     void checkAlarm();
+    void shapeWindow();
+    void minimiseToTray();
+    void restoreFromTray();
+    void openSite();
 
     AppContext& m_context;
     std::unique_ptr<Ui::MainWindow> m_ui;
@@ -61,6 +78,10 @@ private:
     PageEnv m_env;
     std::vector<NavEntry> m_nav;
     QTimer* m_timer1;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::function<void(const QUrl&)> m_openUrl;
+    bool m_dragging = false;
+    QPoint m_dragStart;
     std::unique_ptr<AlarmCheck> m_alarm;
 };
 

@@ -28,8 +28,14 @@ Page* createPage(const QString& frameName, const QString& caption, PageEnv& env,
     if (frameName == QStringLiteral("Frame15")) {
         return new YearChartPage(env, parent);
     }
+    if (frameName == QStringLiteral("Frame9")) {
+        return new SchedulePage(env, parent);
+    }
     if (frameName == QStringLiteral("Frame1")) {
         return new CustomerPage(env, parent);
+    }
+    if (frameName == QStringLiteral("Frame4")) {
+        return new MailPage(env, parent);
     }
     if (frameName == QStringLiteral("Frame11")) {
         return new PurchasePage(env, parent);
@@ -39,12 +45,6 @@ Page* createPage(const QString& frameName, const QString& caption, PageEnv& env,
     }
     if (frameName == QStringLiteral("Frame13")) {
         return new StockPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame9")) {
-        return new SchedulePage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame4")) {
-        return new MailPage(env, parent);
     }
     if (frameName == QStringLiteral("Frame25")) {
         return new SettingsPage(env, parent);
