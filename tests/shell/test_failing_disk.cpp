@@ -1,0 +1,410 @@
+// Saves when the disk refuses to write: the operator is told, the program goes on, and
+// khgl.dll keeps exactly what it held.
+#include "customers_mail/customer_entry_window.h"
+#include "customers_mail/customer_file.h"
+#include "customers_mail/customer_page.h"
+#include "data_store/data_store.h"
+#include "data_store/store_error.h"
+#include "goods/goods_test_util.h"
+#include "goods/sales_page.h"
+#include "input_aids/input_aids.h"
+#include "platform/click_widgets.h"
+#include "schedule/schedule_page.h"
+#include "shell/main_window.h"
+#include "support/env.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <iterator>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace khgl;
+using namespace khgl::test;
+
+namespace {
+
+const QStringList kAllTables{QStringLiteral("客户表"), QStringLiteral("进货表"),
+                             QStringLiteral("销售表"), QStringLiteral("提醒表"),
+                             QStringLiteral("用户表"), QStringLiteral("登录表")};
+
+// What the child process reports through its exit code.
+enum ChildResult
+{
+    Refused = 0,        // a clear message, nothing written, and the program went on
+    NoClearMessage = 1, // the failure was not shown, or not in words the operator can act on
+    ReportedSaved = 2,  // the operator was told the save worked
+    DidNotGoOn = 3,     // the page or the store no longer worked after the failure
+    Threw = 4,          // a failure escaped the window
+};
+
+// Runs work in a child process whose files cannot grow past limit bytes; returns its code.
+int runWithFileSizeLimit(qint64 limit, const std::function<int()>& work)
+{
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
+        const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        int code = Threw;
+        try {
+            code = work();
+        } catch (...) {
+            code = Threw;
+        }
+        std::fflush(nullptr);
+        ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
+}
+
+// Every row of every table, row keys included.
+QList<QList<QStringList>> everything(const TestEnv& env)
+{
+    QList<QList<QStringList>> tables;
+    for (const QString& table : kAllTables) {
+        tables << env.rowsOnDisk(QStringLiteral("select rowid, * from ") + table +
+                                 QStringLiteral(" order by rowid"));
+    }
+    return tables;
+}
+
+// A shop with a few records in every table.
+void fillShop(TestEnv& env)
+{
+    for (int i = 0; i < 3; ++i) {
+        addGoods(env, QStringLiteral("销售表"), QStringLiteral("苹果"), 2, 6,
+                 QStringLiteral("2026-12-7"));
+        addGoods(env, QStringLiteral("进货表"), QStringLiteral("梨"), 5, 10,
+                 QStringLiteral("2026-12-6"));
+        env.store.execute(QStringLiteral("insert into 提醒表 values "
+                                         "(?,'2026-12-1','2026-12-9','18时0分','发货','',?)"),
+                          {i + 1, i + 1});
+        env.store.execute(QStringLiteral("insert into 客户表 (客户名,邮寄地址,电子邮箱,购买日期,"
+                                         "商品名称,商品单价,商品数量,收取金额,商品简述,客户简述,"
+                                         "其他,区别) values ('张三','北京','z@a.cn','2026-12-5',"
+                                         "'茶叶',12.5,2,25,'红色','老客户','无',?)"),
+                          {i + 1});
+    }
+    env.addUser(QStringLiteral("店主"), QStringLiteral("mima123"));
+    env.store.execute(QStringLiteral("insert into 登录表 values ('店主','mima123')"));
+}
+
+// The disk's refusal in words: what failed, and that the data was not written.
+bool saysTheDiskFailed(const FakeDialogs::Message& message)
+{
+    return message.icon == Dialogs::Icon::Critical &&
+           (message.text.contains(QStringLiteral("读写数据文件失败")) ||
+            message.text.contains(QStringLiteral("磁盘已满")));
+}
+
+// In the child: the last message must be the refusal, and no success may have been shown.
+int judge(TestEnv& env, const QString& success)
+{
+    if (env.dialogs.texts().contains(success)) {
+        return ReportedSaved;
+    }
+    if (env.dialogs.messages.empty() || !saysTheDiskFailed(env.dialogs.messages.back())) {
+        std::fprintf(stderr, "child saw: %s\n", qPrintable(env.dialogs.texts().join(u'|')));
+        return NoClearMessage;
+    }
+    std::fprintf(stderr, "refusal shown: %s\n", qPrintable(env.dialogs.lastText()));
+    return Refused;
+}
+
+// In the child, after the refusal: the store still reads and no transaction is left open.
+bool storeGoesOn(TestEnv& env, const QString& table, int rows)
+{
+    try {
+        const RecordSet count =
+            env.store.select(QStringLiteral("select count(*) as 数目 from ") + table);
+        env.store.transaction([] {}); // would fail inside a transaction left half-done
+        return count.valueAt(0, 0).toInt() == rows;
+    } catch (const StoreError& error) {
+        std::fprintf(stderr, "store after the refusal: %s\n", qPrintable(error.message()));
+        return false;
+    }
+}
+
+QString bigText(qsizetype characters)
+{
+    return QString(characters, QChar(u'货'));
+}
+
+} // namespace
+
+class TestFailingDisk final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Each save grows khgl.dll past a file-size limit set just above its size.
+    void savesBeyondTheFileSizeLimitChangeNothing()
+    {
+        TestEnv env;
+        fillShop(env);
+        env.store.close(); // the child opens its own connection
+        const QString database = env.databasePath();
+        const qint64 size = QFileInfo(database).size();
+        const qint64 limit = size + 8192;
+        const auto before = everything(env);
+
+        struct Case
+        {
+            const char* name;
+            std::function<int()> work;
+        };
+        const Case cases[] = {
+            {"sales page save with a 200,000-character name",
+             [&env]() -> int {
+                 PageHarness harness(env);
+                 SalesPage page(harness.env, nullptr);
+                 page.show();
+                 page.opened();
+                 child<QLineEdit>(&page, "Text25")->setText(bigText(200000));
+                 typeText(child(&page, "Text26"), QStringLiteral("2.5"));
+                 typeText(child(&page, "Text27"), QStringLiteral("2"));
+                 typeText(child(&page, "Text28"), QStringLiteral("5"));
+                 env.inputAids.writeDate(1, QStringLiteral("2026-12-7"));
+                 click(child(&page, "Label72"));
+                 const int verdict = judge(env, QStringLiteral("保存完毕。"));
+                 if (verdict != Refused) {
+                     return verdict;
+                 }
+                 env.dialogs.clear();
+                 page.opened();
+                 const bool listed = child<RecordGrid>(&page, "MS5")->rows() == 4;
+                 return env.dialogs.messages.empty() && listed &&
+                                storeGoesOn(env, QStringLiteral("销售表"), 3)
+                            ? Refused
+                            : DidNotGoOn;
+             }},
+            {"customer entry window save with 200,000 characters of additional information",
+             [&env]() -> int {
+                 PageHarness harness(env);
+                 CustomerPage page(harness.env, nullptr);
+                 page.show();
+                 page.opened();
+                 click(child(&page, "Label49"));
+                 CustomerEntryWindow* entry = page.entryWindow();
+                 typeText(child(entry, "Text1"), QStringLiteral("李四"));
+                 child<QPlainTextEdit>(entry, "Text12")->setPlainText(bigText(200000));
+                 click(child(entry, "Label1"));
+                 const int verdict = judge(env, QStringLiteral("保存完毕！"));
+                 if (verdict != Refused) {
+                     return verdict;
+                 }
+                 return storeGoesOn(env, QStringLiteral("客户表"), 3) ? Refused : DidNotGoOn;
+             }},
+            {"reminder save with a full content box",
+             [&env]() -> int {
+                 PageHarness harness(env);
+                 SchedulePage page(harness.env, nullptr);
+                 page.show();
+                 page.opened();
+                 typeText(child(&page, "Text16"), QStringLiteral("2026-12-9"));
+                 child<QLineEdit>(&page, "Text17")->setText(bigText(40000)); // keeps 32767
+                 click(child(&page, "Label64"));
+                 if (env.dialogs.messages.empty() ||
+                     !saysTheDiskFailed(env.dialogs.messages.back())) {
+                     std::fprintf(stderr, "child saw: %s\n",
+                                  qPrintable(env.dialogs.texts().join(u'|')));
+                     return NoClearMessage;
+                 }
+                 std::fprintf(stderr, "refusal shown: %s\n", qPrintable(env.dialogs.lastText()));
+                 return child<RecordGrid>(&page, "MS3")->rows() == 4 &&
+                                storeGoesOn(env, QStringLiteral("提醒表"), 3)
+                            ? Refused
+                            : DidNotGoOn;
+             }},
+            {"record set append through the store",
+             [&env]() -> int {
+                 RecordSet customers = env.store.appendTo(QStringLiteral("客户表"));
+                 customers.addNew();
+                 customers.setValue(QStringLiteral("客户名"), QStringLiteral("王五"));
+                 customers.setValue(QStringLiteral("附加信息"), bigText(200000));
+                 try {
+                     customers.update();
+                     return ReportedSaved;
+                 } catch (const StoreError& error) {
+                     if (!saysTheDiskFailed({error.message(), {}, Dialogs::Icon::Critical, {}})) {
+                         std::fprintf(stderr, "store said: %s\n", qPrintable(error.message()));
+                         return NoClearMessage;
+                     }
+                 }
+                 return storeGoesOn(env, QStringLiteral("客户表"), 3) ? Refused : DidNotGoOn;
+             }},
+        };
+        for (const Case& c : cases) {
+            const int code = runWithFileSizeLimit(limit, c.work);
+            QVERIFY2(code == Refused, qPrintable(QStringLiteral("%1: child ended with %2")
+                                                     .arg(QString::fromUtf8(c.name))
+                                                     .arg(code)));
+            QVERIFY2(!QFileInfo::exists(database + QStringLiteral("-journal")), c.name);
+            QCOMPARE(QFileInfo(database).size(), size);
+            QCOMPARE(env.rowsOnDisk(QStringLiteral("pragma integrity_check")),
+                     QList<QStringList>{{QStringLiteral("ok")}});
+            QVERIFY2(everything(env) == before, c.name);
+        }
+        qInfo("failing disk: %d saves refused at a %lld-byte limit on a %lld-byte file",
+              static_cast<int>(std::size(cases)), static_cast<long long>(limit),
+              static_cast<long long>(size));
+    }
+
+    // The record fits but its description file does not: the record is saved, the operator
+    // is warned, and the customer's earlier description stays whole. (A description folder
+    // that cannot be made is covered with the customer page.)
+    void descriptionBeyondTheLimitKeepsTheEarlierFile()
+    {
+        TestEnv env;
+        fillShop(env);
+        const QString file = customer_file::path(env.folder(), QStringLiteral("张三"));
+        QVERIFY(QDir().mkpath(customer_file::directory(env.folder())));
+        {
+            QFile earlier(file);
+            QVERIFY(earlier.open(QIODevice::WriteOnly));
+            earlier.write("earlier description\r\n");
+        }
+        env.store.close();
+        const qint64 limit = QFileInfo(env.databasePath()).size() + 65536;
+        const int code = runWithFileSizeLimit(limit, [&env]() -> int {
+            PageHarness harness(env);
+            CustomerPage page(harness.env, nullptr);
+            page.show();
+            page.opened();
+            child<QPlainTextEdit>(&page, "Text1")->setPlainText(bigText(200000));
+            click(child(&page, "Command15"));
+            const QStringList texts = env.dialogs.texts();
+            std::fprintf(stderr, "child saw: %s\n", qPrintable(texts.join(u'|')));
+            const bool warned = texts.size() == 2 && texts[0] == QStringLiteral("记录已保存。") &&
+                                texts[1].contains(QStringLiteral("客户描述文件")) &&
+                                env.dialogs.messages.back().icon == Dialogs::Icon::Warning;
+            return warned ? Refused : NoClearMessage;
+        });
+        QCOMPARE(code, static_cast<int>(Refused));
+        QCOMPARE(env.countOnDisk(QStringLiteral("客户表")), 4);
+        QFile earlier(file);
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier description\r\n"));
+        QCOMPARE(QDir(customer_file::directory(env.folder()))
+                     .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(file).fileName()});
+        QDir(customer_file::directory(env.folder())).removeRecursively();
+    }
+
+    // khgl.dll removed while the program runs: every page's save says so and none of them
+    // makes a new, empty file in its place.
+    void removedDatabaseIsNeverRecreated()
+    {
+        TestEnv env;
+        fillShop(env);
+        MainWindow window(env.context);
+        window.setUrlOpener([](const QUrl&) {});
+        window.show();
+        window.load();
+        const QString database = env.databasePath();
+
+        // The accounts page is unlocked while the file is still there.
+        click(child(&window, "Label59"));
+        click(child(&window, "Label74"));
+        typeText(child(&window, "Text32"), QStringLiteral("mima123"));
+        QTest::keyClick(child(&window, "Text32"), Qt::Key_Return);
+        QVERIFY(child(&window, "Frame27")->isVisible());
+        for (const char* box : {"Text9", "Text19", "Text30", "Text31"}) {
+            typeText(child(&window, box), QStringLiteral("新店员"));
+        }
+        QVERIFY(QFile::remove(database));
+
+        struct Save
+        {
+            const char* name;
+            std::function<void()> run;
+            QString success;
+        };
+        const Save saves[] = {
+            {"accounts", [&] { click(child(&window, "Label82")); }, {}},
+            {"sales",
+             [&] {
+                 click(child(&window, "Label32"));
+                 typeText(child(&window, "Text25"), QStringLiteral("苹果"));
+                 typeText(child(&window, "Text26"), QStringLiteral("2"));
+                 typeText(child(&window, "Text27"), QStringLiteral("1"));
+                 typeText(child(&window, "Text28"), QStringLiteral("2"));
+                 env.inputAids.writeDate(1, QStringLiteral("2026-12-7"));
+                 click(child(&window, "Label72"));
+             },
+             QStringLiteral("保存完毕。")},
+            {"purchases",
+             [&] {
+                 click(child(&window, "Label31"));
+                 typeText(child(&window, "Text11"), QStringLiteral("梨"));
+                 typeText(child(&window, "Text12"), QStringLiteral("2"));
+                 typeText(child(&window, "Text21"), QStringLiteral("1"));
+                 typeText(child(&window, "Text22"), QStringLiteral("2"));
+                 env.inputAids.writeDate(4, QStringLiteral("2026-12-7"));
+                 click(child(&window, "Label61"));
+             },
+             QStringLiteral("保存成功。")},
+            {"reminder",
+             [&] {
+                 click(child(&window, "Label30"));
+                 typeText(child(&window, "Text16"), QStringLiteral("2026-12-9"));
+                 typeText(child(&window, "Text17"), QStringLiteral("发货"));
+                 click(child(&window, "Label64"));
+             },
+             {}},
+            {"customer entry window",
+             [&] {
+                 click(child(&window, "Label17"));
+                 click(child(&window, "Label49"));
+                 auto* page = static_cast<CustomerPage*>(window.page(QStringLiteral("Frame1")));
+                 typeText(child(page->entryWindow(), "Text1"), QStringLiteral("李四"));
+                 click(child(page->entryWindow(), "Label1"));
+             },
+             QStringLiteral("保存完毕！")},
+            {"customer page",
+             [&] {
+                 click(child(&window, "Label17"));
+                 click(child(&window, "Command15"));
+             },
+             QStringLiteral("记录已保存。")},
+        };
+        for (const Save& save : saves) {
+            env.dialogs.clear();
+            save.run();
+            const QStringList texts = env.dialogs.texts();
+            QVERIFY2(!texts.isEmpty(), save.name);
+            QVERIFY2(save.success.isEmpty() || !texts.contains(save.success), save.name);
+            const auto& last = env.dialogs.messages.back();
+            QVERIFY2(
+                last.icon == Dialogs::Icon::Critical && last.text.contains(database),
+                qPrintable(QString::fromUtf8(save.name) + QStringLiteral(": ") + texts.join(u'|')));
+            QVERIFY2(last.text.contains(QStringLiteral("不见了")) ||
+                         last.text.contains(QStringLiteral("不存在")),
+                     qPrintable(last.text));
+            QVERIFY2(!QFileInfo::exists(database), save.name);
+            QVERIFY2(!QFileInfo::exists(database + QStringLiteral("-journal")), save.name);
+        }
+        // The program goes on: every page still opens, saying what is missing.
+        for (const char* label : {"Label58", "Label17", "Label18", "Label30", "Label31", "Label32",
+                                  "Label48", "Label9", "Label10", "Label59"}) {
+            click(child(&window, label));
+        }
+        QVERIFY(!QFileInfo::exists(database));
+        window.close();
+    }
+};
+
+QTEST_MAIN(TestFailingDisk)
+#include "test_failing_disk.moc"
