@@ -1,5 +1,6 @@
 #include "input_aids/calculator_window.h"
 
+#include "input_aids/leading_number.h"
 #include "platform/dialogs.h"
 #include "ui_calculator_window.h"
 
@@ -11,47 +12,6 @@ namespace khgl {
 namespace {
 
 const QString kSymbols = QStringLiteral("+-*/");
-
-// The value of a text's leading numeric part, as the operands are read: "1.2.3" is 1.2,
-// "05" is 5, "12." is 12, "" and "abc" are 0.
-double leadingNumber(const QString& text)
-{
-    qsizetype i = 0;
-    const qsizetype size = text.size();
-    while (i < size && text[i].isSpace()) {
-        ++i;
-    }
-    const qsizetype start = i;
-    if (i < size && (text[i] == u'+' || text[i] == u'-')) {
-        ++i;
-    }
-    qsizetype digits = 0;
-    for (; i < size && text[i].isDigit(); ++i) {
-        ++digits;
-    }
-    if (i < size && text[i] == u'.') {
-        for (++i; i < size && text[i].isDigit(); ++i) {
-            ++digits;
-        }
-    }
-    if (digits == 0) {
-        return 0.0;
-    }
-    qsizetype end = i;
-    if (i < size && (text[i] == u'E' || text[i] == u'e')) {
-        qsizetype j = i + 1;
-        if (j < size && (text[j] == u'+' || text[j] == u'-')) {
-            ++j;
-        }
-        if (j < size && text[j].isDigit()) {
-            while (j < size && text[j].isDigit()) {
-                ++j;
-            }
-            end = j;
-        }
-    }
-    return text.mid(start, end - start).toDouble();
-}
 
 // Up to the given number of significant digits, no grouping, "0.5" rather than ".5".
 QString numberText(double value, int significantDigits)
