@@ -8,8 +8,10 @@ namespace khgl {
 
 std::optional<QVariant> parseNumber(const QString& text)
 {
+    // Possessive quantifiers: a long run of digits that is no number (a pasted text) is
+    // refused at once instead of being tried at every split between two digit runs.
     static const QRegularExpression pattern(
-        QStringLiteral(R"(^\s*([+-]?)(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$)"));
+        QStringLiteral(R"(^\s*+([+-]?)(\d++(?:\.\d*+)?|\.\d++)([eE][+-]?\d++)?\s*+$)"));
     const auto match = pattern.match(text);
     if (!match.hasMatch()) {
         return std::nullopt;
