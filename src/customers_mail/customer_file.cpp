@@ -60,8 +60,13 @@ QString write(const QString& folder, const QString& customerName, const QString&
 
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        // A short write leaves Qt without a reason: name the likely ones.
+        const QString reason = file.error() == QFileDevice::NoError ||
+                                       file.errorString() == QStringLiteral("Unknown error")
+                                   ? QStringLiteral("磁盘空间不足或文件大小超出限制。")
+                                   : file.errorString();
         return QStringLiteral("客户描述文件“%1”没有写入：%2")
-            .arg(QDir::toNativeSeparators(target), file.errorString());
+            .arg(QDir::toNativeSeparators(target), reason);
     }
     return {};
 }

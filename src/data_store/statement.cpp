@@ -27,7 +27,8 @@ QString storeMessage(sqlite3* db, const QString& what)
         break;
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
-        reason = QStringLiteral("读写数据文件失败（%1）。").arg(reason);
+        reason =
+            QStringLiteral("读写数据文件失败，这次操作没有完成，数据没有改动（%1）。").arg(reason);
         break;
     default:
         break;
