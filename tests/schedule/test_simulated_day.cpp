@@ -86,6 +86,20 @@ void releasePostedEvents()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+// AddressSanitizer keeps freed memory aside (its quarantine, 256 MB) to catch late uses, so
+// resident memory grows with everything a day allocates and frees: no figure to hold it to.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kResidentMemoryIsMeaningful = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kResidentMemoryIsMeaningful = false;
+#else
+constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
+#else
+constexpr bool kResidentMemoryIsMeaningful = true;
+#endif
+
 } // namespace
 
 class TestSimulatedDay final : public QObject
@@ -278,8 +292,12 @@ private Q_SLOTS:
                  customersWritten);
 
         QCOMPARE(endFds, baselineFds);
-        QVERIFY2(endRss - baselineRss < 20 * 1024 * 1024,
-                 qPrintable(QStringLiteral("grew by %1 bytes").arg(endRss - baselineRss)));
+        if (kResidentMemoryIsMeaningful) {
+            QVERIFY2(endRss - baselineRss < 20 * 1024 * 1024,
+                     qPrintable(QStringLiteral("grew by %1 bytes").arg(endRss - baselineRss)));
+        } else {
+            qInfo("resident memory not held to a bound under AddressSanitizer");
+        }
         qInstallMessageHandler(previousHandler);
     }
 };
