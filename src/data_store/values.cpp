@@ -36,7 +36,7 @@ std::optional<QVariant> parseNumber(const QString& text)
 std::optional<QDate> parseDate(const QString& text)
 {
     static const QRegularExpression pattern(
-        QStringLiteral(R"(^\s*(\d{4})([-/])(\d{1,2})\2(\d{1,2})\s*$)"));
+        QStringLiteral(R"(^\s*(\d{1,4})([-/])(\d{1,2})\2(\d{1,2})\s*$)"));
     const auto match = pattern.match(text);
     if (!match.hasMatch()) {
         return std::nullopt;

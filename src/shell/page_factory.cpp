@@ -16,55 +16,50 @@
 #include "statistics/year_chart_page.h"
 
 namespace khgl {
+namespace {
+
+template <typename P> Page* make(PageEnv& env, QWidget* parent)
+{
+    return new P(env, parent);
+}
+
+struct PageKind
+{
+    const char16_t* frame;
+    Page* (*create)(PageEnv&, QWidget*);
+};
+
+constexpr PageKind kPages[] = {
+    {u"Frame23", make<DesktopPage>},   {u"Frame1", make<CustomerPage>},
+    {u"Frame4", make<MailPage>},       {u"Frame9", make<SchedulePage>},
+    {u"Frame11", make<PurchasePage>},  {u"Frame12", make<SalesPage>},
+    {u"Frame13", make<StockPage>},     {u"Frame16", make<MonthChartPage>},
+    {u"Frame15", make<YearChartPage>}, {u"Frame25", make<SettingsPage>},
+    {u"Frame27", make<UsersPage>},     {u"Frame29", make<DataPage>},
+    {u"Frame34", make<BackupPage>},
+};
+
+Page* build(const QString& frameName, const QString& caption, PageEnv& env, QWidget* parent)
+{
+    for (const PageKind& kind : kPages) {
+        if (frameName == QString::fromUtf16(kind.frame)) {
+            return kind.create(env, parent);
+        }
+    }
+    return new CaptionPage(env, frameName, caption, parent);
+}
+
+} // namespace
 
 Page* createPage(const QString& frameName, const QString& caption, PageEnv& env, QWidget* parent)
 {
-    if (frameName == QStringLiteral("Frame23")) {
-        return new DesktopPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame16")) {
-        return new MonthChartPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame15")) {
-        return new YearChartPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame9")) {
-        return new SchedulePage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame1")) {
-        return new CustomerPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame4")) {
-        return new MailPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame11")) {
-        return new PurchasePage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame12")) {
-        return new SalesPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame13")) {
-        return new StockPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame25")) {
-        return new SettingsPage(env, parent);
-    }
-    return new CaptionPage(env, frameName, caption, parent);
+    return build(frameName, caption, env, parent);
 }
 
 Page* createSettingsPage(const QString& frameName, const QString& caption, PageEnv& env,
                          QWidget* parent)
 {
-    if (frameName == QStringLiteral("Frame27")) {
-        return new UsersPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame29")) {
-        return new DataPage(env, parent);
-    }
-    if (frameName == QStringLiteral("Frame34")) {
-        return new BackupPage(env, parent);
-    }
-    return new CaptionPage(env, frameName, caption, parent);
+    return build(frameName, caption, env, parent);
 }
 
 } // namespace khgl
