@@ -118,9 +118,9 @@ const TableSpec* findTable(const QString& name)
 
 const ColumnSpec* findColumn(const TableSpec& table, const QString& column)
 {
-    for (const auto& spec : table.columns) {
-        if (column == QString::fromUtf16(spec.name)) {
-            return &spec;
+    for (const auto& candidate : table.columns) {
+        if (column == QString::fromUtf16(candidate.name)) {
+            return &candidate;
         }
     }
     return nullptr;
