@@ -5,12 +5,15 @@
 #include <QDir>
 #include <QFileInfo>
 
-int main(int argc, char* argv[])
+namespace {
+
+// Reads the options without a display, so --help and --version work anywhere.
+// Returns the application folder, or an empty text when it does not exist.
+QString applicationFolder(int& argc, char* argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("khgl"));
-    QApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
-    QApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
+    QCoreApplication core(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("khgl"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("栎川电子商务管理系统1.0版"));
@@ -22,15 +25,30 @@ int main(int argc, char* argv[])
                        "(default: the folder of the executable)."),
         QStringLiteral("DIR"));
     parser.addOption(folderOption);
-    parser.process(app);
+    parser.process(core);
 
-    QString folder = QApplication::applicationDirPath();
-    if (parser.isSet(folderOption)) {
-        folder = QFileInfo(parser.value(folderOption)).absoluteFilePath();
-        if (!QFileInfo(folder).isDir()) {
-            qCritical("No such folder: %s", qUtf8Printable(folder));
-            return 2;
-        }
+    if (!parser.isSet(folderOption)) {
+        return QCoreApplication::applicationDirPath();
     }
-    return khgl::runApplication(QDir::cleanPath(folder));
+    const QString folder = QFileInfo(parser.value(folderOption)).absoluteFilePath();
+    if (!QFileInfo(folder).isDir()) {
+        qCritical("No such folder: %s", qUtf8Printable(folder));
+        return {};
+    }
+    return QDir::cleanPath(folder);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    const QString folder = applicationFolder(argc, argv);
+    if (folder.isEmpty()) {
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("khgl"));
+    QApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
+    QApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
+    return khgl::runApplication(folder);
 }
