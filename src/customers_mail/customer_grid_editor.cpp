@@ -46,7 +46,7 @@ void CustomerGridEditor::edit(int row, int col, const QString& text)
 
 void CustomerGridEditor::placeOverCell()
 {
-    const QModelIndex index = m_grid.model()->index(m_row - 1, m_col);
+    const QModelIndex index = m_grid.cellIndex(m_row, m_col);
     m_grid.scrollTo(index);
     m_box->setGeometry(m_grid.visualRect(index));
 }
@@ -110,7 +110,7 @@ bool CustomerGridEditor::handleGridKey(QKeyEvent* event)
     // The arrow keys move the view's current cell without telling the grid.
     const QModelIndex current = m_grid.currentIndex();
     const int row = current.isValid() ? current.row() + 1 : m_grid.row();
-    const int col = current.isValid() ? current.column() : m_grid.col();
+    const int col = current.isValid() ? current.column() + 1 : m_grid.col();
     if (!isEditable(row, col) ||
         event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
         return false;

@@ -22,7 +22,8 @@ int GridModel::rowCount(const QModelIndex& parent) const
 
 int GridModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_cols;
+    // Grid column 0 is the vertical header, so it stays put when the columns scroll.
+    return parent.isValid() ? 0 : m_cols - 1;
 }
 
 std::string& GridModel::cell(int dataRow, int col)
@@ -39,26 +40,30 @@ const std::string& GridModel::cell(int dataRow, int col) const
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_dataRows || index.column() >= m_cols) {
+    if (!index.isValid() || index.row() >= m_dataRows || index.column() + 1 >= m_cols) {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        const std::string& text = cell(index.row(), index.column());
+        const std::string& text = cell(index.row(), index.column() + 1);
         if (role == Qt::ToolTipRole && text.size() < 40) {
             return {};
         }
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    }
-    if (role == Qt::BackgroundRole && index.column() == 0) {
-        return QColor(0xe4, 0xe8, 0xee); // the fixed column
     }
     return {};
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation == Qt::Horizontal && role == Qt::DisplayRole) {
-        return section < m_headers.size() ? m_headers[section] : QString();
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (orientation == Qt::Horizontal) {
+        return section + 1 < m_headers.size() ? m_headers[section + 1] : QString();
+    }
+    if (section < m_dataRows) {
+        const std::string& text = cell(section, 0);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
     return {};
 }
@@ -68,7 +73,7 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
     if (!index.isValid()) {
         return Qt::NoItemFlags;
     }
-    return index.column() == 0 ? Qt::ItemIsEnabled : Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
 void GridModel::resize(int dataRows, int cols, bool announce)
@@ -124,8 +129,11 @@ void GridModel::resize(int dataRows, int cols, bool announce)
 RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridModel(this))
 {
     setModel(m_model);
-    verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(20);
+    verticalHeader()->setFixedWidth(20);
+    verticalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionsClickable(false);
+    setCornerButtonEnabled(false);
     verticalHeader()->setMinimumSectionSize(4);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
@@ -163,7 +171,6 @@ void RecordGrid::setCols(int cols)
 {
     m_model->resize(m_model->m_dataRows, cols, m_batchDepth == 0);
     m_col = std::min(m_col, this->cols() - 1);
-    setColumnWidth(0, 20);
 }
 
 void RecordGrid::setRow(int row)
@@ -180,8 +187,8 @@ void RecordGrid::setCol(int col)
 
 void RecordGrid::syncCurrent()
 {
-    if (m_batchDepth == 0 && m_row >= 1) {
-        setCurrentIndex(m_model->index(m_row - 1, m_col));
+    if (m_batchDepth == 0 && m_row >= 1 && m_col >= 1) {
+        setCurrentIndex(m_model->index(m_row - 1, m_col - 1));
     }
 }
 
@@ -210,14 +217,19 @@ void RecordGrid::setText(int row, int col, const char* utf8, int length)
     }
     if (row == 0) {
         m_model->m_headers[col] = QString::fromUtf8(utf8, length);
-        if (m_batchDepth == 0) {
-            Q_EMIT m_model->headerDataChanged(Qt::Horizontal, col, col);
+        if (m_batchDepth == 0 && col >= 1) {
+            Q_EMIT m_model->headerDataChanged(Qt::Horizontal, col - 1, col - 1);
         }
         return;
     }
     m_model->cell(row - 1, col).assign(utf8, static_cast<size_t>(length));
-    if (m_batchDepth == 0) {
-        const QModelIndex index = m_model->index(row - 1, col);
+    if (m_batchDepth != 0) {
+        return;
+    }
+    if (col == 0) {
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, row - 1, row - 1);
+    } else {
+        const QModelIndex index = m_model->index(row - 1, col - 1);
         Q_EMIT m_model->dataChanged(index, index, {Qt::DisplayRole});
     }
 }
@@ -230,10 +242,11 @@ void RecordGrid::clearTexts()
     for (auto& header : m_model->m_headers) {
         header.clear();
     }
-    if (m_batchDepth == 0 && m_model->m_dataRows > 0) {
+    if (m_batchDepth == 0 && m_model->m_dataRows > 0 && cols() > 1) {
         Q_EMIT m_model->dataChanged(m_model->index(0, 0),
-                                    m_model->index(m_model->m_dataRows - 1, cols() - 1));
-        Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, cols() - 1);
+                                    m_model->index(m_model->m_dataRows - 1, cols() - 2));
+        Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, cols() - 2);
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, 0, m_model->m_dataRows - 1);
     }
 }
 
@@ -254,12 +267,19 @@ void RecordGrid::setRowKey(int row, qint64 key)
 
 int RecordGrid::colWidth(int col) const
 {
-    return columnWidth(col) * kTwipsPerPixel;
+    if (col == 0) {
+        return verticalHeader()->width() * kTwipsPerPixel;
+    }
+    return columnWidth(col - 1) * kTwipsPerPixel;
 }
 
 void RecordGrid::setColWidth(int col, int twips)
 {
-    setColumnWidth(col, toPixels(twips));
+    if (col == 0) {
+        verticalHeader()->setFixedWidth(std::max(4, toPixels(twips)));
+        return;
+    }
+    setColumnWidth(col - 1, toPixels(twips));
 }
 
 int RecordGrid::rowHeight(int row) const
@@ -299,17 +319,30 @@ void RecordGrid::removeItem(int row)
     m_row = std::min(m_row, rows() - 1);
 }
 
+QModelIndex RecordGrid::cellIndex(int row, int col) const
+{
+    if (row < 1 || row >= rows() || col < 1 || col >= cols()) {
+        return {};
+    }
+    return m_model->index(row - 1, col - 1);
+}
+
+QRect RecordGrid::cellRect(int row, int col) const
+{
+    return visualRect(cellIndex(row, col));
+}
+
 void RecordGrid::onClicked(const QModelIndex& index)
 {
     m_row = index.row() + 1;
-    m_col = index.column();
+    m_col = index.column() + 1;
     Q_EMIT cellClicked(m_row, m_col);
 }
 
 void RecordGrid::onDoubleClicked(const QModelIndex& index)
 {
     m_row = index.row() + 1;
-    m_col = index.column();
+    m_col = index.column() + 1;
     Q_EMIT cellDoubleClicked(m_row, m_col);
 }
 
@@ -324,7 +357,6 @@ RecordGrid::Batch::~Batch()
 {
     if (--m_grid.m_batchDepth == 0) {
         m_grid.m_model->endResetModel();
-        m_grid.setColumnWidth(0, m_grid.columnWidth(0));
         m_grid.syncCurrent();
     }
 }

@@ -10,9 +10,10 @@ namespace khgl {
 class GridModel;
 
 // A record grid numbered as the pages know it: row 0 is the header row, column 0 the narrow
-// fixed column; data rows start at 1. Sizes are in twips (15 twips = 1 pixel). Each data row
-// may carry the hidden key of the record it shows. Holds a million rows: cells are kept as
-// UTF-8 bytes and turned into text only when painted.
+// fixed column (drawn as the row header, so it stays when the columns scroll); data rows start
+// at 1. Sizes are in twips (15 twips = 1 pixel). Each data row may carry the hidden key of the
+// record it shows. Holds a million rows: cells are kept as UTF-8 bytes and turned into text only
+// when painted.
 class RecordGrid final : public QTableView
 {
     Q_OBJECT
@@ -46,6 +47,11 @@ public:
     int rowHeight(int row) const; // twips
     void setRowHeight(int row, int twips);
 
+    // Where a data cell is drawn, in viewport coordinates (empty for column 0 and the header).
+    QRect cellRect(int row, int col) const;
+    // The view's index of a data cell (invalid for column 0 and the header).
+    QModelIndex cellIndex(int row, int col) const;
+
     // Removes a data row; the rows below move up.
     void removeItem(int row);
 
@@ -78,7 +84,8 @@ private:
     int m_batchDepth = 0;
 };
 
-// The light model behind RecordGrid. Model row r is grid row r + 1.
+// The light model behind RecordGrid. Model row r is grid row r + 1, model column c grid
+// column c + 1.
 class GridModel final : public QAbstractTableModel
 {
     Q_OBJECT

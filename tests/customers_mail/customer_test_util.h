@@ -76,7 +76,7 @@ inline void addCustomer(DataStore& store, const QString& name, const QString& ma
 // Clicks a data cell of a grid as the operator would.
 inline void clickCell(RecordGrid& grid, int row, int col)
 {
-    const QModelIndex index = grid.model()->index(row - 1, col);
+    const QModelIndex index = grid.cellIndex(row, col);
     grid.scrollTo(index);
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
                       grid.visualRect(index).center());
@@ -84,7 +84,7 @@ inline void clickCell(RecordGrid& grid, int row, int col)
 
 inline void doubleClickCell(RecordGrid& grid, int row, int col)
 {
-    const QModelIndex index = grid.model()->index(row - 1, col);
+    const QModelIndex index = grid.cellIndex(row, col);
     grid.scrollTo(index);
     const QPoint at = grid.visualRect(index).center();
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);

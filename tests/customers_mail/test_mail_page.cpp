@@ -63,7 +63,7 @@ struct MailFixture
 
     void clickCell(int row, int col) const
     {
-        const QRect cell = grid()->visualRect(grid()->model()->index(row - 1, col));
+        const QRect cell = grid()->visualRect(grid()->cellIndex(row, col));
         QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cell.center());
     }
 

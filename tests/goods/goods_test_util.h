@@ -68,7 +68,7 @@ template <typename T = QWidget> T* child(QWidget* window, const char* name)
 // Clicks a data cell of a grid as the operator would.
 inline void clickCell(RecordGrid* grid, int row, int col)
 {
-    const QModelIndex index = grid->model()->index(row - 1, col);
+    const QModelIndex index = grid->cellIndex(row, col);
     grid->scrollTo(index);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
                       grid->visualRect(index).center());

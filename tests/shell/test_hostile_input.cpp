@@ -201,7 +201,7 @@ template <typename T = QWidget> T* child(QObject* parent, const char* name)
 
 void clickCell(RecordGrid& grid, int row, int col)
 {
-    const QModelIndex index = grid.model()->index(row - 1, col);
+    const QModelIndex index = grid.cellIndex(row, col);
     grid.scrollTo(index);
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
                       grid.visualRect(index).center());
@@ -209,7 +209,7 @@ void clickCell(RecordGrid& grid, int row, int col)
 
 void doubleClickCell(RecordGrid& grid, int row, int col)
 {
-    const QModelIndex index = grid.model()->index(row - 1, col);
+    const QModelIndex index = grid.cellIndex(row, col);
     grid.scrollTo(index);
     const QPoint at = grid.visualRect(index).center();
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
