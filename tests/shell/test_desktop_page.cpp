@@ -16,31 +16,23 @@ namespace {
 
 void addSale(DataStore& store, const QString& date, const QString& amount)
 {
-    RecordSet set = store.select(QStringLiteral("销售表"));
-    set.addNew();
-    set.setValue(QStringLiteral("名称"), QStringLiteral("茶叶"));
-    set.setValue(QStringLiteral("总金额"), amount);
-    set.setValue(QStringLiteral("日期"), date);
-    set.setValue(QStringLiteral("区别"), set.recordCount());
-    set.update();
+    khgl::test::insertRow(store, QStringLiteral("销售表"),
+                          {{QStringLiteral("名称"), QStringLiteral("茶叶")},
+                           {QStringLiteral("总金额"), amount},
+                           {QStringLiteral("日期"), date}});
 }
 
 void addCustomer(DataStore& store, const QString& name, const QString& date)
 {
-    RecordSet set = store.select(QStringLiteral("客户表"));
-    set.addNew();
-    set.setValue(QStringLiteral("客户名"), name);
-    set.setValue(QStringLiteral("购买日期"), date);
-    set.update();
+    khgl::test::insertRow(store, QStringLiteral("客户表"),
+                          {{QStringLiteral("客户名"), name}, {QStringLiteral("购买日期"), date}});
 }
 
 void addReminder(DataStore& store, const QString& date, const QString& content)
 {
-    RecordSet set = store.select(QStringLiteral("提醒表"));
-    set.addNew();
-    set.setValue(QStringLiteral("提醒日期"), date);
-    set.setValue(QStringLiteral("提醒内容"), content);
-    set.update();
+    khgl::test::insertRow(
+        store, QStringLiteral("提醒表"),
+        {{QStringLiteral("提醒日期"), date}, {QStringLiteral("提醒内容"), content}});
 }
 
 // A desktop page as the main window's load leaves it, on the test's clock.

@@ -12,23 +12,16 @@ namespace {
 
 void addSale(DataStore& store, const QString& date, double amount)
 {
-    RecordSet set = store.select(QStringLiteral("销售表"));
-    set.addNew();
-    set.setValue(QStringLiteral("名称"), QStringLiteral("茶叶"));
-    set.setValue(QStringLiteral("总金额"), amount);
-    set.setValue(QStringLiteral("日期"), date);
-    set.setValue(QStringLiteral("区别"), set.recordCount());
-    set.update();
+    khgl::test::insertRow(store, QStringLiteral("销售表"),
+                          {{QStringLiteral("名称"), QStringLiteral("茶叶")},
+                           {QStringLiteral("总金额"), amount},
+                           {QStringLiteral("日期"), date}});
 }
 
 void addCustomer(DataStore& store, const QString& name, const QString& date)
 {
-    RecordSet set = store.select(QStringLiteral("客户表"));
-    set.addNew();
-    set.setValue(QStringLiteral("客户名"), name);
-    set.setValue(QStringLiteral("购买日期"), date);
-    set.setValue(QStringLiteral("区别"), set.recordCount());
-    set.update();
+    khgl::test::insertRow(store, QStringLiteral("客户表"),
+                          {{QStringLiteral("客户名"), name}, {QStringLiteral("购买日期"), date}});
 }
 
 QStringList labels(const ChartTable& table)

@@ -63,6 +63,17 @@ void TestEnv::addUser(const QString& name, const QString& password, const QStrin
     users.update();
 }
 
+void insertRow(DataStore& store, const QString& table,
+               const QList<std::pair<QString, QVariant>>& values)
+{
+    RecordSet set = store.appendTo(table);
+    set.addNew();
+    for (const auto& [column, value] : values) {
+        set.setValue(column, value);
+    }
+    set.update();
+}
+
 void typeText(QWidget* widget, const QString& text)
 {
     widget->setFocus();

@@ -64,6 +64,10 @@ public:
     AppContext context;
 };
 
+// Appends one row to a table through the store: (column, value) pairs in any order.
+void insertRow(DataStore& store, const QString& table,
+               const QList<std::pair<QString, QVariant>>& values);
+
 // Types text into a widget as a person would, Chinese included.
 void typeText(QWidget* widget, const QString& text);
 // Clicks a widget in its middle with the left button.
