@@ -10,6 +10,8 @@
 #include "platform/mail_transport.h"
 #include "schedule/alarm_check.h"
 
+#include "bench_support.h"
+
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -19,31 +21,13 @@
 #include <cstdio>
 
 using namespace khgl;
+using namespace khgl::bench;
 
 namespace {
 
 constexpr int kReminders = 100000;
 constexpr int kTicks = 5000;
 constexpr int kSlowTicks = 50; // without the index a tick is far slower
-
-class FixedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return m_now; }
-    QDateTime m_now;
-};
-
-class NoMail final : public MailTransport
-{
-public:
-    MailResult send(const MailMessage&) override { return {false, {}}; }
-};
-
-class Offline final : public Connectivity
-{
-public:
-    bool isConnected() const override { return false; }
-};
 
 // Reminders only at even minutes, so an odd minute finds today's rows but none due.
 void generate(DataStore& store)

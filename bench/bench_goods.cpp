@@ -14,6 +14,8 @@
 #include "platform/mail_transport.h"
 #include "platform/record_grid.h"
 
+#include "bench_support.h"
+
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -23,50 +25,13 @@
 #include <ctime>
 
 using namespace khgl;
+using namespace khgl::bench;
 
 namespace {
 
 constexpr int kSales = 1000000;
 constexpr int kPurchases = 200000;
 constexpr int kProducts = 10000;
-
-class NoMail final : public MailTransport
-{
-public:
-    MailResult send(const MailMessage&) override { return {}; }
-};
-
-class Offline final : public Connectivity
-{
-public:
-    bool isConnected() const override { return false; }
-};
-
-void generate(sqlite3* db, const char* table, int rows)
-{
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    const QByteArray sql =
-        QByteArray("insert into ") + table +
-        " (名称, 单价, 数量, 总金额, 日期, 备注, 区别) values (?, ?, ?, ?, ?, ?, ?)";
-    sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr);
-    for (int i = 0; i < rows; ++i) {
-        const QByteArray name = "商品" + QByteArray::number(i % kProducts);
-        const QByteArray date =
-            "2026-" + QByteArray::number(i % 12 + 1) + "-" + QByteArray::number(i % 28 + 1);
-        sqlite3_bind_text(insert, 1, name.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_double(insert, 2, 12.5);
-        sqlite3_bind_int(insert, 3, i % 7 + 1);
-        sqlite3_bind_double(insert, 4, 12.5 * (i % 7 + 1));
-        sqlite3_bind_text(insert, 5, date.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 6, "备注内容", -1, SQLITE_STATIC);
-        sqlite3_bind_int(insert, 7, i + 1);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
-}
 
 // The sales page's work with the C API: the total, then every row read as text.
 double rawSalesSeconds(sqlite3* db)
@@ -155,8 +120,8 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     DataStore store(dir.path());
     store.create();
-    generate(store.handle(), "销售表", kSales);
-    generate(store.handle(), "进货表", kPurchases);
+    fillGoods(store.handle(), "销售表", kSales, kProducts);
+    fillGoods(store.handle(), "进货表", kPurchases, kProducts);
     std::printf("rows: %d sales, %d purchases, %d products\n", kSales, kPurchases, kProducts);
 
     SystemClock clock;

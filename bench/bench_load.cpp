@@ -12,6 +12,8 @@
 #include "shell/main_window.h"
 #include "statistics/chart_tables.h"
 
+#include "bench_support.h"
+
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -26,30 +28,13 @@
 #include <vector>
 
 using namespace khgl;
+using namespace khgl::bench;
 
 namespace {
 
 constexpr int kSales = 1000000;
 constexpr int kCustomers = 200000;
 const QDate kToday(2026, 12, 7);
-
-class FixedClock final : public Clock
-{
-public:
-    QDateTime now() const override { return QDateTime(kToday, QTime(9, 30)); }
-};
-
-class NoMail final : public MailTransport
-{
-public:
-    MailResult send(const MailMessage&) override { return {false, {}}; }
-};
-
-class NoNetwork final : public Connectivity
-{
-public:
-    bool isConnected() const override { return false; }
-};
 
 void run(sqlite3* db, const char* sql)
 {
@@ -199,10 +184,11 @@ int main(int argc, char** argv)
                 timer.nsecsElapsed() / 1e9);
 
     FixedClock clock;
+    clock.m_now = QDateTime(kToday, QTime(9, 30));
     QtDialogs dialogs;
     SilentAudioPlayer audio;
     NoMail mail;
-    NoNetwork network;
+    Offline network;
     InputAids aids(clock, dialogs);
     AppContext context{dir.path(),           store, dialogs, clock, audio, mail, network, aids,
                        Pictures(dir.path()), {}};

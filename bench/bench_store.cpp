@@ -3,6 +3,8 @@
 #include "data_store/data_store.h"
 #include "platform/record_grid.h"
 
+#include "bench_support.h"
+
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -12,6 +14,7 @@
 #include <sys/resource.h>
 
 using namespace khgl;
+using namespace khgl::bench;
 
 namespace {
 
@@ -20,33 +23,6 @@ long peakKilobytes()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;
-}
-
-void generate(DataStore& store, int rows)
-{
-    sqlite3* db = store.handle();
-    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
-    sqlite3_stmt* insert = nullptr;
-    sqlite3_prepare_v2(db,
-                       "insert into 销售表 (名称, 单价, 数量, 总金额, 日期, 备注, 区别) "
-                       "values (?, ?, ?, ?, ?, ?, ?)",
-                       -1, &insert, nullptr);
-    for (int i = 0; i < rows; ++i) {
-        const QByteArray name = "商品" + QByteArray::number(i % 10000);
-        const QByteArray date = "2026-" + QByteArray::number(i % 12 + 1) + "-" +
-                                QByteArray::number(i % 28 + 1);
-        sqlite3_bind_text(insert, 1, name.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_double(insert, 2, 12.5);
-        sqlite3_bind_int(insert, 3, i % 7 + 1);
-        sqlite3_bind_double(insert, 4, 12.5 * (i % 7 + 1));
-        sqlite3_bind_text(insert, 5, date.constData(), -1, SQLITE_TRANSIENT);
-        sqlite3_bind_text(insert, 6, "备注内容", -1, SQLITE_STATIC);
-        sqlite3_bind_int(insert, 7, i + 1);
-        sqlite3_step(insert);
-        sqlite3_reset(insert);
-    }
-    sqlite3_finalize(insert);
-    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
 }
 
 // The same rows stepped with the C API, every column read as the grid would show it.
@@ -101,7 +77,7 @@ int main(int argc, char* argv[])
     QTemporaryDir dir;
     DataStore store(dir.path());
     store.create();
-    generate(store, rows);
+    fillGoods(store.handle(), "销售表", rows, 10000);
     store.close();
     std::printf("rows: %d\n", rows);
 

@@ -1,0 +1,61 @@
+#pragma once
+
+// Pieces the benchmarks share: stand-ins for the services a window needs, and goods rows.
+#include "platform/clock.h"
+#include "platform/mail_transport.h"
+
+#include <sqlite3.h>
+
+#include <QByteArray>
+#include <QDateTime>
+
+namespace khgl::bench {
+
+class FixedClock final : public Clock
+{
+public:
+    QDateTime now() const override { return m_now; }
+    QDateTime m_now;
+};
+
+class NoMail final : public MailTransport
+{
+public:
+    MailResult send(const MailMessage&) override { return {false, {}}; }
+};
+
+class Offline final : public Connectivity
+{
+public:
+    bool isConnected() const override { return false; }
+};
+
+// Appends rows of 进货表 or 销售表 straight through SQLite, in one transaction:
+// products named 商品0.., dates spread over 2026, quantities 1 to 7 at 12.5.
+inline void fillGoods(sqlite3* db, const char* table, int rows, int products)
+{
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    const QByteArray sql =
+        QByteArray("insert into ") + table +
+        " (名称, 单价, 数量, 总金额, 日期, 备注, 区别) values (?, ?, ?, ?, ?, ?, ?)";
+    sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr);
+    for (int i = 0; i < rows; ++i) {
+        const QByteArray name = "商品" + QByteArray::number(i % products);
+        const QByteArray date =
+            "2026-" + QByteArray::number(i % 12 + 1) + "-" + QByteArray::number(i % 28 + 1);
+        sqlite3_bind_text(insert, 1, name.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_double(insert, 2, 12.5);
+        sqlite3_bind_int(insert, 3, i % 7 + 1);
+        sqlite3_bind_double(insert, 4, 12.5 * (i % 7 + 1));
+        sqlite3_bind_text(insert, 5, date.constData(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(insert, 6, "备注内容", -1, SQLITE_STATIC);
+        sqlite3_bind_int(insert, 7, i + 1);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+}
+
+} // namespace khgl::bench
