@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the program, its tests and its benchmarks need.
 set -euo pipefail
 packages=(
-  build-essential cmake ninja-build
+  build-essential cmake ninja-build ccache
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
