@@ -8,6 +8,8 @@
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
+#include "schedule/missed_reminders.h"
+#include "schedule/missed_reminders_window.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "ui_main_window.h"
@@ -42,6 +44,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &MainWindow::checkAlarm);
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
+    m_lastRun = std::make_unique<LastRunStamp>(context.folder);
     buildPages();
     for (const NavEntry& entry : m_nav) {
         HoverCommands::pointerOnly(entry.label);
@@ -106,6 +109,26 @@ void MainWindow::load()
     }
     showCharts();
     m_context.pictures.setBackground(this, Pictures::mainBackground());
+    listMissedReminders();
+}
+
+// Reminders that fell due while the program was closed are listed once: the stamp moves to
+// now as soon as they have been read.
+void MainWindow::listMissedReminders()
+{
+    const QDateTime now = m_context.clock.now();
+    const std::optional<QDateTime> lastRun = m_lastRun->read();
+    std::vector<MissedReminder> missed;
+    if (lastRun && !guarded(m_context.dialogs, this,
+                            [&] { missed = missedReminders(m_context.store, *lastRun, now); })) {
+        return; // kept for the next login
+    }
+    m_lastRun->write(now);
+    if (!missed.empty()) {
+        auto* window = new MissedRemindersWindow(missed, this);
+        window->show();
+        window->raise();
+    }
 }
 
 // The chart tables are computed here, once per load, and handed to every page that shows
@@ -173,11 +196,13 @@ void MainWindow::select(const NavEntry& entry)
 void MainWindow::checkAlarm()
 {
     m_alarm->check();
+    m_lastRun->touch(m_context.clock.now());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     m_timer1->stop();
+    m_lastRun->write(m_context.clock.now());
     if (m_tray) {
         m_tray->remove();
     }

@@ -20,6 +20,7 @@ class MainWindow;
 namespace khgl {
 
 class AlarmCheck;
+class LastRunStamp;
 class ClickLabel;
 class TrayIcon;
 
@@ -66,6 +67,7 @@ private:
     void showOnly(Page* page);
     void showCharts();
     void checkAlarm();
+    void listMissedReminders();
     void shapeWindow();
     void minimiseToTray();
     void restoreFromTray();
@@ -83,6 +85,7 @@ private:
     bool m_dragging = false;
     QPoint m_dragStart;
     std::unique_ptr<AlarmCheck> m_alarm;
+    std::unique_ptr<LastRunStamp> m_lastRun;
 };
 
 } // namespace khgl
