@@ -47,9 +47,11 @@ QString path(const QString& folder, const QString& customerName)
 QString write(const QString& folder, const QString& customerName, const QString& text)
 {
     const QString dir = directory(folder);
+    // Customers' details are for the shop's own account only, like the database.
     if (!QDir().mkpath(dir)) {
         return QStringLiteral("无法建立客户描述文件夹“%1”。").arg(QDir::toNativeSeparators(dir));
     }
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString target = path(folder, customerName);
     QString body = text;
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -59,7 +61,9 @@ QString write(const QString& folder, const QString& customerName, const QString&
     const QByteArray bytes = encode(body);
 
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
         // A short write leaves Qt without a reason: name the likely ones.
         const QString reason = file.error() == QFileDevice::NoError ||
                                        file.errorString() == QStringLiteral("Unknown error")
