@@ -1,5 +1,6 @@
 #include "admin/backup_history.h"
 
+#include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/store_error.h"
 
@@ -148,12 +149,9 @@ RecordCounts BackupHistory::recordCounts(const QString& path)
         cached->second.modified == info.lastModified()) {
         return cached->second.counts;
     }
+    // With the program's text rules: a count may walk an index of a text column.
     Connection connection;
-    const QByteArray name = QFile::encodeName(path);
-    if (sqlite3_open_v2(name.constData(), &connection.db, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK) {
-        throw StoreError(QStringLiteral("无法读取%1。").arg(quoted(path)));
-    }
+    connection.db = DataStore::openConnection(path, SQLITE_OPEN_READONLY);
     RecordCounts counts;
     for (const TableSpec& table : allTables()) {
         const QString tableName = QString::fromUtf16(table.name);
@@ -163,8 +161,10 @@ RecordCounts BackupHistory::recordCounts(const QString& path)
         if (sqlite3_prepare_v2(connection.db, sql.constData(), -1, &statement, nullptr) !=
             SQLITE_OK) {
             sqlite3_finalize(statement);
-            throw StoreError(
-                QStringLiteral("%1不是本系统的备份文件（缺少%2）。").arg(quoted(path), tableName));
+            if (sqlite3_errcode(connection.db) == SQLITE_ERROR) {
+                continue; // a backup from before this table existed
+            }
+            throw StoreError(QStringLiteral("无法读取%1。").arg(quoted(path)));
         }
         const int rc = sqlite3_step(statement);
         const qint64 count = sqlite3_column_int64(statement, 0);
