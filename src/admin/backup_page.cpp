@@ -128,7 +128,7 @@ void BackupPage::pickFromHistory(int row)
 
 void BackupPage::showDailyBackupStatus(const QString& text, bool finished)
 {
-    m_ui->Label94->setText(text);
+    m_ui->DailyBackupStatus->setText(text);
     if (finished) {
         listHistory();
     }

@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include "admin/backup_page.h"
+#include "admin/daily_backup.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -46,6 +48,12 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
     m_lastRun = std::make_unique<LastRunStamp>(context.folder);
     buildPages();
+    m_dailyBackup = new DailyBackup(context.folder, this);
+    if (auto* backupPage = findChild<BackupPage*>()) {
+        connect(m_dailyBackup, &DailyBackup::statusChanged, backupPage,
+                &BackupPage::showDailyBackupStatus);
+    }
+    connect(m_dailyBackup, &DailyBackup::failed, this, &MainWindow::reportDailyBackupFailure);
     for (const NavEntry& entry : m_nav) {
         HoverCommands::pointerOnly(entry.label);
         connect(entry.label, &ClickLabel::clicked, this, [this, &entry] { select(entry); });
@@ -110,6 +118,7 @@ void MainWindow::load()
     showCharts();
     m_context.pictures.setBackground(this, Pictures::mainBackground());
     listMissedReminders();
+    m_dailyBackup->startIfDue(m_context.clock.now());
 }
 
 // Reminders that fell due while the program was closed are listed once: the stamp moves to
@@ -191,6 +200,19 @@ void MainWindow::select(const NavEntry& entry)
     entry.page->loadNormalPictures();
     showOnly(entry.page);
     entry.page->opened();
+}
+
+// Only a failure is worth a balloon; the backup page shows every outcome.
+void MainWindow::reportDailyBackupFailure(const QString& message)
+{
+    if (!m_tray || !m_tray->isAvailable()) {
+        return;
+    }
+    if (!m_tray->isShown()) {
+        m_tray->add(m_context.pictures.path(Pictures::trayIcon()),
+                    QStringLiteral("栎川电子商务管理系统"));
+    }
+    m_tray->balloon(QStringLiteral("自动备份没有完成"), message);
 }
 
 void MainWindow::checkAlarm()

@@ -20,6 +20,7 @@ class MainWindow;
 namespace khgl {
 
 class AlarmCheck;
+class DailyBackup;
 class LastRunStamp;
 class ClickLabel;
 class TrayIcon;
@@ -41,6 +42,7 @@ public:
     HoverFlags& hoverFlags() { return m_flags; }
     QTimer* timer1() const { return m_timer1; }
     TrayIcon* tray() const { return m_tray.get(); }
+    DailyBackup* dailyBackup() const { return m_dailyBackup; }
 
     // The product's web site, opened by the title bar and named in the balloon.
     static QString siteAddress() { return QStringLiteral("https://www.lichuan-shop.cn"); }
@@ -68,6 +70,7 @@ private:
     void showCharts();
     void checkAlarm();
     void listMissedReminders();
+    void reportDailyBackupFailure(const QString& message);
     void shapeWindow();
     void minimiseToTray();
     void restoreFromTray();
@@ -86,6 +89,7 @@ private:
     QPoint m_dragStart;
     std::unique_ptr<AlarmCheck> m_alarm;
     std::unique_ptr<LastRunStamp> m_lastRun;
+    DailyBackup* m_dailyBackup;
 };
 
 } // namespace khgl

@@ -1,10 +1,13 @@
 #include "admin/backup_history.h"
 #include "admin/backup_page.h"
+#include "admin/daily_backup.h"
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "platform/record_grid.h"
+#include "platform/tray_icon.h"
 #include "settings_fixture.h"
+#include "shell/main_window.h"
 #include "shell/page_factory.h"
 
 #include <sqlite3.h>
@@ -56,6 +59,24 @@ int runWithFileSizeLimit(rlim_t limit, const std::function<void()>& work)
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// A notification area that keeps the balloons it was asked to show.
+class BalloonTray final : public TrayIcon
+{
+public:
+    using TrayIcon::TrayIcon;
+    bool isAvailable() const override { return true; }
+    void add(const QString&, const QString&) override { shown = true; }
+    void balloon(const QString& title, const QString& text) override
+    {
+        balloons << title + QLatin1Char('|') + text;
+    }
+    void remove() override { shown = false; }
+    bool isShown() const override { return shown; }
+
+    bool shown = false;
+    QStringList balloons;
+};
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -284,6 +305,57 @@ private Q_SLOTS:
         f.child<QLineEdit>("Text34")->clear();
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.fileRequests.back().startFolder, f.env.folder());
+    }
+
+    void dailyBackupRunsInTheBackgroundOncePerDay()
+    {
+        khgl::test::TestEnv env;
+        BalloonTray* tray = nullptr;
+        env.context.makeTray = [&tray](QObject* parent) {
+            auto fake = std::make_unique<BalloonTray>(parent);
+            tray = fake.get();
+            return std::unique_ptr<TrayIcon>(std::move(fake));
+        };
+        const QString history = QDir(env.folder()).filePath(QStringLiteral("备份"));
+        const auto login = [&env](const QDateTime& when) {
+            env.clock.set(when);
+            auto window = std::make_unique<MainWindow>(env.context);
+            window->show();
+            window->load();
+            return window;
+        };
+        {
+            auto window = login(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+            auto* status = window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"));
+            // load() came back before the copy was made: the window is not held up.
+            QCOMPARE(status->text(), QStringLiteral("正在自动备份今天的数据……"));
+            QTRY_VERIFY(!window->dailyBackup()->isRunning());
+            QCOMPARE(status->text(),
+                     QStringLiteral("今天的自动备份已完成：khgl-20261207-090000.dat"));
+            QCOMPARE(window->findChild<QTableWidget*>(QStringLiteral("History"))->rowCount(), 1);
+            QVERIFY(tray->balloons.isEmpty());
+        }
+        // A later login the same day makes none.
+        {
+            auto window = login(QDateTime(QDate(2026, 12, 7), QTime(17, 0)));
+            QVERIFY(!window->dailyBackup()->isRunning());
+            QVERIFY(
+                window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"))->text().isEmpty());
+        }
+        QCOMPARE(QDir(history).entryList(QDir::Files),
+                 QStringList{QStringLiteral("khgl-20261207-090000.dat")});
+
+        // The next day the history cannot be written: the page and a balloon say so.
+        QDir(history).removeRecursively();
+        writeFile(history, "not a folder");
+        auto window = login(QDateTime(QDate(2026, 12, 8), QTime(8, 30)));
+        QTRY_VERIFY(!window->dailyBackup()->isRunning());
+        QVERIFY2(window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"))
+                     ->text()
+                     .startsWith(QStringLiteral("今天的自动备份没有完成：")),
+                 qPrintable(window->dailyBackup()->status()));
+        QCOMPARE(tray->balloons.size(), 1);
+        QVERIFY(tray->balloons[0].startsWith(QStringLiteral("自动备份没有完成|")));
     }
 
     void theFirstRestoreClickChoosesTheFile()
