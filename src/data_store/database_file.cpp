@@ -17,7 +17,7 @@ namespace khgl::database_file {
 namespace {
 
 // Pages copied between two progress reports.
-constexpr int kPagesPerStep = 64;
+constexpr int kPagesPerStep = 16;
 
 QString quoted(const QString& path)
 {

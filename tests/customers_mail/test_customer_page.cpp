@@ -242,6 +242,13 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("第一行\r\n第二行\r\n"));
         QCOMPARE(QFileInfo(file).absolutePath(),
                  QFileInfo(f.env.folder() + QStringLiteral("customers")).absoluteFilePath());
+        // Customers' details are readable by the shop's account only.
+        constexpr auto kAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                              QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(file.permissions() & kAll, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(QFile::permissions(QFileInfo(file).absolutePath()) & kAll,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void descriptionFileNamesStayInTheDirectory()
