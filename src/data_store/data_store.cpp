@@ -557,13 +557,13 @@ void DataStore::transaction(const std::function<void()>& work)
 void DataStore::deleteShownRecord(const QString& table, qint64 key,
                                   const QList<std::pair<QString, QString>>& shown)
 {
-    const TableSpec* spec = findTable(table);
-    if (spec == nullptr) {
+    const TableSpec* definition = findTable(table);
+    if (definition == nullptr) {
         throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
     }
     QStringList names;
     for (const auto& [name, text] : shown) {
-        if (findColumn(*spec, name) == nullptr) {
+        if (findColumn(*definition, name) == nullptr) {
             throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
         }
         names << name;
@@ -580,7 +580,7 @@ void DataStore::deleteShownRecord(const QString& table, qint64 key,
             throw StoreError(recordChangedText());
         }
         for (int i = 0; i < shown.size(); ++i) {
-            if (!showsAs(*findColumn(*spec, names[i]), read.value(i), shown[i].second)) {
+            if (!showsAs(*findColumn(*definition, names[i]), read.value(i), shown[i].second)) {
                 throw StoreError(recordChangedText());
             }
         }

@@ -129,8 +129,8 @@ const ColumnSpec* findColumn(const TableSpec& table, const QString& column)
 QStringList columnNames(const QString& table)
 {
     QStringList names;
-    if (const TableSpec* spec = findTable(table)) {
-        for (const auto& column : spec->columns) {
+    if (const TableSpec* definition = findTable(table)) {
+        for (const auto& column : definition->columns) {
             names << QString::fromUtf16(column.name);
         }
     }
