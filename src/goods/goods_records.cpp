@@ -62,6 +62,8 @@ void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& 
         grid.setText(row, col, texts[col - 1]);
     }
     grid.setRowKey(row, saved.key);
+    // The saved row becomes current: a delete right after a save removes what was saved.
+    grid.setRow(row);
 }
 
 void removeRecord(DataStore& store, const QString& table, qint64 key)

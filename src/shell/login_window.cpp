@@ -45,7 +45,8 @@ LoginWindow::~LoginWindow() = default;
 void LoginWindow::load()
 {
     guarded(m_context.dialogs, this, [this] {
-        RecordSet users = m_context.store.select(QStringLiteral("select 用户名 from 用户表"));
+        RecordSet users =
+            m_context.store.select(QStringLiteral("select 用户名 from 用户表 order by rowid"));
         if (users.recordCount() > 0) {
             m_ui->Combo1->clear();
             for (users.moveFirst(); !users.eof(); users.moveNext()) {
