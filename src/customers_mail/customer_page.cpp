@@ -220,7 +220,8 @@ void CustomerPage::showExtraInformation(int row, int col)
     }
     guard([this, &name, &mail] {
         RecordSet info = m_context.store.select(
-            QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=?"),
+            QStringLiteral(
+                "select 附加信息 from 客户表 where 客户名=?and 电子邮箱=? order by rowid"),
             {name, mail});
         if (!info.eof() && !info.isEmpty(0)) {
             m_ui->Text1->setPlainText(info.text(0));
