@@ -152,6 +152,7 @@ void UsersPage::saveAccount()
     grid->setText(row, 3, question);
     grid->setText(row, 4, answer);
     grid->setRowKey(row, users.rowKey());
+    grid->setRow(row);
 }
 
 int UsersPage::gridRowForNewAccount()

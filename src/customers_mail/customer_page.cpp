@@ -5,6 +5,7 @@
 #include "customers_mail/customer_grid_editor.h"
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
+#include "data_store/values.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
@@ -17,6 +18,7 @@ namespace khgl {
 namespace {
 
 constexpr int kColumns = 12;
+constexpr int kDateColumn = 4;    // 购买日期
 constexpr int kShownColumns = 11; // 区别 and 附加信息 are never shown
 
 // The columns grid columns 1 to 11 show, in that order.
@@ -31,6 +33,14 @@ constexpr int kTwipsPerPixel = 15;
 const std::array<const char16_t*, kShownColumns> kHeaders{
     u"客户名",   u"邮寄地址", u"客户邮箱", u"购买日期", u"商品名称", u"商品单价",
     u"商品数量", u"收取金额", u"商品简述", u"客户简述", u"备注"};
+
+// 购买日期 reads back with leading zeros (2026-12-07), whatever form was typed: a saved row
+// shows it so too, as the listing will after the page is opened again.
+QString storedDateForm(const QString& typed)
+{
+    const auto date = parseDate(typed);
+    return date ? isoDateText(*date) : typed;
+}
 
 int columnWidth(int col)
 {
@@ -181,7 +191,7 @@ void CustomerPage::showSavedEntry(const QStringList& texts, qint64 key)
     }
     grid.setRow(row);
     for (int c = 1; c <= kShownColumns && c <= texts.size(); ++c) {
-        grid.setText(row, c, texts.at(c - 1));
+        grid.setText(row, c, c == kDateColumn ? storedDateForm(texts.at(c - 1)) : texts.at(c - 1));
     }
     grid.setRowKey(row, key);
 }
@@ -200,7 +210,7 @@ void CustomerPage::findCustomer()
     guard([this, &name] {
         // The blank before the closing quote stays; trailing blanks do not count in names.
         RecordSet found = m_context.store.selectKeyed(
-            QStringLiteral("select rowid, * from 客户表 where 客户名= ?"),
+            QStringLiteral("select rowid, * from 客户表 where 客户名= ? order by rowid"),
             {name + QStringLiteral(" ")});
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("客户不存在。"), QStringLiteral("提示"),
@@ -222,7 +232,8 @@ void CustomerPage::showExtraInformation(int row, int col)
     }
     guard([this, &name, &mail] {
         RecordSet info = m_context.store.select(
-            QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=?"),
+            QStringLiteral(
+                "select 附加信息 from 客户表 where 客户名=?and 电子邮箱=? order by rowid"),
             {name, mail});
         if (!info.eof() && !info.isEmpty(0)) {
             m_ui->Text1->setPlainText(info.text(0));
@@ -295,6 +306,7 @@ void CustomerPage::writeLastRow()
     customers.update();
     // The row now shows the record just written.
     grid.setRowKey(last, customers.rowKey());
+    grid.setText(last, kDateColumn, storedDateForm(grid.text(last, kDateColumn)));
     m_context.dialogs.message(this, QStringLiteral("记录已保存。"), QStringLiteral("提示"),
                               Dialogs::Icon::Information);
     writeDescriptionFile(grid.text(last, 1));

@@ -123,7 +123,8 @@ void MailPage::setUpGrid()
 void MailPage::listAllCustomers()
 {
     RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱"));
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱 "
+                       "order by 客户名,电子邮箱"));
     if (found.recordCount() > 0) {
         writeResult(found, false);
     }
@@ -143,7 +144,7 @@ void MailPage::findByDate()
     }
     RecordSet found = m_context.store.select(
         QStringLiteral("select 客户名,电子邮箱 from 客户表 where 购买日期  between ? and ?  "
-                       "group by 客户名,电子邮箱"),
+                       "group by 客户名,电子邮箱 order by 客户名,电子邮箱"),
         *range);
     showFound(found, true);
 }
@@ -157,7 +158,7 @@ void MailPage::findByProduct()
     }
     // The blank after the name is the query's own; the comparison ignores trailing blanks.
     RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ?"),
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ? order by rowid"),
         {m_ui->Text8->text() + QLatin1Char(' ')});
     showFound(found, false);
 }
@@ -178,7 +179,7 @@ void MailPage::findByProductAndDate()
     params->append(m_ui->Text5->text());
     RecordSet found = m_context.store.select(
         QStringLiteral("SELECT 客户名,电子邮箱 from 客户表 where 购买日期 between ? and ? and "
-                       "商品名称=?group by 客户名,电子邮箱"),
+                       "商品名称=?group by 客户名,电子邮箱 order by 客户名,电子邮箱"),
         *params);
     showFound(found, false);
 }

@@ -13,10 +13,12 @@ namespace khgl {
 namespace {
 
 const QString kDateQuery =
-    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?");
+    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ? "
+                   "order by rowid");
 const QString kDateTotal = QStringLiteral("select sum(总金额)as 总金额 from 进货表 where 日期=?");
 const QString kProductDateQuery =
-    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=?");
+    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=? "
+                   "order by rowid");
 const QString kProductTotal =
     QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?");
 
@@ -35,6 +37,9 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
       m_ui(std::make_unique<Ui::GoodsQueryWindow>()), m_hover(context.pictures)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     m_hover.addCommand(this, m_ui->Label4, m_ui->Image1, &m_dateFlag, kNormalPicture,
                        kHoverPicture);
     m_hover.addCommand(this, m_ui->Label5, m_ui->Image2, &m_productFlag, kNormalPicture,

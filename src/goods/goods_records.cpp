@@ -63,6 +63,8 @@ void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& 
         grid.setText(row, col, texts[col - 1]);
     }
     grid.setRowKey(row, saved.key);
+    // The saved row becomes current: a delete right after a save removes what was saved.
+    grid.setRow(row);
 }
 
 void removeShownRecord(DataStore& store, const QString& table, const RecordGrid& grid, int row)

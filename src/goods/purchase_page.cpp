@@ -17,7 +17,8 @@ namespace {
 const QString kTable = QStringLiteral("进货表");
 const QString kPageTotal = QStringLiteral("select sum(总金额) as 金额 from 进货表");
 const QString kProductQuery =
-    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ?");
+    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ? "
+                   "order by rowid");
 const QString kProductTotal =
     QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?");
 

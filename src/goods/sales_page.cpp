@@ -16,7 +16,7 @@ namespace {
 
 const QString kTable = QStringLiteral("销售表");
 const QString kTotal = QStringLiteral("select sum(总金额) as 金额 from 销售表");
-const QString kProductQuery = QStringLiteral("select*from 销售表 where 名称=?");
+const QString kProductQuery = QStringLiteral("select*from 销售表 where 名称=? order by rowid");
 
 constexpr qint16 kDateCode = 1;
 constexpr qint16 kAmountCode = 4;

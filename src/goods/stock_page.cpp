@@ -11,13 +11,13 @@ namespace khgl {
 namespace {
 
 const QString kGrouping =
-    QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称");
+    QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称 order by 名称");
 const QString kSoldOfName = QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 =?");
 const QString kGroupingOfName =
     QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 where 名称=? group by 名称");
 const QString kSoldOfPurchased =
     QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 in(select 名称 from 进货表 "
-                   "where 名称=? group by 名称) group by 名称");
+                   "where 名称=? group by 名称) group by 名称 order by 名称");
 
 // Grid columns.
 constexpr int kName = 2;

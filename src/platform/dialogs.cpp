@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -101,7 +102,14 @@ QString QtDialogs::qtFilter(const QString& filter)
 QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& filter,
                             const QString& startFolder)
 {
-    return QFileDialog::getOpenFileName(parent, title, startFolder, qtFilter(filter));
+    // The dialog reads a folder that does not exist as a file name to fill in ("Desktop" in
+    // the name box): open in the nearest folder that exists instead, with the name box empty.
+    QString folder = startFolder;
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString parentFolder = QFileInfo(folder).path();
+        folder = parentFolder == folder ? QString() : parentFolder;
+    }
+    return QFileDialog::getOpenFileName(parent, title, folder, qtFilter(filter));
 }
 
 int QtDialogs::exec(QDialog& dialog)

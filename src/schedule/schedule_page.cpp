@@ -267,7 +267,9 @@ void SchedulePage::appendSavedRow(int number)
         grid->setRow(row);
     }
     grid->setText(row, 1, QString::number(number));
-    grid->setText(row, 2, dateText(m_context.clock.today()));
+    // The form a listing shows for the stored date, so the column reads alike before and
+    // after the page is opened again.
+    grid->setText(row, 2, isoDateText(m_context.clock.today()));
     grid->setText(row, 3, m_ui->Text16->text());
     grid->setText(row, 4, timeBoxesText());
     grid->setText(row, 5, m_ui->Text17->text());
@@ -278,7 +280,7 @@ void SchedulePage::listToday()
 {
     // The blank before the closing quote is not significant: text compares without it.
     const RecordSet today =
-        m_context.store.select(QStringLiteral("select*from 提醒表 where 提醒日期=?"),
+        m_context.store.select(QStringLiteral("select*from 提醒表 where 提醒日期=? order by rowid"),
                                {dateText(m_context.clock.today()) + QStringLiteral(" ")});
     if (today.recordCount() == 0) {
         m_context.dialogs.message(this, QStringLiteral("你还未设置今日日程。"),

@@ -116,8 +116,15 @@ void Session::openMainWindow()
     m_main->load();
 }
 
+void useExactWindowTitles()
+{
+    // An empty display name is appended to no title.
+    QGuiApplication::setApplicationDisplayName(QString());
+}
+
 int runApplication(const QString& folder)
 {
+    useExactWindowTitles();
     DataStore store(folder);
     QtDialogs dialogs;
     SystemClock clock;

@@ -36,6 +36,10 @@ private:
     QPointer<MainWindow> m_main;
 };
 
+// Window titles show exactly what each window sets: the platform would otherwise append the
+// application's display name to every title, cutting short boxes down to "保…".
+void useExactWindowTitles();
+
 // The whole program on one application folder: real services, first start, login.
 int runApplication(const QString& folder);
 

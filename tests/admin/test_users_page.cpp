@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 using namespace khgl;
 using khgl::test::SettingsFixture;
@@ -188,6 +189,24 @@ private Q_SLOTS:
         khgl::test::click(f.child("Label84"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
         QCOMPARE(grid->rows(), 2);
+
+        // A saved row becomes current: a delete right after the save removes what was saved.
+        fillAccount(f, QStringLiteral("键"), QStringLiteral("k"), QStringLiteral("q4"),
+                    QStringLiteral("a4"));
+        khgl::test::click(f.child("Label82"));
+        fillAccount(f, QStringLiteral("末"), QStringLiteral("m"), QStringLiteral("q5"),
+                    QStringLiteral("a5"));
+        khgl::test::click(f.child("Label82"));
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 问题 from 用户表 order by rowid")),
+                 (QList<QStringList>{{QStringLiteral("q3")}, {QStringLiteral("q4")}}));
+        // The row the keys highlight is the row deleted: row 1 clicked, then Down.
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          grid->cellRect(1, 1).center());
+        QTest::keyClick(grid, Qt::Key_Down);
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 问题 from 用户表 order by rowid")),
+                 QList<QStringList>{{QStringLiteral("q3")}});
     }
 
     void questionAndAnswerStopAt48Characters()

@@ -190,17 +190,30 @@ private Q_SLOTS:
         QVERIFY(entry && entry->isVisible());
         typeText(entry->findChild<QLineEdit*>(QStringLiteral("Text1")), QStringLiteral("赵六"));
         typeText(entry->findChild<QLineEdit*>(QStringLiteral("Text5")), QStringLiteral("扇子"));
+        entry->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2026-12-7"));
         click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
         QCOMPARE(f.grid().rows(), 3);
+        // The purchase date reads the same now as after the page is opened again.
+        QCOMPARE(f.grid().text(2, 4), QStringLiteral("2026-12-07"));
 
-        // Someone else's record arrives between the two; the grid's row 2 still names 赵六's.
+        // Someone else's record arrives between the two; the grid's row 2 still names 赵六's,
+        // reached by the keys from row 1.
         addCustomer(f.env.store, QStringLiteral("钱七"), QStringLiteral("q@a.cn"),
                     QStringLiteral("笔"));
         clickCell(f.grid(), 1, 1);
-        clickCell(f.grid(), 2, 1);
+        QTest::keyClick(&f.grid(), Qt::Key_Down);
         click(f.child<ClickLabel>(QStringLiteral("Label66")));
         QCOMPARE(namesOnDisk(f.env),
                  (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));
+
+        // A saved row becomes current: a delete right after the save removes what was saved.
+        clickCell(f.grid(), 1, 1);
+        click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
+        click(f.child<ClickLabel>(QStringLiteral("Label66")));
+        QCOMPARE(namesOnDisk(f.env),
+                 (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));
+        f.page.opened();
+        QCOMPARE(f.grid().text(1, 4), QStringLiteral("2026-03-05"));
     }
 
     void clickOnNameShowsAdditionalInformation()

@@ -1,49 +1,19 @@
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
+#include "shell/application.h"
 #include "shell/main_window.h"
 #include "support/env.h"
+#include "support/fake_tray.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTest>
 
 using namespace khgl;
+using khgl::test::FakeTray;
 using khgl::test::TestEnv;
 
 namespace {
-
-// A notification area that records what the window asks of it.
-class FakeTray final : public TrayIcon
-{
-public:
-    using TrayIcon::TrayIcon;
-    bool isAvailable() const override { return available; }
-    void add(const QString& iconPath, const QString& tooltip) override
-    {
-        ++adds;
-        if (!shown) {
-            shown = true;
-            ++icons;
-        }
-        lastIcon = iconPath;
-        lastTooltip = tooltip;
-    }
-    void balloon(const QString& title, const QString& text) override
-    {
-        balloons << title + QLatin1Char('|') + text;
-    }
-    void remove() override { shown = false; }
-    bool isShown() const override { return shown; }
-    void leftClick() { Q_EMIT leftClicked(); }
-
-    bool available = true;
-    bool shown = false;
-    int adds = 0;
-    int icons = 0;
-    QString lastIcon;
-    QString lastTooltip;
-    QStringList balloons;
-};
 
 struct Window
 {
@@ -114,8 +84,8 @@ private Q_SLOTS:
         QCOMPARE(w.tray->icons, 1);
         QCOMPARE(w.tray->lastTooltip, QStringLiteral("栎川电子商务管理系统"));
         QVERIFY(w.tray->lastIcon.endsWith(QStringLiteral("/叶子.ico")));
-        const QString balloon = QStringLiteral("|栎川电子商务管理系统\r\n欢迎访问") +
-                                MainWindow::siteAddress();
+        const QString balloon =
+            QStringLiteral("|栎川电子商务管理系统\r\n欢迎访问") + MainWindow::siteAddress();
         QCOMPARE(w.tray->balloons, QStringList({balloon}));
 
         w.tray->leftClick();
@@ -169,6 +139,15 @@ private Q_SLOTS:
         }
         khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image42")));
         QTRY_VERIFY(w.window.isNull());
+    }
+
+    void titlesShowExactlyWhatEachWindowSets()
+    {
+        // The platform appends a set display name to every title (" — 栎川电子商务管理系统"),
+        // which cut short boxes down to "保…"; the start-up leaves none to append.
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
+        useExactWindowTitles();
+        QVERIFY(QGuiApplication::applicationDisplayName().isEmpty());
     }
 };
 
