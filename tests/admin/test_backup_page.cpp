@@ -7,10 +7,10 @@
 #include "data_store/sql_dialect.h"
 #include "data_store/store_error.h"
 #include "platform/record_grid.h"
-#include "platform/tray_icon.h"
 #include "settings_fixture.h"
 #include "shell/main_window.h"
 #include "shell/page_factory.h"
+#include "support/fake_tray.h"
 
 #include <sqlite3.h>
 
@@ -61,24 +61,6 @@ int runWithFileSizeLimit(rlim_t limit, const std::function<void()>& work)
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
-
-// A notification area that keeps the balloons it was asked to show.
-class BalloonTray final : public TrayIcon
-{
-public:
-    using TrayIcon::TrayIcon;
-    bool isAvailable() const override { return true; }
-    void add(const QString&, const QString&) override { shown = true; }
-    void balloon(const QString& title, const QString& text) override
-    {
-        balloons << title + QLatin1Char('|') + text;
-    }
-    void remove() override { shown = false; }
-    bool isShown() const override { return shown; }
-
-    bool shown = false;
-    QStringList balloons;
-};
 
 // Every row of the six tables in the file at path, keys included, read by column name; plus
 // what the engine's integrity check says.
@@ -386,9 +368,9 @@ private Q_SLOTS:
     void dailyBackupRunsInTheBackgroundOncePerDay()
     {
         khgl::test::TestEnv env;
-        BalloonTray* tray = nullptr;
+        khgl::test::FakeTray* tray = nullptr;
         env.context.makeTray = [&tray](QObject* parent) {
-            auto fake = std::make_unique<BalloonTray>(parent);
+            auto fake = std::make_unique<khgl::test::FakeTray>(parent);
             tray = fake.get();
             return std::unique_ptr<TrayIcon>(std::move(fake));
         };
