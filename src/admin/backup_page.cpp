@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <limits>
 
 namespace khgl {
@@ -145,7 +146,8 @@ void BackupPage::runCopy(qint64 length, const std::function<void(const CopyProgr
 // Repaints the bar between blocks; input waits until the copy is over.
 void BackupPage::showProgress(qint64 copied)
 {
-    m_ui->Pro1->setValue(static_cast<int>(copied / m_progressUnit));
+    m_ui->Pro1->setValue(
+        std::min(m_ui->Pro1->maximum(), static_cast<int>(copied / m_progressUnit)));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

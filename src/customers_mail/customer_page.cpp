@@ -4,6 +4,7 @@
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_grid_editor.h"
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 #include "data_store/values.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
@@ -11,6 +12,7 @@
 #include "ui_customer_page.h"
 
 #include <array>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -18,6 +20,12 @@ namespace {
 constexpr int kColumns = 12;
 constexpr int kDateColumn = 4;    // 购买日期
 constexpr int kShownColumns = 11; // 区别 and 附加信息 are never shown
+
+// The columns grid columns 1 to 11 show, in that order.
+QStringList shownColumnNames()
+{
+    return columnNames(QStringLiteral("客户表")).first(kShownColumns);
+}
 constexpr int kRowHeight = 300;
 constexpr int kEntryWindowDropTwips = 800;
 constexpr int kTwipsPerPixel = 15;
@@ -118,15 +126,19 @@ void CustomerPage::fillFromFirstRow(RecordSet& records)
         return;
     }
     RecordGrid& grid = *m_ui->MS1;
-    const int shown = records.fieldCount() - 2;
+    // By name: columns another tool added to the file neither show nor shift the others.
+    std::vector<int> fields;
+    for (const QString& name : shownColumnNames()) {
+        fields.push_back(records.fieldIndex(name));
+    }
     int row = 1;
     {
         RecordGrid::Batch batch(grid);
         grid.setRows(records.recordCount() + 1);
         for (records.moveFirst(); !records.eof(); records.moveNext(), ++row) {
-            for (int i = 0; i < shown; ++i) {
-                if (!records.isEmpty(i)) {
-                    grid.setText(row, i + 1, records.text(i));
+            for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+                if (fields[i] >= 0 && !records.isEmpty(fields[i])) {
+                    grid.setText(row, i + 1, records.text(fields[i]));
                 }
             }
             grid.setRowKey(row, records.rowKey());
@@ -247,7 +259,12 @@ void CustomerPage::deleteSelectedRow()
     guard([this, &grid, row, key] {
         // The record goes first: a failure leaves the grid showing it still.
         if (key >= 0) {
-            m_context.store.execute(QStringLiteral("delete from 客户表 where rowid=?"), {key});
+            QList<std::pair<QString, QString>> shown;
+            const QStringList names = shownColumnNames();
+            for (int c = 1; c <= kShownColumns; ++c) {
+                shown.append({names[c - 1], grid.text(row, c)});
+            }
+            m_context.store.deleteShownRecord(QStringLiteral("客户表"), key, shown);
         }
         if (grid.rows() == 2) {
             for (int c = 1; c <= kShownColumns; ++c) {

@@ -69,7 +69,7 @@ void DateQueryDialog::querySales()
             return;
         }
         goods::resetGrid(m_grid);
-        goods::listRecords(m_grid, found, 6);
+        goods::listRecords(m_grid, found, goods::shownColumns());
     });
 }
 

@@ -81,7 +81,7 @@ void GoodsQueryWindow::queryDate()
     guarded(m_context.dialogs, this, [this, &date] {
         const RecordSet found = m_context.store.selectKeyed(goods::withRowKey(kDateQuery), {date});
         goods::resetGrid(m_page.grid());
-        goods::listRecords(m_page.grid(), found, 6);
+        goods::listRecords(m_page.grid(), found, goods::shownColumns());
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("查询的商品不存在！"),
                                       QStringLiteral("查询提示"), Dialogs::Icon::Information);
@@ -110,7 +110,7 @@ void GoodsQueryWindow::queryProductOnDate()
         const RecordSet found =
             m_context.store.selectKeyed(goods::withRowKey(kProductDateQuery), {date, name});
         goods::resetGrid(m_page.grid());
-        goods::listRecords(m_page.grid(), found, 6);
+        goods::listRecords(m_page.grid(), found, goods::shownColumns());
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("查询的商品不存在！"),
                                       QStringLiteral("查询提示"), Dialogs::Icon::Information);

@@ -116,7 +116,7 @@ void PurchasePage::listTable()
 {
     const RecordSet table = m_context.store.select(kTable);
     goods::resetGrid(*m_ui->MS4);
-    goods::listRecords(*m_ui->MS4, table, 6);
+    goods::listRecords(*m_ui->MS4, table, goods::shownColumns());
 }
 
 void PurchasePage::refreshPageTotal()
@@ -148,7 +148,7 @@ void PurchasePage::queryByProduct()
         const RecordSet found =
             m_context.store.selectKeyed(goods::withRowKey(kProductQuery), {name});
         goods::resetGrid(*m_ui->MS4);
-        goods::listRecords(*m_ui->MS4, found, 6);
+        goods::listRecords(*m_ui->MS4, found, goods::shownColumns());
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("查询的商品不存在。"),
                                       QStringLiteral("查询提示"), Dialogs::Icon::Information);
@@ -230,7 +230,7 @@ void PurchasePage::deleteSelected()
         const int row = grid.row();
         // A blank row shows no record: nothing to delete, and nothing to say about it.
         if (answer == Dialogs::Answer::Yes && !grid.text(row, 1).isEmpty()) {
-            goods::removeRecord(m_context.store, kTable, grid.rowKey(row));
+            goods::removeShownRecord(m_context.store, kTable, grid, row);
         }
         listTable();
     });

@@ -105,7 +105,7 @@ void SalesPage::listTable()
 {
     const RecordSet table = m_context.store.select(kTable);
     goods::resetGrid(*m_ui->MS5);
-    goods::listRecords(*m_ui->MS5, table, 6);
+    goods::listRecords(*m_ui->MS5, table, goods::shownColumns());
 }
 
 void SalesPage::refreshTotal()
@@ -132,7 +132,7 @@ void SalesPage::queryByProduct()
             return;
         }
         goods::resetGrid(*m_ui->MS5);
-        goods::listRecords(*m_ui->MS5, found, 6);
+        goods::listRecords(*m_ui->MS5, found, goods::shownColumns());
     });
 }
 
@@ -213,7 +213,7 @@ void SalesPage::deleteSelected()
                 m_context.dialogs.message(this, QStringLiteral("当前记录已经删除。"),
                                           QStringLiteral("提示"), Dialogs::Icon::Information);
             } else {
-                goods::removeRecord(m_context.store, kTable, grid.rowKey(row));
+                goods::removeShownRecord(m_context.store, kTable, grid, row);
             }
         }
         listTable();

@@ -66,7 +66,7 @@ void StockPage::listStock()
     setUpGrid();
     const RecordSet bought = m_context.store.select(kGrouping);
     goods::resetGrid(*m_ui->MS6);
-    goods::listRecords(*m_ui->MS6, bought, 2);
+    goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldQuantities();
     fillDifferences();
     m_ui->MS6->scrollToTop();
@@ -109,7 +109,7 @@ void StockPage::searchProduct()
         setUpGrid();
         const RecordSet bought = m_context.store.select(kGroupingOfName, {name});
         goods::resetGrid(*m_ui->MS6);
-        goods::listRecords(*m_ui->MS6, bought, 2);
+        goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
         fillSoldOfProduct(name);
         const RecordGrid& grid = *m_ui->MS6;
         bool rowOneBlank = true;

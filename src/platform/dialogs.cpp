@@ -42,12 +42,14 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
+    case Buttons::RetryExit:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Close);
+        box.setEscapeButton(QMessageBox::Close);
+        break;
     }
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
-        {QMessageBox::Ok, u"确定"},
-        {QMessageBox::Cancel, u"取消"},
-        {QMessageBox::Yes, u"是"},
-        {QMessageBox::No, u"否"}};
+        {QMessageBox::Ok, u"确定"}, {QMessageBox::Cancel, u"取消"}, {QMessageBox::Yes, u"是"},
+        {QMessageBox::No, u"否"},   {QMessageBox::Retry, u"重试"},  {QMessageBox::Close, u"退出"}};
     for (const auto& [button, caption] : captions) {
         if (QAbstractButton* shown = box.button(button)) {
             shown->setText(QString::fromUtf16(caption));
@@ -62,11 +64,14 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         return Answer::Cancel;
     case QMessageBox::Ok:
         return Answer::Ok;
+    case QMessageBox::Retry:
+        return Answer::Retry;
     default:
         // Closing the box counts as its safe answer.
-        return buttons == Buttons::YesNo      ? Answer::No
-               : buttons == Buttons::OkCancel ? Answer::Cancel
-                                              : Answer::Ok;
+        return buttons == Buttons::YesNo       ? Answer::No
+               : buttons == Buttons::OkCancel  ? Answer::Cancel
+               : buttons == Buttons::RetryExit ? Answer::Exit
+                                               : Answer::Ok;
     }
 }
 

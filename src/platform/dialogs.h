@@ -24,14 +24,17 @@ public:
     {
         Ok,
         OkCancel,
-        YesNo
+        YesNo,
+        RetryExit // "重试" and "退出"
     };
     enum class Answer
     {
         Ok,
         Cancel,
         Yes,
-        No
+        No,
+        Retry,
+        Exit
     };
 
     virtual ~Dialogs() = default;

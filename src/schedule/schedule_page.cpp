@@ -1,6 +1,7 @@
 #include "schedule/schedule_page.h"
 
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 #include "data_store/values.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -13,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <array>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -116,17 +118,25 @@ void SchedulePage::fillGrid(const RecordSet& reminders)
     RecordGrid::Batch batch(*grid);
     const int first = grid->row();
     grid->setRows(first + count);
-    const int shown = reminders.fieldCount() - 1;
+    // By name: a column another tool added to the file neither shows nor shifts the others.
+    std::vector<int> fields;
+    for (const QString& name : columnNames(QStringLiteral("提醒表")).first(6)) {
+        fields.push_back(reminders.fieldIndex(name));
+    }
     for (int r = 0; r < count; ++r) {
-        for (int k = 0; k < shown; ++k) {
+        for (int k = 0; k < static_cast<int>(fields.size()); ++k) {
+            const int field = fields[static_cast<size_t>(k)];
+            if (field < 0) {
+                continue;
+            }
             int length = 0;
-            if (const char* raw = reminders.rawText(r, k, &length)) {
+            if (const char* raw = reminders.rawText(r, field, &length)) {
                 if (length > 0) {
                     grid->setText(first + r, k + 1, raw, length);
                 }
                 continue;
             }
-            const QString text = displayText(reminders.valueAt(r, k));
+            const QString text = displayText(reminders.valueAt(r, field));
             if (!text.isEmpty()) {
                 grid->setText(first + r, k + 1, text);
             }

@@ -153,10 +153,15 @@ private Q_SLOTS:
         QCOMPARE(grid->rows(), 3);
         QCOMPARE(grid->text(2, 3), QStringLiteral("q2"));
 
-        // Row 1 shows an account that is gone: nothing else is deleted.
+        // Row 1 shows an account that is gone: nothing is deleted, and the operator is told
+        // to list again; the listing then shows what the file holds.
         grid->setRow(1);
+        f.env.dialogs.clear();
         khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("记录已经改变，请重新查询。"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
+        QCOMPARE(grid->rows(), 3);
+        unlockWith(f, QStringLiteral("pw3"));
         QCOMPARE(grid->rows(), 2);
         QCOMPARE(grid->text(1, 3), QStringLiteral("q2"));
 

@@ -1,6 +1,7 @@
 #include "customer_test_util.h"
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_grid_editor.h"
+#include "data_store/schema.h"
 #include "platform/click_widgets.h"
 #include "shell/main_window.h"
 
@@ -76,6 +77,27 @@ private Q_SLOTS:
         QCOMPARE(grid.rowKey(1), -1);
         QCOMPARE(grid.text(0, 5), QStringLiteral("商品名称"));
         grabTo(&f.page, QStringLiteral("customer_page_empty"));
+
+        // A column another tool put in the middle of the table neither shows nor shifts: the
+        // listing and the find read by name.
+        f.env.store.execute(QStringLiteral("drop table 客户表"));
+        QStringList columns = columnNames(QStringLiteral("客户表"));
+        columns.insert(2, QStringLiteral("多余 default '不该出现'"));
+        f.env.store.execute(QStringLiteral("create table 客户表 (%1)").arg(columns.join(u',')));
+        f.env.store.close();
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        const QStringList expected{QStringLiteral("张三"),   QStringLiteral("北京市海淀区"),
+                                   QStringLiteral("z@a.cn"), QStringLiteral("2026-03-05"),
+                                   QStringLiteral("茶叶"),   QStringLiteral("12.5"),
+                                   QStringLiteral("2"),      QStringLiteral("25"),
+                                   QStringLiteral("红色"),   QStringLiteral("老客户"),
+                                   QStringLiteral("无")};
+        f.page.opened();
+        QCOMPARE(rowTexts(grid, 1), expected);
+        f.env.dialogs.inputNext(QStringLiteral("张三"));
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QCOMPARE(rowTexts(grid, 1), expected);
     }
 
     void findListsOnlyMatchesAndBindsTheName()
@@ -255,6 +277,13 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("第一行\r\n第二行\r\n"));
         QCOMPARE(QFileInfo(file).absolutePath(),
                  QFileInfo(f.env.folder() + QStringLiteral("customers")).absoluteFilePath());
+        // Customers' details are readable by the shop's account only.
+        constexpr auto kAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                              QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(file.permissions() & kAll, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(QFile::permissions(QFileInfo(file).absolutePath()) & kAll,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void descriptionFileNamesStayInTheDirectory()
