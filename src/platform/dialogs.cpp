@@ -41,6 +41,10 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
+    case Buttons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     }
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
         {QMessageBox::Ok, u"确定"},
@@ -63,9 +67,9 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         return Answer::Ok;
     default:
         // Closing the box counts as its safe answer.
-        return buttons == Buttons::YesNo      ? Answer::No
-               : buttons == Buttons::OkCancel ? Answer::Cancel
-                                              : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo ? Answer::No
+               : buttons == Buttons::OkCancel                                  ? Answer::Cancel
+                                                                               : Answer::Ok;
     }
 }
 

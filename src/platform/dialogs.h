@@ -24,7 +24,8 @@ public:
     {
         Ok,
         OkCancel,
-        YesNo
+        YesNo,
+        YesNoDefaultNo // for risky questions: Enter answers No
     };
     enum class Answer
     {

@@ -3,15 +3,20 @@
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 
 #include <QLocale>
 #include <QUuid>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
 namespace khgl {
 namespace {
+
+// How much later than the message's deadline libcurl's own time-outs strike.
+constexpr long kBackupMs = 1500;
 
 struct Upload
 {
@@ -19,10 +24,15 @@ struct Upload
     qsizetype offset = 0;
 };
 
-// What the transfer callbacks share: the stop question and the server's last answer.
+// What the transfer callbacks share: the stop question, the message's deadline and the
+// server's last answer.
 struct Watch
 {
     const MailKeepGoing* keepGoing = nullptr;
+    const std::atomic<bool>* closing = nullptr;
+    std::chrono::steady_clock::time_point deadline;
+    bool timedOut = false;
+    curl_socket_t socket = CURL_SOCKET_BAD;
     QByteArray lastReply;
 };
 
@@ -37,10 +47,30 @@ size_t readMessage(char* buffer, size_t size, size_t count, void* user)
     return n;
 }
 
+int noteSocket(void* user, curl_socket_t socket, curlsocktype)
+{
+    static_cast<Watch*>(user)->socket = socket;
+    return CURL_SOCKOPT_OK;
+}
+
+// Called by libcurl at least once a second while it waits for the server. Ending the
+// transfer here is not enough: after a failure libcurl still sends QUIT and waits for its
+// reply up to the reply time-out, outside any callback. Shutting the connection down makes
+// that QUIT fail at once, so a stopped or timed-out message ends now.
 int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    const auto* watch = static_cast<Watch*>(user);
-    return (watch->keepGoing != nullptr && *watch->keepGoing && !(*watch->keepGoing)()) ? 1 : 0;
+    auto* watch = static_cast<Watch*>(user);
+    const bool stopped = watch->closing->load() || (*watch->keepGoing && !(*watch->keepGoing)());
+    if (!stopped && std::chrono::steady_clock::now() >= watch->deadline) {
+        watch->timedOut = true;
+    }
+    if (!stopped && !watch->timedOut) {
+        return 0;
+    }
+    if (watch->socket != CURL_SOCKET_BAD) {
+        ::shutdown(watch->socket, SHUT_RDWR);
+    }
+    return 1;
 }
 
 // Keeps the server's last error reply (4xx, 5xx): its words are the best reason to show the
@@ -73,13 +103,14 @@ QString serverUrl(const SmtpServer& server)
     return QStringLiteral("smtp://") + host + QLatin1Char(':') + QString::number(server.port);
 }
 
-QString failureSummary(CURLcode code, const SmtpServer& server)
+QString failureSummary(CURLcode code, const SmtpServer& server, long timeoutMs)
 {
     switch (code) {
     case CURLE_LOGIN_DENIED:
         return QStringLiteral("邮件服务器拒绝登录，请检查邮箱地址和登陆密码");
     case CURLE_OPERATION_TIMEDOUT:
-        return QStringLiteral("邮件服务器 %1 在规定时间内没有答复").arg(hostPort(server));
+        return QStringLiteral("邮件服务器 %1 在 %2 秒内没有答复")
+            .arg(hostPort(server), QString::number(static_cast<double>(timeoutMs) / 1000.0));
     case CURLE_COULDNT_CONNECT:
         return QStringLiteral("无法连接邮件服务器 %1").arg(hostPort(server));
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -91,13 +122,13 @@ QString failureSummary(CURLcode code, const SmtpServer& server)
     }
 }
 
-QString failureReason(CURLcode code, const SmtpServer& server, const char* detail,
+QString failureReason(CURLcode code, const SmtpServer& server, long timeoutMs, const char* detail,
                       const QByteArray& lastReply)
 {
-    QString reason = failureSummary(code, server);
+    QString reason = failureSummary(code, server, timeoutMs);
     const QString curlText =
         QString::fromUtf8(detail[0] != '\0' ? detail : curl_easy_strerror(code));
-    if (code != CURLE_ABORTED_BY_CALLBACK) {
+    if (code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_OPERATION_TIMEDOUT) {
         reason += QStringLiteral("（%1）").arg(curlText);
     }
     if (!lastReply.isEmpty()) {
@@ -209,8 +240,9 @@ bool isLoopbackHost(const QString& host)
     return false;
 }
 
-SmtpTransport::SmtpTransport(int connectTimeoutMs, int transferTimeoutMs)
-    : m_connectTimeoutMs(connectTimeoutMs), m_transferTimeoutMs(transferTimeoutMs)
+SmtpTransport::SmtpTransport(int connectTimeoutMs, int messageTimeoutMs, Loopback loopback)
+    : m_connectTimeoutMs(std::min(connectTimeoutMs, messageTimeoutMs)),
+      m_messageTimeoutMs(messageTimeoutMs), m_loopback(loopback)
 {
     // Counted by libcurl; done here, on the starting thread, before any worker sends.
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -218,16 +250,18 @@ SmtpTransport::SmtpTransport(int connectTimeoutMs, int transferTimeoutMs)
 
 SmtpTransport::~SmtpTransport()
 {
+    // Transfers still running end at their next progress call, within about a second.
+    m_closing = true;
+    joinKeptWorkers();
     curl_global_cleanup();
 }
 
 MailResult SmtpTransport::send(const MailMessage& message)
 {
-    return sendUnlessStopped(message, {});
+    return sendWith(message, {});
 }
 
-MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
-                                            const MailKeepGoing& keepGoing)
+MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOptions& options)
 {
     if (const QString problem = unsafeMailField(message); !problem.isEmpty()) {
         return {false, problem};
@@ -249,7 +283,18 @@ MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
     const QByteArray password = message.password.toUtf8();
     StringList recipients(curl_slist_append(nullptr, to.constData()), &curl_slist_free_all);
     Upload upload{compose(message), 0};
-    Watch watch{&keepGoing, {}};
+    Watch watch{&options.keepGoing,
+                &m_closing,
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(m_messageTimeoutMs),
+                false,
+                CURL_SOCKET_BAD,
+                {}};
+    // The password may go out in clear only to this machine or with the operator's consent;
+    // elsewhere STARTTLS is required and a server without it fails before AUTH.
+    const bool plainTextAllowed =
+        options.plainTextAllowed ||
+        (m_loopback == Loopback::PlainTextAllowed && isLoopbackHost(server->host));
+    const long useSsl = plainTextAllowed ? CURLUSESSL_TRY : CURLUSESSL_ALL;
     char detail[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
@@ -260,13 +305,19 @@ MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
     }
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, useSsl);
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, &readMessage);
     curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.data.size()));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_transferTimeoutMs);
+    // The message's deadline is kept by checkStop, which also cuts the QUIT short; libcurl's
+    // own limits, a little later, only back it up (a reply wait in whole seconds).
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_messageTimeoutMs + kBackupMs);
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                     (m_messageTimeoutMs + kBackupMs + 999) / 1000);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &noteSocket);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &watch);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &checkStop);
@@ -276,11 +327,21 @@ MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &watch);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
 
-    const CURLcode code = curl_easy_perform(curl);
+    CURLcode code = curl_easy_perform(curl);
     if (code == CURLE_OK) {
-        return {true, {}};
+        return {true, {}, false};
     }
-    return {false, failureReason(code, *server, detail, watch.lastReply)};
+    if (code == CURLE_ABORTED_BY_CALLBACK && watch.timedOut) {
+        code = CURLE_OPERATION_TIMEDOUT;
+    }
+    // No STARTTLS offered, or STARTTLS refused: nothing has been sent yet, the password
+    // neither; the caller may ask the operator and send again in clear text.
+    if (code == CURLE_USE_SSL_FAILED && useSsl == CURLUSESSL_ALL) {
+        return {false, QStringLiteral("邮件服务器 %1 不支持加密连接。").arg(hostPort(*server)),
+                true};
+    }
+    return {false, failureReason(code, *server, m_messageTimeoutMs, detail, watch.lastReply),
+            false};
 }
 
 QByteArray SmtpTransport::encodeSubject(const QString& subject)

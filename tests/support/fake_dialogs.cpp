@@ -14,6 +14,9 @@ Dialogs::Answer FakeDialogs::message(QWidget*, const QString& text, const QStrin
         m_answers.pop_front();
         return answer;
     }
+    if (buttons == Buttons::YesNoDefaultNo) {
+        return Answer::No;
+    }
     return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
 }
 
