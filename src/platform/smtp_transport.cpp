@@ -117,6 +117,9 @@ QString failureSummary(CURLcode code, const SmtpServer& server, long timeoutMs)
         return QStringLiteral("找不到邮件服务器 %1").arg(server.host);
     case CURLE_ABORTED_BY_CALLBACK:
         return QStringLiteral("发送已停止");
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("与邮件服务器 %1 无法建立可信的加密连接").arg(hostPort(server));
     default:
         return QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(hostPort(server));
     }
