@@ -15,9 +15,6 @@
 namespace khgl {
 namespace {
 
-// How much later than the message's deadline libcurl's own time-outs strike.
-constexpr long kBackupMs = 1500;
-
 struct Upload
 {
     QByteArray data;
@@ -53,34 +50,52 @@ int noteSocket(void* user, curl_socket_t socket, curlsocktype)
     return CURL_SOCKOPT_OK;
 }
 
-// Called by libcurl at least once a second while it waits for the server. Ending the
-// transfer here is not enough: after a failure libcurl still sends QUIT and waits for its
-// reply up to the reply time-out, outside any callback. Shutting the connection down makes
-// that QUIT fail at once, so a stopped or timed-out message ends now.
+// Whether the message should end now: stopped from outside, or past its deadline.
+bool overdue(Watch& watch)
+{
+    if (watch.closing->load() || (*watch.keepGoing && !(*watch.keepGoing)())) {
+        return true;
+    }
+    if (std::chrono::steady_clock::now() >= watch.deadline) {
+        watch.timedOut = true;
+    }
+    return watch.timedOut;
+}
+
+// Ending the transfer is not enough: after a failure libcurl still sends QUIT and waits for
+// its reply up to the reply time-out, outside every callback. With the connection shut down
+// that QUIT fails at once.
+void cutConnection(const Watch& watch)
+{
+    if (watch.socket != CURL_SOCKET_BAD) {
+        ::shutdown(watch.socket, SHUT_RDWR);
+    }
+}
+
+// Called by libcurl at least once a second while it waits for the server.
 int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto* watch = static_cast<Watch*>(user);
-    const bool stopped = watch->closing->load() || (*watch->keepGoing && !(*watch->keepGoing)());
-    if (!stopped && std::chrono::steady_clock::now() >= watch->deadline) {
-        watch->timedOut = true;
-    }
-    if (!stopped && !watch->timedOut) {
+    if (!overdue(*watch)) {
         return 0;
     }
-    if (watch->socket != CURL_SOCKET_BAD) {
-        ::shutdown(watch->socket, SHUT_RDWR);
-    }
+    cutConnection(*watch);
     return 1;
 }
 
 // Keeps the server's last error reply (4xx, 5xx): its words are the best reason to show the
 // operator. Later good replies (the "221" to QUIT) do not replace it.
+// It also sees the QUIT go out: one sent after the deadline or a stop is cut short.
 int noteReply(CURL*, curl_infotype type, char* data, size_t size, void* user)
 {
+    auto* watch = static_cast<Watch*>(user);
+    if (type == CURLINFO_HEADER_OUT && size >= 4 && std::memcmp(data, "QUIT", 4) == 0 &&
+        overdue(*watch)) {
+        cutConnection(*watch);
+    }
     if (type != CURLINFO_HEADER_IN) {
         return 0;
     }
-    auto* watch = static_cast<Watch*>(user);
     const QByteArray lines(data, static_cast<qsizetype>(size));
     for (const QByteArray& line : lines.split('\n')) {
         const QByteArray trimmed = line.trimmed();
@@ -314,11 +329,10 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
     curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.data.size()));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_connectTimeoutMs);
-    // The message's deadline is kept by checkStop, which also cuts the QUIT short; libcurl's
-    // own limits, a little later, only back it up (a reply wait in whole seconds).
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_messageTimeoutMs + kBackupMs);
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                     (m_messageTimeoutMs + kBackupMs + 999) / 1000);
+    // One limit for the whole message; the QUIT after it is cut short (noteReply), and no
+    // single reply is awaited longer (whole seconds only).
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_messageTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, (m_messageTimeoutMs + 999) / 1000);
     curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &noteSocket);
     curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &watch);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);

@@ -421,7 +421,7 @@ void TestMailPage::silentServerEndsWithinTheTimeOutWithoutFreezing()
     grabTo(f.page.get(), QStringLiteral("mail_page_sending"));
     QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 15000);
     // One time-out for the message in all, not one for the data and another for the QUIT.
-    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 1900, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(f.env.dialogs.messages.size(), size_t{1});
     QVERIFY2(f.env.dialogs.lastText().contains(QStringLiteral("没有答复")),
              qPrintable(f.env.dialogs.lastText()));
