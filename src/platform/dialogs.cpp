@@ -46,6 +46,10 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         box.setStandardButtons(QMessageBox::Retry | QMessageBox::Close);
         box.setEscapeButton(QMessageBox::Close);
         break;
+    case Buttons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     }
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
         {QMessageBox::Ok, u"确定"}, {QMessageBox::Cancel, u"取消"}, {QMessageBox::Yes, u"是"},
@@ -68,10 +72,10 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         return Answer::Retry;
     default:
         // Closing the box counts as its safe answer.
-        return buttons == Buttons::YesNo       ? Answer::No
-               : buttons == Buttons::OkCancel  ? Answer::Cancel
-               : buttons == Buttons::RetryExit ? Answer::Exit
-                                               : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo ? Answer::No
+               : buttons == Buttons::OkCancel                                  ? Answer::Cancel
+               : buttons == Buttons::RetryExit                                 ? Answer::Exit
+                                                                               : Answer::Ok;
     }
 }
 

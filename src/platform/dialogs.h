@@ -25,7 +25,8 @@ public:
         Ok,
         OkCancel,
         YesNo,
-        RetryExit // "重试" and "退出"
+        YesNoDefaultNo, // for risky questions: Enter answers No
+        RetryExit       // "重试" and "退出"
     };
     enum class Answer
     {
