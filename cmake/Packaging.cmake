@@ -3,6 +3,7 @@
 #   share/khgl/                               its pictures (found as ../share/khgl from bin/)
 #   share/applications/, share/metainfo/      menu entry and AppStream metadata
 #   share/icons/hicolor/<size>/apps/khgl.png  the leaf icon
+#   share/doc/khgl/, share/man/man1/          copyright, changelog, manual page
 # The program finds its pictures relative to its own executable, so the layout must keep bin/
 # and share/ side by side; any prefix works.
 set(KHGL_APP_ID cn.lichuan_shop.khgl)
@@ -18,14 +19,20 @@ foreach(size 16 22 24 32 48 64 128 256)
     DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME khgl.png)
 endforeach()
 
-# Debian wants its copyright file and a changelog compressed without a time stamp.
-set(KHGL_CHANGELOG ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
+# Debian wants its copyright file, and the changelog and manual page compressed without a
+# time stamp.
 find_program(KHGL_GZIP gzip REQUIRED)
+set(KHGL_CHANGELOG ${CMAKE_CURRENT_BINARY_DIR}/changelog.Debian.gz)
+set(KHGL_MANUAL ${CMAKE_CURRENT_BINARY_DIR}/khgl.1.gz)
 add_custom_command(OUTPUT ${KHGL_CHANGELOG}
   COMMAND ${KHGL_GZIP} -9nc ${KHGL_PACKAGING_DIR}/changelog > ${KHGL_CHANGELOG}
   DEPENDS ${KHGL_PACKAGING_DIR}/changelog VERBATIM)
-add_custom_target(khgl_changelog ALL DEPENDS ${KHGL_CHANGELOG})
+add_custom_command(OUTPUT ${KHGL_MANUAL}
+  COMMAND ${KHGL_GZIP} -9nc ${KHGL_PACKAGING_DIR}/khgl.1 > ${KHGL_MANUAL}
+  DEPENDS ${KHGL_PACKAGING_DIR}/khgl.1 VERBATIM)
+add_custom_target(khgl_package_docs ALL DEPENDS ${KHGL_CHANGELOG} ${KHGL_MANUAL})
 install(FILES ${KHGL_PACKAGING_DIR}/copyright ${KHGL_CHANGELOG} DESTINATION share/doc/khgl)
+install(FILES ${KHGL_MANUAL} DESTINATION share/man/man1)
 
 set(CPACK_PACKAGE_NAME khgl)
 set(CPACK_PACKAGE_VENDOR "栎川电子商务")

@@ -28,7 +28,7 @@ for file in ./usr/bin/khgl ./usr/share/khgl/dl.dll ./usr/share/khgl/叶子.ico \
   ./usr/share/applications/cn.lichuan_shop.khgl.desktop \
   ./usr/share/metainfo/cn.lichuan_shop.khgl.metainfo.xml \
   ./usr/share/icons/hicolor/48x48/apps/khgl.png ./usr/share/doc/khgl/copyright \
-  ./usr/share/doc/khgl/changelog.Debian.gz; do
+  ./usr/share/doc/khgl/changelog.Debian.gz ./usr/share/man/man1/khgl.1.gz; do
   grep -qF " $file" "$work/contents" || fail "dpkg-deb -c does not list $file"
 done
 
@@ -39,7 +39,7 @@ cmp "$work/root/usr/share/icons/hicolor/256x256/apps/khgl.png" \
 "$work/root/usr/bin/khgl" --version | grep -q "khgl" || fail "the packaged program does not run"
 
 # Errors fail the test; warnings are printed for the record.
-lintian --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 || true
+lintian --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 || true
 cat "$work/lintian.log"
 if grep -q '^E:' "$work/lintian.log"; then
   fail "lintian reports errors"

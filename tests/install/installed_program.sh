@@ -83,8 +83,9 @@ for size in 16 22 24 32 48 64 128 256; do
   [ "$(identify -format %wx%h "$icon")" = "${size}x$size" ] || fail "icon $icon is not $size pixels"
 done
 desktop-file-validate "$share/applications/cn.lichuan_shop.khgl.desktop"
-appstreamcli validate --no-net "$share/metainfo/cn.lichuan_shop.khgl.metainfo.xml" >/dev/null ||
-  fail "$(appstreamcli validate --no-net "$share/metainfo/cn.lichuan_shop.khgl.metainfo.xml")"
+# The metainfo file, and that its menu entry and icon are where it says.
+appstreamcli validate-tree --no-net "$root" >"$work/appstream.log" ||
+  fail "$(cat "$work/appstream.log")"
 
 program=$root/usr/bin/khgl
 home=$work/home
