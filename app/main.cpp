@@ -1,11 +1,13 @@
 #include "data_store/data_store.h"
 #include "platform/dialogs.h"
+#include "platform/pictures.h"
 #include "shell/application.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QIcon>
 #include <QStandardPaths>
 
 namespace {
@@ -42,34 +44,39 @@ QString applicationFolder(int& argc, char* argv[])
     QCoreApplication::setApplicationName(QStringLiteral("khgl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
 
-    const QString fallback = QDir::cleanPath(defaultFolder());
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("栎川电子商务管理系统1.0版\n\nData folder: ") +
-                                     QDir::toNativeSeparators(fallback));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption folderOption(
         QStringLiteral("folder"),
         QStringLiteral("Data folder holding khgl.dll, the backup 备份卡.dat and the customer "
                        "files. Without it: the executable's folder when it holds khgl.dll, "
-                       "otherwise the per-user data folder (shown above)."),
+                       "otherwise the per-user data folder."),
         QStringLiteral("DIR"));
     parser.addOption(folderOption);
+    // A first look, so that --help names the folder this start would use; process() below
+    // reports any error and answers --help and --version.
+    parser.parse(QCoreApplication::arguments());
+    const bool chosen = parser.isSet(folderOption);
+    const QString folder = QDir::cleanPath(
+        chosen ? QFileInfo(parser.value(folderOption)).absoluteFilePath() : defaultFolder());
+    parser.setApplicationDescription(QStringLiteral("栎川电子商务管理系统1.0版\n\nData folder: ") +
+                                     QDir::toNativeSeparators(folder));
     parser.process(core);
 
-    if (!parser.isSet(folderOption)) {
-        if (!makePrivateFolder(fallback)) {
-            qCritical("Cannot create the data folder %s", qUtf8Printable(fallback));
+    if (chosen) {
+        if (!QFileInfo(folder).isDir()) {
+            qCritical("No such folder: %s", qUtf8Printable(folder));
             return {};
         }
-        return fallback;
+        return folder;
     }
-    const QString folder = QFileInfo(parser.value(folderOption)).absoluteFilePath();
-    if (!QFileInfo(folder).isDir()) {
-        qCritical("No such folder: %s", qUtf8Printable(folder));
+    if (folder.isEmpty() || !makePrivateFolder(folder)) {
+        qCritical("Cannot create the data folder %s; name one with --folder",
+                  qUtf8Printable(folder));
         return {};
     }
-    return QDir::cleanPath(folder);
+    return folder;
 }
 
 } // namespace
@@ -84,6 +91,11 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("khgl"));
     QApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
     QApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
+    // The desktop matches the windows to the menu entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("cn.lichuan_shop.khgl"));
+    const khgl::Pictures pictures(folder, khgl::Pictures::installedFolder());
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("khgl"), QIcon(pictures.path(khgl::Pictures::trayIcon()))));
     khgl::QtDialogs::loadQtTranslations(app);
     return khgl::runApplication(folder);
 }

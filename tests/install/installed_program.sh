@@ -125,6 +125,8 @@ stop_program
 
 shop=$work/shop
 mkdir "$shop"
+env -i HOME="$work/home-folder" "$program" --folder "$shop" --help >"$work/help.txt"
+grep -qxF "Data folder: $shop" "$work/help.txt" || fail "--folder --help: $(cat "$work/help.txt")"
 start_program "$work/home-folder" "$program" --folder "$shop"
 decline_first_operator
 [ -f "$shop/khgl.dll" ] || fail "--folder: no khgl.dll in $shop"
