@@ -8,7 +8,7 @@ packages=(
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
   fonts-wqy-microhei qt6-translations-l10n
   python3 python3-aiosmtpd
-  xvfb x11-utils xdotool imagemagick espeak-ng sox lame
+  xvfb xdotool imagemagick espeak-ng sox lame
   dpkg-dev file desktop-file-utils appstream lintian
   libbenchmark-dev
   clang libclang-rt-14-dev
