@@ -1,11 +1,20 @@
 #include "platform/dialogs.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QTranslator>
+#include <QTreeView>
+#include <algorithm>
+#include <memory>
 
 namespace khgl {
 
@@ -103,6 +112,25 @@ QString QtDialogs::qtFilter(const QString& filter)
     return filters.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+// Qt's catalogue has no Chinese for the file dialog's type column ("Folder", "DAT File").
+class ChineseFileTypes final : public QFileIconProvider
+{
+public:
+    QString type(const QFileInfo& info) const override
+    {
+        if (info.isDir()) {
+            return QStringLiteral("文件夹");
+        }
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("文件")
+                                : suffix.toUpper() + QStringLiteral(" 文件");
+    }
+};
+
+} // namespace
+
 QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& filter,
                             const QString& startFolder)
 {
@@ -113,7 +141,48 @@ QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString
         const QString parentFolder = QFileInfo(folder).path();
         folder = parentFolder == folder ? QString() : parentFolder;
     }
-    return QFileDialog::getOpenFileName(parent, title, folder, qtFilter(filter));
+    QFileDialog dialog(parent, title, folder, qtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    ChineseFileTypes types;
+    dialog.setIconProvider(&types);
+    // The toolkit's own dialog (no desktop one offered) cuts the type and date columns short:
+    // the names take what the sizes, types and dates leave.
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column) {
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+        dialog.resize(std::max(dialog.width(), 720), dialog.height());
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+bool QtDialogs::loadQtTranslations(QCoreApplication& app)
+{
+    // Every text of the program is Chinese, so Qt's dialogs are too, whatever the locale's
+    // language: an English or German catalogue would mix languages in one box.
+    QStringList names;
+    for (const QString& language : QLocale().uiLanguages()) {
+        if (language.startsWith(QStringLiteral("zh"))) {
+            names << QLocale(language).name();
+        }
+    }
+    names << QStringLiteral("zh_CN");
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto translator = std::make_unique<QTranslator>(&app);
+    for (const QString& name : names) {
+        if (translator->load(QStringLiteral("qtbase_") + name, folder)) {
+            QCoreApplication::installTranslator(translator.release());
+            return true;
+        }
+    }
+    return false;
 }
 
 int QtDialogs::exec(QDialog& dialog)
