@@ -89,7 +89,6 @@ int main(int argc, char* argv[])
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("khgl"));
-    QApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
     QApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
     // The desktop matches the windows to the menu entry (and its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.lichuan_shop.khgl"));
