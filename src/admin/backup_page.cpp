@@ -84,6 +84,12 @@ void BackupPage::loadNormalPictures()
 void BackupPage::opened()
 {
     m_ui->Label93->setText(explanation());
+    // The data folder need not be the program's: name the one the backup really goes to.
+    const QString caption =
+        QStringLiteral("数据库备份到数据文件夹：") + QDir::toNativeSeparators(m_context.folder);
+    m_ui->Label91->setToolTip(caption);
+    m_ui->Label91->setText(
+        m_ui->Label91->fontMetrics().elidedText(caption, Qt::ElideMiddle, m_ui->Label91->width()));
     listHistory();
 }
 

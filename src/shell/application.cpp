@@ -134,8 +134,9 @@ int runApplication(const QString& folder)
     SmtpTransport mail;
     NetworkConnectivity connectivity;
     InputAids inputAids(clock, dialogs);
-    AppContext context{folder,       store,     dialogs,          clock, audio, mail,
-                       connectivity, inputAids, Pictures(folder), {}};
+    const Pictures pictures(folder, Pictures::installedFolder());
+    AppContext context{folder, store,        dialogs,   clock,    audio,
+                       mail,   connectivity, inputAids, pictures, {}};
     context.makeTray = [](QObject* parent) -> std::unique_ptr<TrayIcon> {
         return std::make_unique<QtTrayIcon>(parent);
     };

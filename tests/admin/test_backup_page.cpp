@@ -209,6 +209,10 @@ private Q_SLOTS:
                 "备份说明：备份时点击文本框，选择数据备份文件想要保存的位置，点击“备份”按钮将文件备"
                 "份到指定位置。\r\n\r\n"
                 "数据还原说明：首先点击文本框选择需要还原的文件，然后点击“还原”按钮进行还原。"));
+        QCOMPARE(f.child<QLabel>("Label91")->toolTip(),
+                 QStringLiteral("数据库备份到数据文件夹：") +
+                     QDir::toNativeSeparators(f.env.folder()));
+        QVERIFY(f.child<QLabel>("Label91")->text().endsWith(QDir(f.env.folder()).dirName()));
         growDatabase(f);
         const qint64 length = QFileInfo(f.env.databasePath()).size();
 

@@ -1,3 +1,4 @@
+#include "platform/dialogs.h"
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "shell/application.h"
@@ -5,9 +6,17 @@
 #include "support/env.h"
 #include "support/fake_tray.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 
 using namespace khgl;
 using khgl::test::FakeTray;
@@ -148,6 +157,56 @@ private Q_SLOTS:
         QGuiApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
         useExactWindowTitles();
         QVERIFY(QGuiApplication::applicationDisplayName().isEmpty());
+    }
+
+    // Qt's own boxes (商品查询, 查找客户, 找回密码, the music and restore file dialogs) speak the
+    // program's language: the real dialogs, grabbed into screenshots/ for a look.
+    void qtDialogsSpeakChinese()
+    {
+        QVERIFY(QtDialogs::loadQtTranslations(*QCoreApplication::instance()));
+        QtDialogs dialogs;
+        QStringList texts;
+        QTimer answer;
+        const auto collect = [&texts](QWidget* dialog, const QString& grabName) {
+            for (const auto* button : dialog->findChildren<QAbstractButton*>()) {
+                texts << button->text();
+            }
+            for (const auto* label : dialog->findChildren<QLabel*>()) {
+                texts << label->text();
+            }
+            for (const auto* view : dialog->findChildren<QHeaderView*>()) {
+                for (int c = 0; c < view->count(); ++c) {
+                    texts << view->model()->headerData(c, Qt::Horizontal).toString();
+                }
+            }
+            khgl::test::grabTo(dialog, grabName);
+        };
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                collect(input, QStringLiteral("input_dialog"));
+                input->reject();
+            } else if (auto* file = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                collect(file, QStringLiteral("file_dialog"));
+                file->reject();
+            }
+        });
+        answer.start(50);
+        dialogs.input(nullptr, QStringLiteral("请输入要查询的商品名称："),
+                      QStringLiteral("商品查询"), {});
+        for (const char* text : {"确定", "取消"}) {
+            QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join(u'|')));
+        }
+        texts.clear();
+        dialogs.openFile(nullptr, QStringLiteral("打开"), QStringLiteral("*.dat|*.dat"),
+                         QDir::tempPath());
+        for (const char* text : {"打开(&O)", "取消", "查找范围：", "文件名称(&N)：", "文件类型：",
+                                 "名称", "体积", "类型", "修改日期"}) {
+            QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join(u'|')));
+        }
+        for (auto* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
     }
 };
 

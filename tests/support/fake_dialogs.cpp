@@ -17,6 +17,9 @@ Dialogs::Answer FakeDialogs::message(QWidget*, const QString& text, const QStrin
     if (buttons == Buttons::RetryExit) {
         return Answer::Exit; // never loops unless a test asks for a retry
     }
+    if (buttons == Buttons::YesNoDefaultNo) {
+        return Answer::No;
+    }
     return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
 }
 
