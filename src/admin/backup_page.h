@@ -1,7 +1,7 @@
 #pragma once
 
 #include "admin/database_copy.h"
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include <functional>
 #include <memory>

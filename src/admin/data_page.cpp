@@ -1,6 +1,6 @@
 #include "admin/data_page.h"
 
-#include "data_store/data_store.h"
+#include "admin/account_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
@@ -25,14 +25,8 @@ DataPage::DataPage(PageEnv& env, QWidget* parent)
     m_hover.addLarge(m_ui->Frame31, m_ui->Label86, m_ui->Image37, nullptr);
     m_hover.addLarge(m_ui->Frame30, m_ui->Label88, m_ui->Image38, nullptr);
     loadNormalPictures();
-    connect(m_ui->Label88, &ClickLabel::clicked, this, [this] {
-        m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
-        guard([this] { deleteTicked(); });
-    });
-    connect(m_ui->Label86, &ClickLabel::clicked, this, [this] {
-        m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
-        guard([this] { format(); });
-    });
+    onCommand(m_ui->Label88, &ClickLabel::clicked, &DataPage::deleteTicked);
+    onCommand(m_ui->Label86, &ClickLabel::clicked, &DataPage::format);
 }
 
 DataPage::~DataPage() = default;
@@ -45,6 +39,7 @@ void DataPage::loadNormalPictures()
 
 void DataPage::deleteTicked()
 {
+    m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
     const auto answer = m_context.dialogs.message(this, QStringLiteral("即将删除选中的数据项。"),
                                                   QStringLiteral("删除"), Dialogs::Icon::None,
                                                   Dialogs::Buttons::OkCancel);
@@ -57,6 +52,7 @@ void DataPage::deleteTicked()
 
 void DataPage::format()
 {
+    m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
     const auto answer =
         m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？"), QString(),
                                   Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
@@ -83,20 +79,12 @@ QStringList DataPage::tickedTables() const
 // One transaction for all of them: a failure leaves every table as it was.
 void DataPage::emptyTables(const QStringList& tables)
 {
-    if (tables.isEmpty()) {
-        return;
-    }
-    m_context.store.transaction([this, &tables] {
-        for (const QString& table : tables) {
-            m_context.store.execute(QStringLiteral("delete from ") + table);
-        }
-    });
+    account_records::emptyTables(m_context.store, tables);
 }
 
 void DataPage::reportDone()
 {
-    m_context.dialogs.message(this, QStringLiteral("删除完毕。"), QStringLiteral("提示"),
-                              Dialogs::Icon::Information);
+    inform(QStringLiteral("删除完毕。"));
 }
 
 } // namespace khgl

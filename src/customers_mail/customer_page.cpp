@@ -3,7 +3,7 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_grid_editor.h"
-#include "data_store/data_store.h"
+#include "customers_mail/customer_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
@@ -42,11 +42,11 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
     m_hover.addLarge(this, m_ui->Label49, m_ui->Image19, &m_flags.a);
     m_hover.addLarge(this, m_ui->Label11, m_ui->Image20, &m_flags.b);
     m_hover.addSmall(m_ui->Frame18, m_ui->Label66, m_ui->Image21, nullptr);
-    connect(m_ui->Label49, &ClickLabel::clicked, this, &CustomerPage::openEntryWindow);
-    connect(m_ui->Label11, &ClickLabel::clicked, this, &CustomerPage::findCustomer);
-    connect(m_ui->Label66, &ClickLabel::clicked, this, &CustomerPage::deleteSelectedRow);
-    connect(m_ui->Command15, &QPushButton::clicked, this, &CustomerPage::saveLastRow);
-    connect(m_ui->MS1, &RecordGrid::cellClicked, this, &CustomerPage::showExtraInformation);
+    onCommand(m_ui->Label49, &ClickLabel::clicked, &CustomerPage::openEntryWindow);
+    onCommand(m_ui->Label11, &ClickLabel::clicked, &CustomerPage::findCustomer);
+    onCommand(m_ui->Label66, &ClickLabel::clicked, &CustomerPage::deleteSelectedRow);
+    onCommand(m_ui->Command15, &QPushButton::clicked, &CustomerPage::saveLastRow);
+    onCommand(m_ui->MS1, &RecordGrid::cellClicked, &CustomerPage::showExtraInformation);
     prepareGrid();
 }
 
@@ -95,7 +95,7 @@ void CustomerPage::prepareGrid()
 
 void CustomerPage::loadAll()
 {
-    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    RecordSet customers = customer_records::all(m_context.store);
     prepareGrid();
     fillFromFirstRow(customers);
 }
@@ -140,8 +140,7 @@ void CustomerPage::openEntryWindow()
     if (!m_entry || !m_entry->isVisible()) {
         // A closed window starts afresh, as a newly opened one would.
         m_entry = std::make_unique<CustomerEntryWindow>(m_context, this);
-        connect(m_entry.get(), &CustomerEntryWindow::recordSaved, this,
-                &CustomerPage::showSavedEntry);
+        onCommand(m_entry.get(), &CustomerEntryWindow::recordSaved, &CustomerPage::showSavedEntry);
         placeEntryWindow();
     }
     m_entry->show();
@@ -185,19 +184,13 @@ void CustomerPage::findCustomer()
     if (name.isEmpty()) {
         return;
     }
-    guard([this, &name] {
-        // The blank before the closing quote stays; trailing blanks do not count in names.
-        RecordSet found = m_context.store.selectKeyed(
-            QStringLiteral("select rowid, * from 客户表 where 客户名= ?"),
-            {name + QStringLiteral(" ")});
-        if (found.recordCount() == 0) {
-            m_context.dialogs.message(this, QStringLiteral("客户不存在。"), QStringLiteral("提示"),
-                                      Dialogs::Icon::Information);
-            return;
-        }
-        prepareGrid();
-        fillFromFirstRow(found);
-    });
+    RecordSet found = customer_records::ofName(m_context.store, name);
+    if (found.recordCount() == 0) {
+        inform(QStringLiteral("客户不存在。"));
+        return;
+    }
+    prepareGrid();
+    fillFromFirstRow(found);
 }
 
 void CustomerPage::showExtraInformation(int row, int col)
@@ -208,14 +201,10 @@ void CustomerPage::showExtraInformation(int row, int col)
     if (col != 1 || name.isEmpty() || mail.isEmpty()) {
         return;
     }
-    guard([this, &name, &mail] {
-        RecordSet info = m_context.store.select(
-            QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=?"),
-            {name, mail});
-        if (!info.eof() && !info.isEmpty(0)) {
-            m_ui->Text1->setPlainText(info.text(0));
-        }
-    });
+    RecordSet info = customer_records::extraInformation(m_context.store, name, mail);
+    if (!info.eof() && !info.isEmpty(0)) {
+        m_ui->Text1->setPlainText(info.text(0));
+    }
 }
 
 void CustomerPage::deleteSelectedRow()
@@ -233,32 +222,30 @@ void CustomerPage::deleteSelectedRow()
         return;
     }
     const qint64 key = grid.rowKey(row);
-    guard([this, &grid, row, key] {
-        // The record goes first: a failure leaves the grid showing it still.
-        if (key >= 0) {
-            m_context.store.execute(QStringLiteral("delete from 客户表 where rowid=?"), {key});
+    // The record goes first: a failure leaves the grid showing it still.
+    if (key >= 0) {
+        customer_records::remove(m_context.store, key);
+    }
+    if (grid.rows() == 2) {
+        for (int c = 1; c <= kShownColumns; ++c) {
+            grid.setText(1, c, QString());
         }
-        if (grid.rows() == 2) {
-            for (int c = 1; c <= kShownColumns; ++c) {
-                grid.setText(1, c, QString());
-            }
-            grid.setRowKey(1, -1);
-        } else {
-            grid.removeItem(row);
-        }
-    });
+        grid.setRowKey(1, -1);
+    } else {
+        grid.removeItem(row);
+    }
 }
 
 void CustomerPage::saveLastRow()
 {
     m_editor->commit();
-    guard([this] { writeLastRow(); });
+    writeLastRow();
 }
 
 void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
-    RecordSet customers = m_context.store.appendTo(QStringLiteral("客户表"));
+    RecordSet customers = customer_records::appender(m_context.store);
     for (int r = 1; r < grid.rows(); ++r) {
         for (int c = 1; c <= kShownColumns; ++c) {
             if (grid.text(r, c).isEmpty()) {
@@ -278,8 +265,7 @@ void CustomerPage::writeLastRow()
     customers.update();
     // The row now shows the record just written.
     grid.setRowKey(last, customers.rowKey());
-    m_context.dialogs.message(this, QStringLiteral("记录已保存。"), QStringLiteral("提示"),
-                              Dialogs::Icon::Information);
+    inform(QStringLiteral("记录已保存。"));
     writeDescriptionFile(grid.text(last, 1));
 }
 

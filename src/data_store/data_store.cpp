@@ -89,8 +89,8 @@ void verifyColumns(sqlite3* db, const QString& path)
             expected << QString::fromUtf16(column.name);
         }
         if (found != expected) {
-            throw StoreError(QStringLiteral("%1不是本系统的数据文件（%2的列不同）。")
-                                 .arg(quoted(path), name));
+            throw StoreError(
+                QStringLiteral("%1不是本系统的数据文件（%2的列不同）。").arg(quoted(path), name));
         }
     }
 }

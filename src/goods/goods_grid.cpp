@@ -115,31 +115,24 @@ QString plainNumber(double value)
     return displayText(QVariant(value));
 }
 
-std::optional<double> sumOf(const RecordSet& set, const QString& column)
+void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry)
 {
-    if (set.recordCount() == 0) {
-        return std::nullopt;
+    int row = 1;
+    if (grid.rows() != 2 || !grid.text(1, 2).isEmpty()) {
+        grid.setRows(grid.rows() + 1);
+        row = grid.rows() - 1;
     }
-    const QVariant value = set.valueAt(0, set.fieldIndex(column));
-    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty())) {
-        return std::nullopt;
+    const QStringList texts{QString::number(saved.count),
+                            entry.name,
+                            entry.price,
+                            entry.quantity,
+                            entry.amount,
+                            entry.date,
+                            entry.remark};
+    for (int col = 1; col <= texts.size() && col < grid.cols(); ++col) {
+        grid.setText(row, col, texts[col - 1]);
     }
-    if (value.typeId() == QMetaType::QString) {
-        const auto number = parseNumber(value.toString());
-        return number ? std::optional<double>(number->toDouble()) : std::nullopt;
-    }
-    return value.toDouble();
-}
-
-QString withRowKey(const QString& query)
-{
-    const QString select = QStringLiteral("select");
-    Q_ASSERT(query.startsWith(select, Qt::CaseInsensitive));
-    QString rest = query.mid(select.size());
-    while (rest.startsWith(QLatin1Char(' '))) {
-        rest.remove(0, 1);
-    }
-    return select + QStringLiteral(" rowid,") + rest;
+    grid.setRowKey(row, saved.key);
 }
 
 void keepOnlyNumber(QLineEdit* box)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/hover.h"
+#include "goods/goods_query.h"
 
 #include <QWidget>
 #include <memory>
@@ -27,12 +27,11 @@ public:
 private:
     void queryDate();
     void queryProductOnDate();
-    void showNormalPictures();
 
     AppContext& m_context;
     PurchasePage& m_page;
     std::unique_ptr<Ui::GoodsQueryWindow> m_ui;
-    HoverCommands m_hover;
+    GoodsQuery m_query;
     // This window's own hover flags, one per command.
     qint16 m_dateFlag = 0;
     qint16 m_productFlag = 0;

@@ -1,12 +1,14 @@
 #include "shell/desktop_page.h"
 
-#include "data_store/data_store.h"
+#include "customers_mail/customer_records.h"
 #include "data_store/values.h"
 #include "input_aids/month_layout.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
 #include "platform/clock.h"
 #include "platform/hover.h"
+#include "schedule/reminder_records.h"
+#include "shell/desktop_figures.h"
 #include "statistics/chart_tables.h"
 #include "ui_desktop_page.h"
 
@@ -93,8 +95,7 @@ void DesktopPage::showFigures()
 void DesktopPage::showCustomerTotal()
 {
     // Every purchase record counts, so a customer with three purchases counts three times.
-    RecordSet set = m_context.store.select(QStringLiteral("select count(*) from 客户表"));
-    m_ui->Label55->setText(set.text(0));
+    m_ui->Label55->setText(customer_records::countText(m_context.store));
 }
 
 void DesktopPage::showTodaysSchedule()
@@ -106,20 +107,7 @@ void DesktopPage::showTodaysSchedule()
 void DesktopPage::showMonthSalesTotal()
 {
     const QDate today = m_context.clock.today();
-    const QString prefix = monthPrefix(today);
-    // A six-character prefix of months 1 to 9 also begins the dates of October to
-    // December, so those months also need the "-" that follows the month.
-    RecordSet set =
-        today.month() >= 10
-            ? m_context.store.select(
-                  QStringLiteral("select sum(总金额)as 总金额 from 销售表 where left(日期,7) = ?"),
-                  {prefix})
-            : m_context.store.select(QStringLiteral("select sum(总金额)as 总金额 from 销售表 "
-                                                    "where left(日期,6) = ? and "
-                                                    "substr(日期,7,1) = '-'"),
-                                     {prefix});
-    const bool hasValue = !set.eof() && !set.isEmpty(0);
-    m_ui->Label57->setText(hasValue ? set.text(0) : QStringLiteral("0"));
+    m_ui->Label57->setText(desktop_figures::monthSalesText(m_context.store, today));
 }
 
 void DesktopPage::showScheduleOfCell(int index)
@@ -134,13 +122,7 @@ void DesktopPage::showScheduleOfCell(int index)
 
 QStringList DesktopPage::remindersOn(const QDate& day)
 {
-    RecordSet set = m_context.store.select(
-        QStringLiteral("select 提醒内容 from 提醒表 where 提醒日期=?"), {dateText(day)});
-    QStringList reminders;
-    for (set.moveFirst(); !set.eof(); set.moveNext()) {
-        reminders << set.text(0);
-    }
-    return reminders;
+    return reminder_records::contentsOn(m_context.store, day);
 }
 
 QString DesktopPage::scheduleText(const QStringList& reminders)
