@@ -18,7 +18,7 @@ RecordSet ofName(DataStore& store, const QString& name)
 {
     // The blank before the closing quote stays; trailing blanks do not count in names.
     return store.selectKeyed(QStringLiteral("select rowid, * from 客户表 where 客户名= ?"),
-                             {name + QStringLiteral(" ")});
+                             {QString(name + QStringLiteral(" "))});
 }
 
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail)

@@ -22,7 +22,7 @@ RecordSet boughtProduct(DataStore& store, const QString& product)
 {
     // The blank after the name is the query's own; the comparison ignores trailing blanks.
     return store.select(QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ?"),
-                        {product + QLatin1Char(' ')});
+                        {QString(product + QLatin1Char(' '))});
 }
 
 RecordSet boughtProductBetween(DataStore& store, const QVariantList& range, const QString& product)

@@ -5,7 +5,6 @@
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/guard.h"
 #include "ui_date_query_dialog.h"
 
 namespace khgl {
@@ -20,10 +19,10 @@ DateQueryDialog::DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWi
       m_query(context, *this, salesGrid)
 {
     m_ui->setupUi(this);
-    m_query.addCommand(this, m_ui->Label2, m_ui->Image1, &m_okFlag);
+    m_query.addCommand(this, m_ui->Label2, m_ui->Image1, 0);
     // The cancel picture reacts to the pointer, also where its caption covers it.
-    m_query.addCommand(this, m_ui->Image2, m_ui->Image2, &m_cancelFlag);
-    m_query.addCommand(this, m_ui->Label3, m_ui->Image2, &m_cancelFlag);
+    m_query.addCommand(this, m_ui->Image2, m_ui->Image2, 1);
+    m_query.addCommand(this, m_ui->Label3, m_ui->Image2, 1);
     // This dialog keeps the ordinary pointer over its commands.
     for (QLabel* widget :
          std::initializer_list<QLabel*>{m_ui->Label2, m_ui->Label3, m_ui->Image2}) {
@@ -40,15 +39,9 @@ DateQueryDialog::~DateQueryDialog() = default;
 
 void DateQueryDialog::querySales()
 {
-    const QString date = m_ui->Text1->text();
-    if (date.isEmpty()) {
-        m_context.dialogs.message(this, QStringLiteral("请输入要查询的日期。"));
-        return;
-    }
-    guarded(m_context.dialogs, this, [this, &date] {
-        m_query.list(goods::onDate(m_context.store, goods::GoodsTable::Sales, date),
-                     QStringLiteral("不存在查询商品的记录。"), false);
-    });
+    m_query.queryDate(m_ui->Text1->text(),
+                      {goods::GoodsTable::Sales, QStringLiteral("请输入要查询的日期。"), false,
+                       QStringLiteral("不存在查询商品的记录。"), false});
 }
 
 void DateQueryDialog::cancel()

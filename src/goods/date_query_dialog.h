@@ -30,10 +30,7 @@ private:
 
     AppContext& m_context;
     std::unique_ptr<Ui::DateQueryDialog> m_ui;
-    GoodsQuery m_query;
-    // This dialog's own hover flags, one per command.
-    qint16 m_okFlag = 0;
-    qint16 m_cancelFlag = 0;
+    GoodsQuery m_query; // lists into the sales page's grid
 };
 
 } // namespace khgl

@@ -2,6 +2,7 @@
 
 #include "data_store/values.h"
 #include "goods/goods_grid.h"
+#include "input_aids/aid_target.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -10,14 +11,75 @@
 
 namespace khgl {
 
+// How the purchase and the sales page differ besides their forms.
+struct GoodsEntryPage::Config
+{
+    goods::GoodsTable table;
+    QStringList headers;
+    qint16 dateTarget;
+    qint16 amountTarget;
+    QString totalCaption; // before the table total
+    QString productPrompt;
+    QString productTitle;
+    QString productMissing;
+    // Purchases list a product's records even when there are none, then its total.
+    bool listEmptyProductQuery;
+    // Sales copy a clicked header row into the boxes as well.
+    bool headerRowCopies;
+    QString savedText;
+    QString savedTitle;
+    Dialogs::Icon savedIcon;
+    // Purchases refresh the total after every save attempt, sales after a saved record.
+    bool totalAfterEveryTry;
+    // Said when delete meets a blank row; empty: passed over silently.
+    QString alreadyDeleted;
+    // Sales: opening the calendar closes the calculator and the other way round.
+    bool aidsExclusive;
+};
+
+GoodsEntryPage::Config GoodsEntryPage::configFor(goods::GoodsTable table)
+{
+    const bool bought = table == goods::GoodsTable::Purchases;
+    const auto pick = [bought](const char16_t* purchase, const char16_t* sale) {
+        return QString::fromUtf16(bought ? purchase : sale);
+    };
+    return {table,
+            {QStringLiteral("编号"), QStringLiteral("商品名称"), QStringLiteral("商品单价"),
+             QStringLiteral("商品数量"), pick(u"进货总额", u"销售金额"),
+             pick(u"进货日期", u"销售日期"), QStringLiteral("备注")},
+            bought ? aid::PurchaseDate : aid::SalesDate,
+            bought ? aid::PurchaseAmount : aid::SalesAmount,
+            pick(u"当前商品进货总额为", u"当前销售总额为："),
+            pick(u"输入要查询的商品名。", u"请输入要查询的商品名称。"),
+            pick(u"商品查询", u"按商品名查询商品信息"),
+            pick(u"查询的商品不存在。", u"不存在查询商品的记录。"),
+            /*listEmptyProductQuery=*/bought,
+            /*headerRowCopies=*/!bought,
+            pick(u"保存成功。", u"保存完毕。"),
+            bought ? QString() : QStringLiteral("保存"),
+            bought ? Dialogs::Icon::None : Dialogs::Icon::Information,
+            /*totalAfterEveryTry=*/bought,
+            bought ? QString() : QStringLiteral("当前记录已经删除。"),
+            /*aidsExclusive=*/!bought};
+}
+
 GoodsEntryPage::GoodsEntryPage(PageEnv& env, QWidget* parent) : Page(env, parent) {}
 
-void GoodsEntryPage::setUp(const GoodsEntryControls& controls, GoodsEntryConfig config)
+GoodsEntryPage::~GoodsEntryPage() = default;
+
+void GoodsEntryPage::setUp(const GoodsEntryControls& controls, goods::GoodsTable table)
 {
     m_controls = controls;
-    m_config = std::move(config);
-    m_context.inputAids.registerDateBox(m_config.dateTarget, m_controls.date);
-    m_context.inputAids.registerAmountBox(m_config.amountTarget, m_controls.amount);
+    m_config = std::make_unique<const Config>(configFor(table));
+    qint16* const flags[] = {&m_flags.a, &m_flags.b, &m_flags.c};
+    for (size_t i = 0; i < m_controls.largeCommands.size(); ++i) {
+        const auto& [label, image] = m_controls.largeCommands[i];
+        m_hover.addLarge(this, label, image, flags[i]);
+    }
+    m_hover.addSmall(m_controls.entryFrame, m_controls.save, m_controls.saveImage, &m_flags.a);
+    m_hover.addSmall(m_controls.entryFrame, m_controls.remove, m_controls.removeImage, &m_flags.b);
+    m_context.inputAids.registerDateBox(m_config->dateTarget, m_controls.date);
+    m_context.inputAids.registerAmountBox(m_config->amountTarget, m_controls.amount);
 
     onCommand(m_controls.productQuery, &ClickLabel::clicked, &GoodsEntryPage::queryByProduct);
     onCommand(m_controls.save, &ClickLabel::clicked, &GoodsEntryPage::save);
@@ -40,6 +102,16 @@ void GoodsEntryPage::opened()
     });
 }
 
+void GoodsEntryPage::loadNormalPictures()
+{
+    for (const auto& command : m_controls.largeCommands) {
+        m_context.pictures.show(command.second, Pictures::largeNormal());
+    }
+    for (QLabel* image : {m_controls.saveImage, m_controls.removeImage}) {
+        m_context.pictures.show(image, Pictures::smallNormal());
+    }
+}
+
 RecordGrid& GoodsEntryPage::grid()
 {
     return *m_controls.grid;
@@ -47,37 +119,37 @@ RecordGrid& GoodsEntryPage::grid()
 
 void GoodsEntryPage::setUpGrid(int lastWidth)
 {
-    goods::setUpEntryGrid(*m_controls.grid, m_config.headers, lastWidth);
+    goods::setUpEntryGrid(*m_controls.grid, m_config->headers, lastWidth);
 }
 
 void GoodsEntryPage::listTable()
 {
-    const RecordSet table = goods::listing(m_context.store, m_config.table);
+    const RecordSet table = goods::listing(m_context.store, m_config->table);
     goods::resetGrid(*m_controls.grid);
     goods::listRecords(*m_controls.grid, table, 6);
 }
 
 void GoodsEntryPage::refreshTotal()
 {
-    const auto total = goods::tableTotal(m_context.store, m_config.table);
-    m_controls.total->setText(m_config.totalCaption + moneyFixed(total.value_or(0.0)) +
+    const auto total = goods::tableTotal(m_context.store, m_config->table);
+    m_controls.total->setText(m_config->totalCaption + moneyFixed(total.value_or(0.0)) +
                               QStringLiteral("元。"));
 }
 
 void GoodsEntryPage::openCalendar()
 {
-    if (m_config.aidsExclusive) {
+    if (m_config->aidsExclusive) {
         m_context.inputAids.closeCalculator();
     }
-    m_context.inputAids.showCalendarBelow(m_config.dateTarget, m_controls.date);
+    m_context.inputAids.showCalendarBelow(m_config->dateTarget, m_controls.date);
 }
 
 void GoodsEntryPage::openCalculator()
 {
-    if (m_config.aidsExclusive) {
+    if (m_config->aidsExclusive) {
         m_context.inputAids.closeCalendar();
     }
-    m_context.inputAids.showCalculatorBelow(m_config.amountTarget, m_controls.amount);
+    m_context.inputAids.showCalculatorBelow(m_config->amountTarget, m_controls.amount);
 }
 
 void GoodsEntryPage::closeAids()
@@ -98,20 +170,20 @@ void GoodsEntryPage::queryByProduct()
 {
     m_context.pictures.show(m_controls.productQueryImage, Pictures::largeNormal());
     const QString name =
-        m_context.dialogs.input(this, m_config.productPrompt, m_config.productTitle);
+        m_context.dialogs.input(this, m_config->productPrompt, m_config->productTitle);
     if (name.isEmpty()) {
         return;
     }
-    const RecordSet found = goods::ofProduct(m_context.store, m_config.table, name);
+    const RecordSet found = goods::ofProduct(m_context.store, m_config->table, name);
     const bool none = found.recordCount() == 0;
-    if (!none || m_config.listEmptyProductQuery) {
+    if (!none || m_config->listEmptyProductQuery) {
         goods::resetGrid(*m_controls.grid);
         goods::listRecords(*m_controls.grid, found, 6);
     }
     if (none) {
-        m_context.dialogs.message(this, m_config.productMissing, QStringLiteral("查询提示"),
+        m_context.dialogs.message(this, m_config->productMissing, QStringLiteral("查询提示"),
                                   Dialogs::Icon::Information);
-        if (!m_config.listEmptyProductQuery) {
+        if (!m_config->listEmptyProductQuery) {
             return;
         }
     }
@@ -120,7 +192,7 @@ void GoodsEntryPage::queryByProduct()
 
 void GoodsEntryPage::copyRowToBoxes(int row)
 {
-    if (row == 0 && !m_config.headerRowCopies) {
+    if (row == 0 && !m_config->headerRowCopies) {
         return;
     }
     const RecordGrid& grid = *m_controls.grid;
@@ -139,14 +211,14 @@ void GoodsEntryPage::save()
         inform(QStringLiteral("商品信息不能有空白项。"));
     } else if (guard([this] {
                    saveRecord();
-                   if (!m_config.totalAfterEveryTry) {
+                   if (!m_config->totalAfterEveryTry) {
                        refreshTotal();
                    }
                })) {
-        m_context.dialogs.message(this, m_config.savedText, m_config.savedTitle,
-                                  m_config.savedIcon);
+        m_context.dialogs.message(this, m_config->savedText, m_config->savedTitle,
+                                  m_config->savedIcon);
     }
-    if (m_config.totalAfterEveryTry) {
+    if (m_config->totalAfterEveryTry) {
         refreshTotal();
     }
 }
@@ -171,7 +243,7 @@ void GoodsEntryPage::saveRecord()
     const goods::GoodsEntry entry{m_controls.name->text(),     m_controls.price->text(),
                                   m_controls.quantity->text(), m_controls.amount->text(),
                                   m_controls.date->text(),     m_controls.remark->text()};
-    const goods::SavedRecord saved = goods::appendRecord(m_context.store, m_config.table, entry);
+    const goods::SavedRecord saved = goods::appendRecord(m_context.store, m_config->table, entry);
     goods::showSavedRow(*m_controls.grid, saved, entry);
 }
 
@@ -187,9 +259,9 @@ void GoodsEntryPage::deleteSelected()
         if (answer == Dialogs::Answer::Yes) {
             // A blank row shows no record: nothing to delete.
             if (!grid.text(row, 1).isEmpty()) {
-                goods::removeRecord(m_context.store, m_config.table, grid.rowKey(row));
-            } else if (!m_config.alreadyDeleted.isEmpty()) {
-                inform(m_config.alreadyDeleted);
+                goods::removeRecord(m_context.store, m_config->table, grid.rowKey(row));
+            } else if (!m_config->alreadyDeleted.isEmpty()) {
+                inform(m_config->alreadyDeleted);
             }
         }
         listTable();

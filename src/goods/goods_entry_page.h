@@ -5,6 +5,8 @@
 #include "platform/page.h"
 
 #include <QStringList>
+#include <memory>
+#include <vector>
 
 class QLabel;
 class QLineEdit;
@@ -18,6 +20,9 @@ class RecordGrid;
 // The controls of one goods entry page, as its form names them.
 struct GoodsEntryControls
 {
+    // The page's large commands and their pictures, left to right.
+    std::vector<std::pair<ClickLabel*, QLabel*>> largeCommands;
+    QWidget* entryFrame;
     RecordGrid* grid;
     QLabel* total;
     ClickLabel* productQuery;
@@ -34,32 +39,6 @@ struct GoodsEntryControls
     QLineEdit* remark;
 };
 
-// How the purchase and the sales page differ besides their forms.
-struct GoodsEntryConfig
-{
-    goods::GoodsTable table;
-    QStringList headers;
-    qint16 dateTarget;
-    qint16 amountTarget;
-    QString totalCaption; // before the table total
-    QString productPrompt;
-    QString productTitle;
-    QString productMissing;
-    // Purchases list a product's records even when there are none, then its total.
-    bool listEmptyProductQuery;
-    // Sales copy a clicked header row into the boxes as well.
-    bool headerRowCopies;
-    QString savedText;
-    QString savedTitle;
-    Dialogs::Icon savedIcon;
-    // Purchases refresh the total after every save attempt, sales after a saved record.
-    bool totalAfterEveryTry;
-    // Said when delete meets a blank row; empty: passed over silently.
-    QString alreadyDeleted;
-    // Sales: opening the calendar closes the calculator and the other way round.
-    bool aidsExclusive;
-};
-
 // One goods table in a grid with its running total, an entry panel that appends records,
 // delete of the clicked record and a query by product. The purchase and the sales page are
 // two configurations of it, each with its own form and its own further queries.
@@ -69,14 +48,16 @@ class GoodsEntryPage : public Page
 
 public:
     void opened() override;
+    void loadNormalPictures() override;
 
     // What the goods query windows fill.
     RecordGrid& grid();
 
 protected:
     GoodsEntryPage(PageEnv& env, QWidget* parent);
+    ~GoodsEntryPage() override;
     // Called by each configuration once its form is set up.
-    void setUp(const GoodsEntryControls& controls, GoodsEntryConfig config);
+    void setUp(const GoodsEntryControls& controls, goods::GoodsTable table);
 
     void setUpGrid(int lastWidth);
     void listTable();
@@ -98,8 +79,11 @@ private:
     void deleteSelected();
     void clearBoxes();
 
+    struct Config;
+    static Config configFor(goods::GoodsTable table);
+
     GoodsEntryControls m_controls{};
-    GoodsEntryConfig m_config{};
+    std::unique_ptr<const Config> m_config;
 };
 
 } // namespace khgl

@@ -6,6 +6,7 @@
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
 #include "platform/dialogs.h"
+#include "platform/guard.h"
 
 namespace khgl {
 namespace {
@@ -20,9 +21,9 @@ GoodsQuery::GoodsQuery(AppContext& context, QWidget& window, RecordGrid& grid)
 {
 }
 
-void GoodsQuery::addCommand(QWidget* area, QWidget* label, QLabel* image, qint16* flag)
+void GoodsQuery::addCommand(QWidget* area, QWidget* label, QLabel* image, size_t flag)
 {
-    m_hover.addCommand(area, label, image, flag, kNormalPicture, kHoverPicture);
+    m_hover.addCommand(area, label, image, &m_flags.at(flag), kNormalPicture, kHoverPicture);
 }
 
 void GoodsQuery::showNormal(QLabel* image) const
@@ -50,6 +51,25 @@ bool GoodsQuery::list(const RecordSet& found, const QString& missing, bool listW
                                   Dialogs::Icon::Information);
     }
     return any;
+}
+
+void GoodsQuery::queryDate(const QString& date, const DateQuery& query,
+                           const std::function<void(const QString&)>& afterwards)
+{
+    if (date.isEmpty()) {
+        if (query.noDateIsPrompt) {
+            m_context.dialogs.inform(&m_window, query.noDate);
+        } else {
+            m_context.dialogs.message(&m_window, query.noDate);
+        }
+        return;
+    }
+    guarded(m_context.dialogs, &m_window, [&] {
+        list(goods::onDate(m_context.store, query.table, date), query.missing, query.listWhenNone);
+        if (afterwards) {
+            afterwards(date);
+        }
+    });
 }
 
 } // namespace khgl

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "goods/goods_records.h"
 #include "platform/hover.h"
 
 #include <QString>
+#include <array>
+#include <functional>
 
 class QLabel;
 class QWidget;
@@ -22,8 +25,9 @@ class GoodsQuery final
 public:
     GoodsQuery(AppContext& context, QWidget& window, RecordGrid& grid);
 
-    // A command whose picture shows hovered until the pointer is over it.
-    void addCommand(QWidget* area, QWidget* label, QLabel* image, qint16* flag);
+    // A command whose picture shows hovered until the pointer is over it; the window's
+    // commands keep their own hover flags, by number.
+    void addCommand(QWidget* area, QWidget* label, QLabel* image, size_t flag);
     void showNormal(QLabel* image) const;
     // Registers the box under its target code; a click opens the calendar gapTwips below it.
     void addDateBox(qint16 target, ClickLineEdit* box, int gapTwips);
@@ -31,11 +35,25 @@ public:
     // when nothing was found. Returns whether anything was found.
     bool list(const RecordSet& found, const QString& missing, bool listWhenNone);
 
+    struct DateQuery
+    {
+        goods::GoodsTable table;
+        QString noDate;      // said when the box is empty
+        bool noDateIsPrompt; // said as the "提示" information, else as a plain message
+        QString missing;     // said when nothing was found
+        bool listWhenNone;
+    };
+    // Lists the records of the date typed in the box, under the guard; then runs
+    // afterwards with the date, also under the guard.
+    void queryDate(const QString& date, const DateQuery& query,
+                   const std::function<void(const QString&)>& afterwards = {});
+
 private:
     AppContext& m_context;
     QWidget& m_window;
     RecordGrid& m_grid;
     HoverCommands m_hover;
+    std::array<qint16, 2> m_flags{};
 };
 
 } // namespace khgl

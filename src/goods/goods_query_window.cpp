@@ -16,14 +16,15 @@ constexpr int kCalendarGap = 500; // twips below the box
 } // namespace
 
 GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_context(context), m_page(page),
-      m_ui(std::make_unique<Ui::GoodsQueryWindow>()), m_query(context, *this, page.grid())
+    : QWidget(parent, Qt::Window), m_context(context),
+      m_ui(std::make_unique<Ui::GoodsQueryWindow>()), m_page(page),
+      m_query(context, *this, page.grid())
 {
     m_ui->setupUi(this);
-    m_query.addCommand(this, m_ui->Label4, m_ui->Image1, &m_dateFlag);
-    m_query.addCommand(this, m_ui->Label5, m_ui->Image2, &m_productFlag);
+    m_query.addCommand(this, m_ui->Label4, m_ui->Image1, 0);
+    m_query.addCommand(this, m_ui->Label5, m_ui->Image2, 1);
     // Crossing the product frame resets only its own command.
-    m_query.addCommand(m_ui->Frame2, m_ui->Label5, m_ui->Image2, &m_productFlag);
+    m_query.addCommand(m_ui->Frame2, m_ui->Label5, m_ui->Image2, 1);
     m_query.showNormal(m_ui->Image1);
     m_query.showNormal(m_ui->Image2);
     m_query.addDateBox(aid::QueryDate, m_ui->Text1, kCalendarGap);
@@ -37,17 +38,13 @@ GoodsQueryWindow::~GoodsQueryWindow() = default;
 void GoodsQueryWindow::queryDate()
 {
     m_query.showNormal(m_ui->Image1);
-    const QString date = m_ui->Text1->text();
-    if (date.isEmpty()) {
-        m_context.dialogs.inform(this, QStringLiteral("查询日期不能为空。"));
-        return;
-    }
-    guarded(m_context.dialogs, this, [this, &date] {
-        m_query.list(goods::onDate(m_context.store, goods::GoodsTable::Purchases, date),
-                     QStringLiteral("查询的商品不存在！"), true);
-        m_page.showQueryTotal(
-            goods::dateTotal(m_context.store, goods::GoodsTable::Purchases, date));
-    });
+    m_query.queryDate(m_ui->Text1->text(),
+                      {goods::GoodsTable::Purchases, QStringLiteral("查询日期不能为空。"), true,
+                       QStringLiteral("查询的商品不存在！"), true},
+                      [this](const QString& date) {
+                          m_page.showQueryTotal(goods::dateTotal(
+                              m_context.store, goods::GoodsTable::Purchases, date));
+                      });
 }
 
 void GoodsQueryWindow::queryProductOnDate()

@@ -29,12 +29,10 @@ private:
     void queryProductOnDate();
 
     AppContext& m_context;
-    PurchasePage& m_page;
     std::unique_ptr<Ui::GoodsQueryWindow> m_ui;
+    // The page whose grid and total label show what this window finds.
+    PurchasePage& m_page;
     GoodsQuery m_query;
-    // This window's own hover flags, one per command.
-    qint16 m_dateFlag = 0;
-    qint16 m_productFlag = 0;
 };
 
 } // namespace khgl

@@ -1,7 +1,6 @@
 #include "goods/purchase_page.h"
 
 #include "data_store/values.h"
-#include "input_aids/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/hover.h"
 #include "platform/record_grid.h"
@@ -14,59 +13,37 @@ namespace {
 constexpr int kQueryWindowLeft = -1600;
 constexpr int kQueryWindowDown = 500;
 
-GoodsEntryConfig purchases()
-{
-    return {goods::GoodsTable::Purchases,
-            {QStringLiteral("编号"), QStringLiteral("商品名称"), QStringLiteral("商品单价"),
-             QStringLiteral("商品数量"), QStringLiteral("进货总额"), QStringLiteral("进货日期"),
-             QStringLiteral("备注")},
-            aid::PurchaseDate,
-            aid::PurchaseAmount,
-            QStringLiteral("当前商品进货总额为"),
-            QStringLiteral("输入要查询的商品名。"),
-            QStringLiteral("商品查询"),
-            QStringLiteral("查询的商品不存在。"),
-            /*listEmptyProductQuery=*/true,
-            /*headerRowCopies=*/false,
-            QStringLiteral("保存成功。"),
-            {},
-            Dialogs::Icon::None,
-            /*totalAfterEveryTry=*/true,
-            {},
-            /*aidsExclusive=*/false};
-}
-
 } // namespace
 
 PurchasePage::PurchasePage(PageEnv& env, QWidget* parent)
     : GoodsEntryPage(env, parent), m_ui(std::make_unique<Ui::PurchasePage>())
 {
     m_ui->setupUi(this);
-    m_hover.addLarge(this, m_ui->Label50, m_ui->Image11, &m_flags.a);
-    m_hover.addLarge(this, m_ui->Label51, m_ui->Image12, &m_flags.b);
-    m_hover.addLarge(this, m_ui->Label52, m_ui->Image13, &m_flags.c);
-    m_hover.addSmall(m_ui->Frame2, m_ui->Label61, m_ui->Image14, &m_flags.a);
-    m_hover.addSmall(m_ui->Frame2, m_ui->Label62, m_ui->Image15, &m_flags.b);
-    setUp({m_ui->MS4, m_ui->Label8, m_ui->Label51, m_ui->Image12, m_ui->Label61, m_ui->Image14,
-           m_ui->Label62, m_ui->Image15, m_ui->Text10, m_ui->Text11, m_ui->Text12, m_ui->Text21,
-           m_ui->Text22, m_ui->Text23},
-          purchases());
+    setUp({{{m_ui->Label50, m_ui->Image11},
+            {m_ui->Label51, m_ui->Image12},
+            {m_ui->Label52, m_ui->Image13}},
+           m_ui->Frame2,
+           m_ui->MS4,
+           m_ui->Label8,
+           m_ui->Label51,
+           m_ui->Image12,
+           m_ui->Label61,
+           m_ui->Image14,
+           m_ui->Label62,
+           m_ui->Image15,
+           m_ui->Text10,
+           m_ui->Text11,
+           m_ui->Text12,
+           m_ui->Text21,
+           m_ui->Text22,
+           m_ui->Text23},
+          goods::GoodsTable::Purchases);
     onCommand(m_ui->Label50, &ClickLabel::clicked, &PurchasePage::listWholeTable);
     onCommand(m_ui->Label52, &ClickLabel::clicked, &PurchasePage::openQueryWindow);
     connect(m_ui->Text23, &ClickLineEdit::clicked, m_ui->Text23, &QLineEdit::clear);
 }
 
 PurchasePage::~PurchasePage() = default;
-
-void PurchasePage::loadNormalPictures()
-{
-    for (QLabel* image : {m_ui->Image11, m_ui->Image12, m_ui->Image13}) {
-        m_context.pictures.show(image, Pictures::largeNormal());
-    }
-    for (QLabel* image : {m_ui->Image14, m_ui->Image15}) {
-        m_context.pictures.show(image, Pictures::smallNormal());
-    }
-}
 
 void PurchasePage::closeWindows()
 {

@@ -23,7 +23,6 @@ public:
     PurchasePage(PageEnv& env, QWidget* parent);
     ~PurchasePage() override;
 
-    void loadNormalPictures() override;
     void closeWindows() override;
 
     // What the goods query window fills besides the grid: the query total.

@@ -22,7 +22,6 @@ public:
     SalesPage(PageEnv& env, QWidget* parent);
     ~SalesPage() override;
 
-    void loadNormalPictures() override;
     void closeWindows() override;
 
     DateQueryDialog* dateDialog() const { return m_dateDialog; }

@@ -14,7 +14,7 @@ RecordSet on(DataStore& store, const QDate& day)
 {
     // The blank before the closing quote is not significant: text compares without it.
     return store.select(QStringLiteral("select*from 提醒表 where 提醒日期=?"),
-                        {dateText(day) + QStringLiteral(" ")});
+                        {QString(dateText(day) + QStringLiteral(" "))});
 }
 
 bool anyOn(DataStore& store, const QDate& day)
@@ -64,7 +64,7 @@ std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now)
     RecordSet rows = store.select(
         QStringLiteral("select 提醒内容,提醒音乐,提醒时间 from 提醒表 where 提醒日期=? and "
                        "提醒时间=?"),
-        {dateText(now.date()), timeText(now.time()) + QStringLiteral(" ")});
+        {dateText(now.date()), QString(timeText(now.time()) + QStringLiteral(" "))});
     if (rows.recordCount() == 0) {
         return std::nullopt;
     }
