@@ -17,28 +17,6 @@ class ClickLabel;
 class ClickLineEdit;
 class RecordGrid;
 
-// The controls of one goods entry page, as its form names them.
-struct GoodsEntryControls
-{
-    // The page's large commands and their pictures, left to right.
-    std::vector<std::pair<ClickLabel*, QLabel*>> largeCommands;
-    QWidget* entryFrame;
-    RecordGrid* grid;
-    QLabel* total;
-    ClickLabel* productQuery;
-    QLabel* productQueryImage;
-    ClickLabel* save;
-    QLabel* saveImage;
-    ClickLabel* remove;
-    QLabel* removeImage;
-    ClickLineEdit* date;
-    QLineEdit* name;
-    QLineEdit* price;
-    QLineEdit* quantity;
-    ClickLineEdit* amount;
-    QLineEdit* remark;
-};
-
 // One goods table in a grid with its running total, an entry panel that appends records,
 // delete of the clicked record and a query by product. The purchase and the sales page are
 // two configurations of it, each with its own form and its own further queries.
@@ -56,8 +34,9 @@ public:
 protected:
     GoodsEntryPage(PageEnv& env, QWidget* parent);
     ~GoodsEntryPage() override;
-    // Called by each configuration once its form is set up.
-    void setUp(const GoodsEntryControls& controls, goods::GoodsTable table);
+    // Called by each configuration once its form is set up: finds the controls by their
+    // names in the form of this table's page.
+    void setUp(goods::GoodsTable table);
 
     void setUpGrid(int lastWidth);
     void listTable();
@@ -65,8 +44,9 @@ protected:
     void openCalendar();
     void openCalculator();
     void closeAids();
-    // Shows a query window of this page at this place, in front.
-    static void showWindowAt(QWidget* window, QPoint place);
+    // Shows a query window of this page in front, left of and below the anchor's top left
+    // corner, another drop pixels lower.
+    static void showWindowNear(QWidget* window, const QWidget* anchor, int drop);
     // Purchases show the product's total after a query by product.
     virtual void productQueried(const QString& /*name*/) {}
 
@@ -79,10 +59,12 @@ private:
     void deleteSelected();
     void clearBoxes();
 
+    struct Controls;
     struct Config;
     static Config configFor(goods::GoodsTable table);
+    Controls controlsFor(goods::GoodsTable table);
 
-    GoodsEntryControls m_controls{};
+    std::unique_ptr<const Controls> m_controls;
     std::unique_ptr<const Config> m_config;
 };
 
