@@ -49,9 +49,9 @@ qint64 add(DataStore& store, const Account& account)
     return users.rowKey();
 }
 
-void remove(DataStore& store, qint64 key)
+void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown)
 {
-    store.execute(QStringLiteral("delete from 用户表 where rowid=?"), {key});
+    store.deleteShownRecord(kTable, key, shown);
 }
 
 void emptyTables(DataStore& store, const QStringList& tables)

@@ -2,8 +2,10 @@
 
 #include "data_store/record_set.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 namespace khgl {
 
@@ -27,8 +29,9 @@ bool any(DataStore& store);
 bool isStoredPassword(DataStore& store, const QString& typed);
 // Appends one account; returns its key.
 qint64 add(DataStore& store, const Account& account);
-// Removes exactly the account with this key.
-void remove(DataStore& store, qint64 key);
+// Removes exactly the account with this key, and only while the file still holds what the
+// grid shows of it (column name, shown text); otherwise a StoreError says it has changed.
+void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown);
 
 // Empties these tables in one transaction: a failure leaves every table as it was. The
 // names come from the program, never from the operator.

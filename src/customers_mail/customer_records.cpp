@@ -17,14 +17,16 @@ RecordSet all(DataStore& store)
 RecordSet ofName(DataStore& store, const QString& name)
 {
     // The blank before the closing quote stays; trailing blanks do not count in names.
-    return store.selectKeyed(QStringLiteral("select rowid, * from 客户表 where 客户名= ?"),
-                             {QString(name + QStringLiteral(" "))});
+    return store.selectKeyed(
+        QStringLiteral("select rowid, * from 客户表 where 客户名= ? order by rowid"),
+        {QString(name + QStringLiteral(" "))});
 }
 
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail)
 {
-    return store.select(QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=?"),
-                        {name, mail});
+    return store.select(
+        QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=? order by rowid"),
+        {name, mail});
 }
 
 RecordSet appender(DataStore& store)
@@ -32,9 +34,9 @@ RecordSet appender(DataStore& store)
     return store.appendTo(kTable);
 }
 
-void remove(DataStore& store, qint64 key)
+void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown)
 {
-    store.execute(QStringLiteral("delete from 客户表 where rowid=?"), {key});
+    store.deleteShownRecord(kTable, key, shown);
 }
 
 QString countText(DataStore& store)

@@ -2,7 +2,9 @@
 
 #include "data_store/record_set.h"
 
+#include <QList>
 #include <QString>
+#include <utility>
 
 namespace khgl {
 
@@ -19,8 +21,9 @@ RecordSet ofName(DataStore& store, const QString& name);
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail);
 // A set that appends records to 客户表 (addNew, setValue, update) without reading it all.
 RecordSet appender(DataStore& store);
-// Removes exactly the record with this key.
-void remove(DataStore& store, qint64 key);
+// Removes exactly the record with this key, and only while the file still holds what the
+// grid shows of it (column name, shown text); otherwise a StoreError says it has changed.
+void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown);
 // How many customer records there are (every purchase record counts).
 QString countText(DataStore& store);
 

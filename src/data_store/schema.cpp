@@ -126,6 +126,17 @@ const ColumnSpec* findColumn(const TableSpec& table, const QString& column)
     return nullptr;
 }
 
+QStringList columnNames(const QString& table)
+{
+    QStringList names;
+    if (const TableSpec* definition = findTable(table)) {
+        for (const auto& column : definition->columns) {
+            names << QString::fromUtf16(column.name);
+        }
+    }
+    return names;
+}
+
 QString createTableSql(const TableSpec& table)
 {
     QStringList columns;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <span>
 
 namespace khgl {
@@ -34,6 +35,10 @@ struct TableSpec
 std::span<const TableSpec> allTables();
 const TableSpec* findTable(const QString& name);
 const ColumnSpec* findColumn(const TableSpec& table, const QString& column);
+
+// The names of a table's columns in table order (empty for no such table). Pages find a
+// record's values by these names, never by position.
+QStringList columnNames(const QString& table);
 
 // The statement that creates a table (used for a new file only).
 QString createTableSql(const TableSpec& table);

@@ -19,6 +19,9 @@ DateQueryDialog::DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWi
       m_query(context, *this, salesGrid)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     m_query.addCommand(this, m_ui->Label2, m_ui->Image1, 0);
     // The cancel picture reacts to the pointer, also where its caption covers it.
     m_query.addCommand(this, m_ui->Image2, m_ui->Image2, 1);

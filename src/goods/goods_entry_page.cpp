@@ -193,7 +193,7 @@ void GoodsEntryPage::listTable()
 {
     const RecordSet table = goods::listing(m_context.store, m_config->table);
     goods::resetGrid(*m_controls->grid);
-    goods::listRecords(*m_controls->grid, table, 6);
+    goods::listRecords(*m_controls->grid, table, goods::shownColumns());
 }
 
 void GoodsEntryPage::refreshTotal()
@@ -246,7 +246,7 @@ void GoodsEntryPage::queryByProduct()
     const bool none = found.recordCount() == 0;
     if (!none || m_config->listEmptyProductQuery) {
         goods::resetGrid(*m_controls->grid);
-        goods::listRecords(*m_controls->grid, found, 6);
+        goods::listRecords(*m_controls->grid, found, goods::shownColumns());
     }
     if (none) {
         m_context.dialogs.message(this, m_config->productMissing, QStringLiteral("查询提示"),
@@ -327,7 +327,8 @@ void GoodsEntryPage::deleteSelected()
         if (answer == Dialogs::Answer::Yes) {
             // A blank row shows no record: nothing to delete.
             if (!grid.text(row, 1).isEmpty()) {
-                goods::removeRecord(m_context.store, m_config->table, grid.rowKey(row));
+                goods::removeRecord(m_context.store, m_config->table, grid.rowKey(row),
+                                    goods::shownTexts(grid, row));
             } else if (!m_config->alreadyDeleted.isEmpty()) {
                 inform(m_config->alreadyDeleted);
             }

@@ -21,9 +21,12 @@ namespace goods {
 void resetGrid(RecordGrid& grid);
 
 // Fills a reset grid from a record set: column 1 the record's position (from 1), columns
-// 2 .. shownColumns + 1 the first shownColumns fields. Each row keeps the record's key, so a
+// 2, 3 ... the fields named in columns, found by name. Each row keeps the record's key, so a
 // delete can name exactly the record the row shows.
-void listRecords(RecordGrid& grid, const RecordSet& set, int shownColumns);
+void listRecords(RecordGrid& grid, const RecordSet& set, const QStringList& columns);
+
+// The columns of 进货表 and 销售表 that grid columns 2 to 7 show.
+QStringList shownColumns();
 
 // Header row and widths (twips) of a purchase or sales grid: 8 columns, the last lastWidth.
 void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth);
@@ -41,6 +44,9 @@ QString plainNumber(double value);
 // Shows a saved record in the grid: in row 1 when that is the only row and blank, else in a
 // new last row. Column 1 is its 区别; the row keeps its key.
 void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry);
+
+// What grid row shows of its record, for a checked delete: (column name, shown text).
+QList<std::pair<QString, QString>> shownTexts(const RecordGrid& grid, int row);
 
 void keepOnlyNumber(QLineEdit* box);
 // Empties a box whose text is not a date.

@@ -44,7 +44,7 @@ bool GoodsQuery::list(const RecordSet& found, const QString& missing, bool listW
     const bool any = found.recordCount() > 0;
     if (any || listWhenNone) {
         goods::resetGrid(m_grid);
-        goods::listRecords(m_grid, found, 6);
+        goods::listRecords(m_grid, found, goods::shownColumns());
     }
     if (!any) {
         m_context.dialogs.message(&m_window, missing, QStringLiteral("查询提示"),

@@ -21,6 +21,9 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
       m_query(context, *this, page.grid())
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     m_query.addCommand(this, m_ui->Label4, m_ui->Image1, 0);
     m_query.addCommand(this, m_ui->Label5, m_ui->Image2, 1);
     // Crossing the product frame resets only its own command.

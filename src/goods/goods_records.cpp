@@ -23,20 +23,22 @@ const TableQueries& queries(GoodsTable table)
 {
     static const TableQueries purchases{
         QStringLiteral("select sum(总金额) as 金额 from 进货表"),
-        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ?"),
+        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ? "
+                       "order by rowid"),
         QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?"),
-        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?"),
+        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ? "
+                       "order by rowid"),
         QStringLiteral("select sum(总金额)as 金额 from 进货表 where 日期=?"),
-        QStringLiteral(
-            "select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=?"),
+        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=? "
+                       "order by rowid"),
     };
     static const TableQueries sales{
         QStringLiteral("select sum(总金额) as 金额 from 销售表"),
-        QStringLiteral("select*from 销售表 where 名称=?"),
+        QStringLiteral("select*from 销售表 where 名称=? order by rowid"),
         QStringLiteral("select sum (总金额) as 金额 from 销售表 where 名称=?"),
-        QStringLiteral("select*from 销售表 where 日期=?"),
+        QStringLiteral("select*from 销售表 where 日期=? order by rowid"),
         QStringLiteral("select sum(总金额)as 金额 from 销售表 where 日期=?"),
-        QStringLiteral("select*from 销售表 where 日期=? and 名称=?"),
+        QStringLiteral("select*from 销售表 where 日期=? and 名称=? order by rowid"),
     };
     return table == GoodsTable::Purchases ? purchases : sales;
 }
@@ -86,11 +88,10 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
     return saved;
 }
 
-void removeRecord(DataStore& store, GoodsTable table, qint64 key)
+void removeRecord(DataStore& store, GoodsTable table, qint64 key,
+                  const QList<std::pair<QString, QString>>& shown)
 {
-    store.execute(QStringLiteral("delete from ") + tableName(table) +
-                      QStringLiteral(" where rowid=?"),
-                  {key});
+    store.deleteShownRecord(tableName(table), key, shown);
 }
 
 RecordSet listing(DataStore& store, GoodsTable table)
@@ -132,7 +133,7 @@ std::optional<double> dateTotal(DataStore& store, GoodsTable table, const QStrin
 RecordSet purchasedQuantities(DataStore& store)
 {
     return store.select(
-        QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称"));
+        QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称 order by 名称"));
 }
 
 RecordSet purchasedQuantityOf(DataStore& store, const QString& name)
@@ -167,7 +168,7 @@ RecordSet soldOfPurchased(DataStore& store, const QString& name)
     return store.select(
         QStringLiteral(
             "select sum(数量) as 总数量 from 销售表 where 名称 in(select 名称 from 进货表 "
-            "where 名称=? group by 名称) group by 名称"),
+            "where 名称=? group by 名称) group by 名称 order by 名称"),
         {name});
 }
 

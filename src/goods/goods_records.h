@@ -2,10 +2,12 @@
 
 #include "data_store/record_set.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace khgl {
@@ -44,8 +46,11 @@ struct SavedRecord
 // at all. Price, quantity and amount must be numbers; otherwise nothing is written.
 SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& entry);
 
-// Removes exactly the record with this key (a key of no record removes nothing).
-void removeRecord(DataStore& store, GoodsTable table, qint64 key);
+// Removes exactly the record with this key, and only while the file still holds what a grid
+// row shows of it (column name, shown text); otherwise nothing is removed and a StoreError
+// says the record has changed.
+void removeRecord(DataStore& store, GoodsTable table, qint64 key,
+                  const QList<std::pair<QString, QString>>& shown);
 
 // The whole table, each record with its key.
 RecordSet listing(DataStore& store, GoodsTable table);

@@ -57,7 +57,7 @@ void StockPage::listStock()
     setUpGrid();
     const RecordSet bought = goods::purchasedQuantities(m_context.store);
     goods::resetGrid(*m_ui->MS6);
-    goods::listRecords(*m_ui->MS6, bought, 2);
+    goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldQuantities();
     fillDifferences();
     m_ui->MS6->scrollToTop();
@@ -90,7 +90,7 @@ void StockPage::searchProduct()
     setUpGrid();
     const RecordSet bought = goods::purchasedQuantityOf(m_context.store, name);
     goods::resetGrid(*m_ui->MS6);
-    goods::listRecords(*m_ui->MS6, bought, 2);
+    goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldOfProduct(name);
     const RecordGrid& grid = *m_ui->MS6;
     bool rowOneBlank = true;

@@ -28,6 +28,9 @@ CalculatorWindow::CalculatorWindow(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_ui(std::make_unique<Ui::CalculatorWindow>()), m_dialogs(dialogs)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     // Opening under a box must not take the keyboard from it; a click on the calculator does.
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFocusPolicy(Qt::StrongFocus);

@@ -34,7 +34,6 @@ Q_SIGNALS:
     void datePicked(const QDate& date);
 
 private:
-    void alignWeekdayHeader();
     void connectControls();
     void showMonth(int year, int month);
     void fillCells();

@@ -53,9 +53,9 @@ void AlarmCheck::raise(const DueReminder& due)
         connect(m_popup.get(), &AlarmPopup::suspensionOver, this, &AlarmCheck::resumeChecking);
     }
     if (m_popup->isVisible()) {
-        // An open popup keeps what it shows; it only comes forward.
+        // An open popup keeps what it shows and stays in sight, but it took the keyboard once
+        // when it appeared: taking it every second would eat the operator's typing.
         m_popup->raise();
-        m_popup->activateWindow();
         return;
     }
     m_popup->showReminder(due.content);

@@ -36,7 +36,7 @@ RecordSet all(DataStore& store);
 // The reminders dated this day (the date as the schedule writes it).
 RecordSet on(DataStore& store, const QDate& day);
 bool anyOn(DataStore& store, const QDate& day);
-// The 提醒内容 of the reminders dated this day.
+// The 提醒内容 of the reminders dated this day, in any form the date was typed in.
 QStringList contentsOn(DataStore& store, const QDate& day);
 // Appends one reminder at once; returns its number (编号 and 区别).
 int append(DataStore& store, const NewReminder& reminder);

@@ -6,7 +6,7 @@ namespace khgl::login_records {
 
 QStringList userNames(DataStore& store)
 {
-    RecordSet users = store.select(QStringLiteral("select 用户名 from 用户表"));
+    RecordSet users = store.select(QStringLiteral("select 用户名 from 用户表 order by rowid"));
     QStringList names;
     for (users.moveFirst(); !users.eof(); users.moveNext()) {
         names << users.text(0);
@@ -40,8 +40,8 @@ void remember(DataStore& store, const std::optional<Login>& login)
 
 std::optional<QStringList> passwordsOf(DataStore& store, const QString& name)
 {
-    RecordSet rows =
-        store.select(QStringLiteral("select 用户密码 from 用户表 where 用户名=? "), {name});
+    RecordSet rows = store.select(
+        QStringLiteral("select 用户密码 from 用户表 where 用户名=? order by rowid"), {name});
     if (rows.recordCount() == 0) {
         return std::nullopt;
     }
@@ -55,7 +55,8 @@ std::optional<QStringList> passwordsOf(DataStore& store, const QString& name)
 std::optional<Recovery> recoveryOf(DataStore& store, const QString& name)
 {
     RecordSet rows = store.select(
-        QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=?"), {name});
+        QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=? order by rowid"),
+        {name});
     if (rows.recordCount() == 0) {
         return std::nullopt;
     }
