@@ -105,5 +105,11 @@ int main(int argc, char* argv[])
                 recordSet + gridOnly, (recordSet + gridOnly) / raw);
     std::printf("grid peak memory growth:     %7.1f MB (goal <= 1024 MB)\n", gridKb / 1024.0);
     std::printf("peak memory of the process:  %7.1f MB\n", peakKilobytes() / 1024.0);
-    return set.recordCount() == rows && grid.rows() == rows + 1 ? 0 : 1;
+    const bool listed = set.recordCount() == rows && grid.rows() == rows + 1;
+    const bool goalsMet =
+        recordSet <= 2 * raw && recordSet + gridOnly <= 4 * raw && gridKb <= 1024 * 1024;
+    if (!goalsMet) {
+        std::printf("a goal was missed\n");
+    }
+    return listed && goalsMet ? 0 : 1;
 }

@@ -67,9 +67,9 @@ BackupPage::BackupPage(PageEnv& env, QWidget* parent)
     m_hover.addSmall(m_ui->Frame35, m_ui->Label89, m_ui->Image39, &m_flags.a);
     m_hover.addSmall(m_ui->Frame35, m_ui->Label90, m_ui->Image40, &m_flags.b);
     loadNormalPictures();
-    connect(m_ui->Label89, &ClickLabel::clicked, this, &BackupPage::backUp);
-    connect(m_ui->Text34, &ClickLineEdit::clicked, this, &BackupPage::chooseSource);
-    connect(m_ui->Label90, &ClickLabel::clicked, this, &BackupPage::restore);
+    onCommand(m_ui->Label89, &ClickLabel::clicked, &BackupPage::backUp);
+    onCommand(m_ui->Text34, &ClickLineEdit::clicked, &BackupPage::chooseSource);
+    onCommand(m_ui->Label90, &ClickLabel::clicked, &BackupPage::restore);
     connect(m_ui->History, &QTableWidget::cellClicked, this, &BackupPage::pickFromHistory);
 }
 

@@ -1,7 +1,7 @@
 #include "admin/data_page.h"
 
+#include "admin/account_records.h"
 #include "admin/backup_history.h"
-#include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "platform/app_context.h"
 #include "platform/clock.h"
@@ -34,14 +34,8 @@ DataPage::DataPage(PageEnv& env, QWidget* parent)
     m_hover.addLarge(m_ui->Frame31, m_ui->Label86, m_ui->Image37, nullptr);
     m_hover.addLarge(m_ui->Frame30, m_ui->Label88, m_ui->Image38, nullptr);
     loadNormalPictures();
-    connect(m_ui->Label88, &ClickLabel::clicked, this, [this] {
-        m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
-        guard([this] { deleteTicked(); });
-    });
-    connect(m_ui->Label86, &ClickLabel::clicked, this, [this] {
-        m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
-        guard([this] { format(); });
-    });
+    onCommand(m_ui->Label88, &ClickLabel::clicked, &DataPage::deleteTicked);
+    onCommand(m_ui->Label86, &ClickLabel::clicked, &DataPage::format);
 }
 
 DataPage::~DataPage() = default;
@@ -54,6 +48,7 @@ void DataPage::loadNormalPictures()
 
 void DataPage::deleteTicked()
 {
+    m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
     const auto answer = m_context.dialogs.message(
         this, QStringLiteral("即将删除选中的数据项。") + copyKept(), QStringLiteral("删除"),
         Dialogs::Icon::None, Dialogs::Buttons::OkCancel);
@@ -66,6 +61,7 @@ void DataPage::deleteTicked()
 
 void DataPage::format()
 {
+    m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
     const auto answer =
         m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？") + copyKept(),
                                   QString(), Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
@@ -104,17 +100,12 @@ void DataPage::emptyTables(const QStringList& tables)
         throw StoreError(QStringLiteral("没有删除。\n") + error.message());
     }
     history.removeBeyondKeep();
-    m_context.store.transaction([this, &tables] {
-        for (const QString& table : tables) {
-            m_context.store.execute(QStringLiteral("delete from ") + table);
-        }
-    });
+    account_records::emptyTables(m_context.store, tables);
 }
 
 void DataPage::reportDone()
 {
-    m_context.dialogs.message(this, QStringLiteral("删除完毕。"), QStringLiteral("提示"),
-                              Dialogs::Icon::Information);
+    inform(QStringLiteral("删除完毕。"));
 }
 
 } // namespace khgl

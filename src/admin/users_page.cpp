@@ -1,11 +1,10 @@
 #include "admin/users_page.h"
 
-#include "data_store/data_store.h"
+#include "admin/account_records.h"
 #include "data_store/schema.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
-#include "shell/settings_page.h"
 #include "ui_users_page.h"
 
 #include <algorithm>
@@ -29,14 +28,8 @@ UsersPage::UsersPage(PageEnv& env, QWidget* parent)
     m_hover.addSmall(m_ui->Frame28, m_ui->Label84, m_ui->Image36, &m_flags.b);
     loadNormalPictures();
     resetGrid();
-    if (auto* settings = qobject_cast<SettingsPage*>(parent)) {
-        m_unlockBox = settings->unlockBox();
-        connect(m_unlockBox, &QLineEdit::returnPressed, this, &UsersPage::unlock);
-    }
-    connect(m_ui->Label82, &ClickLabel::clicked, this,
-            [this] { guard([this] { saveAccount(); }); });
-    connect(m_ui->Label84, &ClickLabel::clicked, this,
-            [this] { guard([this] { deleteAccount(); }); });
+    onCommand(m_ui->Label82, &ClickLabel::clicked, &UsersPage::saveAccount);
+    onCommand(m_ui->Label84, &ClickLabel::clicked, &UsersPage::deleteAccount);
     connect(m_ui->Text30, &QLineEdit::textChanged, this,
             [this] { limitLength(m_ui->Text30, QStringLiteral("问题长度不大于50字。")); });
     connect(m_ui->Text31, &QLineEdit::textChanged, this,
@@ -44,6 +37,12 @@ UsersPage::UsersPage(PageEnv& env, QWidget* parent)
 }
 
 UsersPage::~UsersPage() = default;
+
+void UsersPage::attachUnlockBox(QLineEdit* box)
+{
+    m_unlockBox = box;
+    onCommand(m_unlockBox, &QLineEdit::returnPressed, &UsersPage::unlock);
+}
 
 void UsersPage::loadNormalPictures()
 {
@@ -54,34 +53,18 @@ void UsersPage::unlock()
 {
     const QString typed = m_unlockBox->text();
     m_unlockBox->clear();
-    guard([this, &typed] {
-        if (!isStoredPassword(typed)) {
-            m_context.dialogs.message(this, QStringLiteral("密码错误。"), QStringLiteral("提示"),
-                                      Dialogs::Icon::Information);
-            return;
-        }
-        listAccounts();
-        if (auto* settings = qobject_cast<SettingsPage*>(parentWidget())) {
-            settings->showSubPage(this);
-        }
-    });
+    if (!isStoredPassword(typed)) {
+        inform(QStringLiteral("密码错误。"));
+        return;
+    }
+    listAccounts();
+    Q_EMIT unlocked();
 }
 
-// Any account's password unlocks, compared exactly as the login compares it: the store's
-// text comparison ignores case and trailing blanks, which a password must not.
+// Any account's password unlocks.
 bool UsersPage::isStoredPassword(const QString& typed)
 {
-    if (typed.isEmpty()) {
-        return false;
-    }
-    RecordSet rows = m_context.store.select(
-        QStringLiteral("select 用户密码 from 用户表 where 用户密码=?"), {typed});
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        if (rows.value(0).toString() == typed) {
-            return true;
-        }
-    }
-    return false;
+    return account_records::isStoredPassword(m_context.store, typed);
 }
 
 void UsersPage::resetGrid()
@@ -105,7 +88,7 @@ void UsersPage::resetGrid()
 
 void UsersPage::listAccounts()
 {
-    RecordSet users = m_context.store.select(QStringLiteral("用户表"));
+    RecordSet users = account_records::all(m_context.store);
     const QStringList names = columnNames(QStringLiteral("用户表"));
     resetGrid();
     RecordGrid* grid = m_ui->M1;
@@ -132,18 +115,10 @@ void UsersPage::saveAccount()
     const QString question = m_ui->Text30->text();
     const QString answer = m_ui->Text31->text();
     if (name.isEmpty() || password.isEmpty() || question.isEmpty() || answer.isEmpty()) {
-        m_context.dialogs.message(this, QStringLiteral("用户信息不完整。"), QStringLiteral("提示"),
-                                  Dialogs::Icon::Information);
+        inform(QStringLiteral("用户信息不完整。"));
         return;
     }
-    RecordSet users = m_context.store.select(QStringLiteral("用户表"));
-    users.addNew();
-    users.setValue(QStringLiteral("用户名"), name);
-    users.setValue(QStringLiteral("用户密码"), password);
-    users.setValue(QStringLiteral("问题"), question);
-    users.setValue(QStringLiteral("答案"), answer);
-    users.setValue(QStringLiteral("区别"), users.recordCount());
-    users.update();
+    const qint64 key = account_records::add(m_context.store, {name, password, question, answer});
 
     const int row = gridRowForNewAccount();
     RecordGrid* grid = m_ui->M1;
@@ -151,7 +126,7 @@ void UsersPage::saveAccount()
     grid->setText(row, 2, password);
     grid->setText(row, 3, question);
     grid->setText(row, 4, answer);
-    grid->setRowKey(row, users.rowKey());
+    grid->setRowKey(row, key);
     grid->setRow(row);
 }
 
@@ -190,7 +165,7 @@ void UsersPage::deleteAccount()
     for (int c = 1; c <= kShownColumns; ++c) {
         shown.append({names[c - 1], grid->text(row, c)});
     }
-    m_context.store.deleteShownRecord(QStringLiteral("用户表"), key, shown);
+    account_records::remove(m_context.store, key, shown);
     if (grid->rows() == 2) {
         for (int c = 1; c <= kShownColumns; ++c) {
             grid->setText(1, c, QString());
@@ -206,7 +181,7 @@ void UsersPage::limitLength(QLineEdit* box, const QString& message)
     if (box->text().toUcs4().size() <= kMaxAnswerLength) {
         return;
     }
-    m_context.dialogs.message(this, message, QStringLiteral("提示"), Dialogs::Icon::Information);
+    inform(message);
     box->clear();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include <memory>
 
@@ -23,6 +23,12 @@ public:
     ~UsersPage() override;
 
     void loadNormalPictures() override;
+    // The settings page's unlock box: a stored password typed there unlocks this page.
+    void attachUnlockBox(QLineEdit* box);
+
+Q_SIGNALS:
+    // A stored password was typed: the accounts are listed and this page wants showing.
+    void unlocked();
 
 private:
     void unlock();

@@ -1,6 +1,6 @@
 #include "customers_mail/customer_entry_window.h"
 
-#include "data_store/data_store.h"
+#include "customers_mail/customer_records.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -128,8 +128,7 @@ void CustomerEntryWindow::openCalculator()
 void CustomerEntryWindow::save()
 {
     if (m_ui->Text1->text().isEmpty()) {
-        m_context.dialogs.message(this, QStringLiteral("请添加用户名！"), QStringLiteral("提示"),
-                                  Dialogs::Icon::Information);
+        m_context.dialogs.inform(this, QStringLiteral("请添加用户名！"));
         return;
     }
     if (guarded(m_context.dialogs, this, [this] { writeRecord(); })) {
@@ -139,7 +138,7 @@ void CustomerEntryWindow::save()
 
 void CustomerEntryWindow::writeRecord()
 {
-    RecordSet customers = m_context.store.appendTo(QStringLiteral("客户表"));
+    RecordSet customers = customer_records::appender(m_context.store);
     customers.addNew();
     const std::vector<QLineEdit*> boxes = boxesInTableOrder();
     for (size_t i = 0; i < boxes.size(); ++i) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "input_aids/aid_target.h"
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -22,8 +23,8 @@ class CustomerEntryWindow final : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr qint16 kDateCode = 6;
-    static constexpr qint16 kAmountCode = 2;
+    static constexpr qint16 kDateCode = aid::CustomerDate;
+    static constexpr qint16 kAmountCode = aid::CustomerAmount;
 
     explicit CustomerEntryWindow(AppContext& context, QWidget* parent = nullptr);
     ~CustomerEntryWindow() override;

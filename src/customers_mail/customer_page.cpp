@@ -3,7 +3,7 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_grid_editor.h"
-#include "data_store/data_store.h"
+#include "customers_mail/customer_records.h"
 #include "data_store/schema.h"
 #include "data_store/values.h"
 #include "platform/app_context.h"
@@ -60,11 +60,11 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
     m_hover.addLarge(this, m_ui->Label49, m_ui->Image19, &m_flags.a);
     m_hover.addLarge(this, m_ui->Label11, m_ui->Image20, &m_flags.b);
     m_hover.addSmall(m_ui->Frame18, m_ui->Label66, m_ui->Image21, nullptr);
-    connect(m_ui->Label49, &ClickLabel::clicked, this, &CustomerPage::openEntryWindow);
-    connect(m_ui->Label11, &ClickLabel::clicked, this, &CustomerPage::findCustomer);
-    connect(m_ui->Label66, &ClickLabel::clicked, this, &CustomerPage::deleteSelectedRow);
-    connect(m_ui->Command15, &QPushButton::clicked, this, &CustomerPage::saveLastRow);
-    connect(m_ui->MS1, &RecordGrid::cellClicked, this, &CustomerPage::showExtraInformation);
+    onCommand(m_ui->Label49, &ClickLabel::clicked, &CustomerPage::openEntryWindow);
+    onCommand(m_ui->Label11, &ClickLabel::clicked, &CustomerPage::findCustomer);
+    onCommand(m_ui->Label66, &ClickLabel::clicked, &CustomerPage::deleteSelectedRow);
+    onCommand(m_ui->Command15, &QPushButton::clicked, &CustomerPage::saveLastRow);
+    onCommand(m_ui->MS1, &RecordGrid::cellClicked, &CustomerPage::showExtraInformation);
     prepareGrid();
 }
 
@@ -113,7 +113,7 @@ void CustomerPage::prepareGrid()
 
 void CustomerPage::loadAll()
 {
-    RecordSet customers = m_context.store.select(QStringLiteral("客户表"));
+    RecordSet customers = customer_records::all(m_context.store);
     prepareGrid();
     fillFromFirstRow(customers);
 }
@@ -162,8 +162,7 @@ void CustomerPage::openEntryWindow()
     if (!m_entry || !m_entry->isVisible()) {
         // A closed window starts afresh, as a newly opened one would.
         m_entry = std::make_unique<CustomerEntryWindow>(m_context, this);
-        connect(m_entry.get(), &CustomerEntryWindow::recordSaved, this,
-                &CustomerPage::showSavedEntry);
+        onCommand(m_entry.get(), &CustomerEntryWindow::recordSaved, &CustomerPage::showSavedEntry);
         placeEntryWindow();
     }
     m_entry->show();
@@ -208,10 +207,7 @@ void CustomerPage::findCustomer()
         return;
     }
     guard([this, &name] {
-        // The blank before the closing quote stays; trailing blanks do not count in names.
-        RecordSet found = m_context.store.selectKeyed(
-            QStringLiteral("select rowid, * from 客户表 where 客户名= ? order by rowid"),
-            {name + QStringLiteral(" ")});
+        RecordSet found = customer_records::ofName(m_context.store, name);
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("客户不存在。"), QStringLiteral("提示"),
                                       Dialogs::Icon::Information);
@@ -231,10 +227,7 @@ void CustomerPage::showExtraInformation(int row, int col)
         return;
     }
     guard([this, &name, &mail] {
-        RecordSet info = m_context.store.select(
-            QStringLiteral(
-                "select 附加信息 from 客户表 where 客户名=?and 电子邮箱=? order by rowid"),
-            {name, mail});
+        RecordSet info = customer_records::extraInformation(m_context.store, name, mail);
         if (!info.eof() && !info.isEmpty(0)) {
             m_ui->Text1->setPlainText(info.text(0));
         }
@@ -264,7 +257,7 @@ void CustomerPage::deleteSelectedRow()
             for (int c = 1; c <= kShownColumns; ++c) {
                 shown.append({names[c - 1], grid.text(row, c)});
             }
-            m_context.store.deleteShownRecord(QStringLiteral("客户表"), key, shown);
+            customer_records::remove(m_context.store, key, shown);
         }
         if (grid.rows() == 2) {
             for (int c = 1; c <= kShownColumns; ++c) {
@@ -286,7 +279,7 @@ void CustomerPage::saveLastRow()
 void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
-    RecordSet customers = m_context.store.appendTo(QStringLiteral("客户表"));
+    RecordSet customers = customer_records::appender(m_context.store);
     for (int r = 1; r < grid.rows(); ++r) {
         for (int c = 1; c <= kShownColumns; ++c) {
             if (grid.text(r, c).isEmpty()) {

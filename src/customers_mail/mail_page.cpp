@@ -1,6 +1,6 @@
 #include "customers_mail/mail_page.h"
 
-#include "data_store/data_store.h"
+#include "customers_mail/mail_recipients.h"
 #include "data_store/values.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -20,10 +20,6 @@ namespace khgl {
 namespace {
 
 // Calendar target codes of the four date boxes.
-constexpr qint16 kCodeText6 = 7;
-constexpr qint16 kCodeText7 = 8;
-constexpr qint16 kCodeText3 = 9;
-constexpr qint16 kCodeText4 = 10;
 
 constexpr int kRowHeight = 300;     // twips
 constexpr int kFixedColWidth = 300; // twips
@@ -92,23 +88,21 @@ MailPage::~MailPage()
 
 void MailPage::connectCommands()
 {
-    connect(m_ui->Label69, &ClickLabel::clicked, this, [this] { guard([this] { findByDate(); }); });
-    connect(m_ui->Label70, &ClickLabel::clicked, this,
-            [this] { guard([this] { findByProduct(); }); });
-    connect(m_ui->Label71, &ClickLabel::clicked, this,
-            [this] { guard([this] { findByProductAndDate(); }); });
-    connect(m_ui->Label68, &ClickLabel::clicked, this, &MailPage::send);
-    connect(m_ui->stopSending, &QPushButton::clicked, this, &MailPage::stopSending);
-    connect(m_ui->MS2, &RecordGrid::cellClicked, this, &MailPage::pickAddress);
-    connect(m_ui->List1, &QListWidget::itemDoubleClicked, this, &MailPage::removeAddress);
+    onCommand(m_ui->Label69, &ClickLabel::clicked, &MailPage::findByDate);
+    onCommand(m_ui->Label70, &ClickLabel::clicked, &MailPage::findByProduct);
+    onCommand(m_ui->Label71, &ClickLabel::clicked, &MailPage::findByProductAndDate);
+    onCommand(m_ui->Label68, &ClickLabel::clicked, &MailPage::send);
+    onCommand(m_ui->stopSending, &QPushButton::clicked, &MailPage::stopSending);
+    onCommand(m_ui->MS2, &RecordGrid::cellClicked, &MailPage::pickAddress);
+    onCommand(m_ui->List1, &QListWidget::itemDoubleClicked, &MailPage::removeAddress);
 }
 
 void MailPage::registerDateBoxes()
 {
-    const std::pair<qint16, ClickLineEdit*> boxes[] = {{kCodeText6, m_ui->Text6},
-                                                       {kCodeText7, m_ui->Text7},
-                                                       {kCodeText3, m_ui->Text3},
-                                                       {kCodeText4, m_ui->Text4}};
+    const std::pair<qint16, ClickLineEdit*> boxes[] = {{aid::MailFrom, m_ui->Text6},
+                                                       {aid::MailTo, m_ui->Text7},
+                                                       {aid::MailProductFrom, m_ui->Text3},
+                                                       {aid::MailProductTo, m_ui->Text4}};
     for (const auto& [code, box] : boxes) {
         m_context.inputAids.registerDateBox(code, box);
         // Directly below the box, without a gap.
@@ -154,9 +148,7 @@ void MailPage::setUpGrid()
 
 void MailPage::listAllCustomers()
 {
-    RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱 "
-                       "order by 客户名,电子邮箱"));
+    RecordSet found = mail_recipients::all(m_context.store);
     if (found.recordCount() > 0) {
         writeResult(found, false);
     }
@@ -174,10 +166,7 @@ void MailPage::findByDate()
         tellNothingFound();
         return;
     }
-    RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 购买日期  between ? and ?  "
-                       "group by 客户名,电子邮箱 order by 客户名,电子邮箱"),
-        *range);
+    RecordSet found = mail_recipients::boughtBetween(m_context.store, *range);
     showFound(found, true);
 }
 
@@ -188,10 +177,7 @@ void MailPage::findByProduct()
                                   Dialogs::Icon::Information);
         return;
     }
-    // The blank after the name is the query's own; the comparison ignores trailing blanks.
-    RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ? order by rowid"),
-        {m_ui->Text8->text() + QLatin1Char(' ')});
+    RecordSet found = mail_recipients::boughtProduct(m_context.store, m_ui->Text8->text());
     showFound(found, false);
 }
 
@@ -203,16 +189,13 @@ void MailPage::findByProductAndDate()
                                   Dialogs::Icon::Information);
         return;
     }
-    auto params = dateRange(m_ui->Text3->text(), m_ui->Text4->text());
-    if (!params) {
+    const auto range = dateRange(m_ui->Text3->text(), m_ui->Text4->text());
+    if (!range) {
         tellNothingFound();
         return;
     }
-    params->append(m_ui->Text5->text());
-    RecordSet found = m_context.store.select(
-        QStringLiteral("SELECT 客户名,电子邮箱 from 客户表 where 购买日期 between ? and ? and "
-                       "商品名称=?group by 客户名,电子邮箱 order by 客户名,电子邮箱"),
-        *params);
+    RecordSet found =
+        mail_recipients::boughtProductBetween(m_context.store, *range, m_ui->Text5->text());
     showFound(found, false);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/mail_transport.h"
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include <memory>
 #include <thread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/hover.h"
+#include "goods/goods_query.h"
 
 #include <QDialog>
 #include <memory>
@@ -29,12 +29,8 @@ private:
     void cancel();
 
     AppContext& m_context;
-    RecordGrid& m_grid;
     std::unique_ptr<Ui::DateQueryDialog> m_ui;
-    HoverCommands m_hover;
-    // This dialog's own hover flags, one per command.
-    qint16 m_okFlag = 0;
-    qint16 m_cancelFlag = 0;
+    GoodsQuery m_query; // lists into the sales page's grid
 };
 
 } // namespace khgl

@@ -133,31 +133,36 @@ QString plainNumber(double value)
     return displayText(QVariant(value));
 }
 
-std::optional<double> sumOf(const RecordSet& set, const QString& column)
+void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry)
 {
-    if (set.recordCount() == 0) {
-        return std::nullopt;
+    int row = 1;
+    if (grid.rows() != 2 || !grid.text(1, 2).isEmpty()) {
+        grid.setRows(grid.rows() + 1);
+        row = grid.rows() - 1;
     }
-    const QVariant value = set.valueAt(0, set.fieldIndex(column));
-    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty())) {
-        return std::nullopt;
+    const QStringList texts{QString::number(saved.count),
+                            entry.name,
+                            entry.price,
+                            entry.quantity,
+                            entry.amount,
+                            entry.date,
+                            entry.remark};
+    for (int col = 1; col <= texts.size() && col < grid.cols(); ++col) {
+        grid.setText(row, col, texts[col - 1]);
     }
-    if (value.typeId() == QMetaType::QString) {
-        const auto number = parseNumber(value.toString());
-        return number ? std::optional<double>(number->toDouble()) : std::nullopt;
-    }
-    return value.toDouble();
+    grid.setRowKey(row, saved.key);
+    // The saved row becomes current: a delete right after a save removes what was saved.
+    grid.setRow(row);
 }
 
-QString withRowKey(const QString& query)
+QList<std::pair<QString, QString>> shownTexts(const RecordGrid& grid, int row)
 {
-    const QString select = QStringLiteral("select");
-    Q_ASSERT(query.startsWith(select, Qt::CaseInsensitive));
-    QString rest = query.mid(select.size());
-    while (rest.startsWith(QLatin1Char(' '))) {
-        rest.remove(0, 1);
+    QList<std::pair<QString, QString>> shown;
+    const QStringList names = shownColumns();
+    for (int c = 0; c < names.size(); ++c) {
+        shown.append({names[c], grid.text(row, c + 2)});
     }
-    return select + QStringLiteral(" rowid,") + rest;
+    return shown;
 }
 
 void keepOnlyNumber(QLineEdit* box)

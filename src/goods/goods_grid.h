@@ -1,5 +1,7 @@
 #pragma once
 
+#include "goods/goods_records.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -38,14 +40,14 @@ double leadingNumber(const QString& text);
 // Plain decimal text without fixed decimals: 7, 2.5, -2.
 QString plainNumber(double value);
 
-// The sum a "sum(...)" query returned, or nothing when there was nothing to sum.
-std::optional<double> sumOf(const RecordSet& set, const QString& column);
-
-// The same query with the row key (rowid) as its first column, for DataStore::selectKeyed:
-// "select*from T where ..." becomes "select rowid,*from T where ...".
-QString withRowKey(const QString& query);
-
 // Empties a box whose text is not a number; an empty box stays empty.
+// Shows a saved record in the grid: in row 1 when that is the only row and blank, else in a
+// new last row. Column 1 is its 区别; the row keeps its key.
+void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry);
+
+// What grid row shows of its record, for a checked delete: (column name, shown text).
+QList<std::pair<QString, QString>> shownTexts(const RecordGrid& grid, int row);
+
 void keepOnlyNumber(QLineEdit* box);
 // Empties a box whose text is not a date.
 void keepOnlyDate(QLineEdit* box);

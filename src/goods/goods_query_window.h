@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/hover.h"
+#include "goods/goods_query.h"
 
 #include <QWidget>
 #include <memory>
@@ -27,15 +27,12 @@ public:
 private:
     void queryDate();
     void queryProductOnDate();
-    void showNormalPictures();
 
     AppContext& m_context;
-    PurchasePage& m_page;
     std::unique_ptr<Ui::GoodsQueryWindow> m_ui;
-    HoverCommands m_hover;
-    // This window's own hover flags, one per command.
-    qint16 m_dateFlag = 0;
-    qint16 m_productFlag = 0;
+    // The page whose grid and total label show what this window finds.
+    PurchasePage& m_page;
+    GoodsQuery m_query;
 };
 
 } // namespace khgl

@@ -3,13 +3,45 @@
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "data_store/values.h"
-#include "goods/goods_grid.h"
-#include "platform/record_grid.h"
-
-#include <QStringList>
 
 namespace khgl::goods {
 namespace {
+
+// The query texts of each table. The two tables were queried with different texts over the
+// years; each keeps its own, since their results differ in the columns after 备注.
+struct TableQueries
+{
+    QString total;
+    QString product;
+    QString productTotal;
+    QString date;
+    QString dateTotal;
+    QString productOnDate;
+};
+
+const TableQueries& queries(GoodsTable table)
+{
+    static const TableQueries purchases{
+        QStringLiteral("select sum(总金额) as 金额 from 进货表"),
+        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ? "
+                       "order by rowid"),
+        QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?"),
+        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ? "
+                       "order by rowid"),
+        QStringLiteral("select sum(总金额)as 金额 from 进货表 where 日期=?"),
+        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=? "
+                       "order by rowid"),
+    };
+    static const TableQueries sales{
+        QStringLiteral("select sum(总金额) as 金额 from 销售表"),
+        QStringLiteral("select*from 销售表 where 名称=? order by rowid"),
+        QStringLiteral("select sum (总金额) as 金额 from 销售表 where 名称=?"),
+        QStringLiteral("select*from 销售表 where 日期=? order by rowid"),
+        QStringLiteral("select sum(总金额)as 金额 from 销售表 where 日期=?"),
+        QStringLiteral("select*from 销售表 where 日期=? and 名称=? order by rowid"),
+    };
+    return table == GoodsTable::Purchases ? purchases : sales;
+}
 
 QVariant numberValue(const QString& column, const QString& text)
 {
@@ -21,18 +53,29 @@ QVariant numberValue(const QString& column, const QString& text)
     return *number;
 }
 
+std::optional<double> amount(const RecordSet& set)
+{
+    return sumOf(set, QStringLiteral("金额"));
+}
+
 } // namespace
 
-SavedRecord appendRecord(DataStore& store, const QString& table, const GoodsEntry& entry)
+QString tableName(GoodsTable table)
 {
+    return table == GoodsTable::Purchases ? QStringLiteral("进货表") : QStringLiteral("销售表");
+}
+
+SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& entry)
+{
+    const QString name = tableName(table);
     SavedRecord saved;
     // Counting and appending in one transaction keeps 区别 equal to the count it reports;
     // counting instead of reading the whole table keeps a save quick on a long table.
     store.transaction([&] {
         const RecordSet count =
-            store.select(QStringLiteral("select count(*) as 记录数 from ") + table);
+            store.select(QStringLiteral("select count(*) as 记录数 from ") + name);
         saved.count = static_cast<int>(count.valueAt(0, 0).toLongLong()) + 1;
-        store.execute(QStringLiteral("insert into ") + table +
+        store.execute(QStringLiteral("insert into ") + name +
                           QStringLiteral(" (名称, 单价, 数量, 总金额, 日期, 备注, 区别) "
                                          "values (?, ?, ?, ?, ?, ?, ?)"),
                       {entry.name, numberValue(QStringLiteral("单价"), entry.price),
@@ -45,36 +88,115 @@ SavedRecord appendRecord(DataStore& store, const QString& table, const GoodsEntr
     return saved;
 }
 
-void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry)
+void removeRecord(DataStore& store, GoodsTable table, qint64 key,
+                  const QList<std::pair<QString, QString>>& shown)
 {
-    int row = 1;
-    if (grid.rows() != 2 || !grid.text(1, 2).isEmpty()) {
-        grid.setRows(grid.rows() + 1);
-        row = grid.rows() - 1;
-    }
-    const QStringList texts{QString::number(saved.count),
-                            entry.name,
-                            entry.price,
-                            entry.quantity,
-                            entry.amount,
-                            entry.date,
-                            entry.remark};
-    for (int col = 1; col <= texts.size() && col < grid.cols(); ++col) {
-        grid.setText(row, col, texts[col - 1]);
-    }
-    grid.setRowKey(row, saved.key);
-    // The saved row becomes current: a delete right after a save removes what was saved.
-    grid.setRow(row);
+    store.deleteShownRecord(tableName(table), key, shown);
 }
 
-void removeShownRecord(DataStore& store, const QString& table, const RecordGrid& grid, int row)
+RecordSet listing(DataStore& store, GoodsTable table)
 {
-    QList<std::pair<QString, QString>> shown;
-    const QStringList names = shownColumns();
-    for (int c = 0; c < names.size(); ++c) {
-        shown.append({names[c], grid.text(row, c + 2)});
+    return store.select(tableName(table));
+}
+
+std::optional<double> tableTotal(DataStore& store, GoodsTable table)
+{
+    return amount(store.select(queries(table).total));
+}
+
+RecordSet ofProduct(DataStore& store, GoodsTable table, const QString& name)
+{
+    return store.selectKeyed(withRowKey(queries(table).product), {name});
+}
+
+RecordSet onDate(DataStore& store, GoodsTable table, const QString& date)
+{
+    return store.selectKeyed(withRowKey(queries(table).date), {date});
+}
+
+RecordSet ofProductOnDate(DataStore& store, GoodsTable table, const QString& name,
+                          const QString& date)
+{
+    return store.selectKeyed(withRowKey(queries(table).productOnDate), {date, name});
+}
+
+std::optional<double> productTotal(DataStore& store, GoodsTable table, const QString& name)
+{
+    return amount(store.select(queries(table).productTotal, {name}));
+}
+
+std::optional<double> dateTotal(DataStore& store, GoodsTable table, const QString& date)
+{
+    return amount(store.select(queries(table).dateTotal, {date}));
+}
+
+RecordSet purchasedQuantities(DataStore& store)
+{
+    return store.select(
+        QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称 order by 名称"));
+}
+
+RecordSet purchasedQuantityOf(DataStore& store, const QString& name)
+{
+    return store.select(
+        QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 where 名称=? group by 名称"),
+        {name});
+}
+
+std::vector<QVariant> soldQuantities(DataStore& store, const QStringList& names)
+{
+    std::vector<QVariant> sold(static_cast<size_t>(names.size()));
+    // One query per product, all in one transaction: the file is locked and checked once
+    // instead of ten thousand times.
+    store.transaction([&] {
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            if (names[i].isEmpty()) {
+                continue;
+            }
+            const RecordSet rows = store.select(
+                QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 =?"), {names[i]});
+            if (rows.recordCount() > 0) {
+                sold[static_cast<size_t>(i)] = rows.valueAt(0, 0);
+            }
+        }
+    });
+    return sold;
+}
+
+RecordSet soldOfPurchased(DataStore& store, const QString& name)
+{
+    return store.select(
+        QStringLiteral(
+            "select sum(数量) as 总数量 from 销售表 where 名称 in(select 名称 from 进货表 "
+            "where 名称=? group by 名称) group by 名称 order by 名称"),
+        {name});
+}
+
+std::optional<double> sumOf(const RecordSet& set, const QString& column)
+{
+    if (set.recordCount() == 0) {
+        return std::nullopt;
     }
-    store.deleteShownRecord(table, grid.rowKey(row), shown);
+    const QVariant value = set.valueAt(0, set.fieldIndex(column));
+    if (value.isNull() || (value.typeId() == QMetaType::QString && value.toString().isEmpty())) {
+        return std::nullopt;
+    }
+    if (value.typeId() == QMetaType::QString) {
+        const auto number = parseNumber(value.toString());
+        return number ? std::optional<double>(number->toDouble()) : std::nullopt;
+    }
+    return value.toDouble();
+}
+
+QString withRowKey(const QString& query)
+{
+    const QString select = QStringLiteral("select");
+    Q_ASSERT(query.startsWith(select, Qt::CaseInsensitive));
+    QString rest = query.mid(select.size());
+    while (rest.startsWith(QLatin1Char(' '))) {
+        rest.remove(0, 1);
+    }
+    return select + QStringLiteral(" rowid,") + rest;
 }
 
 } // namespace khgl::goods

@@ -1,14 +1,30 @@
 #pragma once
 
+#include "data_store/record_set.h"
+
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace khgl {
 
 class DataStore;
-class RecordGrid;
 
-// Writing and removing rows of 进货表 and 销售表, which share their columns.
+// The records of 进货表 and 销售表, which share their columns, and the stock figures drawn
+// from both. No widgets here: the pages put what these return on screen.
 namespace goods {
+
+enum class GoodsTable
+{
+    Purchases, // 进货表
+    Sales      // 销售表
+};
+
+QString tableName(GoodsTable table);
 
 struct GoodsEntry
 {
@@ -28,16 +44,44 @@ struct SavedRecord
 
 // Appends one purchase or sale at once: the count and the row are written together or not
 // at all. Price, quantity and amount must be numbers; otherwise nothing is written.
-SavedRecord appendRecord(DataStore& store, const QString& table, const GoodsEntry& entry);
+SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& entry);
 
-// Shows a saved record in the grid: in row 1 when that is the only row and blank, else in a
-// new last row. Column 1 is its 区别; the row keeps its key.
-void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry);
+// Removes exactly the record with this key, and only while the file still holds what a grid
+// row shows of it (column name, shown text); otherwise nothing is removed and a StoreError
+// says the record has changed.
+void removeRecord(DataStore& store, GoodsTable table, qint64 key,
+                  const QList<std::pair<QString, QString>>& shown);
 
-// Removes exactly the record grid row shows, found by the row's key, and only while the file
-// still holds what the row shows; otherwise nothing is removed and a StoreError says the
-// record has changed.
-void removeShownRecord(DataStore& store, const QString& table, const RecordGrid& grid, int row);
+// The whole table, each record with its key.
+RecordSet listing(DataStore& store, GoodsTable table);
+// The sum of 总金额 over the whole table; nothing when the table is empty.
+std::optional<double> tableTotal(DataStore& store, GoodsTable table);
+
+// The records of one product, of one date, and of one product on one date, keyed; the first
+// six columns are 名称, 单价, 数量, 总金额, 日期, 备注.
+RecordSet ofProduct(DataStore& store, GoodsTable table, const QString& name);
+RecordSet onDate(DataStore& store, GoodsTable table, const QString& date);
+RecordSet ofProductOnDate(DataStore& store, GoodsTable table, const QString& name,
+                          const QString& date);
+// The sum of 总金额 of one product over every date, and of one date over every product.
+std::optional<double> productTotal(DataStore& store, GoodsTable table, const QString& name);
+std::optional<double> dateTotal(DataStore& store, GoodsTable table, const QString& date);
+
+// Stock: 名称 and the purchased 总数量 of every purchased product (or of one), and the sold
+// quantity of each named product (an invalid value where nothing was sold), read in one
+// transaction so the figures come from one state of the file.
+RecordSet purchasedQuantities(DataStore& store);
+RecordSet purchasedQuantityOf(DataStore& store, const QString& name);
+std::vector<QVariant> soldQuantities(DataStore& store, const QStringList& names);
+// The sold quantity of a purchased product, one row per purchased name.
+RecordSet soldOfPurchased(DataStore& store, const QString& name);
+
+// The sum a "sum(...)" query returned, or nothing when there was nothing to sum.
+std::optional<double> sumOf(const RecordSet& set, const QString& column);
+
+// The same query with the row key (rowid) as its first column, for DataStore::selectKeyed:
+// "select*from T where ..." becomes "select rowid,*from T where ...".
+QString withRowKey(const QString& query);
 
 } // namespace goods
 } // namespace khgl

@@ -1,7 +1,7 @@
 #include "goods/stock_page.h"
 
-#include "data_store/data_store.h"
 #include "goods/goods_grid.h"
+#include "goods/goods_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
@@ -9,15 +9,6 @@
 
 namespace khgl {
 namespace {
-
-const QString kGrouping =
-    QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称 order by 名称");
-const QString kSoldOfName = QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 =?");
-const QString kGroupingOfName =
-    QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 where 名称=? group by 名称");
-const QString kSoldOfPurchased =
-    QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 in(select 名称 from 进货表 "
-                   "where 名称=? group by 名称) group by 名称 order by 名称");
 
 // Grid columns.
 constexpr int kName = 2;
@@ -32,7 +23,7 @@ StockPage::StockPage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     m_hover.addSmall(m_ui->Frame14, m_ui->Label67, m_ui->Image22, nullptr);
-    connect(m_ui->Label67, &ClickLabel::clicked, this, &StockPage::searchProduct);
+    onCommand(m_ui->Label67, &ClickLabel::clicked, &StockPage::searchProduct);
 }
 
 StockPage::~StockPage() = default;
@@ -64,7 +55,7 @@ void StockPage::setUpGrid()
 void StockPage::listStock()
 {
     setUpGrid();
-    const RecordSet bought = m_context.store.select(kGrouping);
+    const RecordSet bought = goods::purchasedQuantities(m_context.store);
     goods::resetGrid(*m_ui->MS6);
     goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldQuantities();
@@ -76,24 +67,15 @@ void StockPage::fillSoldQuantities()
 {
     RecordGrid& grid = *m_ui->MS6;
     RecordGrid::Batch batch(grid);
-    // One query per listed product, all in one transaction: the file is locked and checked
-    // once instead of ten thousand times, and the figures come from one state of the file.
-    m_context.store.transaction([&] { fillSoldRows(grid); });
-}
-
-void StockPage::fillSoldRows(RecordGrid& grid)
-{
+    QStringList names;
     for (int row = 1; row < grid.rows(); ++row) {
-        const QString name = grid.text(row, kName);
-        if (name.isEmpty()) {
-            continue;
-        }
-        const RecordSet sold = m_context.store.select(kSoldOfName, {name});
-        if (sold.recordCount() > 0) {
-            const QString quantity = goods::cellText(sold.valueAt(0, 0));
-            if (!quantity.isEmpty()) {
-                grid.setText(row, kSold, quantity);
-            }
+        names << grid.text(row, kName);
+    }
+    const std::vector<QVariant> sold = goods::soldQuantities(m_context.store, names);
+    for (int row = 1; row < grid.rows(); ++row) {
+        const QString quantity = goods::cellText(sold[static_cast<size_t>(row - 1)]);
+        if (!quantity.isEmpty()) {
+            grid.setText(row, kSold, quantity);
         }
     }
 }
@@ -105,29 +87,26 @@ void StockPage::searchProduct()
     if (name.isEmpty()) {
         return;
     }
-    guard([this, &name] {
-        setUpGrid();
-        const RecordSet bought = m_context.store.select(kGroupingOfName, {name});
-        goods::resetGrid(*m_ui->MS6);
-        goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
-        fillSoldOfProduct(name);
-        const RecordGrid& grid = *m_ui->MS6;
-        bool rowOneBlank = true;
-        for (int col = 1; col <= kDifference; ++col) {
-            rowOneBlank = rowOneBlank && grid.text(1, col).isEmpty();
-        }
-        if (rowOneBlank) {
-            m_context.dialogs.message(this, QStringLiteral("查询的商品不存在。"),
-                                      QStringLiteral("提示"), Dialogs::Icon::Information);
-        }
-        fillDifferences();
-    });
+    setUpGrid();
+    const RecordSet bought = goods::purchasedQuantityOf(m_context.store, name);
+    goods::resetGrid(*m_ui->MS6);
+    goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
+    fillSoldOfProduct(name);
+    const RecordGrid& grid = *m_ui->MS6;
+    bool rowOneBlank = true;
+    for (int col = 1; col <= kDifference; ++col) {
+        rowOneBlank = rowOneBlank && grid.text(1, col).isEmpty();
+    }
+    if (rowOneBlank) {
+        inform(QStringLiteral("查询的商品不存在。"));
+    }
+    fillDifferences();
 }
 
 void StockPage::fillSoldOfProduct(const QString& name)
 {
     RecordGrid& grid = *m_ui->MS6;
-    const RecordSet sold = m_context.store.select(kSoldOfPurchased, {name});
+    const RecordSet sold = goods::soldOfPurchased(m_context.store, name);
     if (sold.recordCount() == 0) {
         return;
     }

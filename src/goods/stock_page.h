@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include <memory>
 
@@ -29,7 +29,6 @@ private:
     void setUpGrid();
     void listStock();
     void fillSoldQuantities();
-    void fillSoldRows(RecordGrid& grid);
     void searchProduct();
     void fillSoldOfProduct(const QString& name);
     void fillDifferences();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "input_aids/aid_target.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QPointer>

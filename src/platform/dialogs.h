@@ -54,6 +54,12 @@ public:
     // Runs a window of the program's own as a modal dialog; returns QDialog's result code.
     virtual int exec(QDialog& dialog) = 0;
 
+    // The common "提示" information message.
+    void inform(QWidget* parent, const QString& text)
+    {
+        message(parent, text, QStringLiteral("提示"), Icon::Information);
+    }
+
     static QString applicationTitle() { return QStringLiteral("栎川电子商务管理系统"); }
 };
 

@@ -1,12 +1,11 @@
 #include "schedule/alarm_check.h"
 
-#include "data_store/data_store.h"
 #include "data_store/store_error.h"
-#include "data_store/values.h"
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
 #include "platform/clock.h"
 #include "schedule/alarm_popup.h"
+#include "schedule/reminder_records.h"
 
 #include <QTimer>
 
@@ -32,17 +31,12 @@ bool AlarmCheck::findDue(DueReminder& due) const
 {
     const QDateTime now = m_context.clock.now();
     try {
-        // The blank after the time is not significant: text compares without it.
-        RecordSet rows = m_context.store.select(
-            QStringLiteral("select 提醒内容,提醒音乐,提醒时间 from 提醒表 where 提醒日期=? and "
-                           "提醒时间=? order by rowid"),
-            {dateText(now.date()), timeText(now.time()) + QStringLiteral(" ")});
-        if (rows.recordCount() == 0) {
+        const auto found = reminder_records::dueAt(m_context.store, now);
+        if (!found) {
             return false;
         }
-        rows.moveFirst();
-        due.content = rows.text(0);
-        due.music = rows.text(1);
+        due.content = found->content;
+        due.music = found->music;
         return true;
     } catch (const StoreError&) {
         // Runs every second with no operator action behind it: a message here would repeat

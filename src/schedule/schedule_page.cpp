@@ -1,6 +1,5 @@
 #include "schedule/schedule_page.h"
 
-#include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/values.h"
 #include "input_aids/input_aids.h"
@@ -9,6 +8,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
+#include "schedule/reminder_records.h"
 #include "ui_schedule_page.h"
 
 #include <QStandardPaths>
@@ -49,15 +49,15 @@ SchedulePage::~SchedulePage() = default;
 
 void SchedulePage::connectControls()
 {
-    connect(m_ui->Text16, &ClickLineEdit::clicked, this, &SchedulePage::openCalendar);
-    connect(m_ui->Text16, &QLineEdit::textChanged, this, &SchedulePage::openCalendar);
+    onCommand(m_ui->Text16, &ClickLineEdit::clicked, &SchedulePage::openCalendar);
+    onCommand(m_ui->Text16, &QLineEdit::textChanged, &SchedulePage::openCalendar);
     connect(m_ui->Text17, &ClickLineEdit::clicked, m_ui->Text17, &QLineEdit::clear);
-    connect(m_ui->Text17, &QLineEdit::textChanged, this, &SchedulePage::emptyContentAtLimit);
-    connect(m_ui->Text18, &ClickLineEdit::clicked, this, &SchedulePage::chooseMusic);
-    connect(m_ui->Text18, &QLineEdit::textChanged, this, &SchedulePage::previewMusic);
-    connect(m_ui->Label63, &ClickLabel::clicked, this, &SchedulePage::confirm);
-    connect(m_ui->Label64, &ClickLabel::clicked, this, [this] { guard([this] { save(); }); });
-    connect(m_ui->Label65, &ClickLabel::clicked, this, [this] { guard([this] { listToday(); }); });
+    onCommand(m_ui->Text17, &QLineEdit::textChanged, &SchedulePage::emptyContentAtLimit);
+    onCommand(m_ui->Text18, &ClickLineEdit::clicked, &SchedulePage::chooseMusic);
+    onCommand(m_ui->Text18, &QLineEdit::textChanged, &SchedulePage::previewMusic);
+    onCommand(m_ui->Label63, &ClickLabel::clicked, &SchedulePage::confirm);
+    onCommand(m_ui->Label64, &ClickLabel::clicked, &SchedulePage::save);
+    onCommand(m_ui->Label65, &ClickLabel::clicked, &SchedulePage::listToday);
 }
 
 void SchedulePage::loadNormalPictures()
@@ -71,7 +71,7 @@ void SchedulePage::opened()
 {
     guard([this] {
         setUpGrid();
-        const RecordSet reminders = m_context.store.select(QStringLiteral("提醒表"));
+        const RecordSet reminders = reminder_records::all(m_context.store);
         clearGrid();
         fillGrid(reminders);
     });
@@ -212,31 +212,15 @@ void SchedulePage::save()
     const QString date = m_ui->Text16->text();
     const QString content = m_ui->Text17->text();
     if (date.trimmed().isEmpty() || content.trimmed().isEmpty()) {
-        m_context.dialogs.message(this, QStringLiteral("提醒内容和提醒日期不能为空。"),
-                                  QStringLiteral("提示"), Dialogs::Icon::Information);
+        inform(QStringLiteral("提醒内容和提醒日期不能为空。"));
         return;
     }
     const bool hasTime =
         !m_ui->Combo1->currentText().isEmpty() && !m_ui->Combo2->currentText().isEmpty();
     const QString music = m_ui->Text18->text();
-    int number = 0;
-    m_context.store.transaction([&] {
-        RecordSet reminders = m_context.store.appendTo(QStringLiteral("提醒表"));
-        reminders.addNew();
-        number = reminders.recordCount();
-        reminders.setValue(QStringLiteral("编号"), number);
-        reminders.setValue(QStringLiteral("设置时间"), m_context.clock.today());
-        reminders.setValue(QStringLiteral("提醒日期"), date);
-        if (hasTime) {
-            reminders.setValue(QStringLiteral("提醒时间"), timeBoxesText());
-        }
-        reminders.setValue(QStringLiteral("提醒内容"), content);
-        if (!music.isEmpty()) {
-            reminders.setValue(QStringLiteral("提醒音乐"), music);
-        }
-        reminders.setValue(QStringLiteral("区别"), number);
-        reminders.update();
-    });
+    const int number = reminder_records::append(
+        m_context.store,
+        {m_context.clock.today(), date, hasTime ? timeBoxesText() : QString(), content, music});
     appendSavedRow(number);
 }
 
@@ -244,10 +228,7 @@ void SchedulePage::save()
 // alarm is still holding it off.
 void SchedulePage::resumeAlarmWhenTodayHasReminders()
 {
-    const RecordSet today =
-        m_context.store.select(QStringLiteral("select 提醒日期 from 提醒表 where 提醒日期=?"),
-                               {dateText(m_context.clock.today())});
-    if (today.recordCount() == 0) {
+    if (!reminder_records::anyOn(m_context.store, m_context.clock.today())) {
         return;
     }
     auto* timer =
@@ -278,13 +259,9 @@ void SchedulePage::appendSavedRow(int number)
 
 void SchedulePage::listToday()
 {
-    // The blank before the closing quote is not significant: text compares without it.
-    const RecordSet today =
-        m_context.store.select(QStringLiteral("select*from 提醒表 where 提醒日期=? order by rowid"),
-                               {dateText(m_context.clock.today()) + QStringLiteral(" ")});
+    const RecordSet today = reminder_records::on(m_context.store, m_context.clock.today());
     if (today.recordCount() == 0) {
-        m_context.dialogs.message(this, QStringLiteral("你还未设置今日日程。"),
-                                  QStringLiteral("提示"), Dialogs::Icon::Information);
+        inform(QStringLiteral("你还未设置今日日程。"));
         return;
     }
     clearGrid();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "shell/page.h"
+#include "input_aids/aid_target.h"
+#include "platform/page.h"
 
 #include <memory>
 
@@ -26,7 +27,7 @@ public:
     void opened() override;
 
     // The calendar's code for the date box.
-    static constexpr qint16 kDateBoxCode = 5;
+    static constexpr qint16 kDateBoxCode = aid::ScheduleDate;
 
 private:
     void connectControls();

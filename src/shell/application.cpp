@@ -1,5 +1,6 @@
 #include "shell/application.h"
 
+#include "admin/account_records.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "input_aids/input_aids.h"
@@ -26,8 +27,7 @@ namespace {
 
 void offerFirstOperator(AppContext& context, QWidget* parent)
 {
-    RecordSet users = context.store.select(QStringLiteral("用户表"));
-    if (users.recordCount() > 0) {
+    if (account_records::any(context.store)) {
         return;
     }
     const auto answer = context.dialogs.message(
@@ -40,13 +40,8 @@ void offerFirstOperator(AppContext& context, QWidget* parent)
     if (context.dialogs.exec(dialog) != QDialog::Accepted) {
         return;
     }
-    users.addNew();
-    users.setValue(QStringLiteral("用户名"), dialog.name());
-    users.setValue(QStringLiteral("用户密码"), dialog.password());
-    users.setValue(QStringLiteral("问题"), dialog.question());
-    users.setValue(QStringLiteral("答案"), dialog.answer());
-    users.setValue(QStringLiteral("区别"), users.recordCount());
-    users.update();
+    account_records::add(context.store,
+                         {dialog.name(), dialog.password(), dialog.question(), dialog.answer()});
 }
 
 } // namespace

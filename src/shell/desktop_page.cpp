@@ -1,12 +1,14 @@
 #include "shell/desktop_page.h"
 
-#include "data_store/data_store.h"
+#include "customers_mail/customer_records.h"
 #include "data_store/values.h"
 #include "input_aids/month_layout.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
 #include "platform/clock.h"
 #include "platform/hover.h"
+#include "schedule/reminder_records.h"
+#include "shell/desktop_figures.h"
 #include "statistics/chart_tables.h"
 #include "ui_desktop_page.h"
 
@@ -93,8 +95,7 @@ void DesktopPage::showFigures()
 void DesktopPage::showCustomerTotal()
 {
     // Every purchase record counts, so a customer with three purchases counts three times.
-    RecordSet set = m_context.store.select(QStringLiteral("select count(*) from 客户表"));
-    m_ui->Label55->setText(set.text(0));
+    m_ui->Label55->setText(customer_records::countText(m_context.store));
 }
 
 void DesktopPage::showTodaysSchedule()
@@ -106,16 +107,7 @@ void DesktopPage::showTodaysSchedule()
 void DesktopPage::showMonthSalesTotal()
 {
     const QDate today = m_context.clock.today();
-    // A sale counts in the month its date names, written with or without leading zeros
-    // (2026-3-5, 2026-03-05); the "-" after the month keeps October out of January.
-    const QString year = QString::number(today.year()) + QLatin1Char('-');
-    const QString month = QString::number(today.month());
-    RecordSet set = m_context.store.select(
-        QStringLiteral("select sum(总金额)as 总金额 from 销售表 where 日期 like ? or 日期 like ?"),
-        {year + month + QStringLiteral("-%"),
-         year + month.rightJustified(2, QLatin1Char('0')) + QStringLiteral("-%")});
-    const bool hasValue = !set.eof() && !set.isEmpty(0);
-    m_ui->Label57->setText(hasValue ? set.text(0) : QStringLiteral("0"));
+    m_ui->Label57->setText(desktop_figures::monthSalesText(m_context.store, today));
 }
 
 void DesktopPage::showScheduleOfCell(int index)
@@ -130,22 +122,7 @@ void DesktopPage::showScheduleOfCell(int index)
 
 QStringList DesktopPage::remindersOn(const QDate& day)
 {
-    // The day's date in each form it may have been typed in: 2026-3-5, 2026-03-05 and the mixed
-    // ones.
-    const QString year = QString::number(day.year()) + QLatin1Char('-');
-    const QString month = QString::number(day.month());
-    const QString date = QString::number(day.day());
-    const QString month2 = month.rightJustified(2, QLatin1Char('0'));
-    const QString date2 = date.rightJustified(2, QLatin1Char('0'));
-    RecordSet set = m_context.store.select(
-        QStringLiteral("select 提醒内容 from 提醒表 where 提醒日期 in (?, ?, ?, ?) order by rowid"),
-        {year + month + QLatin1Char('-') + date, year + month2 + QLatin1Char('-') + date2,
-         year + month + QLatin1Char('-') + date2, year + month2 + QLatin1Char('-') + date});
-    QStringList reminders;
-    for (set.moveFirst(); !set.eof(); set.moveNext()) {
-        reminders << set.text(0);
-    }
-    return reminders;
+    return reminder_records::contentsOn(m_context.store, day);
 }
 
 QString DesktopPage::scheduleText(const QStringList& reminders)

@@ -1,10 +1,10 @@
 #include "shell/login_window.h"
 
-#include "data_store/data_store.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/hover.h"
+#include "shell/login_records.h"
 #include "ui_login_window.h"
 
 #include <QMouseEvent>
@@ -45,21 +45,17 @@ LoginWindow::~LoginWindow() = default;
 void LoginWindow::load()
 {
     guarded(m_context.dialogs, this, [this] {
-        RecordSet users =
-            m_context.store.select(QStringLiteral("select 用户名 from 用户表 order by rowid"));
-        if (users.recordCount() > 0) {
+        const QStringList users = login_records::userNames(m_context.store);
+        if (!users.isEmpty()) {
             m_ui->Combo1->clear();
-            for (users.moveFirst(); !users.eof(); users.moveNext()) {
-                m_ui->Combo1->addItem(users.text(0));
-            }
+            m_ui->Combo1->addItems(users);
         }
         m_ui->Combo1->setCurrentIndex(-1);
         m_ui->Combo1->setEditText(QString());
         m_context.pictures.show(m_ui->Image1, Pictures::smallNormal());
-        RecordSet remembered = m_context.store.select(QStringLiteral("登录表"));
-        if (remembered.recordCount() > 0) {
-            m_ui->Combo1->setEditText(remembered.text(QStringLiteral("用户名")));
-            m_ui->Text1->setText(remembered.text(QStringLiteral("密码")));
+        if (const auto remembered = login_records::remembered(m_context.store)) {
+            m_ui->Combo1->setEditText(remembered->name);
+            m_ui->Text1->setText(remembered->password);
             m_ui->Check1->setChecked(true);
         }
     });
@@ -99,18 +95,16 @@ void LoginWindow::logIn()
 
 bool LoginWindow::passwordMatches()
 {
-    RecordSet rows = m_context.store.select(
-        QStringLiteral("select 用户密码 from 用户表 where 用户名=? order by rowid"),
-        {m_ui->Combo1->currentText()});
-    if (rows.recordCount() == 0) {
+    const auto passwords = login_records::passwordsOf(m_context.store, m_ui->Combo1->currentText());
+    if (!passwords) {
         say(QStringLiteral("登录信息错误。"));
         return false;
     }
-    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
-        if (rows.isEmpty(0)) {
+    for (const QString& password : *passwords) {
+        if (password.isEmpty()) {
             continue; // an empty stored password never admits anyone
         }
-        if (rows.text(0) == m_ui->Text1->text()) {
+        if (password == m_ui->Text1->text()) {
             return true;
         }
         say(QStringLiteral("密码错误。"));
@@ -120,17 +114,11 @@ bool LoginWindow::passwordMatches()
 
 void LoginWindow::rememberLogin()
 {
-    // One transaction: the remembered login is replaced whole or not at all.
-    m_context.store.transaction([this] {
-        m_context.store.execute(QStringLiteral("delete from 登录表"));
-        if (m_ui->Check1->isChecked()) {
-            RecordSet login = m_context.store.select(QStringLiteral("登录表"));
-            login.addNew();
-            login.setValue(QStringLiteral("用户名"), m_ui->Combo1->currentText());
-            login.setValue(QStringLiteral("密码"), m_ui->Text1->text());
-            login.update();
-        }
-    });
+    login_records::remember(
+        m_context.store,
+        m_ui->Check1->isChecked()
+            ? std::optional(login_records::Login{m_ui->Combo1->currentText(), m_ui->Text1->text()})
+            : std::nullopt);
 }
 
 void LoginWindow::recoverPassword()
@@ -141,19 +129,16 @@ void LoginWindow::recoverPassword()
         return;
     }
     guarded(m_context.dialogs, this, [this, &name] {
-        RecordSet rows = m_context.store.select(
-            QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=? order by rowid"),
-            {name});
-        if (rows.recordCount() == 0) {
+        const auto recovery = login_records::recoveryOf(m_context.store, name);
+        if (!recovery) {
             say(QStringLiteral("用户名不存在"));
             return;
         }
-        rows.moveFirst();
-        const QString reply = m_context.dialogs.input(
-            this, QStringLiteral("请回答问题：") + rows.text(QStringLiteral("问题")),
-            QStringLiteral("回答问题找回密码"));
-        if (reply == rows.text(QStringLiteral("答案"))) {
-            say(QStringLiteral("密码是：") + rows.text(QStringLiteral("用户密码")));
+        const QString reply =
+            m_context.dialogs.input(this, QStringLiteral("请回答问题：") + recovery->question,
+                                    QStringLiteral("回答问题找回密码"));
+        if (reply == recovery->answer) {
+            say(QStringLiteral("密码是：") + recovery->password);
         } else {
             say(QStringLiteral("答案错误。"));
         }

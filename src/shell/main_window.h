@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/hover.h"
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include <QPoint>
 #include <QUrl>

@@ -1,5 +1,7 @@
 #include "shell/settings_page.h"
 
+#include "admin/users_page.h"
+
 #include "platform/app_context.h"
 #include "platform/hover.h"
 #include "shell/page_factory.h"
@@ -20,6 +22,10 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
     m_users = createSettingsPage(QStringLiteral("Frame27"), QStringLiteral("用户"), env, this);
     m_data = createSettingsPage(QStringLiteral("Frame29"), QStringLiteral("数据"), env, this);
     m_backup = createSettingsPage(QStringLiteral("Frame34"), QStringLiteral("备份还原"), env, this);
+    if (auto* users = qobject_cast<UsersPage*>(m_users)) {
+        users->attachUnlockBox(m_ui->Text32);
+        connect(users, &UsersPage::unlocked, this, [this] { showSubPage(m_users); });
+    }
     for (Page* page : {m_users, m_data, m_backup}) {
         page->setGeometry(kSubPageGeometry);
         page->hide();
@@ -27,9 +33,9 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
     m_hover.addLarge(m_ui->Frame26, m_ui->Label74, m_ui->Image31, &m_flags.a);
     m_hover.addLarge(m_ui->Frame26, m_ui->Label75, m_ui->Image32, &m_flags.b);
     m_hover.addLarge(m_ui->Frame26, m_ui->Label76, m_ui->Image33, &m_flags.c);
-    connect(m_ui->Label74, &ClickLabel::clicked, this, &SettingsPage::showUsersTab);
-    connect(m_ui->Label75, &ClickLabel::clicked, this, &SettingsPage::showDataTab);
-    connect(m_ui->Label76, &ClickLabel::clicked, this, &SettingsPage::showBackupTab);
+    onCommand(m_ui->Label74, &ClickLabel::clicked, &SettingsPage::showUsersTab);
+    onCommand(m_ui->Label75, &ClickLabel::clicked, &SettingsPage::showDataTab);
+    onCommand(m_ui->Label76, &ClickLabel::clicked, &SettingsPage::showBackupTab);
     m_ui->Text32->setEchoMode(QLineEdit::Password);
     m_ui->Text32->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     hideUnlockPrompt();

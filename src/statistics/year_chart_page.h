@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include <memory>
 

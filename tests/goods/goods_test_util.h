@@ -2,8 +2,8 @@
 
 #include "data_store/data_store.h"
 #include "platform/hover.h"
+#include "platform/page.h"
 #include "platform/record_grid.h"
-#include "shell/page.h"
 #include "support/env.h"
 
 #include <QInputMethodEvent>

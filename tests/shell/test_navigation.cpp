@@ -1,6 +1,6 @@
 #include "input_aids/input_aids.h"
+#include "platform/page.h"
 #include "shell/main_window.h"
-#include "shell/page.h"
 #include "support/env.h"
 
 #include <QLabel>

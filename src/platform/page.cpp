@@ -1,6 +1,7 @@
-#include "shell/page.h"
+#include "platform/page.h"
 
 #include "platform/app_context.h"
+#include "platform/dialogs.h"
 #include "platform/guard.h"
 
 namespace khgl {
@@ -13,6 +14,11 @@ Page::Page(PageEnv& env, QWidget* parent)
 bool Page::guard(const std::function<void()>& handler)
 {
     return guarded(m_context.dialogs, this, handler);
+}
+
+void Page::inform(const QString& text)
+{
+    m_context.dialogs.inform(this, text);
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

@@ -43,6 +43,20 @@ protected:
     // Runs one event handler; a failure is shown to the operator and the program goes on.
     bool guard(const std::function<void()>& handler);
 
+    // Connects a command to a member function of this page that runs under the guard, so a
+    // handler cannot end the program by forgetting its own guard. The handler may take the
+    // first arguments of the signal.
+    template <typename Sender, typename Signal, typename Target, typename... Args>
+    void onCommand(Sender* sender, Signal signal, void (Target::*handler)(Args...))
+    {
+        connect(sender, signal, this, [this, handler](Args... args) {
+            guard([&] { (static_cast<Target*>(this)->*handler)(args...); });
+        });
+    }
+
+    // The common "提示" information message.
+    void inform(const QString& text);
+
     AppContext& m_context;
     HoverCommands& m_hover;
     HoverFlags& m_flags;

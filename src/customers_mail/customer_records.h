@@ -1,0 +1,31 @@
+#pragma once
+
+#include "data_store/record_set.h"
+
+#include <QList>
+#include <QString>
+#include <utility>
+
+namespace khgl {
+
+class DataStore;
+
+// The records of 客户表. No widgets here: the customer pages put what these return on screen.
+namespace customer_records {
+
+// Every customer record, each with its key.
+RecordSet all(DataStore& store);
+// The records of one customer name (keyed); trailing blanks of names do not count.
+RecordSet ofName(DataStore& store, const QString& name);
+// The 附加信息 of the records with this name and mail address.
+RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail);
+// A set that appends records to 客户表 (addNew, setValue, update) without reading it all.
+RecordSet appender(DataStore& store);
+// Removes exactly the record with this key, and only while the file still holds what the
+// grid shows of it (column name, shown text); otherwise a StoreError says it has changed.
+void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown);
+// How many customer records there are (every purchase record counts).
+QString countText(DataStore& store);
+
+} // namespace customer_records
+} // namespace khgl

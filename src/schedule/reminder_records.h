@@ -1,0 +1,47 @@
+#pragma once
+
+#include "data_store/record_set.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace khgl {
+
+class DataStore;
+
+// The records of 提醒表. No widgets here: the schedule page, the alarm check and the desktop
+// put what these return on screen.
+namespace reminder_records {
+
+struct NewReminder
+{
+    QDate setOn;     // 设置时间
+    QString date;    // 提醒日期, as typed
+    QString time;    // 提醒时间; empty leaves it unset
+    QString content; // 提醒内容
+    QString music;   // 提醒音乐; empty leaves it unset
+};
+
+struct DueReminder
+{
+    QString content;
+    QString music;
+};
+
+// Every reminder.
+RecordSet all(DataStore& store);
+// The reminders dated this day (the date as the schedule writes it).
+RecordSet on(DataStore& store, const QDate& day);
+bool anyOn(DataStore& store, const QDate& day);
+// The 提醒内容 of the reminders dated this day, in any form the date was typed in.
+QStringList contentsOn(DataStore& store, const QDate& day);
+// Appends one reminder at once; returns its number (编号 and 区别).
+int append(DataStore& store, const NewReminder& reminder);
+// The first reminder dated today whose time is this minute.
+std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now);
+
+} // namespace reminder_records
+} // namespace khgl

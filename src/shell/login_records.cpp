@@ -1,0 +1,68 @@
+#include "shell/login_records.h"
+
+#include "data_store/data_store.h"
+
+namespace khgl::login_records {
+
+QStringList userNames(DataStore& store)
+{
+    RecordSet users = store.select(QStringLiteral("select 用户名 from 用户表 order by rowid"));
+    QStringList names;
+    for (users.moveFirst(); !users.eof(); users.moveNext()) {
+        names << users.text(0);
+    }
+    return names;
+}
+
+std::optional<Login> remembered(DataStore& store)
+{
+    const RecordSet login = store.select(QStringLiteral("登录表"));
+    if (login.recordCount() == 0) {
+        return std::nullopt;
+    }
+    return Login{login.text(QStringLiteral("用户名")), login.text(QStringLiteral("密码"))};
+}
+
+void remember(DataStore& store, const std::optional<Login>& login)
+{
+    // One transaction: the remembered login is replaced whole or not at all.
+    store.transaction([&] {
+        store.execute(QStringLiteral("delete from 登录表"));
+        if (login) {
+            RecordSet table = store.select(QStringLiteral("登录表"));
+            table.addNew();
+            table.setValue(QStringLiteral("用户名"), login->name);
+            table.setValue(QStringLiteral("密码"), login->password);
+            table.update();
+        }
+    });
+}
+
+std::optional<QStringList> passwordsOf(DataStore& store, const QString& name)
+{
+    RecordSet rows = store.select(
+        QStringLiteral("select 用户密码 from 用户表 where 用户名=? order by rowid"), {name});
+    if (rows.recordCount() == 0) {
+        return std::nullopt;
+    }
+    QStringList passwords;
+    for (rows.moveFirst(); !rows.eof(); rows.moveNext()) {
+        passwords << (rows.isEmpty(0) ? QString() : rows.text(0));
+    }
+    return passwords;
+}
+
+std::optional<Recovery> recoveryOf(DataStore& store, const QString& name)
+{
+    RecordSet rows = store.select(
+        QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=? order by rowid"),
+        {name});
+    if (rows.recordCount() == 0) {
+        return std::nullopt;
+    }
+    rows.moveFirst();
+    return Recovery{rows.text(QStringLiteral("问题")), rows.text(QStringLiteral("答案")),
+                    rows.text(QStringLiteral("用户密码"))};
+}
+
+} // namespace khgl::login_records
