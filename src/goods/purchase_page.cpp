@@ -40,6 +40,7 @@ PurchasePage::PurchasePage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::PurchasePage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_hover.addLarge(this, m_ui->Label50, m_ui->Image11, &m_flags.a);
     m_hover.addLarge(this, m_ui->Label51, m_ui->Image12, &m_flags.b);
     m_hover.addLarge(this, m_ui->Label52, m_ui->Image13, &m_flags.c);

@@ -37,6 +37,7 @@ SalesPage::SalesPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::SalesPage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_hover.addLarge(this, m_ui->Label45, m_ui->Image29, &m_flags.a);
     m_hover.addLarge(this, m_ui->Label46, m_ui->Image30, &m_flags.b);
     m_hover.addSmall(m_ui->Frame3, m_ui->Label72, m_ui->Image27, &m_flags.a);

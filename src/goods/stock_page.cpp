@@ -31,6 +31,7 @@ StockPage::StockPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::StockPage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_hover.addSmall(m_ui->Frame14, m_ui->Label67, m_ui->Image22, nullptr);
     connect(m_ui->Label67, &ClickLabel::clicked, this, &StockPage::searchProduct);
 }

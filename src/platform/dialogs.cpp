@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace khgl {
 
@@ -97,6 +98,19 @@ QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString
                             const QString& startFolder)
 {
     return QFileDialog::getOpenFileName(parent, title, startFolder, qtFilter(filter));
+}
+
+QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,
+                            const QString& startFolder, int* chosenFilter)
+{
+    const QStringList filters = qtFilter(filter).split(QStringLiteral(";;"));
+    QString selected = filters.value(0);
+    const QString path = QFileDialog::getSaveFileName(
+        parent, title, startFolder, filters.join(QStringLiteral(";;")), &selected);
+    if (chosenFilter != nullptr) {
+        *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(selected)));
+    }
+    return path;
 }
 
 int QtDialogs::exec(QDialog& dialog)

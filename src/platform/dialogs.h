@@ -46,6 +46,11 @@ public:
     virtual QString openFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startFolder) = 0;
 
+    // A save-file dialog; filter as for openFile. chosenFilter, when given, receives the
+    // 0-based index of the file type the operator chose. Empty when cancelled.
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& startFolder, int* chosenFilter = nullptr) = 0;
+
     // Runs a window of the program's own as a modal dialog; returns QDialog's result code.
     virtual int exec(QDialog& dialog) = 0;
 
@@ -62,6 +67,8 @@ public:
                   const QString& defaultText) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFolder, int* chosenFilter) override;
     int exec(QDialog& dialog) override;
 
     // "A(*.a)|*.a|B(*.b)|*.b" as Qt's name filters: "A(*.a)", "B(*.b)".

@@ -234,6 +234,22 @@ void RecordGrid::setText(int row, int col, const char* utf8, int length)
     }
 }
 
+std::string_view RecordGrid::cellBytes(int row, int col) const
+{
+    if (col < 0 || col >= cols() || row < 1 || row >= rows()) {
+        return {};
+    }
+    return m_model->cell(row - 1, col);
+}
+
+const std::string* RecordGrid::rowCells(int row) const
+{
+    if (row < 1 || row >= rows()) {
+        return nullptr;
+    }
+    return &m_model->cell(row - 1, 0);
+}
+
 void RecordGrid::clearTexts()
 {
     for (auto& cell : m_model->m_cells) {

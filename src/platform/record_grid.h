@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QTableView>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace khgl {
@@ -38,6 +39,11 @@ public:
     // The current cell's text.
     QString text() const { return text(m_row, m_col); }
     void clearTexts();
+    // A data cell's UTF-8 bytes as stored (row >= 1), without making a QString: exports walk
+    // a million rows through this.
+    std::string_view cellBytes(int row, int col) const;
+    // The cells of a data row (row >= 1) as stored, columns 0 .. cols()-1 in a row.
+    const std::string* rowCells(int row) const;
 
     qint64 rowKey(int row) const;
     void setRowKey(int row, qint64 key);

@@ -1,7 +1,9 @@
 #include "shell/page.h"
 
 #include "platform/app_context.h"
+#include "platform/grid_menu.h"
 #include "platform/guard.h"
+#include "platform/record_grid.h"
 
 namespace khgl {
 
@@ -13,6 +15,13 @@ Page::Page(PageEnv& env, QWidget* parent)
 bool Page::guard(const std::function<void()>& handler)
 {
     return guarded(m_context.dialogs, this, handler);
+}
+
+void Page::addGridMenus()
+{
+    for (RecordGrid* grid : findChildren<RecordGrid*>()) {
+        new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); }});
+    }
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

@@ -42,6 +42,9 @@ public:
 protected:
     // Runs one event handler; a failure is shown to the operator and the program goes on.
     bool guard(const std::function<void()>& handler);
+    // Gives every record grid of the page its context menu (export); pages call it once their
+    // controls are built.
+    void addGridMenus();
 
     AppContext& m_context;
     HoverCommands& m_hover;

@@ -3,7 +3,10 @@
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
 
+#include <QAction>
+#include <QFile>
 #include <QTest>
+#include <iconv.h>
 
 using namespace khgl;
 using namespace khgl::test;
@@ -29,6 +32,56 @@ struct SalesFixture
     PageHarness harness;
     SalesPage page;
 };
+
+// Reads CSV (RFC 4180) back into rows of fields.
+QList<QStringList> readCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && text.mid(i + 1, 1) == u"\"") {
+                field += c;
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && text.mid(i + 1, 1) == u"\n") {
+            row << field;
+            field.clear();
+            rows << row;
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+QByteArray gb18030ToUtf8(const QByteArray& bytes)
+{
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    QByteArray out(bytes.size() * 2 + 16, Qt::Uninitialized);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    char* to = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    const size_t done = iconv(cd, &in, &inLeft, &to, &outLeft);
+    iconv_close(cd);
+    return done == static_cast<size_t>(-1) ? QByteArray()
+                                           : out.left(out.size() - qsizetype(outLeft));
+}
 
 } // namespace
 
@@ -202,6 +255,68 @@ private Q_SLOTS:
         click(child(dialog, "Label3"));
         QVERIFY(!dialog->isVisible());
         QVERIFY(!env.inputAids.isCalendarOpen());
+    }
+
+    // Tricky texts leave the grid and come back from the file field by field, in either
+    // encoding; what a spreadsheet would run as a formula comes back with an apostrophe.
+    void gridExportsToCsvAndReadsBack()
+    {
+        TestEnv env;
+        const QStringList names{QStringLiteral("逗号,和\"引号\""),
+                                QStringLiteral("两行\n文字"),
+                                QStringLiteral("=1+1"),
+                                QStringLiteral("表情😀"),
+                                QStringLiteral("𠮷野家"),
+                                QStringLiteral("@SUM(A1)"),
+                                QStringLiteral("-1+1")};
+        for (const QString& name : names) {
+            addGoods(env, kTable, name, -2, 1.5, QStringLiteral("2026-3-5"));
+        }
+        SalesFixture f(env);
+        auto* exportCsv = f.grid()->findChild<QAction*>(QStringLiteral("exportCsv"));
+        QVERIFY(exportCsv != nullptr);
+        QCOMPARE(f.grid()->contextMenuPolicy(), Qt::CustomContextMenu);
+
+        const QString utf8Path = env.folder() + QStringLiteral("/导出.csv");
+        const QString gbPath = env.folder() + QStringLiteral("/导出-gb");
+        env.dialogs.saveNext(utf8Path, 0);
+        exportCsv->trigger();
+        env.dialogs.saveNext(gbPath, 1);
+        exportCsv->trigger();
+        QCOMPARE(env.dialogs.fileRequests.size(), size_t(2));
+        QVERIFY(env.dialogs.fileRequests[0].filter.contains(QStringLiteral("GB18030")));
+
+        QFile utf8File(utf8Path);
+        QVERIFY(utf8File.open(QIODevice::ReadOnly));
+        const QByteArray utf8 = utf8File.readAll();
+        QVERIFY(utf8.startsWith("\xEF\xBB\xBF"));
+        QFile gbFile(gbPath + QStringLiteral(".csv"));
+        QVERIFY(gbFile.open(QIODevice::ReadOnly));
+        const QByteArray gb = gbFile.readAll();
+        QVERIFY(gb.contains("\xC9\xCC\xC6\xB7")); // 商品, no byte-order mark
+
+        for (const QByteArray& text : {utf8.mid(3), gb18030ToUtf8(gb)}) {
+            const QList<QStringList> read = readCsv(QString::fromUtf8(text));
+            QCOMPARE(read.size(), names.size() + 1);
+            QCOMPARE(read[0], strings({"编号", "商品名称", "商品单价", "商品数量", "销售金额",
+                                       "销售日期", "备注"}));
+            QStringList readNames;
+            for (qsizetype row = 1; row < read.size(); ++row) {
+                QCOMPARE(read[row].size(), 7);
+                QCOMPARE(read[row][3], QStringLiteral("-2"));
+                readNames << read[row][1];
+            }
+            QCOMPARE(readNames,
+                     (QStringList{QStringLiteral("逗号,和\"引号\""), QStringLiteral("两行\n文字"),
+                                  QStringLiteral("'=1+1"), QStringLiteral("表情😀"),
+                                  QStringLiteral("𠮷野家"), QStringLiteral("'@SUM(A1)"),
+                                  QStringLiteral("'-1+1")}));
+        }
+        // A cancelled save dialog writes nothing and asks nothing more.
+        env.dialogs.clear();
+        exportCsv->trigger();
+        QCOMPARE(env.dialogs.fileRequests.size(), size_t(1));
+        QVERIFY(env.dialogs.messages.empty());
     }
 };
 

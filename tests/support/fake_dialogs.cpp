@@ -41,6 +41,21 @@ QString FakeDialogs::openFile(QWidget*, const QString& title, const QString& fil
     return path;
 }
 
+QString FakeDialogs::saveFile(QWidget*, const QString& title, const QString& filter,
+                              const QString& startFolder, int* chosenFilter)
+{
+    fileRequests.push_back({title, filter, startFolder});
+    if (m_saves.empty()) {
+        return {};
+    }
+    auto [path, filterIndex] = m_saves.front();
+    m_saves.pop_front();
+    if (chosenFilter != nullptr) {
+        *chosenFilter = filterIndex;
+    }
+    return path;
+}
+
 int FakeDialogs::exec(QDialog& dialog)
 {
     ++execCount;

@@ -43,17 +43,24 @@ public:
                   const QString& defaultText) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFolder, int* chosenFilter) override;
     int exec(QDialog& dialog) override;
 
     void answerNext(Answer answer) { m_answers.push_back(answer); }
     void inputNext(const QString& text) { m_inputs.push_back(text); }
     void fileNext(const QString& path) { m_files.push_back(path); }
+    // The next save dialog returns this path with this file type chosen.
+    void saveNext(const QString& path, int filterIndex = 0)
+    {
+        m_saves.push_back({path, filterIndex});
+    }
     // The function fills the dialog and returns its result code (QDialog::Accepted ...).
     void execNext(std::function<int(QDialog&)> filler) { m_execs.push_back(std::move(filler)); }
 
     std::vector<Message> messages;
     std::vector<Input> inputs;
-    std::vector<FileRequest> fileRequests;
+    std::vector<FileRequest> fileRequests; // open and save dialogs alike
     int execCount = 0;
 
     // The texts of all messages so far, in order.
@@ -65,6 +72,7 @@ private:
     std::deque<Answer> m_answers;
     std::deque<QString> m_inputs;
     std::deque<QString> m_files;
+    std::deque<std::pair<QString, int>> m_saves;
     std::deque<std::function<int(QDialog&)>> m_execs;
 };
 
