@@ -47,6 +47,13 @@ void runPlain(sqlite3* db, const QString& sql)
     statement.run();
 }
 
+void createOwnTables(sqlite3* db)
+{
+    for (const auto& table : ownTables()) {
+        runPlain(db, QString::fromUtf16(table.createSql));
+    }
+}
+
 void createIndexes(sqlite3* db)
 {
     for (const char16_t* sql : indexStatements()) {
@@ -89,8 +96,8 @@ void verifyColumns(sqlite3* db, const QString& path)
             expected << QString::fromUtf16(column.name);
         }
         if (found != expected) {
-            throw StoreError(QStringLiteral("%1不是本系统的数据文件（%2的列不同）。")
-                                 .arg(quoted(path), name));
+            throw StoreError(
+                QStringLiteral("%1不是本系统的数据文件（%2的列不同）。").arg(quoted(path), name));
         }
     }
 }
@@ -187,6 +194,7 @@ void DataStore::create()
             for (const auto& table : allTables()) {
                 runPlain(m_db, createTableSql(table));
             }
+            createOwnTables(m_db);
             createIndexes(m_db);
         });
     } catch (...) {
@@ -217,6 +225,12 @@ void DataStore::open()
         }
         throw StoreError(
             QStringLiteral("无法打开数据文件%1。\n%2").arg(quoted(path), error.message()));
+    }
+    try {
+        createOwnTables(m_db);
+    } catch (const StoreError&) {
+        // A file that cannot take them (read-only) still serves everything else; the features
+        // that need them report their own failure when used.
     }
     try {
         createIndexes(m_db);

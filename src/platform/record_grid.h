@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,6 +59,12 @@ public:
     // The view's index of a data cell (invalid for column 0 and the header).
     QModelIndex cellIndex(int row, int col) const;
 
+    // Lets the operator edit this column's cells in place (double click, F2 or typing);
+    // 0 or less: no column (the default). Each edit is announced by cellEdited.
+    void setEditableCol(int col);
+    // Rows for which marker answers true are drawn in red (asked only for painted rows).
+    void setRowMarker(std::function<bool(int row)> marker);
+
     // Removes a data row; the rows below move up.
     void removeItem(int row);
 
@@ -78,6 +85,8 @@ Q_SIGNALS:
     // A click or double click on a data cell (row >= 1); the current cell is already set.
     void cellClicked(int row, int col);
     void cellDoubleClicked(int row, int col);
+    // The operator changed a cell in place; the cell already holds the new text.
+    void cellEdited(int row, int col, const QString& previous);
 
 private:
     void onClicked(const QModelIndex& index);
@@ -104,6 +113,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+Q_SIGNALS:
+    void edited(int dataRow, int col, const QString& previous);
 
 private:
     friend class RecordGrid;
@@ -116,6 +129,8 @@ private:
     QStringList m_headers;
     int m_dataRows = 0;
     int m_cols = 2;
+    int m_editableCol = 0;
+    std::function<bool(int row)> m_marker;
 };
 
 } // namespace khgl

@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "goods/stock_page.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -8,6 +9,7 @@
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
+#include "shell/desktop_page.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "ui_main_window.h"
@@ -50,6 +52,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     for (QWidget* image : {m_ui->Image41, m_ui->Image42, m_ui->Image43, m_ui->Image44}) {
         HoverCommands::pointerOnly(image);
     }
+    connectLowStock();
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
     connect(m_ui->Image43, &ClickLabel::clicked, this, &MainWindow::openSite);
@@ -118,6 +121,22 @@ void MainWindow::showCharts()
             entry.page->chartsComputed(tables);
         }
     });
+}
+
+// The desktop's low-stock line opens the stock page as its navigation label does, then
+// narrows the listing to the products at or below their minimum.
+void MainWindow::connectLowStock()
+{
+    auto* desktop = qobject_cast<DesktopPage*>(m_nav.front().page);
+    for (const NavEntry& entry : m_nav) {
+        auto* stock = qobject_cast<StockPage*>(entry.page);
+        if (desktop != nullptr && stock != nullptr) {
+            connect(desktop, &DesktopPage::lowStockWanted, this, [this, &entry, stock] {
+                select(entry);
+                stock->showLowStock();
+            });
+        }
+    }
 }
 
 Page* MainWindow::page(const QString& frameName) const

@@ -2,6 +2,7 @@
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
+#include "goods/stock_minimum_records.h"
 #include "platform/record_grid.h"
 #include "settings_fixture.h"
 #include "shell/page_factory.h"
@@ -188,6 +189,7 @@ private Q_SLOTS:
         khgl::test::click(f.child("Label76"));
         f.env.addUser(QStringLiteral("admin"), QStringLiteral("pw"));
         addSale(f, QStringLiteral("旧货"));
+        goods::setStockMinimum(f.env.store, QStringLiteral("旧货"), QStringLiteral("4"));
         khgl::test::click(f.child("Label89"));
         const QByteArray backup = f.fileBytes(backupPath(f));
 
@@ -199,6 +201,8 @@ private Q_SLOTS:
         // Sales saved after the backup; the sales page lists them.
         addSale(f, QStringLiteral("新货"));
         addSale(f, QStringLiteral("新货"));
+        goods::setStockMinimum(f.env.store, QStringLiteral("旧货"), QString());
+        goods::setStockMinimum(f.env.store, QStringLiteral("新货"), QStringLiteral("9"));
         std::unique_ptr<Page> sales(
             createPage(QStringLiteral("Frame12"), QStringLiteral("商品销售"), f.pageEnv, nullptr));
         sales->opened();
@@ -227,6 +231,9 @@ private Q_SLOTS:
         QCOMPARE(salesGrid->text(1, 2), QStringLiteral("旧货"));
         QCOMPARE(salesGrid->rows(), 2);
         QCOMPARE(f.env.store.select(QStringLiteral("销售表")).recordCount(), 1);
+        // The stock minimums come back with the rest.
+        QCOMPARE(goods::stockMinimums(f.env.store),
+                 (QHash<QString, QString>{{QStringLiteral("旧货"), QStringLiteral("4")}}));
         // Writes go to the restored file.
         addSale(f, QStringLiteral("再卖"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 2);
