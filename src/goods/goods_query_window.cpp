@@ -9,6 +9,8 @@
 #include "platform/guard.h"
 #include "ui_goods_query_window.h"
 
+#include <QShortcut>
+
 namespace khgl {
 namespace {
 
@@ -35,6 +37,8 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
       m_ui(std::make_unique<Ui::GoodsQueryWindow>()), m_hover(context.pictures)
 {
     m_ui->setupUi(this);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
     m_hover.addCommand(this, m_ui->Label4, m_ui->Image1, &m_dateFlag, kNormalPicture,
                        kHoverPicture);
     m_hover.addCommand(this, m_ui->Label5, m_ui->Image2, &m_productFlag, kNormalPicture,

@@ -28,8 +28,7 @@ CalculatorWindow::CalculatorWindow(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_ui(std::make_unique<Ui::CalculatorWindow>()), m_dialogs(dialogs)
 {
     m_ui->setupUi(this);
-    // Opening under a box must not take the keyboard from it; a click on the calculator does.
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    // It takes the keyboard when it opens, so "3.5*100" typed next is calculated.
     setFocusPolicy(Qt::StrongFocus);
     m_ui->Text1->installEventFilter(this);
     connectButtons();
@@ -195,7 +194,12 @@ bool CalculatorWindow::handleKey(const QKeyEvent& event)
         eraseLastCharacter();
         return true;
     case Qt::Key_Escape:
-        reset();
+        // The first Esc clears an entry, the next one closes the calculator.
+        if (m_expression.isEmpty() && m_pending == None && m_ui->Text1->text() == u"0") {
+            close();
+        } else {
+            reset();
+        }
         return true;
     default:
         break;

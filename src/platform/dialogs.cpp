@@ -38,9 +38,13 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         break;
     case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        // Every two-button question here guards a deletion, a restore or a clearing: a stray
+        // Enter must not answer it.
+        box.setDefaultButton(QMessageBox::Cancel);
         break;
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
         break;
     }
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {

@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTimer>
 
 namespace khgl {
@@ -53,6 +54,13 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         HoverCommands::pointerOnly(image);
     }
     connectLowStock();
+    // Ctrl+1 .. Ctrl+9 and Ctrl+0 select the pages in the order of the navigation labels.
+    for (size_t i = 0; i < m_nav.size() && i < 10; ++i) {
+        const int digit = static_cast<int>((i + 1) % 10);
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + digit)), this);
+        const NavEntry& entry = m_nav[i];
+        connect(shortcut, &QShortcut::activated, this, [this, &entry] { select(entry); });
+    }
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
     connect(m_ui->Image43, &ClickLabel::clicked, this, &MainWindow::openSite);
