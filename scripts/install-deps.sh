@@ -10,6 +10,7 @@ packages=(
   python3 python3-aiosmtpd
   xvfb imagemagick espeak-ng sox lame
   libbenchmark-dev
+  poppler-utils
   clang libclang-rt-14-dev
 )
 missing=()

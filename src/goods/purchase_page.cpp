@@ -246,4 +246,9 @@ void PurchasePage::clearBoxes()
     }
 }
 
+QString PurchasePage::printedTotal() const
+{
+    return m_ui->Label8->text();
+}
+
 } // namespace khgl

@@ -26,6 +26,7 @@ public:
     ~PurchasePage() override;
 
     void loadNormalPictures() override;
+    QString printedTotal() const override;
     void opened() override;
     void closeWindows() override;
 

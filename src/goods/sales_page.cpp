@@ -249,4 +249,9 @@ void SalesPage::closeAids()
     m_context.inputAids.closeCalculator();
 }
 
+QString SalesPage::printedTotal() const
+{
+    return m_ui->Label7->text();
+}
+
 } // namespace khgl

@@ -25,6 +25,7 @@ public:
     ~SalesPage() override;
 
     void loadNormalPictures() override;
+    QString printedTotal() const override;
     void opened() override;
     void closeWindows() override;
 

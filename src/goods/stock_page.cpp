@@ -228,4 +228,20 @@ void StockPage::fillDifferences()
     }
 }
 
+// The stock page has no total label; its printout sums the three quantity columns.
+QString StockPage::printedTotal() const
+{
+    const RecordGrid& grid = *m_ui->MS6;
+    double bought = 0;
+    double sold = 0;
+    double difference = 0;
+    for (int row = 1; row < grid.rows(); ++row) {
+        bought += goods::leadingNumber(grid.text(row, kBought));
+        sold += goods::leadingNumber(grid.text(row, kSold));
+        difference += goods::leadingNumber(grid.text(row, kDifference));
+    }
+    return QStringLiteral("合计：进货总量 %1，销售总量 %2，进销差值 %3")
+        .arg(goods::plainNumber(bought), goods::plainNumber(sold), goods::plainNumber(difference));
+}
+
 } // namespace khgl

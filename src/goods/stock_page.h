@@ -23,6 +23,7 @@ public:
     ~StockPage() override;
 
     void loadNormalPictures() override;
+    QString printedTotal() const override;
     void opened() override;
     // Lists only the products at or below their stock minimum (the desktop's low-stock line).
     void showLowStock();

@@ -5,6 +5,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <algorithm>
 
 namespace khgl {
@@ -115,6 +117,12 @@ QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString
         *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(selected)));
     }
     return path;
+}
+
+bool QtDialogs::choosePrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 int QtDialogs::exec(QDialog& dialog)

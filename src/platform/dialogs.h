@@ -4,6 +4,7 @@
 
 class QWidget;
 class QDialog;
+class QPrinter;
 
 namespace khgl {
 
@@ -51,6 +52,9 @@ public:
     virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startFolder, int* chosenFilter = nullptr) = 0;
 
+    // The print dialog: the operator chooses and sets up the printer; false when cancelled.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+
     // Runs a window of the program's own as a modal dialog; returns QDialog's result code.
     virtual int exec(QDialog& dialog) = 0;
 
@@ -69,6 +73,7 @@ public:
                      const QString& startFolder) override;
     QString saveFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder, int* chosenFilter) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     int exec(QDialog& dialog) override;
 
     // "A(*.a)|*.a|B(*.b)|*.b" as Qt's name filters: "A(*.a)", "B(*.b)".

@@ -6,12 +6,22 @@
 #include "platform/guard.h"
 #include "platform/record_grid.h"
 
+#include "data_store/store_error.h"
+
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QMenu>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPrinter>
 #include <QProgressDialog>
+#include <QSaveFile>
 #include <QStandardPaths>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextTable>
 #include <memory>
 
 namespace khgl {
@@ -29,6 +39,12 @@ GridMenu::GridMenu(RecordGrid& grid, Env env)
     QAction* csv = m_menu->addAction(QStringLiteral("导出为 CSV…"));
     csv->setObjectName(QStringLiteral("exportCsv"));
     connect(csv, &QAction::triggered, this, &GridMenu::exportCsv);
+    QAction* print = m_menu->addAction(QStringLiteral("打印…"));
+    print->setObjectName(QStringLiteral("printGrid"));
+    connect(print, &QAction::triggered, this, &GridMenu::print);
+    QAction* pdf = m_menu->addAction(QStringLiteral("导出为 PDF…"));
+    pdf->setObjectName(QStringLiteral("exportPdf"));
+    connect(pdf, &QAction::triggered, this, &GridMenu::exportPdf);
     m_grid.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_grid, &QWidget::customContextMenuRequested, this, &GridMenu::popUp);
 }
@@ -98,6 +114,91 @@ void GridMenu::exportCsv()
                                   QStringLiteral("提示"), Dialogs::Icon::Information);
         }
     });
+}
+
+void GridMenu::print()
+{
+    guarded(m_env.dialogs, &m_grid, [this] {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setDocName(m_env.caption ? m_env.caption() : QString());
+        if (m_env.dialogs.choosePrinter(&m_grid, printer)) {
+            layOut()->print(&printer);
+        }
+    });
+}
+
+void GridMenu::exportPdf()
+{
+    guarded(m_env.dialogs, &m_grid, [this] {
+        QString path = m_env.dialogs.saveFile(&m_grid, QStringLiteral("导出为 PDF"),
+                                              QStringLiteral("PDF 文件(*.pdf)|*.pdf"),
+                                              suggestedPath(QStringLiteral(".pdf")));
+        if (path.isEmpty()) {
+            return;
+        }
+        if (QFileInfo(path).suffix().isEmpty()) {
+            path += QStringLiteral(".pdf");
+        }
+        // The PDF goes to a temporary file beside the target and replaces it only when whole.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) {
+            throw StoreError(QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString()));
+        }
+        QPdfWriter writer(&file);
+        writer.setTitle(m_env.caption ? m_env.caption() : QString());
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+        layOut()->print(&writer);
+        if (!file.commit()) {
+            throw StoreError(QStringLiteral("写入文件“%1”失败：%2").arg(path, file.errorString()));
+        }
+    });
+}
+
+// The grid as a document: title, the table with its header row marked to repeat on every
+// page, and the total line. QTextDocument numbers the pages when it prints.
+std::unique_ptr<QTextDocument> GridMenu::layOut() const
+{
+    auto document = std::make_unique<QTextDocument>();
+    document->setDefaultFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
+    QTextCursor cursor(document.get());
+    QTextCharFormat titleFormat;
+    titleFormat.setFontPointSize(14);
+    titleFormat.setFontWeight(QFont::Bold);
+    const QString caption = m_env.caption ? m_env.caption() : QString();
+    cursor.insertText(caption + QStringLiteral("  ") +
+                          m_env.clock.today().toString(QStringLiteral("yyyy-M-d")),
+                      titleFormat);
+    cursor.insertBlock();
+    const int cols = m_grid.cols() - 1;
+    const int rows = m_grid.rows();
+    QTextTableFormat tableFormat;
+    tableFormat.setHeaderRowCount(1);
+    tableFormat.setCellPadding(2);
+    tableFormat.setCellSpacing(0);
+    tableFormat.setBorderCollapse(true);
+    tableFormat.setBorder(0.5);
+    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
+    QTextTable* table = cursor.insertTable(rows, std::max(cols, 1), tableFormat);
+    QTextCharFormat headerFormat;
+    headerFormat.setFontWeight(QFont::Bold);
+    for (int row = 0; row < rows; ++row) {
+        for (int col = 1; col <= cols; ++col) {
+            QTextCursor cell = table->cellAt(row, col - 1).firstCursorPosition();
+            if (row == 0) {
+                cell.insertText(m_grid.text(0, col), headerFormat);
+            } else {
+                cell.insertText(m_grid.text(row, col));
+            }
+        }
+    }
+    cursor.movePosition(QTextCursor::End);
+    const QString total = m_env.total ? m_env.total() : QString();
+    if (!total.isEmpty()) {
+        cursor.insertBlock();
+        cursor.insertText(total);
+    }
+    return document;
 }
 
 } // namespace khgl

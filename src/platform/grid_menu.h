@@ -3,8 +3,10 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QMenu;
+class QTextDocument;
 
 namespace khgl {
 
@@ -13,7 +15,9 @@ class Dialogs;
 class RecordGrid;
 
 // The context menu every record grid carries: "导出为 CSV…" writes what the grid shows
-// through the save dialog, the file type choosing the encoding.
+// through the save dialog, the file type choosing the encoding; "打印…" and "导出为 PDF…"
+// lay it out as a table under a title (the page's caption and the date), the header row
+// repeated on every page, page numbers below, and the page's total line after the table.
 class GridMenu final : public QObject
 {
     Q_OBJECT
@@ -24,6 +28,7 @@ public:
         Dialogs& dialogs;
         const Clock& clock;
         std::function<QString()> caption; // the page's caption, names files and titles pages
+        std::function<QString()> total;   // the page's total line, empty for none
     };
 
     GridMenu(RecordGrid& grid, Env env);
@@ -36,6 +41,9 @@ public:
 private:
     void popUp(const QPoint& pos);
     void exportCsv();
+    void print();
+    void exportPdf();
+    std::unique_ptr<QTextDocument> layOut() const;
     QString suggestedPath(const QString& suffix) const;
 
     RecordGrid& m_grid;

@@ -20,7 +20,8 @@ bool Page::guard(const std::function<void()>& handler)
 void Page::addGridMenus()
 {
     for (RecordGrid* grid : findChildren<RecordGrid*>()) {
-        new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); }});
+        new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); },
+                             [this] { return printedTotal(); }});
     }
 }
 

@@ -36,6 +36,8 @@ public:
     virtual void loadNormalPictures() {}
     // The page's own work when its navigation label is clicked.
     virtual void opened() {}
+    // The line printed under the page's grid (its total), empty for none.
+    virtual QString printedTotal() const { return {}; }
     // The main window is closing: close the windows this page opened.
     virtual void closeWindows() {}
 

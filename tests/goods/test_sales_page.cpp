@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 #include <iconv.h>
 
@@ -317,6 +318,44 @@ private Q_SLOTS:
         exportCsv->trigger();
         QCOMPARE(env.dialogs.fileRequests.size(), size_t(1));
         QVERIFY(env.dialogs.messages.empty());
+    }
+
+    // The sales page as a PDF, read back as text: title with the date, the header row, a row,
+    // the header again on the next page, page numbers and the total line. The print command
+    // writes the same document through the printer the dialog chose.
+    void gridPrintsToPdfWithTitleHeadersAndTotal()
+    {
+        TestEnv env;
+        env.clock.setDate(QDate(2026, 3, 9));
+        for (int i = 0; i < 120; ++i) {
+            addGoods(env, kTable, QStringLiteral("商品%1").arg(i), 2, 5,
+                     QStringLiteral("2026-3-5"));
+        }
+        SalesFixture f(env);
+        const auto pdfText = [](const QString& path) {
+            QProcess pdftotext;
+            pdftotext.start(QStringLiteral("pdftotext"),
+                            {QStringLiteral("-layout"), path, QStringLiteral("-")});
+            pdftotext.waitForFinished(30000);
+            return QString::fromUtf8(pdftotext.readAllStandardOutput());
+        };
+        const QString pdf = env.folder() + QStringLiteral("/销售.pdf");
+        env.dialogs.saveNext(pdf);
+        f.grid()->findChild<QAction*>(QStringLiteral("exportPdf"))->trigger();
+        QVERIFY(env.dialogs.messages.empty());
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("商品销售")), qPrintable(text.left(400)));
+        QVERIFY(text.contains(QStringLiteral("2026-3-9")));
+        QVERIFY(text.contains(QStringLiteral("商品119")));
+        QVERIFY(text.count(QStringLiteral("销售日期")) >= 2); // repeated on the next page
+        QVERIFY(text.contains(QStringLiteral("当前销售总额为：600.00元。")));
+        QVERIFY(text.contains(QLatin1Char('2'))); // page numbers
+
+        const QString printed = env.folder() + QStringLiteral("/printed.pdf");
+        env.dialogs.printNext(printed);
+        f.grid()->findChild<QAction*>(QStringLiteral("printGrid"))->trigger();
+        QCOMPARE(env.dialogs.printRequests, 1);
+        QVERIFY(pdfText(printed).contains(QStringLiteral("当前销售总额为：600.00元。")));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "support/fake_dialogs.h"
 
 #include <QDialog>
+#include <QPrinter>
 #include <QStringList>
 
 namespace khgl::test {
@@ -56,6 +57,18 @@ QString FakeDialogs::saveFile(QWidget*, const QString& title, const QString& fil
     return path;
 }
 
+bool FakeDialogs::choosePrinter(QWidget*, QPrinter& printer)
+{
+    ++printRequests;
+    if (m_prints.empty()) {
+        return false;
+    }
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_prints.front());
+    m_prints.pop_front();
+    return true;
+}
+
 int FakeDialogs::exec(QDialog& dialog)
 {
     ++execCount;
@@ -82,6 +95,7 @@ void FakeDialogs::clear()
     inputs.clear();
     fileRequests.clear();
     execCount = 0;
+    printRequests = 0;
 }
 
 } // namespace khgl::test
