@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and starts the program on its default folder
-# (the folder of the executable, build/app/).
+# Installs what is needed, builds, and starts the program on the build folder build/app/
+# (the folder of the executable), so trying it out never touches ~/.local/share/khgl/.
+# A --folder given to this script wins over that one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=RelWithDebInfo
-exec "${BUILD_DIR:-$root/build}/app/khgl" "$@"
+app=${BUILD_DIR:-$root/build}/app
+exec "$app/khgl" --folder "$app" "$@"

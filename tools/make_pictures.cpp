@@ -1,6 +1,9 @@
-// Writes the background, button and tray pictures the windows load.
+// Writes the background, button and tray pictures the windows load, and the application icon
+// at the sizes of the desktop's icon theme.
 // Usage: make_pictures <output folder>
-// All files hold PNG data except the tray icon, which is ICO when Qt can write it.
+// All files hold PNG data except the tray icon, which is ICO when Qt can write it. The
+// application icons go to icons/khgl-<size>.png under the output folder: the tray's leaf,
+// drawn again at each size rather than scaled from 32 pixels.
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -118,11 +121,13 @@ QImage button(int w, int h, bool hover)
     return img;
 }
 
-QImage leaf()
+// The leaf is drawn on a 32-unit square and scaled to size pixels.
+QImage leaf(int size = 32)
 {
-    QImage img = blank(32, 32);
+    QImage img = blank(size, size);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 32.0, size / 32.0);
     // Leaf blade: two curves from the stem end (lower left) to the tip (upper right).
     const QPointF base(7, 25), tip(28, 4);
     QPainterPath blade(base);
@@ -180,6 +185,11 @@ int main(int argc, char **argv)
         && save(button(100, 32, false), dir.filePath("333.dll"), "png")
         && save(button(100, 32, true), dir.filePath("33.dll"), "png")
         && save(leaf(), dir.filePath(QStringLiteral("叶子.ico")), iconFormat);
+    const QDir icons(dir.filePath(QStringLiteral("icons")));
+    ok = ok && icons.mkpath(QStringLiteral("."));
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        ok = ok && save(leaf(size), icons.filePath(QStringLiteral("khgl-%1.png").arg(size)), "png");
+    }
     std::printf("tray icon format: %s\n", iconFormat);
     return ok ? 0 : 1;
 }

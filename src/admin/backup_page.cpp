@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 #include <limits>
 
 namespace khgl {
@@ -57,6 +58,12 @@ void BackupPage::loadNormalPictures()
 void BackupPage::opened()
 {
     m_ui->Label93->setText(explanation());
+    // The data folder need not be the program's: name the one the backup really goes to.
+    const QString caption =
+        QStringLiteral("数据库备份到数据文件夹：") + QDir::toNativeSeparators(m_context.folder);
+    m_ui->Label91->setToolTip(caption);
+    m_ui->Label91->setText(
+        m_ui->Label91->fontMetrics().elidedText(caption, Qt::ElideMiddle, m_ui->Label91->width()));
 }
 
 void BackupPage::backUp()
@@ -145,7 +152,8 @@ void BackupPage::runCopy(qint64 length, const std::function<void(const CopyProgr
 // Repaints the bar between blocks; input waits until the copy is over.
 void BackupPage::showProgress(qint64 copied)
 {
-    m_ui->Pro1->setValue(static_cast<int>(copied / m_progressUnit));
+    m_ui->Pro1->setValue(
+        std::min(m_ui->Pro1->maximum(), static_cast<int>(copied / m_progressUnit)));
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 

@@ -1,17 +1,17 @@
 #include "admin/database_copy.h"
 
 #include "data_store/data_store.h"
+#include "data_store/database_file.h"
+#include "data_store/failure_text.h"
 #include "data_store/store_error.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace khgl {
 namespace {
@@ -21,67 +21,9 @@ QString quoted(const QString& path)
     return QStringLiteral("“%1”").arg(QDir::toNativeSeparators(path));
 }
 
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QByteArray encoded(const QString& path)
 {
     return QFile::encodeName(path);
-}
-
-// Closes a file descriptor when it goes out of scope.
-class Descriptor final
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-    bool valid() const { return m_fd >= 0; }
-    // Closes now, so that a failure to close (a late write error) is seen.
-    int close()
-    {
-        const int rc = ::close(m_fd);
-        m_fd = -1;
-        return rc;
-    }
-
-private:
-    int m_fd;
-};
-
-[[noreturn]] void failWriting(const QString& target, int error)
-{
-    throw StoreError(QStringLiteral("无法写入%1：%2。").arg(quoted(target), systemError(error)));
-}
-
-[[noreturn]] void failReading(const QString& source, int error)
-{
-    throw StoreError(QStringLiteral("无法读取%1：%2。").arg(quoted(source), systemError(error)));
-}
-
-void writeAll(int fd, const char* data, size_t size, const QString& target)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            failWriting(target, errno);
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
 }
 
 // Makes a rename inside folder survive a power cut.
@@ -94,66 +36,28 @@ void syncFolder(const QString& folder)
     }
 }
 
-// Copies source into a new file (mode 0600) beside target and returns its path.
-QString copyToTemporary(const QString& source, const QString& target, const CopyProgress& progress)
+// A new empty file (mode 0600) beside target, for a copy that will take target's place.
+QString newFileBeside(const QString& target)
 {
-    Descriptor in(::open(encoded(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (!in.valid()) {
-        failReading(source, errno);
-    }
-    struct stat info
-    {
-    };
-    if (::fstat(in.get(), &info) != 0) {
-        failReading(source, errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
-        throw StoreError(QStringLiteral("%1不是一个文件。").arg(quoted(source)));
-    }
     QByteArray name = encoded(target + QStringLiteral(".XXXXXX"));
-    Descriptor out(::mkostemp(name.data(), O_CLOEXEC));
-    if (!out.valid()) {
-        failWriting(target, errno);
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) {
+        throw StoreError(
+            QStringLiteral("无法写入%1：%2").arg(quoted(target), fileFailureText(errno, target)));
     }
-    const QString temporary = QFile::decodeName(name);
-    try {
-        ::fchmod(out.get(), 0600);
-        std::vector<char> block(static_cast<size_t>(kCopyBlockSize));
-        qint64 copied = 0;
-        for (;;) {
-            const ssize_t got = ::read(in.get(), block.data(), block.size());
-            if (got < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                failReading(source, errno);
-            }
-            if (got == 0) {
-                break;
-            }
-            writeAll(out.get(), block.data(), static_cast<size_t>(got), target);
-            copied += got;
-            if (progress) {
-                progress(copied);
-            }
-        }
-        if (::fsync(out.get()) != 0 || out.close() != 0) {
-            failWriting(target, errno);
-        }
-    } catch (...) {
-        ::unlink(name.constData());
-        throw;
-    }
-    return temporary;
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return QFile::decodeName(name);
 }
 
-// Renames the finished temporary file over target, which is replaced whole in one step.
+// Renames the finished file over target, which is replaced whole in one step.
 void moveIntoPlace(const QString& temporary, const QString& target)
 {
     if (::rename(encoded(temporary).constData(), encoded(target).constData()) != 0) {
         const int error = errno;
-        ::unlink(encoded(temporary).constData());
-        failWriting(target, error);
+        QFile::remove(temporary);
+        throw StoreError(
+            QStringLiteral("无法写入%1：%2").arg(quoted(target), fileFailureText(error, target)));
     }
     syncFolder(QFileInfo(target).absolutePath());
 }
@@ -170,44 +74,54 @@ void requireRestoreSource(const QString& source)
     if (info.size() == 0) {
         throw StoreError(QStringLiteral("%1是空文件，不是本系统的备份文件。").arg(quoted(source)));
     }
+    if (!info.isReadable()) {
+        throw StoreError(
+            QStringLiteral("无法读取%1：%2").arg(quoted(source), fileFailureText(EACCES, source)));
+    }
 }
 
 } // namespace
 
-void copyFileReplacing(const QString& source, const QString& target, const CopyProgress& progress)
-{
-    moveIntoPlace(copyToTemporary(source, target, progress), target);
-}
-
 void backupDatabase(DataStore& store, const QString& target, const CopyProgress& progress)
 {
     try {
-        copyFileReplacing(store.filePath(), target, progress);
+        // Through a symlink: the link keeps pointing at the new backup.
+        const QString file = DataStore::resolvedPath(target);
+        if (QFileInfo(file).isDir()) {
+            throw StoreError(QStringLiteral("无法写入%1：%2")
+                                 .arg(quoted(target), fileFailureText(EISDIR, file)));
+        }
+        const QString temporary = newFileBeside(file);
+        database_file::snapshot(store, temporary, progress);
+        moveIntoPlace(temporary, file);
     } catch (const StoreError& error) {
         throw StoreError(
-            QStringLiteral("备份没有完成。\n%1\n原来的备份文件没有改动。").arg(error.message()));
+            QStringLiteral("备份没有完成。\n%1\n原来的备份文件没有改动。").arg(error.message()),
+            error.code());
     }
 }
 
 void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress)
 {
-    const QString database = store.filePath();
     try {
         requireRestoreSource(source);
-        DataStore::checkDatabaseFile(source);
-        const QString temporary = copyToTemporary(source, database, progress);
+        // The clean copy is built beside the data, where there is room for the data.
+        const QString database = DataStore::resolvedPath(store.filePath());
+        const QString clean = newFileBeside(database);
         try {
-            DataStore::checkDatabaseFile(temporary);
-        } catch (const StoreError&) {
-            ::unlink(encoded(temporary).constData());
-            throw StoreError(QStringLiteral("%1在复制时发生了变化。").arg(quoted(source)));
+            database_file::cleanCopy(source, clean);
+            database_file::replaceContents(store, clean, progress);
+        } catch (...) {
+            QFile::remove(clean);
+            throw;
         }
-        // The connection lets go of the old file before the new one takes its name.
-        store.close();
-        moveIntoPlace(temporary, database);
+        QFile::remove(clean);
     } catch (const StoreError& error) {
-        throw StoreError(QStringLiteral("没有还原。\n%1\n当前数据没有改动。").arg(error.message()));
+        throw StoreError(QStringLiteral("没有还原。\n%1\n当前数据没有改动。").arg(error.message()),
+                         error.code());
     }
+    // Listings read the restored tables from here on.
+    store.close();
     store.open();
 }
 

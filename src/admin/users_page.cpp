@@ -1,6 +1,7 @@
 #include "admin/users_page.h"
 
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
@@ -106,6 +107,7 @@ void UsersPage::resetGrid()
 void UsersPage::listAccounts()
 {
     RecordSet users = m_context.store.select(QStringLiteral("用户表"));
+    const QStringList names = columnNames(QStringLiteral("用户表"));
     resetGrid();
     RecordGrid* grid = m_ui->M1;
     {
@@ -114,8 +116,8 @@ void UsersPage::listAccounts()
         int row = 1;
         for (users.moveFirst(); !users.eof(); users.moveNext(), ++row) {
             for (int k = 0; k < kShownColumns; ++k) {
-                if (!users.isEmpty(k)) {
-                    grid->setText(row, k + 1, users.text(k));
+                if (!users.isEmpty(names[k])) {
+                    grid->setText(row, k + 1, users.text(names[k]));
                 }
             }
             grid->setRowKey(row, users.rowKey());
@@ -151,6 +153,7 @@ void UsersPage::saveAccount()
     grid->setText(row, 3, question);
     grid->setText(row, 4, answer);
     grid->setRowKey(row, users.rowKey());
+    grid->setRow(row);
 }
 
 int UsersPage::gridRowForNewAccount()
@@ -183,7 +186,12 @@ void UsersPage::deleteAccount()
     if (key < 0) {
         return; // the row shows no account
     }
-    m_context.store.execute(QStringLiteral("delete from 用户表 where rowid=?"), {key});
+    QList<std::pair<QString, QString>> shown;
+    const QStringList names = columnNames(QStringLiteral("用户表"));
+    for (int c = 1; c <= kShownColumns; ++c) {
+        shown.append({names[c - 1], grid->text(row, c)});
+    }
+    m_context.store.deleteShownRecord(QStringLiteral("用户表"), key, shown);
     if (grid->rows() == 2) {
         for (int c = 1; c <= kShownColumns; ++c) {
             grid->setText(1, c, QString());

@@ -1,5 +1,7 @@
 #include "customers_mail/customer_file.h"
 
+#include "data_store/failure_text.h"
+
 #include <QDir>
 #include <QSaveFile>
 #include <QStringEncoder>
@@ -47,9 +49,11 @@ QString path(const QString& folder, const QString& customerName)
 QString write(const QString& folder, const QString& customerName, const QString& text)
 {
     const QString dir = directory(folder);
+    // Customers' details are for the shop's own account only, like the database.
     if (!QDir().mkpath(dir)) {
         return QStringLiteral("无法建立客户描述文件夹“%1”。").arg(QDir::toNativeSeparators(dir));
     }
+    QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString target = path(folder, customerName);
     QString body = text;
     body.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -59,12 +63,18 @@ QString write(const QString& folder, const QString& customerName, const QString&
     const QByteArray bytes = encode(body);
 
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        // A short write leaves Qt without a reason: name the likely ones.
-        const QString reason = file.error() == QFileDevice::NoError ||
-                                       file.errorString() == QStringLiteral("Unknown error")
-                                   ? QStringLiteral("磁盘空间不足或文件大小超出限制。")
-                                   : file.errorString();
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
+        // A short write leaves Qt without a reason: name the likely ones, in Chinese first.
+        const QString technical = file.errorString();
+        QString reason = writeAccessProblem(target);
+        if (reason.isEmpty()) {
+            reason = QStringLiteral("磁盘空间不足或文件大小超出限制。");
+        }
+        if (file.error() != QFileDevice::NoError && technical != QStringLiteral("Unknown error")) {
+            reason += QStringLiteral("（%1）").arg(technical);
+        }
         return QStringLiteral("客户描述文件“%1”没有写入：%2")
             .arg(QDir::toNativeSeparators(target), reason);
     }

@@ -107,10 +107,8 @@ bool CustomerGridEditor::handleBoxKey(QKeyEvent* event)
 
 bool CustomerGridEditor::handleGridKey(QKeyEvent* event)
 {
-    // The arrow keys move the view's current cell without telling the grid.
-    const QModelIndex current = m_grid.currentIndex();
-    const int row = current.isValid() ? current.row() + 1 : m_grid.row();
-    const int col = current.isValid() ? current.column() + 1 : m_grid.col();
+    const int row = m_grid.row();
+    const int col = m_grid.col();
     if (!isEditable(row, col) ||
         event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
         return false;

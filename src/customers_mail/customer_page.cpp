@@ -4,18 +4,28 @@
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_grid_editor.h"
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
+#include "data_store/values.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
 #include "ui_customer_page.h"
 
 #include <array>
+#include <vector>
 
 namespace khgl {
 namespace {
 
 constexpr int kColumns = 12;
+constexpr int kDateColumn = 4;    // 购买日期
 constexpr int kShownColumns = 11; // 区别 and 附加信息 are never shown
+
+// The columns grid columns 1 to 11 show, in that order.
+QStringList shownColumnNames()
+{
+    return columnNames(QStringLiteral("客户表")).first(kShownColumns);
+}
 constexpr int kRowHeight = 300;
 constexpr int kEntryWindowDropTwips = 800;
 constexpr int kTwipsPerPixel = 15;
@@ -23,6 +33,14 @@ constexpr int kTwipsPerPixel = 15;
 const std::array<const char16_t*, kShownColumns> kHeaders{
     u"客户名",   u"邮寄地址", u"客户邮箱", u"购买日期", u"商品名称", u"商品单价",
     u"商品数量", u"收取金额", u"商品简述", u"客户简述", u"备注"};
+
+// 购买日期 reads back with leading zeros (2026-12-07), whatever form was typed: a saved row
+// shows it so too, as the listing will after the page is opened again.
+QString storedDateForm(const QString& typed)
+{
+    const auto date = parseDate(typed);
+    return date ? isoDateText(*date) : typed;
+}
 
 int columnWidth(int col)
 {
@@ -109,15 +127,19 @@ void CustomerPage::fillFromFirstRow(RecordSet& records)
         return;
     }
     RecordGrid& grid = *m_ui->MS1;
-    const int shown = records.fieldCount() - 2;
+    // By name: columns another tool added to the file neither show nor shift the others.
+    std::vector<int> fields;
+    for (const QString& name : shownColumnNames()) {
+        fields.push_back(records.fieldIndex(name));
+    }
     int row = 1;
     {
         RecordGrid::Batch batch(grid);
         grid.setRows(records.recordCount() + 1);
         for (records.moveFirst(); !records.eof(); records.moveNext(), ++row) {
-            for (int i = 0; i < shown; ++i) {
-                if (!records.isEmpty(i)) {
-                    grid.setText(row, i + 1, records.text(i));
+            for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
+                if (fields[i] >= 0 && !records.isEmpty(fields[i])) {
+                    grid.setText(row, i + 1, records.text(fields[i]));
                 }
             }
             grid.setRowKey(row, records.rowKey());
@@ -170,7 +192,7 @@ void CustomerPage::showSavedEntry(const QStringList& texts, qint64 key)
     }
     grid.setRow(row);
     for (int c = 1; c <= kShownColumns && c <= texts.size(); ++c) {
-        grid.setText(row, c, texts.at(c - 1));
+        grid.setText(row, c, c == kDateColumn ? storedDateForm(texts.at(c - 1)) : texts.at(c - 1));
     }
     grid.setRowKey(row, key);
 }
@@ -189,7 +211,7 @@ void CustomerPage::findCustomer()
     guard([this, &name] {
         // The blank before the closing quote stays; trailing blanks do not count in names.
         RecordSet found = m_context.store.selectKeyed(
-            QStringLiteral("select rowid, * from 客户表 where 客户名= ?"),
+            QStringLiteral("select rowid, * from 客户表 where 客户名= ? order by rowid"),
             {name + QStringLiteral(" ")});
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("客户不存在。"), QStringLiteral("提示"),
@@ -211,7 +233,8 @@ void CustomerPage::showExtraInformation(int row, int col)
     }
     guard([this, &name, &mail] {
         RecordSet info = m_context.store.select(
-            QStringLiteral("select 附加信息 from 客户表 where 客户名=?and 电子邮箱=?"),
+            QStringLiteral(
+                "select 附加信息 from 客户表 where 客户名=?and 电子邮箱=? order by rowid"),
             {name, mail});
         if (!info.eof() && !info.isEmpty(0)) {
             m_ui->Text1->setPlainText(info.text(0));
@@ -237,7 +260,12 @@ void CustomerPage::deleteSelectedRow()
     guard([this, &grid, row, key] {
         // The record goes first: a failure leaves the grid showing it still.
         if (key >= 0) {
-            m_context.store.execute(QStringLiteral("delete from 客户表 where rowid=?"), {key});
+            QList<std::pair<QString, QString>> shown;
+            const QStringList names = shownColumnNames();
+            for (int c = 1; c <= kShownColumns; ++c) {
+                shown.append({names[c - 1], grid.text(row, c)});
+            }
+            m_context.store.deleteShownRecord(QStringLiteral("客户表"), key, shown);
         }
         if (grid.rows() == 2) {
             for (int c = 1; c <= kShownColumns; ++c) {
@@ -279,6 +307,7 @@ void CustomerPage::writeLastRow()
     customers.update();
     // The row now shows the record just written.
     grid.setRowKey(last, customers.rowKey());
+    grid.setText(last, kDateColumn, storedDateForm(grid.text(last, kDateColumn)));
     m_context.dialogs.message(this, QStringLiteral("记录已保存。"), QStringLiteral("提示"),
                               Dialogs::Icon::Information);
     writeDescriptionFile(grid.text(last, 1));

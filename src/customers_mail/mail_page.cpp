@@ -11,6 +11,9 @@
 
 #include <QListWidget>
 #include <QMetaObject>
+#include <QPushButton>
+#include <atomic>
+#include <mutex>
 #include <optional>
 
 namespace khgl {
@@ -51,6 +54,7 @@ MailPage::MailPage(PageEnv& env, QWidget* parent)
     m_ui->MS2->setRows(2);
     m_ui->MS2->setCols(3);
     m_ui->sendProgress->hide();
+    m_ui->stopSending->hide();
     m_hover.addSmall(this, m_ui->Label68, m_ui->Image23, nullptr);
     m_hover.addSmall(m_ui->Frame20, m_ui->Label69, m_ui->Image24, nullptr);
     m_hover.addSmall(m_ui->Frame21, m_ui->Label70, m_ui->Image25, nullptr);
@@ -59,11 +63,32 @@ MailPage::MailPage(PageEnv& env, QWidget* parent)
     connectCommands();
 }
 
+// What the page and its worker share. The worker reports only while page is set; the page
+// clears it, under the mutex, when it lets the run go, so nothing reaches a page that has
+// stopped listening or is gone.
+struct MailPage::SendRun
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> sent{0}; // messages the server has accepted in this run
+    std::mutex mutex;
+    MailPage* page = nullptr;
+
+    // Runs report(page) on the page's thread.
+    template <typename Report> void post(Report report)
+    {
+        const std::lock_guard lock(mutex);
+        if (page != nullptr) {
+            QMetaObject::invokeMethod(
+                page, [target = page, report = std::move(report)] { report(*target); },
+                Qt::QueuedConnection);
+        }
+    }
+};
+
 MailPage::~MailPage()
 {
     // A message on its way is abandoned; nothing after it is sent.
-    m_stop = true;
-    joinWorker();
+    letRunGo();
 }
 
 void MailPage::connectCommands()
@@ -74,6 +99,7 @@ void MailPage::connectCommands()
     connect(m_ui->Label71, &ClickLabel::clicked, this,
             [this] { guard([this] { findByProductAndDate(); }); });
     connect(m_ui->Label68, &ClickLabel::clicked, this, &MailPage::send);
+    connect(m_ui->stopSending, &QPushButton::clicked, this, &MailPage::stopSending);
     connect(m_ui->MS2, &RecordGrid::cellClicked, this, &MailPage::pickAddress);
     connect(m_ui->List1, &QListWidget::itemDoubleClicked, this, &MailPage::removeAddress);
 }
@@ -97,6 +123,12 @@ void MailPage::loadNormalPictures()
     for (QLabel* image : {m_ui->Image23, m_ui->Image24, m_ui->Image25, m_ui->Image26}) {
         m_context.pictures.show(image, Pictures::smallNormal());
     }
+}
+
+void MailPage::closeWindows()
+{
+    // The main window is closing: it must not wait for a server that has gone silent.
+    letRunGo();
 }
 
 void MailPage::opened()
@@ -124,7 +156,8 @@ void MailPage::setUpGrid()
 void MailPage::listAllCustomers()
 {
     RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱"));
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 group by 客户名,电子邮箱 "
+                       "order by 客户名,电子邮箱"));
     if (found.recordCount() > 0) {
         writeResult(found, false);
     }
@@ -144,7 +177,7 @@ void MailPage::findByDate()
     }
     RecordSet found = m_context.store.select(
         QStringLiteral("select 客户名,电子邮箱 from 客户表 where 购买日期  between ? and ?  "
-                       "group by 客户名,电子邮箱"),
+                       "group by 客户名,电子邮箱 order by 客户名,电子邮箱"),
         *range);
     showFound(found, true);
 }
@@ -158,7 +191,7 @@ void MailPage::findByProduct()
     }
     // The blank after the name is the query's own; the comparison ignores trailing blanks.
     RecordSet found = m_context.store.select(
-        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ?"),
+        QStringLiteral("select 客户名,电子邮箱 from 客户表 where 商品名称= ? order by rowid"),
         {m_ui->Text8->text() + QLatin1Char(' ')});
     showFound(found, false);
 }
@@ -179,7 +212,7 @@ void MailPage::findByProductAndDate()
     params->append(m_ui->Text5->text());
     RecordSet found = m_context.store.select(
         QStringLiteral("SELECT 客户名,电子邮箱 from 客户表 where 购买日期 between ? and ? and "
-                       "商品名称=?group by 客户名,电子邮箱"),
+                       "商品名称=?group by 客户名,电子邮箱 order by 客户名,电子邮箱"),
         *params);
     showFound(found, false);
 }
@@ -260,7 +293,11 @@ void MailPage::send()
     if (!checkMessages(messages)) {
         return;
     }
-    startSending(std::move(messages));
+    m_messages = std::move(messages);
+    m_total = static_cast<int>(m_messages.size());
+    m_plainTextAllowed = false;
+    setSendingLook(true);
+    startWorker(0);
 }
 
 std::vector<MailMessage> MailPage::messagesForList() const
@@ -292,40 +329,60 @@ bool MailPage::checkMessages(const std::vector<MailMessage>& messages)
     return true;
 }
 
-void MailPage::startSending(std::vector<MailMessage> messages)
+void MailPage::startWorker(int first)
 {
     joinWorker();
-    m_total = static_cast<int>(messages.size());
-    m_stop = false;
-    setSendingLook(true);
-    m_worker = std::thread([this, batch = std::move(messages)] { sendAll(batch); });
+    auto run = std::make_shared<SendRun>();
+    run->page = this;
+    run->sent = first;
+    m_run = run;
+    m_worker = std::thread(
+        [run, &transport = m_context.mail, messages = m_messages, first,
+         plainText = m_plainTextAllowed] { sendAll(run, transport, messages, first, plainText); });
 }
 
-// Runs on the worker thread: touches no widget, reports through queued calls.
-void MailPage::sendAll(const std::vector<MailMessage>& messages)
+// Runs on the worker thread: touches no widget, reports through the run. A run that has been
+// let go reports nothing more.
+void MailPage::sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
+                       const std::vector<MailMessage>& messages, int first, bool plainTextAllowed)
 {
-    MailTransport& transport = m_context.mail;
-    const MailKeepGoing keepGoing = [this] { return !m_stop.load(); };
-    int sent = 0;
-    for (const MailMessage& message : messages) {
-        QMetaObject::invokeMethod(
-            this, [this, sent] { showSending(sent); }, Qt::QueuedConnection);
-        const MailResult result = transport.sendUnlessStopped(message, keepGoing);
-        if (!result.ok) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, sent, to = message.to, reason = result.error] {
-                    reportFailure(sent, to, reason);
-                },
-                Qt::QueuedConnection);
+    const MailSendOptions options{[&run] { return !run->stop.load(); }, plainTextAllowed};
+    const int count = static_cast<int>(messages.size());
+    for (int i = first; i < count && !run->stop; ++i) {
+        run->post([run, i](MailPage& page) {
+            if (page.m_run == run) {
+                page.showSending(i);
+            }
+        });
+        const MailResult result = transport.sendWith(messages[i], options);
+        if (run->stop) {
             return;
         }
-        ++sent;
-        QMetaObject::invokeMethod(
-            this, [this, sent] { showSent(sent); }, Qt::QueuedConnection);
+        if (!result.ok) {
+            run->post([run, i, to = messages[i].to, result](MailPage& page) {
+                if (page.m_run != run) {
+                    return;
+                }
+                if (result.needsPlainText) {
+                    page.askPlainText(i);
+                } else {
+                    page.reportFailure(i, to, result.error);
+                }
+            });
+            return;
+        }
+        run->sent = i + 1;
+        run->post([run, i](MailPage& page) {
+            if (page.m_run == run) {
+                page.showSent(i + 1);
+            }
+        });
     }
-    QMetaObject::invokeMethod(
-        this, [this, sent] { finishSending(sent); }, Qt::QueuedConnection);
+    run->post([run, count](MailPage& page) {
+        if (page.m_run == run) {
+            page.finishSending(count);
+        }
+    });
 }
 
 void MailPage::showSending(int index)
@@ -341,8 +398,10 @@ void MailPage::showSent(int count)
     m_ui->sendProgress->setValue(count);
 }
 
+// The run's worker has returned or is about to: joining it is immediate.
 void MailPage::endSending()
 {
+    m_run.reset();
     joinWorker();
     setSendingLook(false);
     resetSendPicture();
@@ -371,10 +430,61 @@ void MailPage::reportFailure(int sent, const QString& address, const QString& re
     Q_EMIT sendingFinished();
 }
 
+// The server offers no encryption: nothing of this message has gone out yet. Asked once per
+// run; after a yes the rest of the run may sign in in clear text too.
+void MailPage::askPlainText(int index)
+{
+    joinWorker();
+    const auto answer = m_context.dialogs.message(
+        this, QStringLiteral("邮件服务器不支持加密连接，密码将以明文发送。是否继续？"), kPrompt,
+        Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
+    if (answer == Dialogs::Answer::Yes && m_run) {
+        m_plainTextAllowed = true;
+        startWorker(index);
+        return;
+    }
+    endSending();
+    m_ui->sendStatus->setText(
+        QStringLiteral("已发送 %1 封；服务器不支持加密连接，其余 %2 封没有发送。")
+            .arg(index)
+            .arg(m_total - index));
+    Q_EMIT sendingFinished();
+}
+
+// The operator's 停止: the run ends now, whatever the server does. The message in flight is
+// abandoned; the ones the server has accepted are reported.
+void MailPage::stopSending()
+{
+    if (!m_sending || !m_run) {
+        return;
+    }
+    const int sent = m_run->sent;
+    letRunGo();
+    setSendingLook(false);
+    resetSendPicture();
+    m_ui->sendStatus->setText(
+        QStringLiteral("已停止：已发送 %1 封，其余 %2 封没有发送。").arg(sent).arg(m_total - sent));
+    Q_EMIT sendingFinished();
+}
+
+// Tells the worker to stop and stops listening to it; the worker may still be inside a
+// transfer for up to a second, so it goes to the transport instead of being joined here.
+void MailPage::letRunGo()
+{
+    if (m_run) {
+        m_run->stop = true;
+        const std::lock_guard lock(m_run->mutex);
+        m_run->page = nullptr;
+    }
+    m_run.reset();
+    m_context.mail.keepUntilDone(std::move(m_worker));
+}
+
 void MailPage::setSendingLook(bool sending)
 {
     m_sending = sending;
     m_ui->Label68->setEnabled(!sending);
+    m_ui->stopSending->setVisible(sending);
     m_ui->sendProgress->setRange(0, std::max(m_total, 1));
     m_ui->sendProgress->setValue(0);
     m_ui->sendProgress->setVisible(sending);

@@ -3,7 +3,6 @@
 #include "platform/mail_transport.h"
 #include "shell/page.h"
 
-#include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -20,7 +19,9 @@ class RecordSet;
 
 // The mail page: finds customers' addresses, collects recipients and sends one message to
 // each of them. The messages go out on a worker thread, one after another, so the window
-// stays usable; the send command is disabled until the last one is done or one fails.
+// stays usable; the send command is disabled until the last one is done, one fails or the
+// operator stops the run. Stopping or closing never waits for the worker: the run is let go
+// and its worker, told to stop, is left to the mail transport to finish.
 class MailPage final : public Page
 {
     Q_OBJECT
@@ -31,14 +32,18 @@ public:
 
     void loadNormalPictures() override;
     void opened() override;
+    void closeWindows() override;
 
     bool isSending() const { return m_sending; }
 
 Q_SIGNALS:
-    // The send command has ended (all sent, or stopped at a failure) and said so.
+    // The send command has ended (all sent, stopped at a failure or by the operator) and
+    // said so.
     void sendingFinished();
 
 private:
+    struct SendRun;
+
     void connectCommands();
     void registerDateBoxes();
     void setUpGrid();
@@ -56,20 +61,26 @@ private:
     void send();
     std::vector<MailMessage> messagesForList() const;
     bool checkMessages(const std::vector<MailMessage>& messages);
-    void startSending(std::vector<MailMessage> messages);
-    void sendAll(const std::vector<MailMessage>& messages);
+    void startWorker(int first);
+    static void sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
+                        const std::vector<MailMessage>& messages, int first, bool plainTextAllowed);
     void showSending(int index);
     void showSent(int count);
     void finishSending(int sent);
     void reportFailure(int sent, const QString& address, const QString& reason);
+    void askPlainText(int index);
+    void stopSending();
+    void letRunGo();
     void endSending();
     void setSendingLook(bool sending);
     void resetSendPicture();
     void joinWorker();
 
     std::unique_ptr<Ui::MailPage> m_ui;
+    std::shared_ptr<SendRun> m_run; // the run this page listens to; empty when none
     std::thread m_worker;
-    std::atomic<bool> m_stop{false};
+    std::vector<MailMessage> m_messages; // the run's messages, one per recipient entry
+    bool m_plainTextAllowed = false;     // asked and granted once per run
     bool m_sending = false;
     int m_total = 0;
 };

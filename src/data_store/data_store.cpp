@@ -1,5 +1,6 @@
 #include "data_store/data_store.h"
 
+#include "data_store/failure_text.h"
 #include "data_store/schema.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/statement.h"
@@ -8,11 +9,16 @@
 
 #include <sqlite3.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 #include <bit>
+#include <cerrno>
+#include <cmath>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace khgl {
@@ -21,24 +27,6 @@ namespace {
 QString quoted(const QString& path)
 {
     return QStringLiteral("“%1”").arg(QDir::toNativeSeparators(path));
-}
-
-sqlite3* openConnection(const QString& path, int flags)
-{
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
-                                   flags | SQLITE_OPEN_NOMUTEX, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString message =
-            db ? storeMessage(db, QStringLiteral("无法打开数据文件") + quoted(path))
-               : QStringLiteral("无法打开数据文件") + quoted(path);
-        sqlite3_close(db);
-        throw StoreError(message);
-    }
-    sqlite3_extended_result_codes(db, 1);
-    sqlite3_busy_timeout(db, 3000);
-    registerDialect(db);
-    return db;
 }
 
 void runPlain(sqlite3* db, const QString& sql)
@@ -61,45 +49,52 @@ void createIndexes(sqlite3* db)
     }
 }
 
-// Throws unless the connection holds the six tables of this program.
-void verifySchema(sqlite3* db, const QString& path)
+QString busyText()
 {
-    Statement id(db, QStringLiteral("pragma application_id"));
-    const qlonglong applicationId = id.step() ? id.value(0).toLongLong() : 0;
-    if (applicationId != 0 && applicationId != kApplicationId) {
-        throw StoreError(QStringLiteral("%1不是本系统的数据文件。").arg(quoted(path)));
-    }
-    for (const auto& table : allTables()) {
-        Statement find(db, QStringLiteral("select count(*) from sqlite_master where type='table' "
-                                          "and name=?"));
-        find.bind(1, QString::fromUtf16(table.name));
-        if (!find.step() || find.value(0).toInt() != 1) {
-            throw StoreError(QStringLiteral("%1不是本系统的数据文件（缺少%2）。")
-                                 .arg(quoted(path), QString::fromUtf16(table.name)));
-        }
-    }
+    return QStringLiteral("数据文件正被其他程序使用，请关闭那个程序或稍后再试。");
 }
 
-// Throws unless every table has this program's columns, in table order.
-void verifyColumns(sqlite3* db, const QString& path)
+QString danglingLinkText(const QString& path)
 {
-    for (const auto& table : allTables()) {
-        const QString name = QString::fromUtf16(table.name);
-        Statement info(db, QStringLiteral("select name from pragma_table_info(?)"));
-        info.bind(1, name);
-        QStringList found;
-        while (info.step()) {
-            found << info.value(0).toString();
-        }
-        QStringList expected;
-        for (const auto& column : table.columns) {
-            expected << QString::fromUtf16(column.name);
-        }
-        if (found != expected) {
-            throw StoreError(
-                QStringLiteral("%1不是本系统的数据文件（%2的列不同）。").arg(quoted(path), name));
-        }
+    return QStringLiteral("数据文件%1是一个链接，它指向的%2不存在。请找回链接指向的文件，"
+                          "或删除这个链接（程序会新建数据文件）。")
+        .arg(quoted(path), quoted(QFileInfo(path).symLinkTarget()));
+}
+
+// Whether a stored value still reads as the text a grid shows for it.
+bool showsAs(const ColumnSpec& column, const QVariant& stored, const QString& shown)
+{
+    const QString text = displayText(stored);
+    if (text == shown) {
+        return true;
     }
+    if (text.isEmpty() || shown.isEmpty()) {
+        return false;
+    }
+    switch (column.kind) {
+    case ColumnKind::Number:
+    case ColumnKind::Money:
+    case ColumnKind::Integer: {
+        const auto a = parseNumber(text);
+        const auto b = parseNumber(shown);
+        if (!a || !b) {
+            return false;
+        }
+        const double x = a->toDouble();
+        const double y = b->toDouble();
+        return std::abs(x - y) <= 1e-9 * std::max({1.0, std::abs(x), std::abs(y)});
+    }
+    case ColumnKind::Date: {
+        const auto a = parseDate(text);
+        return a && a == parseDate(shown);
+    }
+    case ColumnKind::Text:
+    case ColumnKind::LongText:
+    case ColumnKind::DateText:
+    case ColumnKind::TimeText:
+        break;
+    }
+    return false;
 }
 
 QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
@@ -160,9 +155,10 @@ DataStore::~DataStore()
     close();
 }
 
+// The folder exactly as given: every file of the program is found under the same path.
 QString DataStore::databasePath(const QString& folder)
 {
-    QString path = folder.trimmed();
+    QString path = folder;
     if (!path.endsWith(QLatin1Char('/'))) {
         path += QLatin1Char('/');
     }
@@ -171,37 +167,145 @@ QString DataStore::databasePath(const QString& folder)
 
 bool DataStore::fileExists() const
 {
-    return QFileInfo::exists(filePath());
+    const QFileInfo info(filePath());
+    return info.exists() && (!info.isFile() || info.size() > 0);
+}
+
+QString DataStore::resolvedPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink()) {
+        return path;
+    }
+    if (info.exists()) {
+        return info.canonicalFilePath();
+    }
+    return info.symLinkTarget();
+}
+
+sqlite3* DataStore::openConnection(const QString& path, int flags)
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                   flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason = db ? engineFailureText(db) : fileFailureText(ENOMEM, path);
+        const int code = db ? sqlite3_extended_errcode(db) & 0xff : rc;
+        sqlite3_close(db);
+        throw StoreError(QStringLiteral("无法打开数据文件%1：%2").arg(quoted(path), reason), code);
+    }
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, kBusyWaitMs);
+    registerDialect(db);
+    return db;
+}
+
+void DataStore::writeSchema(sqlite3* db)
+{
+    runPlain(db, QStringLiteral("begin immediate"));
+    try {
+        runPlain(db, QStringLiteral("pragma application_id=%1").arg(kApplicationId));
+        runPlain(db, QStringLiteral("pragma user_version=1"));
+        for (const auto& table : allTables()) {
+            runPlain(db, createTableSql(table));
+        }
+        createOwnTables(db);
+        createIndexes(db);
+        runPlain(db, QStringLiteral("commit"));
+    } catch (...) {
+        sqlite3_exec(db, "rollback", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void DataStore::validateTables(sqlite3* db, const QString& path)
+{
+    Statement id(db, QStringLiteral("pragma application_id"));
+    const qlonglong applicationId = id.step() ? id.value(0).toLongLong() : 0;
+    if (applicationId != 0 && applicationId != kApplicationId) {
+        throw StoreError(QStringLiteral("%1不是本系统的数据文件。").arg(quoted(path)));
+    }
+    for (const auto& table : allTables()) {
+        const QString name = QString::fromUtf16(table.name);
+        Statement find(db, QStringLiteral("select count(*) from sqlite_master where type='table' "
+                                          "and name=?"));
+        find.bind(1, name);
+        if (!find.step() || find.value(0).toInt() != 1) {
+            throw StoreError(
+                QStringLiteral("%1不是本系统的数据文件（缺少%2）。").arg(quoted(path), name));
+        }
+        Statement info(db, QStringLiteral("select name from pragma_table_info(?)"));
+        info.bind(1, name);
+        QStringList found;
+        while (info.step()) {
+            found << info.value(0).toString();
+        }
+        for (const auto& column : table.columns) {
+            const QString wanted = QString::fromUtf16(column.name);
+            if (!found.contains(wanted)) {
+                throw StoreError(QStringLiteral("%1不能使用：%2缺少“%3”一列。请换用本系统的"
+                                                "数据文件或备份。")
+                                     .arg(quoted(path), name, wanted));
+            }
+        }
+    }
 }
 
 void DataStore::create()
 {
     close();
     const QString path = filePath();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const QFileInfo info(path);
+    if (info.isSymLink() && !info.exists()) {
+        throw StoreError(danglingLinkText(path));
+    }
+    if (info.exists() && !info.isFile()) {
+        throw StoreError(QStringLiteral("无法新建数据文件%1：这个名字已被一个文件夹占用，"
+                                        "请移走它后再试。")
+                             .arg(quoted(path)));
+    }
+    if (fileExists()) {
+        throw StoreError(QStringLiteral("数据文件%1已经存在，没有新建。").arg(quoted(path)));
+    }
+    // Built beside the file that will hold the data (a symlink keeps pointing at it).
+    const QString target = resolvedPath(path);
+    const QString folder = QFileInfo(target).absolutePath();
+    for (const QString& stale :
+         QDir(folder).entryList({fileName() + QStringLiteral(".new-*")}, QDir::Files)) {
+        QFile::remove(QDir(folder).filePath(stale)); // left by an interrupted first start
+    }
+    QByteArray name = QFile::encodeName(target + QStringLiteral(".new-XXXXXX"));
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
         throw StoreError(QStringLiteral("无法新建数据文件%1：%2")
-                             .arg(quoted(path), QString::fromLocal8Bit(strerror(errno))));
+                             .arg(quoted(path), fileFailureText(errno, target)));
     }
+    ::fchmod(fd, 0600);
     ::close(fd);
+    const QString temporary = QFile::decodeName(name);
+    sqlite3* db = nullptr;
     try {
-        m_db = openConnection(path, SQLITE_OPEN_READWRITE);
-        runPlain(m_db, QStringLiteral("pragma journal_mode=DELETE"));
-        runPlain(m_db, QStringLiteral("pragma synchronous=FULL"));
-        transaction([this] {
-            runPlain(m_db, QStringLiteral("pragma application_id=%1").arg(kApplicationId));
-            runPlain(m_db, QStringLiteral("pragma user_version=1"));
-            for (const auto& table : allTables()) {
-                runPlain(m_db, createTableSql(table));
-            }
-            createOwnTables(m_db);
-            createIndexes(m_db);
-        });
+        db = openConnection(temporary, SQLITE_OPEN_READWRITE);
+        runPlain(db, QStringLiteral("pragma journal_mode=DELETE"));
+        runPlain(db, QStringLiteral("pragma synchronous=FULL"));
+        writeSchema(db);
+        sqlite3_close_v2(db);
+        db = nullptr;
+        if (::rename(name.constData(), QFile::encodeName(target).constData()) != 0) {
+            throw StoreError(QStringLiteral("无法新建数据文件%1：%2")
+                                 .arg(quoted(path), fileFailureText(errno, target)));
+        }
+        const int dir = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
     } catch (...) {
-        close();
-        QFile::remove(path);
+        sqlite3_close_v2(db);
+        QFile::remove(temporary);
         throw;
     }
+    open();
 }
 
 void DataStore::open()
@@ -210,26 +314,33 @@ void DataStore::open()
         return;
     }
     const QString path = filePath();
-    if (!QFileInfo::exists(path)) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        if (info.isSymLink()) {
+            throw StoreError(danglingLinkText(path));
+        }
         throw StoreError(QStringLiteral("数据文件%1不存在。").arg(quoted(path)));
     }
     m_db = openConnection(path, SQLITE_OPEN_READWRITE);
     try {
         runPlain(m_db, QStringLiteral("pragma journal_mode=DELETE"));
         runPlain(m_db, QStringLiteral("pragma synchronous=FULL"));
-        verifySchema(m_db, path);
+        validateTables(m_db, path);
     } catch (const StoreError& error) {
         close();
         if (error.message().contains(QDir::toNativeSeparators(path))) {
             throw;
         }
         throw StoreError(
-            QStringLiteral("无法打开数据文件%1。\n%2").arg(quoted(path), error.message()));
+            QStringLiteral("无法打开数据文件%1。\n%2").arg(quoted(path), error.message()),
+            error.code());
     }
+    // A statement meeting another program's lock waits with the windows still painting.
+    sqlite3_busy_handler(m_db, &DataStore::waitWhileBusy, this);
     try {
         createOwnTables(m_db);
     } catch (const StoreError&) {
-        // A file that cannot take them (read-only) still serves everything else; the features
+        // A file that cannot take them (read only) still serves everything else; the features
         // that need them report their own failure when used.
     }
     try {
@@ -237,6 +348,27 @@ void DataStore::open()
     } catch (const StoreError&) {
         // Indexes only make listings faster; a file that cannot take them still works.
     }
+}
+
+int DataStore::waitWhileBusy(void* store, int attempt)
+{
+    auto* self = static_cast<DataStore*>(store);
+    if (attempt == 0) {
+        self->m_waitClock.start();
+    }
+    if (self->m_waitClock.elapsed() >= kBusyWaitMs) {
+        return 0;
+    }
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr && QThread::currentThread() == app->thread() && !self->m_waiting) {
+        // Paint and timers go on; typing and clicks wait until the statement is done.
+        // The store refuses work handed to it meanwhile (see ensureOpen).
+        self->m_waiting = true;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        self->m_waiting = false;
+    }
+    QThread::msleep(10);
+    return 1;
 }
 
 void DataStore::close()
@@ -255,8 +387,12 @@ sqlite3* DataStore::handle()
 
 void DataStore::ensureOpen()
 {
+    if (m_waiting) {
+        // Reached from an event handled while a statement waits for the file.
+        throw StoreError(busyText(), SQLITE_BUSY);
+    }
     // A file removed underneath would swallow every later write unseen.
-    if (m_db && !fileExists()) {
+    if (m_db && !QFileInfo::exists(filePath())) {
         close();
         throw StoreError(
             QStringLiteral("数据文件%1不见了，数据没有写入。").arg(quoted(filePath())));
@@ -309,10 +445,19 @@ RecordSet DataStore::appendTo(const QString& table)
 
 void DataStore::fill(RecordSet& set)
 {
-    const QString sql = set.m_table ? QStringLiteral("select rowid, * from ") +
-                                          QString::fromUtf16(set.m_table->name) +
-                                          QStringLiteral(" order by rowid")
-                                    : rewriteQuery(set.m_source);
+    QString sql;
+    if (set.m_table) {
+        // Columns by name: a column another tool added to the file neither shows nor shifts.
+        QStringList columns;
+        for (const auto& column : set.m_table->columns) {
+            columns << QString::fromUtf16(column.name);
+        }
+        sql = QStringLiteral("select rowid, ") + columns.join(QStringLiteral(", ")) +
+              QStringLiteral(" from ") + QString::fromUtf16(set.m_table->name) +
+              QStringLiteral(" order by rowid");
+    } else {
+        sql = rewriteQuery(set.m_source);
+    }
     Statement statement(m_db, sql);
     statement.bindAll(set.m_params);
     const bool keyed = set.m_table || set.m_keyed;
@@ -423,6 +568,43 @@ void DataStore::transaction(const std::function<void()>& work)
     }
 }
 
+void DataStore::deleteShownRecord(const QString& table, qint64 key,
+                                  const QList<std::pair<QString, QString>>& shown)
+{
+    const TableSpec* definition = findTable(table);
+    if (definition == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    QStringList names;
+    for (const auto& [name, text] : shown) {
+        if (findColumn(*definition, name) == nullptr) {
+            throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
+        }
+        names << name;
+    }
+    transaction([&] {
+        // One transaction: no other program can change the row between the check and the
+        // delete.
+        Statement read(
+            m_db, QStringLiteral("select ") +
+                      (names.isEmpty() ? QStringLiteral("1") : names.join(QStringLiteral(", "))) +
+                      QStringLiteral(" from ") + table + QStringLiteral(" where rowid=?"));
+        read.bind(1, key);
+        if (!read.step()) {
+            throw StoreError(recordChangedText());
+        }
+        for (int i = 0; i < shown.size(); ++i) {
+            if (!showsAs(*findColumn(*definition, names[i]), read.value(i), shown[i].second)) {
+                throw StoreError(recordChangedText());
+            }
+        }
+        Statement remove(m_db,
+                         QStringLiteral("delete from ") + table + QStringLiteral(" where rowid=?"));
+        remove.bind(1, key);
+        remove.run();
+    });
+}
+
 void DataStore::checkDatabaseFile(const QString& path)
 {
     sqlite3* db = openConnection(path, SQLITE_OPEN_READONLY);
@@ -431,8 +613,7 @@ void DataStore::checkDatabaseFile(const QString& path)
         if (!check.step() || check.value(0).toString() != QStringLiteral("ok")) {
             throw StoreError(QStringLiteral("%1已损坏。").arg(quoted(path)));
         }
-        verifySchema(db, path);
-        verifyColumns(db, path);
+        validateTables(db, path);
     } catch (...) {
         sqlite3_close_v2(db);
         throw;

@@ -2,9 +2,11 @@
 
 #include "data_store/record_set.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QVariantList>
 #include <functional>
+#include <utility>
 
 struct sqlite3;
 
@@ -26,8 +28,14 @@ public:
     QString folder() const { return m_folder; }
     QString filePath() const { return databasePath(m_folder); }
 
+    // True when khgl.dll holds something: an empty file (left by a first start that never
+    // finished) counts as no file.
     bool fileExists() const;
-    // Writes a new file (mode 0600) holding the six empty tables; fails if one is there.
+    // The file that holds the data: khgl.dll, or the file a symlink of that name points at.
+    static QString resolvedPath(const QString& path);
+    // Writes a new file (mode 0600) holding the six empty tables. It is built under another
+    // name and renamed into place when complete, so an interrupted start leaves no half file.
+    // Fails if a file with data is there already.
     void create();
     void open();
     void close();
@@ -47,8 +55,25 @@ public:
     // Runs work as one transaction: all of it is written, or none.
     void transaction(const std::function<void()>& work);
 
+    // Deletes the record with this key from table, but only while its stored values still
+    // read as a grid row shows them (column name, shown text). Otherwise nothing is deleted
+    // and a StoreError says the record has changed: another program changed the file.
+    void deleteShownRecord(const QString& table, qint64 key,
+                           const QList<std::pair<QString, QString>>& shown);
+    static QString recordChangedText() { return QStringLiteral("记录已经改变，请重新查询。"); }
+
     // Throws StoreError unless the file at path is a readable database of this program.
     static void checkDatabaseFile(const QString& path);
+    // Throws StoreError unless the connection holds the six tables, each with at least this
+    // program's columns (by name, in any order). Opening and restoring both use it.
+    static void validateTables(sqlite3* db, const QString& path);
+    // Writes the six empty tables and their indexes into a new, empty database.
+    static void writeSchema(sqlite3* db);
+    // A connection with this program's text rules; throws StoreError with a clear reason.
+    static sqlite3* openConnection(const QString& path, int flags);
+
+    // How long a statement waits for another program to let go of the file.
+    static constexpr int kBusyWaitMs = 3000;
 
     sqlite3* handle();
 
@@ -58,9 +83,12 @@ private:
     void fill(RecordSet& set);
     void insert(RecordSet& set, int row);
     void remove(RecordSet& set, qint64 key);
+    static int waitWhileBusy(void* store, int attempt);
 
     QString m_folder;
     sqlite3* m_db = nullptr;
+    bool m_waiting = false; // inside the busy wait, where events are handled
+    QElapsedTimer m_waitClock;
 };
 
 } // namespace khgl

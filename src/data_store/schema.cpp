@@ -68,8 +68,10 @@ const std::array<TableSpec, 6> kTables{{
 
 const std::array<OwnTableSpec, 1> kOwnTables{{
     // One minimum per product name, matched like the names of 进货表 and 销售表.
-    {u"库存下限", u"create table if not exists 库存下限 (名称 text collate KHGL_TEXT primary key "
-                  u"not null, 下限 numeric not null)"},
+    {u"库存下限",
+     u"create table if not exists 库存下限 (名称 text collate KHGL_TEXT primary key "
+     u"not null, 下限 numeric not null)",
+     u"名称, 下限"},
 }};
 
 // One list for every index the store keeps; append new ones here.
@@ -135,6 +137,17 @@ const ColumnSpec* findColumn(const TableSpec& table, const QString& column)
         }
     }
     return nullptr;
+}
+
+QStringList columnNames(const QString& table)
+{
+    QStringList names;
+    if (const TableSpec* definition = findTable(table)) {
+        for (const auto& column : definition->columns) {
+            names << QString::fromUtf16(column.name);
+        }
+    }
+    return names;
 }
 
 QString createTableSql(const TableSpec& table)

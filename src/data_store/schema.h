@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <span>
 
 namespace khgl {
@@ -35,6 +36,10 @@ std::span<const TableSpec> allTables();
 const TableSpec* findTable(const QString& name);
 const ColumnSpec* findColumn(const TableSpec& table, const QString& column);
 
+// The names of a table's columns in table order (empty for no such table). Pages find a
+// record's values by these names, never by position.
+QStringList columnNames(const QString& table);
+
 // The statement that creates a table (used for a new file only).
 QString createTableSql(const TableSpec& table);
 
@@ -50,6 +55,7 @@ struct OwnTableSpec
 {
     const char16_t* name;
     const char16_t* createSql; // "create table if not exists ..."
+    const char16_t* columns;   // the column list a restore copies
 };
 std::span<const OwnTableSpec> ownTables();
 

@@ -1,5 +1,6 @@
 #include "data_store/statement.h"
 
+#include "data_store/failure_text.h"
 #include "data_store/store_error.h"
 
 #include <sqlite3.h>
@@ -8,32 +9,17 @@ namespace khgl {
 
 QString storeMessage(sqlite3* db, const QString& what)
 {
-    const int code = sqlite3_extended_errcode(db);
-    QString reason = QString::fromUtf8(sqlite3_errmsg(db));
-    switch (code & 0xff) {
-    case SQLITE_BUSY:
-    case SQLITE_LOCKED:
-        reason = QStringLiteral("数据文件正被其他程序占用，请稍后再试。");
-        break;
-    case SQLITE_FULL:
-        reason = QStringLiteral("磁盘已满，数据没有写入。");
-        break;
-    case SQLITE_READONLY:
-        reason = QStringLiteral("数据文件是只读的，数据没有写入。");
-        break;
-    case SQLITE_CORRUPT:
-    case SQLITE_NOTADB:
-        reason = QStringLiteral("数据文件已损坏或不是本系统的数据文件。");
-        break;
-    case SQLITE_IOERR:
-    case SQLITE_CANTOPEN:
-        reason =
-            QStringLiteral("读写数据文件失败，这次操作没有完成，数据没有改动（%1）。").arg(reason);
-        break;
-    default:
-        break;
-    }
-    return what + QStringLiteral("：") + reason;
+    return what + QStringLiteral("：") + engineFailureText(db);
+}
+
+void throwStoreError(sqlite3* db, const QString& what)
+{
+    throw StoreError(storeMessage(db, what), sqlite3_extended_errcode(db) & 0xff);
+}
+
+bool StoreError::isBusy() const
+{
+    return m_code == SQLITE_BUSY || m_code == SQLITE_LOCKED;
 }
 
 Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
@@ -41,9 +27,9 @@ Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
     const QByteArray text = sql.toUtf8();
     if (sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()), &m_stmt, nullptr) !=
         SQLITE_OK) {
-        const QString message = storeMessage(db, QStringLiteral("查询无法执行"));
         sqlite3_finalize(m_stmt);
-        throw StoreError(message);
+        m_stmt = nullptr;
+        throwStoreError(db, QStringLiteral("查询无法执行"));
     }
 }
 
@@ -79,7 +65,7 @@ void Statement::bind(int index, const QVariant& value)
         }
     }
     if (rc != SQLITE_OK) {
-        throw StoreError(storeMessage(m_db, QStringLiteral("查询参数无效")));
+        throwStoreError(m_db, QStringLiteral("查询参数无效"));
     }
 }
 
@@ -102,7 +88,7 @@ bool Statement::step()
     if (rc == SQLITE_DONE) {
         return false;
     }
-    throw StoreError(storeMessage(m_db, QStringLiteral("数据操作失败")));
+    throwStoreError(m_db, QStringLiteral("数据操作失败"));
 }
 
 void Statement::run()

@@ -35,5 +35,7 @@ private:
 
 // The operator-facing message for SQLite's last error on this connection.
 QString storeMessage(sqlite3* db, const QString& what);
+// Throws that message as a StoreError carrying SQLite's result code.
+[[noreturn]] void throwStoreError(sqlite3* db, const QString& what);
 
 } // namespace khgl

@@ -9,14 +9,19 @@ namespace khgl {
 class StoreError : public std::runtime_error
 {
 public:
-    explicit StoreError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    // code is SQLite's primary result code when the failure came from the engine, else 0.
+    explicit StoreError(const QString& message, int code = 0)
+        : std::runtime_error(message.toStdString()), m_message(message), m_code(code)
     {
     }
     const QString& message() const { return m_message; }
+    int code() const { return m_code; }
+    // Another program holds the file: trying again later may succeed.
+    bool isBusy() const;
 
 private:
     QString m_message;
+    int m_code;
 };
 
 } // namespace khgl

@@ -13,7 +13,7 @@
 namespace khgl {
 namespace {
 
-const QString kDateQuery = QStringLiteral("select*from 销售表 where 日期=?");
+const QString kDateQuery = QStringLiteral("select*from 销售表 where 日期=? order by rowid");
 
 constexpr qint16 kDateCode = 11;
 constexpr int kCalendarGap = 400; // twips below the box
@@ -29,6 +29,9 @@ DateQueryDialog::DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWi
       m_ui(std::make_unique<Ui::DateQueryDialog>()), m_hover(context.pictures)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     m_hover.addCommand(this, m_ui->Label2, m_ui->Image1, &m_okFlag, kNormalPicture, kHoverPicture);
     // The cancel picture reacts to the pointer, also where its caption covers it.
     m_hover.addCommand(this, m_ui->Image2, m_ui->Image2, &m_cancelFlag, kNormalPicture,
@@ -71,7 +74,7 @@ void DateQueryDialog::querySales()
             return;
         }
         goods::resetGrid(m_grid);
-        goods::listRecords(m_grid, found, 6);
+        goods::listRecords(m_grid, found, goods::shownColumns());
     });
 }
 

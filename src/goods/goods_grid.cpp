@@ -1,6 +1,7 @@
 #include "goods/goods_grid.h"
 
 #include "data_store/record_set.h"
+#include "data_store/schema.h"
 #include "data_store/values.h"
 #include "platform/record_grid.h"
 
@@ -8,6 +9,7 @@
 #include <QRegularExpression>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 namespace khgl::goods {
 namespace {
@@ -50,13 +52,25 @@ void resetGrid(RecordGrid& grid)
     grid.setRow(1);
 }
 
-void listRecords(RecordGrid& grid, const RecordSet& set, int shownColumns)
+QStringList shownColumns()
+{
+    return columnNames(QStringLiteral("进货表")).first(6);
+}
+
+void listRecords(RecordGrid& grid, const RecordSet& set, const QStringList& names)
 {
     const int count = set.recordCount();
     if (count == 0) {
         return;
     }
-    const int columns = std::min({shownColumns, set.fieldCount(), grid.cols() - 2});
+    // By name: a column another tool added to the file neither shows nor shifts the others.
+    std::vector<int> fields;
+    for (const QString& name : names) {
+        if (static_cast<int>(fields.size()) < grid.cols() - 2) {
+            fields.push_back(set.fieldIndex(name));
+        }
+    }
+    const int columns = static_cast<int>(fields.size());
     {
         RecordGrid::Batch batch(grid);
         grid.setRows(count + 1);
@@ -66,13 +80,17 @@ void listRecords(RecordGrid& grid, const RecordSet& set, int shownColumns)
             const auto end = std::to_chars(position, position + sizeof position, row).ptr;
             grid.setText(row, 1, position, static_cast<int>(end - position));
             for (int c = 0; c < columns; ++c) {
+                const int field = fields[static_cast<size_t>(c)];
+                if (field < 0) {
+                    continue;
+                }
                 int length = 0;
-                if (const char* text = set.rawText(r, c, &length)) {
+                if (const char* text = set.rawText(r, field, &length)) {
                     if (length > 0) {
                         grid.setText(row, c + 2, text, length);
                     }
                 } else {
-                    writeNumber(grid, row, c + 2, set.valueAt(r, c));
+                    writeNumber(grid, row, c + 2, set.valueAt(r, field));
                 }
             }
             grid.setRowKey(row, set.rowKeyAt(r));

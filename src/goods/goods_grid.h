@@ -19,9 +19,12 @@ namespace goods {
 void resetGrid(RecordGrid& grid);
 
 // Fills a reset grid from a record set: column 1 the record's position (from 1), columns
-// 2 .. shownColumns + 1 the first shownColumns fields. Each row keeps the record's key, so a
+// 2, 3 ... the fields named in columns, found by name. Each row keeps the record's key, so a
 // delete can name exactly the record the row shows.
-void listRecords(RecordGrid& grid, const RecordSet& set, int shownColumns);
+void listRecords(RecordGrid& grid, const RecordSet& set, const QStringList& columns);
+
+// The columns of 进货表 and 销售表 that grid columns 2 to 7 show.
+QStringList shownColumns();
 
 // Header row and widths (twips) of a purchase or sales grid: 8 columns, the last lastWidth.
 void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth);

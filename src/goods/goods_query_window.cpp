@@ -15,10 +15,12 @@ namespace khgl {
 namespace {
 
 const QString kDateQuery =
-    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?");
+    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ? "
+                   "order by rowid");
 const QString kDateTotal = QStringLiteral("select sum(总金额)as 总金额 from 进货表 where 日期=?");
 const QString kProductDateQuery =
-    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=?");
+    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=? "
+                   "order by rowid");
 const QString kProductTotal =
     QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?");
 
@@ -37,6 +39,9 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
       m_ui(std::make_unique<Ui::GoodsQueryWindow>()), m_hover(context.pictures)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &QWidget::close);
     m_hover.addCommand(this, m_ui->Label4, m_ui->Image1, &m_dateFlag, kNormalPicture,
@@ -80,7 +85,7 @@ void GoodsQueryWindow::queryDate()
     guarded(m_context.dialogs, this, [this, &date] {
         const RecordSet found = m_context.store.selectKeyed(goods::withRowKey(kDateQuery), {date});
         goods::resetGrid(m_page.grid());
-        goods::listRecords(m_page.grid(), found, 6);
+        goods::listRecords(m_page.grid(), found, goods::shownColumns());
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("查询的商品不存在！"),
                                       QStringLiteral("查询提示"), Dialogs::Icon::Information);
@@ -109,7 +114,7 @@ void GoodsQueryWindow::queryProductOnDate()
         const RecordSet found =
             m_context.store.selectKeyed(goods::withRowKey(kProductDateQuery), {date, name});
         goods::resetGrid(m_page.grid());
-        goods::listRecords(m_page.grid(), found, 6);
+        goods::listRecords(m_page.grid(), found, goods::shownColumns());
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("查询的商品不存在！"),
                                       QStringLiteral("查询提示"), Dialogs::Icon::Information);

@@ -3,6 +3,7 @@
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "data_store/values.h"
+#include "goods/goods_grid.h"
 #include "platform/record_grid.h"
 
 #include <QStringList>
@@ -62,11 +63,18 @@ void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& 
         grid.setText(row, col, texts[col - 1]);
     }
     grid.setRowKey(row, saved.key);
+    // The saved row becomes current: a delete right after a save removes what was saved.
+    grid.setRow(row);
 }
 
-void removeRecord(DataStore& store, const QString& table, qint64 key)
+void removeShownRecord(DataStore& store, const QString& table, const RecordGrid& grid, int row)
 {
-    store.execute(QStringLiteral("delete from ") + table + QStringLiteral(" where rowid=?"), {key});
+    QList<std::pair<QString, QString>> shown;
+    const QStringList names = shownColumns();
+    for (int c = 0; c < names.size(); ++c) {
+        shown.append({names[c], grid.text(row, c + 2)});
+    }
+    store.deleteShownRecord(table, grid.rowKey(row), shown);
 }
 
 } // namespace khgl::goods

@@ -34,8 +34,10 @@ SavedRecord appendRecord(DataStore& store, const QString& table, const GoodsEntr
 // new last row. Column 1 is its 区别; the row keeps its key.
 void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry);
 
-// Removes exactly the record with this key (a key of no record removes nothing).
-void removeRecord(DataStore& store, const QString& table, qint64 key);
+// Removes exactly the record grid row shows, found by the row's key, and only while the file
+// still holds what the row shows; otherwise nothing is removed and a StoreError says the
+// record has changed.
+void removeShownRecord(DataStore& store, const QString& table, const RecordGrid& grid, int row);
 
 } // namespace goods
 } // namespace khgl

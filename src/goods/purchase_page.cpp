@@ -17,7 +17,8 @@ namespace {
 const QString kTable = QStringLiteral("进货表");
 const QString kPageTotal = QStringLiteral("select sum(总金额) as 金额 from 进货表");
 const QString kProductQuery =
-    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ?");
+    QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ? "
+                   "order by rowid");
 const QString kProductTotal =
     QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?");
 
@@ -116,7 +117,7 @@ void PurchasePage::listTable()
 {
     const RecordSet table = m_context.store.select(kTable);
     goods::resetGrid(*m_ui->MS4);
-    goods::listRecords(*m_ui->MS4, table, 6);
+    goods::listRecords(*m_ui->MS4, table, goods::shownColumns());
 }
 
 void PurchasePage::refreshPageTotal()
@@ -148,7 +149,7 @@ void PurchasePage::queryByProduct()
         const RecordSet found =
             m_context.store.selectKeyed(goods::withRowKey(kProductQuery), {name});
         goods::resetGrid(*m_ui->MS4);
-        goods::listRecords(*m_ui->MS4, found, 6);
+        goods::listRecords(*m_ui->MS4, found, goods::shownColumns());
         if (found.recordCount() == 0) {
             m_context.dialogs.message(this, QStringLiteral("查询的商品不存在。"),
                                       QStringLiteral("查询提示"), Dialogs::Icon::Information);
@@ -230,7 +231,7 @@ void PurchasePage::deleteSelected()
         const int row = grid.row();
         // A blank row shows no record: nothing to delete, and nothing to say about it.
         if (answer == Dialogs::Answer::Yes && !grid.text(row, 1).isEmpty()) {
-            goods::removeRecord(m_context.store, kTable, grid.rowKey(row));
+            goods::removeShownRecord(m_context.store, kTable, grid, row);
         }
         listTable();
     });

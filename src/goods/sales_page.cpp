@@ -16,7 +16,7 @@ namespace {
 
 const QString kTable = QStringLiteral("销售表");
 const QString kTotal = QStringLiteral("select sum(总金额) as 金额 from 销售表");
-const QString kProductQuery = QStringLiteral("select*from 销售表 where 名称=?");
+const QString kProductQuery = QStringLiteral("select*from 销售表 where 名称=? order by rowid");
 
 constexpr qint16 kDateCode = 1;
 constexpr qint16 kAmountCode = 4;
@@ -106,7 +106,7 @@ void SalesPage::listTable()
 {
     const RecordSet table = m_context.store.select(kTable);
     goods::resetGrid(*m_ui->MS5);
-    goods::listRecords(*m_ui->MS5, table, 6);
+    goods::listRecords(*m_ui->MS5, table, goods::shownColumns());
 }
 
 void SalesPage::refreshTotal()
@@ -133,7 +133,7 @@ void SalesPage::queryByProduct()
             return;
         }
         goods::resetGrid(*m_ui->MS5);
-        goods::listRecords(*m_ui->MS5, found, 6);
+        goods::listRecords(*m_ui->MS5, found, goods::shownColumns());
     });
 }
 
@@ -214,7 +214,7 @@ void SalesPage::deleteSelected()
                 m_context.dialogs.message(this, QStringLiteral("当前记录已经删除。"),
                                           QStringLiteral("提示"), Dialogs::Icon::Information);
             } else {
-                goods::removeRecord(m_context.store, kTable, grid.rowKey(row));
+                goods::removeShownRecord(m_context.store, kTable, grid, row);
             }
         }
         listTable();

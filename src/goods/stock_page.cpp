@@ -12,13 +12,13 @@ namespace khgl {
 namespace {
 
 const QString kGrouping =
-    QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称");
+    QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 group by 名称 order by 名称");
 const QString kSoldOfName = QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 =?");
 const QString kGroupingOfName =
     QStringLiteral("select 名称,sum(数量) as 总数量 from 进货表 where 名称=? group by 名称");
 const QString kSoldOfPurchased =
     QStringLiteral("select sum(数量) as 总数量 from 销售表 where 名称 in(select 名称 from 进货表 "
-                   "where 名称=? group by 名称) group by 名称");
+                   "where 名称=? group by 名称) group by 名称 order by 名称");
 
 // Grid columns.
 constexpr int kName = 2;
@@ -138,7 +138,7 @@ void StockPage::listStock()
     setUpGrid();
     const RecordSet bought = m_context.store.select(kGrouping);
     goods::resetGrid(*m_ui->MS6);
-    goods::listRecords(*m_ui->MS6, bought, 2);
+    goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldQuantities();
     fillDifferences();
     fillMinimums();
@@ -182,7 +182,7 @@ void StockPage::searchProduct()
         setUpGrid();
         const RecordSet bought = m_context.store.select(kGroupingOfName, {name});
         goods::resetGrid(*m_ui->MS6);
-        goods::listRecords(*m_ui->MS6, bought, 2);
+        goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
         fillSoldOfProduct(name);
         const RecordGrid& grid = *m_ui->MS6;
         bool rowOneBlank = true;

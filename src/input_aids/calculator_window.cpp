@@ -28,6 +28,9 @@ CalculatorWindow::CalculatorWindow(Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_ui(std::make_unique<Ui::CalculatorWindow>()), m_dialogs(dialogs)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     // It takes the keyboard when it opens, so "3.5*100" typed next is calculated.
     setFocusPolicy(Qt::StrongFocus);
     m_ui->Text1->installEventFilter(this);

@@ -21,6 +21,9 @@ CalendarWindow::CalendarWindow(const Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Tool), m_ui(std::make_unique<Ui::CalendarWindow>()), m_clock(clock)
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     // It takes the keyboard when it opens: arrows, Page Up/Down and Enter pick a date.
     setFocusPolicy(Qt::StrongFocus);
     QPalette white = palette();
@@ -30,29 +33,10 @@ CalendarWindow::CalendarWindow(const Clock& clock, QWidget* parent)
         m_cells[static_cast<size_t>(i)] =
             findChild<ClickLabel*>(QStringLiteral("Label3_%1").arg(i));
     }
-    alignWeekdayHeader();
     connectControls();
 }
 
 CalendarWindow::~CalendarWindow() = default;
-
-void CalendarWindow::alignWeekdayHeader()
-{
-    // The header is one text with one or two blanks between the weekdays; spread its
-    // characters so that the weekdays stand roughly over their columns in any font.
-    QLabel* header = m_ui->Label2;
-    const int column = m_cells[1]->x() - m_cells[0]->x();
-    QFont font = header->font();
-    const QFontMetricsF metrics(font);
-    const qreal glyph = metrics.horizontalAdvance(QStringLiteral("日"));
-    const qreal blank = metrics.horizontalAdvance(u' ');
-    // From Sunday to Saturday: six glyphs and ten blanks span six columns.
-    const qreal spacing = (6 * column - 6 * glyph - 10 * blank) / 16;
-    font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
-    header->setFont(font);
-    const qreal sundayMiddle = blank + spacing + glyph / 2;
-    header->move(m_cells[0]->x() + qRound(column / 2.0 - sundayMiddle), header->y());
-}
 
 void CalendarWindow::connectControls()
 {

@@ -39,7 +39,6 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void alignWeekdayHeader();
     void connectControls();
     void showMonth(int year, int month);
     void fillCells();

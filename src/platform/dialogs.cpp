@@ -1,13 +1,22 @@
 #include "platform/dialogs.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHeaderView>
 #include <QInputDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTranslator>
+#include <QTreeView>
 #include <algorithm>
+#include <memory>
 
 namespace khgl {
 
@@ -40,20 +49,26 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         break;
     case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        // Every two-button question here guards a deletion, a restore or a clearing: a stray
-        // Enter must not answer it.
+        // Two-button questions guard deletions, restores and clearings: a stray Enter gives
+        // the safe answer.
         box.setDefaultButton(QMessageBox::Cancel);
         break;
     case Buttons::YesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::No);
         break;
+    case Buttons::RetryExit:
+        box.setStandardButtons(QMessageBox::Retry | QMessageBox::Close);
+        box.setEscapeButton(QMessageBox::Close);
+        break;
+    case Buttons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     }
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
-        {QMessageBox::Ok, u"确定"},
-        {QMessageBox::Cancel, u"取消"},
-        {QMessageBox::Yes, u"是"},
-        {QMessageBox::No, u"否"}};
+        {QMessageBox::Ok, u"确定"}, {QMessageBox::Cancel, u"取消"}, {QMessageBox::Yes, u"是"},
+        {QMessageBox::No, u"否"},   {QMessageBox::Retry, u"重试"},  {QMessageBox::Close, u"退出"}};
     for (const auto& [button, caption] : captions) {
         if (QAbstractButton* shown = box.button(button)) {
             shown->setText(QString::fromUtf16(caption));
@@ -68,11 +83,14 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         return Answer::Cancel;
     case QMessageBox::Ok:
         return Answer::Ok;
+    case QMessageBox::Retry:
+        return Answer::Retry;
     default:
         // Closing the box counts as its safe answer.
-        return buttons == Buttons::YesNo      ? Answer::No
-               : buttons == Buttons::OkCancel ? Answer::Cancel
-                                              : Answer::Ok;
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo ? Answer::No
+               : buttons == Buttons::OkCancel                                  ? Answer::Cancel
+               : buttons == Buttons::RetryExit                                 ? Answer::Exit
+                                                                               : Answer::Ok;
     }
 }
 
@@ -100,10 +118,77 @@ QString QtDialogs::qtFilter(const QString& filter)
     return filters.join(QStringLiteral(";;"));
 }
 
+namespace {
+
+// Qt's catalogue has no Chinese for the file dialog's type column ("Folder", "DAT File").
+class ChineseFileTypes final : public QFileIconProvider
+{
+public:
+    QString type(const QFileInfo& info) const override
+    {
+        if (info.isDir()) {
+            return QStringLiteral("文件夹");
+        }
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("文件")
+                                : suffix.toUpper() + QStringLiteral(" 文件");
+    }
+};
+
+} // namespace
+
 QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& filter,
                             const QString& startFolder)
 {
-    return QFileDialog::getOpenFileName(parent, title, startFolder, qtFilter(filter));
+    // The dialog reads a folder that does not exist as a file name to fill in ("Desktop" in
+    // the name box): open in the nearest folder that exists instead, with the name box empty.
+    QString folder = startFolder;
+    while (!folder.isEmpty() && !QFileInfo(folder).isDir()) {
+        const QString parentFolder = QFileInfo(folder).path();
+        folder = parentFolder == folder ? QString() : parentFolder;
+    }
+    QFileDialog dialog(parent, title, folder, qtFilter(filter));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    ChineseFileTypes types;
+    dialog.setIconProvider(&types);
+    // The toolkit's own dialog (no desktop one offered) cuts the type and date columns short:
+    // the names take what the sizes, types and dates leave.
+    if (auto* view = dialog.findChild<QTreeView*>()) {
+        QHeaderView* header = view->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column) {
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+        dialog.resize(std::max(dialog.width(), 720), dialog.height());
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog.selectedFiles().value(0);
+}
+
+bool QtDialogs::loadQtTranslations(QCoreApplication& app)
+{
+    // Every text of the program is Chinese, so Qt's dialogs are too, whatever the locale's
+    // language: an English or German catalogue would mix languages in one box.
+    QStringList names;
+    for (const QString& language : QLocale().uiLanguages()) {
+        if (language.startsWith(QStringLiteral("zh"))) {
+            names << QLocale(language).name();
+        }
+    }
+    names << QStringLiteral("zh_CN");
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    auto translator = std::make_unique<QTranslator>(&app);
+    for (const QString& name : names) {
+        if (translator->load(QStringLiteral("qtbase_") + name, folder)) {
+            QCoreApplication::installTranslator(translator.release());
+            return true;
+        }
+    }
+    return false;
 }
 
 QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,

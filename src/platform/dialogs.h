@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QCoreApplication;
 class QWidget;
 class QDialog;
 class QPrinter;
@@ -25,14 +26,18 @@ public:
     {
         Ok,
         OkCancel,
-        YesNo
+        YesNo,
+        YesNoDefaultNo, // for risky questions: Enter answers No
+        RetryExit       // "重试" and "退出"
     };
     enum class Answer
     {
         Ok,
         Cancel,
         Yes,
-        No
+        No,
+        Retry,
+        Exit
     };
 
     virtual ~Dialogs() = default;
@@ -78,6 +83,10 @@ public:
 
     // "A(*.a)|*.a|B(*.b)|*.b" as Qt's name filters: "A(*.a)", "B(*.b)".
     static QString qtFilter(const QString& filter);
+
+    // Makes Qt's own dialog texts (buttons, the file dialog) speak Chinese, in the operator's
+    // Chinese variant when the locale names one. False when no catalogue is installed.
+    static bool loadQtTranslations(QCoreApplication& app);
 };
 
 } // namespace khgl

@@ -2,7 +2,11 @@
 
 #include <QDateTime>
 #include <QString>
+#include <algorithm>
 #include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 namespace khgl {
 
@@ -20,49 +24,124 @@ struct MailResult
 {
     bool ok = false;
     QString error; // the reason the server or the transport gave
+    // The server offers no encryption and the transport would not sign in in clear text:
+    // nothing was sent, not even the password. Sending again with plainTextAllowed would work.
+    bool needsPlainText = false;
 };
 
-// Why a message cannot go out as it is: an address or the subject holding CR, LF or NUL
-// would let the text add headers or SMTP commands. Empty when the message is safe.
+// Asked now and then while a message is on its way; returning false stops the transfer.
+using MailKeepGoing = std::function<bool()>;
+
+struct MailSendOptions
+{
+    MailKeepGoing keepGoing;       // empty: never stopped from outside
+    bool plainTextAllowed = false; // the operator agreed to sign in without encryption
+};
+
+namespace detail {
+
+inline QString shownAddress(const QString& address)
+{
+    QString shown;
+    for (const QChar c : address) {
+        shown += c.category() == QChar::Other_Control ? QChar(0xfffd) : c;
+    }
+    return shown;
+}
+
+} // namespace detail
+
+// Why an address cannot be put into MAIL FROM or RCPT TO as it is: angle brackets, blanks
+// and control characters would end the address early and add SMTP options or commands.
+// Blanks around the address are not part of it. Empty when the address is usable.
+inline QString unsafeAddress(const QString& address, const QString& role)
+{
+    const QString bare = address.trimmed();
+    const bool controls = std::any_of(address.begin(), address.end(),
+                                      [](QChar c) { return c.category() == QChar::Other_Control; });
+    if (controls) {
+        return QStringLiteral("%1“%2”含有控制字符（如换行或空字符），不能发送。")
+            .arg(role, detail::shownAddress(address).trimmed());
+    }
+    if (bare.isEmpty()) {
+        return QStringLiteral("%1为空，不能发送。").arg(role);
+    }
+    const bool blanks = std::any_of(bare.begin(), bare.end(), [](QChar c) { return c.isSpace(); });
+    if (blanks || bare.contains(QLatin1Char('<')) || bare.contains(QLatin1Char('>'))) {
+        return QStringLiteral("%1“%2”含有尖括号或空白，不是一个邮箱地址，不能发送。")
+            .arg(role, bare);
+    }
+    return {};
+}
+
+// Why a message cannot go out as it is: an address as above, or a subject holding CR, LF or
+// NUL (it would add headers). Empty when the message is safe.
 inline QString unsafeMailField(const MailMessage& message)
 {
-    const auto broken = [](const QString& text) {
-        return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) ||
-               text.contains(QChar(0));
-    };
-    if (broken(message.from)) {
-        return QStringLiteral("发件人邮箱地址含有换行或空字符，不能发送。");
+    if (QString problem = unsafeAddress(message.from, QStringLiteral("发件人邮箱地址"));
+        !problem.isEmpty()) {
+        return problem;
     }
-    if (broken(message.to)) {
-        QString shown = message.to;
-        shown.replace(QLatin1Char('\r'), QLatin1Char(' '))
-            .replace(QLatin1Char('\n'), QLatin1Char(' '))
-            .replace(QChar(0), QLatin1Char(' '));
-        return QStringLiteral("收件地址“%1”含有换行或空字符，不能发送。").arg(shown.trimmed());
+    if (QString problem = unsafeAddress(message.to, QStringLiteral("收件地址"));
+        !problem.isEmpty()) {
+        return problem;
     }
-    if (broken(message.subject)) {
+    const QString& subject = message.subject;
+    if (subject.contains(QLatin1Char('\r')) || subject.contains(QLatin1Char('\n')) ||
+        subject.contains(QChar(0))) {
         return QStringLiteral("邮件标题含有换行或空字符，不能发送。");
     }
     return {};
 }
 
-// Asked now and then while a message is on its way; returning false stops the transfer.
-using MailKeepGoing = std::function<bool()>;
-
 // Sends one message through an SMTP server. send may run on a worker thread.
 class MailTransport
 {
 public:
-    virtual ~MailTransport() = default;
+    MailTransport() = default;
+    MailTransport(const MailTransport&) = delete;
+    MailTransport& operator=(const MailTransport&) = delete;
+    virtual ~MailTransport() { joinKeptWorkers(); }
+
     virtual MailResult send(const MailMessage& message) = 0;
-    // Like send, but gives up as soon as keepGoing returns false (the window is closing).
-    virtual MailResult sendUnlessStopped(const MailMessage& message, const MailKeepGoing& keepGoing)
+    // Like send, but gives up as soon as keepGoing returns false, and may sign in without
+    // encryption when the options allow it.
+    virtual MailResult sendWith(const MailMessage& message, const MailSendOptions& options)
     {
-        if (keepGoing && !keepGoing()) {
+        if (options.keepGoing && !options.keepGoing()) {
             return {false, QStringLiteral("发送已停止。")};
         }
         return send(message);
     }
+
+    // Takes over a worker thread that has been told to stop but may still be inside send.
+    // Windows hand their workers here instead of waiting for them; the transport outlives
+    // every window and joins them when it goes.
+    void keepUntilDone(std::thread worker)
+    {
+        if (worker.joinable()) {
+            const std::lock_guard lock(m_keptMutex);
+            m_kept.push_back(std::move(worker));
+        }
+    }
+
+protected:
+    // Derived transports call this first in their destructor, while their send still works.
+    void joinKeptWorkers()
+    {
+        std::vector<std::thread> kept;
+        {
+            const std::lock_guard lock(m_keptMutex);
+            kept.swap(m_kept);
+        }
+        for (std::thread& worker : kept) {
+            worker.join();
+        }
+    }
+
+private:
+    std::mutex m_keptMutex;
+    std::vector<std::thread> m_kept;
 };
 
 // Whether the machine can reach a mail server at all.

@@ -1,18 +1,44 @@
 #include "platform/pictures.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPalette>
 #include <QWidget>
 
 namespace khgl {
 
-QString Pictures::path(const QString& name) const
+namespace {
+
+// Joins with "/", adding none when the folder already ends with one.
+QString joined(QString folder, const QString& name)
 {
-    QString folder = m_folder;
     if (!folder.endsWith(QLatin1Char('/'))) {
         folder += QLatin1Char('/');
     }
     return folder + name;
+}
+
+} // namespace
+
+QString Pictures::installedFolder()
+{
+    const QDir executableFolder(QCoreApplication::applicationDirPath());
+    const QString shared = executableFolder.filePath(QStringLiteral("../share/khgl"));
+    if (QFileInfo(shared).isDir()) {
+        return QDir::cleanPath(shared);
+    }
+    return executableFolder.path();
+}
+
+QString Pictures::path(const QString& name) const
+{
+    const QString own = joined(m_folder, name);
+    if (m_fallbackFolder.isEmpty() || QFileInfo::exists(own)) {
+        return own;
+    }
+    return joined(m_fallbackFolder, name);
 }
 
 QPixmap Pictures::load(const QString& name) const

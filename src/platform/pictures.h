@@ -8,12 +8,21 @@ class QWidget;
 
 namespace khgl {
 
-// Picture files found by name in the application folder. A missing or unreadable picture
-// only changes the look: the image is cleared and nothing is reported.
+// Picture files found by name: in the data folder when it holds them (a portable folder, or
+// an operator's own skin), otherwise in the folder the program was installed or built with.
+// A missing or unreadable picture only changes the look: the image is cleared and nothing is
+// reported.
 class Pictures final
 {
 public:
-    explicit Pictures(QString folder) : m_folder(std::move(folder)) {}
+    explicit Pictures(QString folder, QString fallbackFolder = {})
+        : m_folder(std::move(folder)), m_fallbackFolder(std::move(fallbackFolder))
+    {
+    }
+
+    // Where the program's own pictures are: share/khgl/ beside the executable's bin/ when
+    // installed (any prefix), otherwise the executable's folder, where the build copies them.
+    static QString installedFolder();
 
     QPixmap load(const QString& name) const;
     QString path(const QString& name) const;
@@ -35,6 +44,7 @@ public:
 
 private:
     QString m_folder;
+    QString m_fallbackFolder;
 };
 
 } // namespace khgl

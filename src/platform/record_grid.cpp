@@ -206,6 +206,7 @@ int RecordGrid::rows() const
 void RecordGrid::setRows(int rows)
 {
     m_model->resize(std::max(1, rows) - 1, m_model->m_cols, m_batchDepth == 0);
+    followView();
     m_row = std::min(m_row, this->rows() - 1);
 }
 
@@ -234,8 +235,37 @@ void RecordGrid::setCol(int col)
 
 void RecordGrid::syncCurrent()
 {
-    if (m_batchDepth == 0 && m_row >= 1 && m_col >= 1) {
-        setCurrentIndex(m_model->index(m_row - 1, m_col - 1));
+    // Column 0 is the row header: the highlight then stands on the row's first data cell.
+    if (m_batchDepth == 0 && m_row >= 1 && cols() > 1) {
+        const int col = std::max(m_col, 1);
+        const QModelIndex index = m_model->index(m_row - 1, col - 1);
+        if (currentIndex() != index) {
+            const int keptCol = m_col;
+            setCurrentIndex(index);
+            m_col = keptCol;
+        }
+    }
+}
+
+// Every move of the view's current cell (keys, Tab, drag, click, a call) moves the grid's
+// current row with it, so commands act on the row the operator sees highlighted.
+void RecordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QTableView::currentChanged(current, previous);
+    if (current.isValid() && m_batchDepth == 0) {
+        m_row = current.row() + 1;
+        m_col = current.column() + 1;
+    }
+}
+
+// Rows removed under the highlight move it; the move may be announced before the rows go,
+// numbered as they were, so the grid reads where the highlight stands afterwards.
+void RecordGrid::followView()
+{
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && m_batchDepth == 0) {
+        m_row = current.row() + 1;
+        m_col = current.column() + 1;
     }
 }
 
@@ -379,6 +409,7 @@ void RecordGrid::removeItem(int row)
     if (m_batchDepth == 0) {
         m_model->endRemoveRows();
     }
+    followView();
     m_row = std::min(m_row, rows() - 1);
 }
 

@@ -13,9 +13,10 @@ class GridModel;
 
 // A record grid numbered as the pages know it: row 0 is the header row, column 0 the narrow
 // fixed column (drawn as the row header, so it stays when the columns scroll); data rows start
-// at 1. Sizes are in twips (15 twips = 1 pixel). Each data row may carry the hidden key of the
-// record it shows. Holds a million rows: cells are kept as UTF-8 bytes and turned into text only
-// when painted.
+// at 1. The current row is the highlighted row, however the highlight moved there (click, keys,
+// Tab, drag or a call). Sizes are in twips (15 twips = 1 pixel). Each data row may carry the hidden
+// key of the record it shows. Holds a million rows: cells are kept as UTF-8 bytes and turned into
+// text only when painted.
 class RecordGrid final : public QTableView
 {
     Q_OBJECT
@@ -88,10 +89,14 @@ Q_SIGNALS:
     // The operator changed a cell in place; the cell already holds the new text.
     void cellEdited(int row, int col, const QString& previous);
 
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+
 private:
     void onClicked(const QModelIndex& index);
     void onDoubleClicked(const QModelIndex& index);
     void syncCurrent();
+    void followView();
 
     GridModel* m_model;
     int m_row = 0;

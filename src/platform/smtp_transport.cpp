@@ -3,10 +3,12 @@
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 
 #include <QLocale>
 #include <QUuid>
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -19,10 +21,15 @@ struct Upload
     qsizetype offset = 0;
 };
 
-// What the transfer callbacks share: the stop question and the server's last answer.
+// What the transfer callbacks share: the stop question, the message's deadline and the
+// server's last answer.
 struct Watch
 {
     const MailKeepGoing* keepGoing = nullptr;
+    const std::atomic<bool>* closing = nullptr;
+    std::chrono::steady_clock::time_point deadline;
+    bool timedOut = false;
+    curl_socket_t socket = CURL_SOCKET_BAD;
     QByteArray lastReply;
 };
 
@@ -37,20 +44,58 @@ size_t readMessage(char* buffer, size_t size, size_t count, void* user)
     return n;
 }
 
+int noteSocket(void* user, curl_socket_t socket, curlsocktype)
+{
+    static_cast<Watch*>(user)->socket = socket;
+    return CURL_SOCKOPT_OK;
+}
+
+// Whether the message should end now: stopped from outside, or past its deadline.
+bool overdue(Watch& watch)
+{
+    if (watch.closing->load() || (*watch.keepGoing && !(*watch.keepGoing)())) {
+        return true;
+    }
+    if (std::chrono::steady_clock::now() >= watch.deadline) {
+        watch.timedOut = true;
+    }
+    return watch.timedOut;
+}
+
+// Ending the transfer is not enough: after a failure libcurl still sends QUIT and waits for
+// its reply up to the reply time-out, outside every callback. With the connection shut down
+// that QUIT fails at once.
+void cutConnection(const Watch& watch)
+{
+    if (watch.socket != CURL_SOCKET_BAD) {
+        ::shutdown(watch.socket, SHUT_RDWR);
+    }
+}
+
+// Called by libcurl at least once a second while it waits for the server.
 int checkStop(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
-    const auto* watch = static_cast<Watch*>(user);
-    return (watch->keepGoing != nullptr && *watch->keepGoing && !(*watch->keepGoing)()) ? 1 : 0;
+    auto* watch = static_cast<Watch*>(user);
+    if (!overdue(*watch)) {
+        return 0;
+    }
+    cutConnection(*watch);
+    return 1;
 }
 
 // Keeps the server's last error reply (4xx, 5xx): its words are the best reason to show the
 // operator. Later good replies (the "221" to QUIT) do not replace it.
+// It also sees the QUIT go out: one sent after the deadline or a stop is cut short.
 int noteReply(CURL*, curl_infotype type, char* data, size_t size, void* user)
 {
+    auto* watch = static_cast<Watch*>(user);
+    if (type == CURLINFO_HEADER_OUT && size >= 4 && std::memcmp(data, "QUIT", 4) == 0 &&
+        overdue(*watch)) {
+        cutConnection(*watch);
+    }
     if (type != CURLINFO_HEADER_IN) {
         return 0;
     }
-    auto* watch = static_cast<Watch*>(user);
     const QByteArray lines(data, static_cast<qsizetype>(size));
     for (const QByteArray& line : lines.split('\n')) {
         const QByteArray trimmed = line.trimmed();
@@ -73,31 +118,35 @@ QString serverUrl(const SmtpServer& server)
     return QStringLiteral("smtp://") + host + QLatin1Char(':') + QString::number(server.port);
 }
 
-QString failureSummary(CURLcode code, const SmtpServer& server)
+QString failureSummary(CURLcode code, const SmtpServer& server, long timeoutMs)
 {
     switch (code) {
     case CURLE_LOGIN_DENIED:
         return QStringLiteral("邮件服务器拒绝登录，请检查邮箱地址和登陆密码");
     case CURLE_OPERATION_TIMEDOUT:
-        return QStringLiteral("邮件服务器 %1 在规定时间内没有答复").arg(hostPort(server));
+        return QStringLiteral("邮件服务器 %1 在 %2 秒内没有答复")
+            .arg(hostPort(server), QString::number(static_cast<double>(timeoutMs) / 1000.0));
     case CURLE_COULDNT_CONNECT:
         return QStringLiteral("无法连接邮件服务器 %1").arg(hostPort(server));
     case CURLE_COULDNT_RESOLVE_HOST:
         return QStringLiteral("找不到邮件服务器 %1").arg(server.host);
     case CURLE_ABORTED_BY_CALLBACK:
         return QStringLiteral("发送已停止");
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("与邮件服务器 %1 无法建立可信的加密连接").arg(hostPort(server));
     default:
         return QStringLiteral("邮件服务器 %1 没有接受这封邮件").arg(hostPort(server));
     }
 }
 
-QString failureReason(CURLcode code, const SmtpServer& server, const char* detail,
+QString failureReason(CURLcode code, const SmtpServer& server, long timeoutMs, const char* detail,
                       const QByteArray& lastReply)
 {
-    QString reason = failureSummary(code, server);
+    QString reason = failureSummary(code, server, timeoutMs);
     const QString curlText =
         QString::fromUtf8(detail[0] != '\0' ? detail : curl_easy_strerror(code));
-    if (code != CURLE_ABORTED_BY_CALLBACK) {
+    if (code != CURLE_ABORTED_BY_CALLBACK && code != CURLE_OPERATION_TIMEDOUT) {
         reason += QStringLiteral("（%1）").arg(curlText);
     }
     if (!lastReply.isEmpty()) {
@@ -209,8 +258,9 @@ bool isLoopbackHost(const QString& host)
     return false;
 }
 
-SmtpTransport::SmtpTransport(int connectTimeoutMs, int transferTimeoutMs)
-    : m_connectTimeoutMs(connectTimeoutMs), m_transferTimeoutMs(transferTimeoutMs)
+SmtpTransport::SmtpTransport(int connectTimeoutMs, int messageTimeoutMs, Loopback loopback)
+    : m_connectTimeoutMs(std::min(connectTimeoutMs, messageTimeoutMs)),
+      m_messageTimeoutMs(messageTimeoutMs), m_loopback(loopback)
 {
     // Counted by libcurl; done here, on the starting thread, before any worker sends.
     curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -218,16 +268,18 @@ SmtpTransport::SmtpTransport(int connectTimeoutMs, int transferTimeoutMs)
 
 SmtpTransport::~SmtpTransport()
 {
+    // Transfers still running end at their next progress call, within about a second.
+    m_closing = true;
+    joinKeptWorkers();
     curl_global_cleanup();
 }
 
 MailResult SmtpTransport::send(const MailMessage& message)
 {
-    return sendUnlessStopped(message, {});
+    return sendWith(message, {});
 }
 
-MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
-                                            const MailKeepGoing& keepGoing)
+MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOptions& options)
 {
     if (const QString problem = unsafeMailField(message); !problem.isEmpty()) {
         return {false, problem};
@@ -249,7 +301,18 @@ MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
     const QByteArray password = message.password.toUtf8();
     StringList recipients(curl_slist_append(nullptr, to.constData()), &curl_slist_free_all);
     Upload upload{compose(message), 0};
-    Watch watch{&keepGoing, {}};
+    Watch watch{&options.keepGoing,
+                &m_closing,
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(m_messageTimeoutMs),
+                false,
+                CURL_SOCKET_BAD,
+                {}};
+    // The password may go out in clear only to this machine or with the operator's consent;
+    // elsewhere STARTTLS is required and a server without it fails before AUTH.
+    const bool plainTextAllowed =
+        options.plainTextAllowed ||
+        (m_loopback == Loopback::PlainTextAllowed && isLoopbackHost(server->host));
+    const long useSsl = plainTextAllowed ? CURLUSESSL_TRY : CURLUSESSL_ALL;
     char detail[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
@@ -260,13 +323,18 @@ MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
     }
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, useSsl);
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, &readMessage);
     curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
     curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(upload.data.size()));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, m_connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_transferTimeoutMs);
+    // One limit for the whole message; the QUIT after it is cut short (noteReply), and no
+    // single reply is awaited longer (whole seconds only).
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, m_messageTimeoutMs);
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, (m_messageTimeoutMs + 999) / 1000);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &noteSocket);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &watch);
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &checkStop);
@@ -276,11 +344,21 @@ MailResult SmtpTransport::sendUnlessStopped(const MailMessage& message,
     curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &watch);
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, detail);
 
-    const CURLcode code = curl_easy_perform(curl);
+    CURLcode code = curl_easy_perform(curl);
     if (code == CURLE_OK) {
-        return {true, {}};
+        return {true, {}, false};
     }
-    return {false, failureReason(code, *server, detail, watch.lastReply)};
+    if (code == CURLE_ABORTED_BY_CALLBACK && watch.timedOut) {
+        code = CURLE_OPERATION_TIMEDOUT;
+    }
+    // No STARTTLS offered, or STARTTLS refused: nothing has been sent yet, the password
+    // neither; the caller may ask the operator and send again in clear text.
+    if (code == CURLE_USE_SSL_FAILED && useSsl == CURLUSESSL_ALL) {
+        return {false, QStringLiteral("邮件服务器 %1 不支持加密连接。").arg(hostPort(*server)),
+                true};
+    }
+    return {false, failureReason(code, *server, m_messageTimeoutMs, detail, watch.lastReply),
+            false};
 }
 
 QByteArray SmtpTransport::encodeSubject(const QString& subject)

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <optional>
 
 namespace khgl {
@@ -21,19 +22,28 @@ std::optional<SmtpServer> smtpServerOverride();
 std::optional<SmtpServer> smtpServerFor(const QString& senderAddress);
 bool isLoopbackHost(const QString& host);
 
-// Mail over libcurl SMTP: signs in with the sender's address and password, uses STARTTLS
-// when the server offers it, and gives up after the time-outs. One message, one recipient.
+// Mail over libcurl SMTP: signs in with the sender's address and password, one message,
+// one recipient. A server off the loopback address must offer STARTTLS unless the operator
+// allowed clear text; one message takes at most messageTimeoutMs from connecting to QUIT.
 class SmtpTransport final : public MailTransport
 {
 public:
-    explicit SmtpTransport(int connectTimeoutMs = 20000, int transferTimeoutMs = 120000);
+    // Whether a server on the loopback address (a local relay, the tests' server) may be
+    // used without encryption, or is held to the rule for every other server.
+    enum class Loopback
+    {
+        PlainTextAllowed,
+        LikeAnyServer
+    };
+
+    explicit SmtpTransport(int connectTimeoutMs = 20000, int messageTimeoutMs = 120000,
+                           Loopback loopback = Loopback::PlainTextAllowed);
     ~SmtpTransport() override;
     SmtpTransport(const SmtpTransport&) = delete;
     SmtpTransport& operator=(const SmtpTransport&) = delete;
 
     MailResult send(const MailMessage& message) override;
-    MailResult sendUnlessStopped(const MailMessage& message,
-                                 const MailKeepGoing& keepGoing) override;
+    MailResult sendWith(const MailMessage& message, const MailSendOptions& options) override;
 
     // The message as it goes on the wire: headers, a blank line, then the body as UTF-8
     // with CRLF line ends, base64-encoded so no line can end the data early.
@@ -43,7 +53,9 @@ public:
 
 private:
     long m_connectTimeoutMs;
-    long m_transferTimeoutMs;
+    long m_messageTimeoutMs;
+    Loopback m_loopback;
+    std::atomic<bool> m_closing{false}; // set by the destructor: transfers still running end
 };
 
 } // namespace khgl

@@ -35,7 +35,7 @@ bool AlarmCheck::findDue(DueReminder& due) const
         // The blank after the time is not significant: text compares without it.
         RecordSet rows = m_context.store.select(
             QStringLiteral("select 提醒内容,提醒音乐,提醒时间 from 提醒表 where 提醒日期=? and "
-                           "提醒时间=?"),
+                           "提醒时间=? order by rowid"),
             {dateText(now.date()), timeText(now.time()) + QStringLiteral(" ")});
         if (rows.recordCount() == 0) {
             return false;
@@ -59,9 +59,9 @@ void AlarmCheck::raise(const DueReminder& due)
         connect(m_popup.get(), &AlarmPopup::suspensionOver, this, &AlarmCheck::resumeChecking);
     }
     if (m_popup->isVisible()) {
-        // An open popup keeps what it shows; it only comes forward.
+        // An open popup keeps what it shows and stays in sight, but it took the keyboard once
+        // when it appeared: taking it every second would eat the operator's typing.
         m_popup->raise();
-        m_popup->activateWindow();
         return;
     }
     m_popup->showReminder(due.content);

@@ -13,6 +13,9 @@ AlarmPopup::AlarmPopup(const Pictures& pictures, QWidget* parent)
       m_hover(new HoverCommands(pictures, this)), m_countdown(new QTimer(this))
 {
     m_ui->setupUi(this);
+    // Only the main window ends the program: closing this one while the main window waits in
+    // the notification area must not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setFixedSize(size());
     m_countdown->setObjectName(QStringLiteral("Timer1"));
     m_countdown->setInterval(1000);

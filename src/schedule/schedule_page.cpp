@@ -1,6 +1,7 @@
 #include "schedule/schedule_page.h"
 
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 #include "data_store/values.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -13,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <array>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -117,17 +119,25 @@ void SchedulePage::fillGrid(const RecordSet& reminders)
     RecordGrid::Batch batch(*grid);
     const int first = grid->row();
     grid->setRows(first + count);
-    const int shown = reminders.fieldCount() - 1;
+    // By name: a column another tool added to the file neither shows nor shifts the others.
+    std::vector<int> fields;
+    for (const QString& name : columnNames(QStringLiteral("提醒表")).first(6)) {
+        fields.push_back(reminders.fieldIndex(name));
+    }
     for (int r = 0; r < count; ++r) {
-        for (int k = 0; k < shown; ++k) {
+        for (int k = 0; k < static_cast<int>(fields.size()); ++k) {
+            const int field = fields[static_cast<size_t>(k)];
+            if (field < 0) {
+                continue;
+            }
             int length = 0;
-            if (const char* raw = reminders.rawText(r, k, &length)) {
+            if (const char* raw = reminders.rawText(r, field, &length)) {
                 if (length > 0) {
                     grid->setText(first + r, k + 1, raw, length);
                 }
                 continue;
             }
-            const QString text = displayText(reminders.valueAt(r, k));
+            const QString text = displayText(reminders.valueAt(r, field));
             if (!text.isEmpty()) {
                 grid->setText(first + r, k + 1, text);
             }
@@ -258,7 +268,9 @@ void SchedulePage::appendSavedRow(int number)
         grid->setRow(row);
     }
     grid->setText(row, 1, QString::number(number));
-    grid->setText(row, 2, dateText(m_context.clock.today()));
+    // The form a listing shows for the stored date, so the column reads alike before and
+    // after the page is opened again.
+    grid->setText(row, 2, isoDateText(m_context.clock.today()));
     grid->setText(row, 3, m_ui->Text16->text());
     grid->setText(row, 4, timeBoxesText());
     grid->setText(row, 5, m_ui->Text17->text());
@@ -269,7 +281,7 @@ void SchedulePage::listToday()
 {
     // The blank before the closing quote is not significant: text compares without it.
     const RecordSet today =
-        m_context.store.select(QStringLiteral("select*from 提醒表 where 提醒日期=?"),
+        m_context.store.select(QStringLiteral("select*from 提醒表 where 提醒日期=? order by rowid"),
                                {dateText(m_context.clock.today()) + QStringLiteral(" ")});
     if (today.recordCount() == 0) {
         m_context.dialogs.message(this, QStringLiteral("你还未设置今日日程。"),

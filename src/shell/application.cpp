@@ -15,6 +15,7 @@
 #include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
+#include "shell/folder_lock.h"
 #include "shell/login_window.h"
 #include "shell/main_window.h"
 
@@ -52,15 +53,27 @@ void offerFirstOperator(AppContext& context, QWidget* parent)
 
 bool prepareDatabase(AppContext& context, QWidget* parent)
 {
-    try {
-        if (!context.store.fileExists()) {
-            context.store.create();
+    for (;;) {
+        try {
+            if (!context.store.fileExists()) {
+                context.store.create();
+            }
+            context.store.open();
+            break;
+        } catch (const StoreError& error) {
+            if (!error.isBusy()) {
+                context.dialogs.message(parent, error.message(), QStringLiteral("错误"),
+                                        Dialogs::Icon::Critical);
+                return false;
+            }
+            // Another program holds the file for now: the operator may wait for it.
+            const auto answer = context.dialogs.message(
+                parent, error.message() + QStringLiteral("\n\n关闭那个程序后点“重试”。"),
+                QStringLiteral("错误"), Dialogs::Icon::Warning, Dialogs::Buttons::RetryExit);
+            if (answer != Dialogs::Answer::Retry) {
+                return false;
+            }
         }
-        context.store.open();
-    } catch (const StoreError& error) {
-        context.dialogs.message(parent, error.message(), QStringLiteral("错误"),
-                                Dialogs::Icon::Critical);
-        return false;
     }
     guarded(context.dialogs, parent, [&] { offerFirstOperator(context, parent); });
     return true;
@@ -84,6 +97,18 @@ LoginWindow* Session::start()
     return m_login;
 }
 
+void Session::bringForward()
+{
+    QWidget* window = m_main ? static_cast<QWidget*>(m_main) : static_cast<QWidget*>(m_login);
+    if (window == nullptr) {
+        return;
+    }
+    window->show();
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->raise();
+    window->activateWindow();
+}
+
 void Session::openMainWindow()
 {
     m_main = new MainWindow(m_context);
@@ -91,8 +116,15 @@ void Session::openMainWindow()
     m_main->load();
 }
 
+void useExactWindowTitles()
+{
+    // An empty display name is appended to no title.
+    QGuiApplication::setApplicationDisplayName(QString());
+}
+
 int runApplication(const QString& folder)
 {
+    useExactWindowTitles();
     DataStore store(folder);
     QtDialogs dialogs;
     SystemClock clock;
@@ -102,15 +134,29 @@ int runApplication(const QString& folder)
     SmtpTransport mail;
     NetworkConnectivity connectivity;
     InputAids inputAids(clock, dialogs);
-    AppContext context{folder,       store,     dialogs,          clock, audio, mail,
-                       connectivity, inputAids, Pictures(folder), {}};
+    const Pictures pictures(folder, Pictures::installedFolder());
+    AppContext context{folder, store,        dialogs,   clock,    audio,
+                       mail,   connectivity, inputAids, pictures, {}};
     context.makeTray = [](QObject* parent) -> std::unique_ptr<TrayIcon> {
         return std::make_unique<QtTrayIcon>(parent);
     };
+    FolderLock lock(folder);
+    switch (lock.acquire()) {
+    case FolderLock::Result::Owned:
+        break;
+    case FolderLock::Result::AnotherRaised:
+        return 0;
+    case FolderLock::Result::AnotherRunning:
+        context.dialogs.message(nullptr, FolderLock::refusalText(), QStringLiteral("提示"),
+                                Dialogs::Icon::Information);
+        return 1;
+    }
     if (!prepareDatabase(context, nullptr)) {
         return 1;
     }
     Session session(context);
+    QObject::connect(&lock, &FolderLock::raiseRequested, &lock,
+                     [&session] { session.bringForward(); });
     session.start();
     return QApplication::exec();
 }

@@ -13,6 +13,7 @@ class LoginWindow;
 class MainWindow;
 
 // Opens (or on first start creates) the database; false when the program cannot go on.
+// When another program holds the file the operator may retry or leave.
 // While there is no operator it offers to create the first account.
 bool prepareDatabase(AppContext& context, QWidget* parent);
 
@@ -24,6 +25,8 @@ public:
     ~Session();
     LoginWindow* start();
     MainWindow* mainWindow() const;
+    // Shows the program's window in front: asked for by a second start on the same folder.
+    void bringForward();
 
 private:
     void openMainWindow();
@@ -32,6 +35,10 @@ private:
     QPointer<LoginWindow> m_login;
     QPointer<MainWindow> m_main;
 };
+
+// Window titles show exactly what each window sets: the platform would otherwise append the
+// application's display name to every title, cutting short boxes down to "保…".
+void useExactWindowTitles();
 
 // The whole program on one application folder: real services, first start, login.
 int runApplication(const QString& folder);

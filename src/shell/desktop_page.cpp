@@ -128,18 +128,14 @@ void DesktopPage::showTodaysSchedule()
 void DesktopPage::showMonthSalesTotal()
 {
     const QDate today = m_context.clock.today();
-    const QString prefix = monthPrefix(today);
-    // A six-character prefix of months 1 to 9 also begins the dates of October to
-    // December, so those months also need the "-" that follows the month.
-    RecordSet set =
-        today.month() >= 10
-            ? m_context.store.select(
-                  QStringLiteral("select sum(总金额)as 总金额 from 销售表 where left(日期,7) = ?"),
-                  {prefix})
-            : m_context.store.select(QStringLiteral("select sum(总金额)as 总金额 from 销售表 "
-                                                    "where left(日期,6) = ? and "
-                                                    "substr(日期,7,1) = '-'"),
-                                     {prefix});
+    // A sale counts in the month its date names, written with or without leading zeros
+    // (2026-3-5, 2026-03-05); the "-" after the month keeps October out of January.
+    const QString year = QString::number(today.year()) + QLatin1Char('-');
+    const QString month = QString::number(today.month());
+    RecordSet set = m_context.store.select(
+        QStringLiteral("select sum(总金额)as 总金额 from 销售表 where 日期 like ? or 日期 like ?"),
+        {year + month + QStringLiteral("-%"),
+         year + month.rightJustified(2, QLatin1Char('0')) + QStringLiteral("-%")});
     const bool hasValue = !set.eof() && !set.isEmpty(0);
     m_ui->Label57->setText(hasValue ? set.text(0) : QStringLiteral("0"));
 }
@@ -156,8 +152,17 @@ void DesktopPage::showScheduleOfCell(int index)
 
 QStringList DesktopPage::remindersOn(const QDate& day)
 {
+    // The day's date in each form it may have been typed in: 2026-3-5, 2026-03-05 and the mixed
+    // ones.
+    const QString year = QString::number(day.year()) + QLatin1Char('-');
+    const QString month = QString::number(day.month());
+    const QString date = QString::number(day.day());
+    const QString month2 = month.rightJustified(2, QLatin1Char('0'));
+    const QString date2 = date.rightJustified(2, QLatin1Char('0'));
     RecordSet set = m_context.store.select(
-        QStringLiteral("select 提醒内容 from 提醒表 where 提醒日期=?"), {dateText(day)});
+        QStringLiteral("select 提醒内容 from 提醒表 where 提醒日期 in (?, ?, ?, ?) order by rowid"),
+        {year + month + QLatin1Char('-') + date, year + month2 + QLatin1Char('-') + date2,
+         year + month + QLatin1Char('-') + date2, year + month2 + QLatin1Char('-') + date});
     QStringList reminders;
     for (set.moveFirst(); !set.eof(); set.moveNext()) {
         reminders << set.text(0);

@@ -52,7 +52,8 @@ LoginWindow::~LoginWindow() = default;
 void LoginWindow::load()
 {
     guarded(m_context.dialogs, this, [this] {
-        RecordSet users = m_context.store.select(QStringLiteral("select 用户名 from 用户表"));
+        RecordSet users =
+            m_context.store.select(QStringLiteral("select 用户名 from 用户表 order by rowid"));
         if (users.recordCount() > 0) {
             m_ui->Combo1->clear();
             for (users.moveFirst(); !users.eof(); users.moveNext()) {
@@ -105,9 +106,9 @@ void LoginWindow::logIn()
 
 bool LoginWindow::passwordMatches()
 {
-    RecordSet rows =
-        m_context.store.select(QStringLiteral("select 用户密码 from 用户表 where 用户名=? "),
-                               {m_ui->Combo1->currentText()});
+    RecordSet rows = m_context.store.select(
+        QStringLiteral("select 用户密码 from 用户表 where 用户名=? order by rowid"),
+        {m_ui->Combo1->currentText()});
     if (rows.recordCount() == 0) {
         say(QStringLiteral("登录信息错误。"));
         return false;
@@ -148,7 +149,8 @@ void LoginWindow::recoverPassword()
     }
     guarded(m_context.dialogs, this, [this, &name] {
         RecordSet rows = m_context.store.select(
-            QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=?"), {name});
+            QStringLiteral("select 问题,答案,用户密码 from 用户表 where 用户名=? order by rowid"),
+            {name});
         if (rows.recordCount() == 0) {
             say(QStringLiteral("用户名不存在"));
             return;

@@ -9,7 +9,7 @@ namespace khgl {
 namespace {
 
 // Sub-page frames: left 2610, top 180, width 10575, height 6855 twips.
-const QRect kSubPageGeometry(174, 20, 705, 452);
+const QRect kSubPageGeometry(174, 12, 705, 457);
 
 } // namespace
 

@@ -1,12 +1,14 @@
 #include "statistics/chart_tables.h"
 
 #include "data_store/data_store.h"
-#include "data_store/sql_dialect.h"
 #include "data_store/statement.h"
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
+
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -19,11 +21,6 @@ constexpr int kMonths = 12;
 QString yearPrefix(int year)
 {
     return QString::number(year) + QLatin1Char('-');
-}
-
-QString twoDigits(int number)
-{
-    return QStringLiteral("%1").arg(number, 2, 10, QLatin1Char('0'));
 }
 
 // What one table holds for each distinct stored date text of one year: the sum of a
@@ -88,73 +85,45 @@ ChartTable monthTable(int year)
     return table;
 }
 
-bool sameDateText(const QString& stored, const QString& wanted)
+// The month and day a stored date text of the year names, written with or without leading
+// zeros (2026-3-5, 2026-03-05); trailing blanks do not count, as in the column's comparisons.
+// The text is known to begin with the year and "-".
+std::optional<std::pair<int, int>> monthAndDay(const QString& date)
 {
-    const QByteArray a = stored.toUtf8();
-    const QByteArray b = wanted.toUtf8();
-    return compareText(a.constData(), static_cast<int>(a.size()), b.constData(),
-                       static_cast<int>(b.size())) == 0;
+    static const QRegularExpression pattern(QStringLiteral(R"(^\d+-(\d{1,2})-(\d{1,2}) *$)"));
+    const auto match = pattern.match(date);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const int month = match.capturedView(1).toInt();
+    const int day = match.capturedView(2).toInt();
+    if (month < 1 || month > kMonths || day < 1 || day > kDays) {
+        return std::nullopt;
+    }
+    return std::pair{month, day};
 }
 
-// A day's purchases: the date text equals "Y-MM-DD".
-ChartTable customersPerDayFrom(const DateTotals& dates, const QDate& today)
+// Each day 1..31 of today's month: what the dates naming that day add up to.
+ChartTable perDayFrom(const DateTotals& dates, const QDate& today)
 {
     ChartTable table = dayTable();
-    const QString month = yearPrefix(today.year()) + twoDigits(today.month()) + QLatin1Char('-');
-    for (const auto& [date, count] : dates) {
-        for (int day = 1; day <= kDays; ++day) {
-            if (date == month + twoDigits(day)) {
-                table[day - 1].value += count;
-            }
-        }
-    }
-    return table;
-}
-
-// A month's purchases: the first seven characters equal "Y-MM".
-ChartTable customersPerMonthFrom(const DateTotals& dates, int year)
-{
-    ChartTable table = monthTable(year);
-    for (const auto& [date, count] : dates) {
-        for (int month = 1; month <= kMonths; ++month) {
-            if (date.left(7) == yearPrefix(year) + twoDigits(month)) {
-                table[month - 1].value += count;
-            }
-        }
-    }
-    return table;
-}
-
-// A day's sales: the date text equals "Y-M-d" the way the column compares (trailing blanks
-// and letter case do not count).
-ChartTable salesPerDayFrom(const DateTotals& dates, const QDate& today)
-{
-    ChartTable table = dayTable();
-    const QString month =
-        yearPrefix(today.year()) + QString::number(today.month()) + QLatin1Char('-');
     for (const auto& [date, total] : dates) {
-        if (!date.startsWith(month)) {
-            continue;
-        }
-        for (int day = 1; day <= kDays; ++day) {
-            if (sameDateText(date, month + QString::number(day))) {
-                table[day - 1].value += total;
-            }
+        const auto named = monthAndDay(date);
+        if (named && named->first == today.month()) {
+            table[named->second - 1].value += total;
         }
     }
     return table;
 }
 
-// A month's sales: the date text begins with "Y-M-", so October is not counted under
-// January although both begin with "Y-1".
-ChartTable salesPerMonthFrom(const DateTotals& dates, int year)
+// Each month of the year: what the dates naming that month add up to, so October is never
+// counted under January although "Y-10" begins with "Y-1".
+ChartTable perMonthFrom(const DateTotals& dates, int year)
 {
     ChartTable table = monthTable(year);
     for (const auto& [date, total] : dates) {
-        for (int month = 1; month <= kMonths; ++month) {
-            if (date.startsWith(monthLabel(year, month) + QLatin1Char('-'))) {
-                table[month - 1].value += total;
-            }
+        if (const auto named = monthAndDay(date)) {
+            table[named->first - 1].value += total;
         }
     }
     return table;
@@ -174,30 +143,30 @@ QString monthLabel(int year, int month)
 
 ChartTable customersPerDay(DataStore& store, const QDate& today)
 {
-    return customersPerDayFrom(customersByDate(store, today.year()), today);
+    return perDayFrom(customersByDate(store, today.year()), today);
 }
 
 ChartTable salesPerDay(DataStore& store, const QDate& today)
 {
-    return salesPerDayFrom(salesByDate(store, today.year()), today);
+    return perDayFrom(salesByDate(store, today.year()), today);
 }
 
 ChartTable customersPerMonth(DataStore& store, int year)
 {
-    return customersPerMonthFrom(customersByDate(store, year), year);
+    return perMonthFrom(customersByDate(store, year), year);
 }
 
 ChartTable salesPerMonth(DataStore& store, int year)
 {
-    return salesPerMonthFrom(salesByDate(store, year), year);
+    return perMonthFrom(salesByDate(store, year), year);
 }
 
 ChartTables computeChartTables(DataStore& store, const QDate& today)
 {
     const DateTotals customers = customersByDate(store, today.year());
     const DateTotals sales = salesByDate(store, today.year());
-    return {customersPerDayFrom(customers, today), salesPerDayFrom(sales, today),
-            customersPerMonthFrom(customers, today.year()), salesPerMonthFrom(sales, today.year())};
+    return {perDayFrom(customers, today), perDayFrom(sales, today),
+            perMonthFrom(customers, today.year()), perMonthFrom(sales, today.year())};
 }
 
 } // namespace khgl

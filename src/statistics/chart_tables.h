@@ -34,14 +34,15 @@ struct ChartTables
 QString dayLabel(int day);
 QString monthLabel(int year, int month);
 
+// A row counts on the month and day its date names, with or without leading zeros
+// (2026-3-5 and 2026-03-05 alike).
 // Purchases of 客户表 on each day 1..31 of today's month; days the month lacks are 0.
 ChartTable customersPerDay(DataStore& store, const QDate& today);
-// Sum of 销售表.总金额 dated each day 1..31 of today's month (日期 = "Y-M-d").
+// Sum of 销售表.总金额 dated each day 1..31 of today's month.
 ChartTable salesPerDay(DataStore& store, const QDate& today);
-// Purchases of 客户表 in each month of the year (purchase date beginning "Y-MM").
+// Purchases of 客户表 in each month of the year.
 ChartTable customersPerMonth(DataStore& store, int year);
-// Sales of each month of the year: rows whose 日期 begins with "Y-i-", so October is
-// never counted under January.
+// Sales of each month of the year; October is never counted under January.
 ChartTable salesPerMonth(DataStore& store, int year);
 
 // All four, reading each of the two tables once.

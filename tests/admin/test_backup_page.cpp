@@ -1,6 +1,8 @@
 #include "admin/backup_page.h"
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
+#include "data_store/sql_dialect.h"
 #include "data_store/store_error.h"
 #include "goods/stock_minimum_records.h"
 #include "platform/record_grid.h"
@@ -55,6 +57,79 @@ int runWithFileSizeLimit(rlim_t limit, const std::function<void()>& work)
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// Every row of the six tables in the file at path, keys included, read by column name; plus
+// what the engine's integrity check says.
+QStringList contents(const QString& path)
+{
+    sqlite3* db = nullptr;
+    QStringList rows;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
+        sqlite3_close(db);
+        return {QStringLiteral("cannot open")};
+    }
+    registerDialect(db);
+    auto run = [db, &rows](const QString& sql) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
+            rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
+        }
+        while (stmt && sqlite3_step(stmt) == SQLITE_ROW) {
+            QStringList row;
+            for (int c = 0; c < sqlite3_column_count(stmt); ++c) {
+                row << QString::fromUtf8(
+                    reinterpret_cast<const char*>(sqlite3_column_text(stmt, c)));
+            }
+            rows << row.join(u'|');
+        }
+        sqlite3_finalize(stmt);
+    };
+    run(QStringLiteral("pragma integrity_check"));
+    for (const char16_t* table : {u"客户表", u"进货表", u"销售表", u"提醒表", u"用户表", u"登录表"}) {
+        const QString name = QString::fromUtf16(table);
+        run(QStringLiteral("select rowid, %1 from %2 order by rowid")
+                .arg(columnNames(name).join(u','), name));
+    }
+    sqlite3_close(db);
+    return rows;
+}
+
+// Objects of the file at path other than the program's tables and indexes.
+QStringList foreignObjects(const QString& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(db, "select type || ' ' || name from sqlite_master where type<>'index'",
+                       -1, &stmt, nullptr);
+    QStringList found;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        const QString object =
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        if (!object.startsWith(QStringLiteral("table ")) ||
+            findTable(object.mid(6)) == nullptr) {
+            found << object;
+        }
+    }
+    sqlite3_finalize(stmt);
+    sqlite3_close(db);
+    return found;
+}
+
+// A second program's connection to the file, as another process would hold it.
+struct OtherWriter
+{
+    explicit OtherWriter(const QString& path)
+    {
+        sqlite3_open(QFile::encodeName(path).constData(), &db);
+    }
+    ~OtherWriter() { sqlite3_close(db); }
+    OtherWriter(const OtherWriter&) = delete;
+    OtherWriter& operator=(const OtherWriter&) = delete;
+    int run(const char* sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
+    sqlite3* db = nullptr;
+};
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -130,6 +205,10 @@ private Q_SLOTS:
                 "备份说明：备份时点击文本框，选择数据备份文件想要保存的位置，点击“备份”按钮将文件备"
                 "份到指定位置。\r\n\r\n"
                 "数据还原说明：首先点击文本框选择需要还原的文件，然后点击“还原”按钮进行还原。"));
+        QCOMPARE(f.child<QLabel>("Label91")->toolTip(),
+                 QStringLiteral("数据库备份到数据文件夹：") +
+                     QDir::toNativeSeparators(f.env.folder()));
+        QVERIFY(f.child<QLabel>("Label91")->text().endsWith(QDir(f.env.folder()).dirName()));
         growDatabase(f);
         const qint64 length = QFileInfo(f.env.databasePath()).size();
 
@@ -172,13 +251,13 @@ private Q_SLOTS:
         QVERIFY(shownWhileCopying);
         QVERIFY(!bar->isVisible());
         QCOMPARE(bar->value(), 0);
-        QCOMPARE(f.fileBytes(backupPath(f)), f.fileBytes(f.env.databasePath()));
+        QCOMPARE(contents(backupPath(f)), contents(f.env.databasePath()));
         QCOMPARE(QFileInfo(backupPath(f)).permissions() & kAnyPermission, kOwnerOnly);
 
         // A second backup replaces the first: one file, equal to the grown database.
         addSale(f, QStringLiteral("茶"));
         khgl::test::click(f.child("Label89"));
-        QCOMPARE(f.fileBytes(backupPath(f)), f.fileBytes(f.env.databasePath()));
+        QCOMPARE(contents(backupPath(f)), contents(f.env.databasePath()));
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
         khgl::test::grabTo(&f.page, QStringLiteral("admin_backup"));
     }
@@ -191,12 +270,13 @@ private Q_SLOTS:
         addSale(f, QStringLiteral("旧货"));
         goods::setStockMinimum(f.env.store, QStringLiteral("旧货"), QStringLiteral("4"));
         khgl::test::click(f.child("Label89"));
-        const QByteArray backup = f.fileBytes(backupPath(f));
+        const QStringList backup = contents(backupPath(f));
+        QCOMPARE(backup.first(), QStringLiteral("ok"));
 
-        // Restoring the backup just made leaves khgl.dll as it was.
+        // Restoring the backup just made leaves the data as it was.
         chooseAndRestore(f, backupPath(f));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
-        QCOMPARE(f.fileBytes(f.env.databasePath()), backup);
+        QCOMPARE(contents(f.env.databasePath()), backup);
 
         // Sales saved after the backup; the sales page lists them.
         addSale(f, QStringLiteral("新货"));
@@ -225,7 +305,7 @@ private Q_SLOTS:
         f.env.dialogs.clear();
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
-        QCOMPARE(f.fileBytes(f.env.databasePath()), backup);
+        QCOMPARE(contents(f.env.databasePath()), backup);
         QCOMPARE(QFileInfo(f.env.databasePath()).permissions() & kAnyPermission, kOwnerOnly);
         sales->opened();
         QCOMPARE(salesGrid->text(1, 2), QStringLiteral("旧货"));
@@ -300,7 +380,7 @@ private Q_SLOTS:
             QFile::copy(made.filePath(), otherId);
             QFile::remove(made.filePath());
             made.create();
-            made.execute(QStringLiteral("alter table 用户表 add column 角色 text"));
+            made.execute(QStringLiteral("alter table 用户表 drop column 答案"));
             made.close();
             QFile::copy(made.filePath(), otherColumns);
         }
@@ -315,12 +395,159 @@ private Q_SLOTS:
             QVERIFY2(!texts.contains(QStringLiteral("还原完毕。")), qPrintable(source));
             QCOMPARE(texts.size(), 2);
             QVERIFY2(texts[1].contains(QStringLiteral("没有还原")), qPrintable(texts[1]));
+            QVERIFY2(source != otherColumns || texts[1].contains(QStringLiteral("用户表缺少“答案”")),
+                     qPrintable(texts[1]));
             QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Critical);
             QCOMPARE(f.fileBytes(f.env.databasePath()), before);
             QVERIFY(!f.child("Pro1")->isVisible());
         }
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
         QCOMPARE(f.env.store.select(QStringLiteral("销售表")).recordCount(), 1);
+    }
+
+    // A backup that carries a trigger, a view, an extra table, and tables whose columns are
+    // reordered or extra: only the rows of the six tables come in, by column name.
+    void craftedBackupBringsInOnlyTheRows()
+    {
+        SettingsFixture f;
+        khgl::test::click(f.child("Label76"));
+        QTemporaryDir scratch;
+        const QString crafted = scratch.filePath(QStringLiteral("crafted.dat"));
+        {
+            DataStore made(scratch.path());
+            made.create();
+            made.execute(QStringLiteral("insert into 客户表 (客户名, 客户简述) values ('张三', '老客户')"));
+            made.execute(QStringLiteral("insert into 用户表 (用户名, 用户密码) values ('店主', 'pw')"));
+            made.close();
+            QFile::rename(made.filePath(), crafted);
+        }
+        OtherWriter tool(crafted);
+        QCOMPARE(tool.run("drop table 进货表;"
+                          "create table 进货表 (备注, 多余, 区别, 日期, 总金额, 数量, 单价, 名称);"
+                          "insert into 进货表 (名称, 单价, 数量, 总金额, 日期, 备注, 多余) values "
+                          "('梨', 2, 3, 6, '2026-12-7', '无', '不要');"
+                          "create trigger 清空 after insert on 销售表 begin delete from 客户表; "
+                          "delete from 用户表; end;"
+                          "create view 全部 as select * from 客户表;"
+                          "create table 额外 (x); insert into 额外 values (1);"),
+                 SQLITE_OK);
+
+        chooseAndRestore(f, crafted);
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(foreignObjects(f.env.databasePath()), QStringList());
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 名称, 单价, 数量, 总金额, 日期, 备注, 区别 "
+                                                 "from 进货表")),
+                 (QList<QStringList>{{QStringLiteral("梨"), QStringLiteral("2"),
+                                      QStringLiteral("3"), QStringLiteral("6"),
+                                      QStringLiteral("2026-12-7"), QStringLiteral("无"),
+                                      QString()}}));
+        QStringList columns;
+        for (const QStringList& row :
+             f.env.rowsOnDisk(QStringLiteral("select name from pragma_table_info('进货表')"))) {
+            columns << row;
+        }
+        QCOMPARE(columns, columnNames(QStringLiteral("进货表")));
+        // The next sale changes nothing else.
+        addSale(f, QStringLiteral("茶"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 1);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
+        QCOMPARE(f.env.store.select(QStringLiteral("客户表")).text(QStringLiteral("客户简述")),
+                 QStringLiteral("老客户"));
+    }
+
+    // Another program writing: a backup is a consistent snapshot or nothing, and a restore
+    // never mixes the other program's journal into the new data.
+    void backupAndRestoreBesideAnotherWriter()
+    {
+        SettingsFixture f;
+        khgl::test::click(f.child("Label76"));
+        growDatabase(f, 300);
+        khgl::test::click(f.child("Label89"));
+        const QStringList first = contents(backupPath(f));
+
+        OtherWriter other(f.env.databasePath());
+        // In the middle of a large write that has not been committed.
+        QCOMPARE(other.run("begin immediate"), SQLITE_OK);
+        for (int i = 0; i < 2000; ++i) {
+            other.run("insert into 客户表 (客户名, 附加信息) values ('别处', hex(randomblob(200)))");
+        }
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label89"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
+        QCOMPARE(contents(backupPath(f)), first); // the committed data only, and sound
+
+        // A restore cannot take the file while the other program writes: it says so.
+        const QStringList before = contents(f.env.databasePath());
+        chooseAndRestore(f, backupPath(f));
+        QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("还原完毕。")));
+        QVERIFY2(f.env.dialogs.lastText().contains(QStringLiteral("另一个程序正在使用数据文件")),
+                 qPrintable(f.env.dialogs.lastText()));
+
+        // Once it commits, its rows are in the data; the restore then takes them out whole.
+        QCOMPARE(other.run("commit"), SQLITE_OK);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 2300);
+        QVERIFY(contents(f.env.databasePath()) != before);
+        chooseAndRestore(f, backupPath(f));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(contents(f.env.databasePath()), first);
+
+        // The other program holding the file exclusively: no backup, the old one stays.
+        QCOMPARE(other.run("begin exclusive"), SQLITE_OK);
+        other.run("insert into 销售表 (名称) values ('别处')");
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label89"));
+        QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("备份完成。")));
+        QVERIFY2(f.env.dialogs.lastText().contains(QStringLiteral("正被其他程序使用")),
+                 qPrintable(f.env.dialogs.lastText()));
+        QCOMPARE(contents(backupPath(f)), first);
+        other.run("rollback");
+        QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
+
+        // A damaged page of the live file is found, reported, and not copied over the backup.
+        f.env.store.close();
+        {
+            QFile live(f.env.databasePath());
+            QVERIFY(live.open(QIODevice::ReadWrite));
+            live.seek(4096 * 3);
+            live.write(QByteArray(64, '\xff'));
+        }
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label89"));
+        QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("备份完成。")));
+        QVERIFY2(f.env.dialogs.lastText().contains(QStringLiteral("损坏")),
+                 qPrintable(f.env.dialogs.lastText()));
+        QCOMPARE(contents(backupPath(f)), first);
+        QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
+    }
+
+    // Symlinked database and backup: both copies write to the targets, the links stay.
+    void symlinksAreFollowed()
+    {
+        SettingsFixture f;
+        khgl::test::click(f.child("Label76"));
+        QTemporaryDir elsewhere;
+        const QString data = elsewhere.filePath(QStringLiteral("data.db"));
+        const QString saved = elsewhere.filePath(QStringLiteral("saved.dat"));
+        f.env.store.close();
+        QVERIFY(QFile::rename(f.env.databasePath(), data));
+        QVERIFY(QFile::link(data, f.env.databasePath()));
+        writeFile(saved, "old");
+        QVERIFY(QFile::link(saved, backupPath(f)));
+        addSale(f, QStringLiteral("旧货"));
+
+        khgl::test::click(f.child("Label89"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
+        QCOMPARE(QFileInfo(backupPath(f)).symLinkTarget(), saved);
+        QCOMPARE(contents(saved), contents(data));
+
+        addSale(f, QStringLiteral("新货"));
+        chooseAndRestore(f, backupPath(f));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(QFileInfo(f.env.databasePath()).symLinkTarget(), data);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 1);
+        QCOMPARE(contents(data), contents(saved));
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("data.db"), QStringLiteral("saved.dat")}));
     }
 
     void failedCopiesLeaveTheOldFilesWhole()

@@ -3,6 +3,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 
 using namespace khgl;
 using khgl::test::SettingsFixture;
@@ -152,10 +153,15 @@ private Q_SLOTS:
         QCOMPARE(grid->rows(), 3);
         QCOMPARE(grid->text(2, 3), QStringLiteral("q2"));
 
-        // Row 1 shows an account that is gone: nothing else is deleted.
+        // Row 1 shows an account that is gone: nothing is deleted, and the operator is told
+        // to list again; the listing then shows what the file holds.
         grid->setRow(1);
+        f.env.dialogs.clear();
         khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("记录已经改变，请重新查询。"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
+        QCOMPARE(grid->rows(), 3);
+        unlockWith(f, QStringLiteral("pw3"));
         QCOMPARE(grid->rows(), 2);
         QCOMPARE(grid->text(1, 3), QStringLiteral("q2"));
 
@@ -183,6 +189,24 @@ private Q_SLOTS:
         khgl::test::click(f.child("Label84"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
         QCOMPARE(grid->rows(), 2);
+
+        // A saved row becomes current: a delete right after the save removes what was saved.
+        fillAccount(f, QStringLiteral("键"), QStringLiteral("k"), QStringLiteral("q4"),
+                    QStringLiteral("a4"));
+        khgl::test::click(f.child("Label82"));
+        fillAccount(f, QStringLiteral("末"), QStringLiteral("m"), QStringLiteral("q5"),
+                    QStringLiteral("a5"));
+        khgl::test::click(f.child("Label82"));
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 问题 from 用户表 order by rowid")),
+                 (QList<QStringList>{{QStringLiteral("q3")}, {QStringLiteral("q4")}}));
+        // The row the keys highlight is the row deleted: row 1 clicked, then Down.
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          grid->cellRect(1, 1).center());
+        QTest::keyClick(grid, Qt::Key_Down);
+        khgl::test::click(f.child("Label84"));
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 问题 from 用户表 order by rowid")),
+                 QList<QStringList>{{QStringLiteral("q3")}});
     }
 
     void questionAndAnswerStopAt48Characters()

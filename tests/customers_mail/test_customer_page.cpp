@@ -1,6 +1,7 @@
 #include "customer_test_util.h"
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_grid_editor.h"
+#include "data_store/schema.h"
 #include "platform/click_widgets.h"
 #include "shell/main_window.h"
 
@@ -76,6 +77,27 @@ private Q_SLOTS:
         QCOMPARE(grid.rowKey(1), -1);
         QCOMPARE(grid.text(0, 5), QStringLiteral("商品名称"));
         grabTo(&f.page, QStringLiteral("customer_page_empty"));
+
+        // A column another tool put in the middle of the table neither shows nor shifts: the
+        // listing and the find read by name.
+        f.env.store.execute(QStringLiteral("drop table 客户表"));
+        QStringList columns = columnNames(QStringLiteral("客户表"));
+        columns.insert(2, QStringLiteral("多余 default '不该出现'"));
+        f.env.store.execute(QStringLiteral("create table 客户表 (%1)").arg(columns.join(u',')));
+        f.env.store.close();
+        addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
+                    QStringLiteral("茶叶"), QStringLiteral("老客户"));
+        const QStringList expected{QStringLiteral("张三"),   QStringLiteral("北京市海淀区"),
+                                   QStringLiteral("z@a.cn"), QStringLiteral("2026-03-05"),
+                                   QStringLiteral("茶叶"),   QStringLiteral("12.5"),
+                                   QStringLiteral("2"),      QStringLiteral("25"),
+                                   QStringLiteral("红色"),   QStringLiteral("老客户"),
+                                   QStringLiteral("无")};
+        f.page.opened();
+        QCOMPARE(rowTexts(grid, 1), expected);
+        f.env.dialogs.inputNext(QStringLiteral("张三"));
+        click(f.child<ClickLabel>(QStringLiteral("Label11")));
+        QCOMPARE(rowTexts(grid, 1), expected);
     }
 
     void findListsOnlyMatchesAndBindsTheName()
@@ -168,17 +190,30 @@ private Q_SLOTS:
         QVERIFY(entry && entry->isVisible());
         typeText(entry->findChild<QLineEdit*>(QStringLiteral("Text1")), QStringLiteral("赵六"));
         typeText(entry->findChild<QLineEdit*>(QStringLiteral("Text5")), QStringLiteral("扇子"));
+        entry->findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2026-12-7"));
         click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
         QCOMPARE(f.grid().rows(), 3);
+        // The purchase date reads the same now as after the page is opened again.
+        QCOMPARE(f.grid().text(2, 4), QStringLiteral("2026-12-07"));
 
-        // Someone else's record arrives between the two; the grid's row 2 still names 赵六's.
+        // Someone else's record arrives between the two; the grid's row 2 still names 赵六's,
+        // reached by the keys from row 1.
         addCustomer(f.env.store, QStringLiteral("钱七"), QStringLiteral("q@a.cn"),
                     QStringLiteral("笔"));
         clickCell(f.grid(), 1, 1);
-        clickCell(f.grid(), 2, 1);
+        QTest::keyClick(&f.grid(), Qt::Key_Down);
         click(f.child<ClickLabel>(QStringLiteral("Label66")));
         QCOMPARE(namesOnDisk(f.env),
                  (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));
+
+        // A saved row becomes current: a delete right after the save removes what was saved.
+        clickCell(f.grid(), 1, 1);
+        click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
+        click(f.child<ClickLabel>(QStringLiteral("Label66")));
+        QCOMPARE(namesOnDisk(f.env),
+                 (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));
+        f.page.opened();
+        QCOMPARE(f.grid().text(1, 4), QStringLiteral("2026-03-05"));
     }
 
     void clickOnNameShowsAdditionalInformation()
@@ -242,6 +277,13 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(file.readAll()), QStringLiteral("第一行\r\n第二行\r\n"));
         QCOMPARE(QFileInfo(file).absolutePath(),
                  QFileInfo(f.env.folder() + QStringLiteral("customers")).absoluteFilePath());
+        // Customers' details are readable by the shop's account only.
+        constexpr auto kAll = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                              QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                              QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+        QCOMPARE(file.permissions() & kAll, QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(QFile::permissions(QFileInfo(file).absolutePath()) & kAll,
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
     void descriptionFileNamesStayInTheDirectory()

@@ -1,10 +1,13 @@
 // A writer killed at random moments never leaves a damaged file, a lost save or half a row.
 #include "data_store/data_store.h"
+#include "data_store/store_error.h"
 #include "support/env.h"
 
+#include <QDir>
 #include <QRandomGenerator>
 #include <QTest>
 #include <csignal>
+#include <functional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,6 +138,56 @@ private Q_SLOTS:
         qInfo("%d kills survived, %lld saves reported and found", kKills,
               static_cast<long long>(reported.size()));
         QVERIFY(reported.size() >= kKills); // the writer did real work between kills
+    }
+
+    // A first start killed at any moment leaves either no khgl.dll or a whole one; an empty
+    // file counts as none, and a dangling link is named as such.
+    void killedFirstStartLeavesNoHalfFile()
+    {
+        for (int round = 0; round < 30; ++round) {
+            QTemporaryDir dir;
+            const pid_t child = fork();
+            QVERIFY(child >= 0);
+            if (child == 0) {
+                DataStore(dir.path()).create();
+                _exit(0);
+            }
+            usleep(static_cast<useconds_t>(round * 400));
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+            DataStore next(dir.path());
+            if (!next.fileExists()) {
+                next.create();
+            }
+            QCOMPARE(next.select(QStringLiteral("pragma integrity_check")).text(0),
+                     QStringLiteral("ok"));
+            QCOMPARE(next.select(QStringLiteral("用户表")).recordCount(), 0);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{DataStore::fileName()});
+        }
+
+        QTemporaryDir dir;
+        DataStore store(dir.path());
+        QFile empty(store.filePath());
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+        empty.close();
+        QVERIFY(!store.fileExists());
+        store.create();
+        QCOMPARE(store.select(QStringLiteral("客户表")).fieldCount(), 13);
+        store.close();
+
+        QVERIFY(QFile::remove(store.filePath()));
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone/khgl.dll")), store.filePath()));
+        for (const auto& attempt : {std::function<void()>([&] { store.create(); }),
+                                    std::function<void()>([&] { store.open(); })}) {
+            try {
+                attempt();
+                QFAIL("a dangling link opened");
+            } catch (const StoreError& error) {
+                QVERIFY2(error.message().contains(QStringLiteral("链接")) &&
+                             !error.message().contains(QStringLiteral("File exists")),
+                         qPrintable(error.message()));
+            }
+        }
     }
 };
 

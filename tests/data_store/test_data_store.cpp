@@ -6,6 +6,7 @@
 #include "support/env.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QTest>
 
 using namespace khgl;
@@ -61,8 +62,9 @@ private Q_SLOTS:
         QCOMPARE(DataStore::databasePath(QStringLiteral("/")), QStringLiteral("/khgl.dll"));
         QCOMPARE(DataStore::databasePath(QStringLiteral("/shop/")),
                  QStringLiteral("/shop/khgl.dll"));
-        QCOMPARE(DataStore::databasePath(QStringLiteral(" /shop ")),
-                 QStringLiteral("/shop/khgl.dll"));
+        // One path for every file: a folder whose name ends in a blank keeps it.
+        QCOMPARE(DataStore::databasePath(QStringLiteral("/shop ")),
+                 QStringLiteral("/shop /khgl.dll"));
     }
 
     void textComparesWithoutCaseAndTrailingBlanks()
@@ -230,6 +232,73 @@ private Q_SLOTS:
         QFile::remove(good.databasePath());
         QVERIFY_THROWS_EXCEPTION(StoreError, good.store.select(QStringLiteral("用户表")));
         QVERIFY(!QFileInfo::exists(good.databasePath()));
+    }
+
+    // A delete names its record by key and checks it still holds what the grid row shows.
+    void deleteRemovesOnlyTheRecordAsShown()
+    {
+        TestEnv env;
+        khgl::test::insertRow(env.store, QStringLiteral("客户表"),
+                              {{QStringLiteral("客户名"), QStringLiteral("张三")},
+                               {QStringLiteral("购买日期"), QStringLiteral("2024-5-6")},
+                               {QStringLiteral("商品单价"), QStringLiteral("12.50")}});
+        const qint64 key = env.store.select(QStringLiteral("客户表")).rowKey();
+        // As the entry window showed it after saving: typed texts.
+        const QList<std::pair<QString, QString>> shown{
+            {QStringLiteral("客户名"), QStringLiteral("张三")},
+            {QStringLiteral("购买日期"), QStringLiteral("2024-5-6")},
+            {QStringLiteral("商品单价"), QStringLiteral("12.50")},
+            {QStringLiteral("其他"), QString()}};
+        // Another program changed the record: nothing is deleted.
+        env.store.execute(QStringLiteral("update 客户表 set 其他='改过'"));
+        try {
+            env.store.deleteShownRecord(QStringLiteral("客户表"), key, shown);
+            QFAIL("a changed record was deleted");
+        } catch (const StoreError& error) {
+            QCOMPARE(error.message(), QStringLiteral("记录已经改变，请重新查询。"));
+        }
+        QCOMPARE(env.countOnDisk(QStringLiteral("客户表")), 1);
+        env.store.execute(QStringLiteral("update 客户表 set 其他=null"));
+        env.store.deleteShownRecord(QStringLiteral("客户表"), key, shown);
+        QCOMPARE(env.countOnDisk(QStringLiteral("客户表")), 0);
+        // The key now names no record, or a new one that reuses it: still nothing deleted.
+        khgl::test::insertRow(env.store, QStringLiteral("客户表"),
+                              {{QStringLiteral("客户名"), QStringLiteral("李四")}});
+        QVERIFY_THROWS_EXCEPTION(StoreError, env.store.deleteShownRecord(QStringLiteral("客户表"),
+                                                                         key, shown));
+        QCOMPARE(env.countOnDisk(QStringLiteral("客户表")), 1);
+    }
+
+    // Columns are found by name: extra or reordered columns change nothing, a missing one is
+    // refused when the file is opened, naming table and column.
+    void columnsAreFoundByName()
+    {
+        TestEnv env;
+        QStringList columns = columnNames(QStringLiteral("客户表"));
+        std::reverse(columns.begin(), columns.end());
+        columns.insert(3, QStringLiteral("多余"));
+        env.store.execute(QStringLiteral("drop table 客户表"));
+        env.store.execute(QStringLiteral("create table 客户表 (%1)").arg(columns.join(u',')));
+        env.store.close();
+        khgl::test::insertRow(env.store, QStringLiteral("客户表"),
+                              {{QStringLiteral("客户名"), QStringLiteral("张三")},
+                               {QStringLiteral("客户简述"), QStringLiteral("老客户")}});
+        RecordSet all = env.store.select(QStringLiteral("客户表"));
+        QCOMPARE(all.fieldCount(), 13);
+        QCOMPARE(all.fieldName(9), QStringLiteral("客户简述"));
+        QCOMPARE(all.text(9), QStringLiteral("老客户"));
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 客户简述, 多余 from 客户表")),
+                 (QList<QStringList>{{QStringLiteral("老客户"), QString()}}));
+
+        env.store.execute(QStringLiteral("alter table 客户表 drop column 客户简述"));
+        env.store.close();
+        try {
+            env.store.open();
+            QFAIL("a file without 客户简述 opened");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("客户表缺少“客户简述”一列")),
+                     qPrintable(error.message()));
+        }
     }
 
     void transactionsWriteAllOrNothing()

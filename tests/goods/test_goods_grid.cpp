@@ -32,7 +32,7 @@ private Q_SLOTS:
         QCOMPARE(rowTexts(&grid, 1), QStringList(7, QString()));
 
         const RecordSet set = env.store.select(table);
-        goods::listRecords(grid, set, 6);
+        goods::listRecords(grid, set, goods::shownColumns());
         QCOMPARE(rowTexts(&grid, 1), strings({"1", "乙", "1", "1e+20", "", "2026-3-6", ""}));
         QCOMPARE(rowTexts(&grid, 2),
                  strings({"2", "丙", "1", "-2", "0.1", "2026-3-7", "备注内容"}));

@@ -142,6 +142,7 @@ private Q_SLOTS:
         TestEnv env;
         addGoods(env, kTable, QStringLiteral("苹果"), 1, 0.5, QStringLiteral("2026-3-5"));
         addGoods(env, kTable, QStringLiteral("O'Brien茶"), 2, 3, QStringLiteral("2026-3-5"));
+        addGoods(env, kTable, QStringLiteral("苹果"), 0.5, 0, QStringLiteral("2026-3-6"));
         PurchaseFixture f(env);
         QCOMPARE(f.total(), QStringLiteral("当前商品进货总额为3.50元。"));
 
@@ -149,12 +150,15 @@ private Q_SLOTS:
         f.command("Label51");
         QCOMPARE(env.dialogs.inputs.back().prompt, QStringLiteral("输入要查询的商品名。"));
         QCOMPARE(env.dialogs.inputs.back().title, QStringLiteral("商品查询"));
-        QCOMPARE(listedNames(f.grid()), strings({"苹果"}));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "苹果"}));
+        // In the order entered, whatever the quantities.
+        QCOMPARE(f.grid()->text(1, 4) + QLatin1Char('/') + f.grid()->text(2, 4),
+                 QStringLiteral("1/0.5"));
         QCOMPARE(f.total(), QStringLiteral("商品进货总金额为：.50元"));
 
         // "记录数据" lists everything again but keeps the product's total.
         f.command("Label50");
-        QCOMPARE(listedNames(f.grid()), strings({"苹果", "O'Brien茶"}));
+        QCOMPARE(listedNames(f.grid()), strings({"苹果", "O'Brien茶", "苹果"}));
         QCOMPARE(f.total(), QStringLiteral("商品进货总金额为：.50元"));
         QCOMPARE(f.grid()->colWidth(7), 3300);
 
@@ -225,6 +229,23 @@ private Q_SLOTS:
         f.command("Label62");
         QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称 from 进货表 order by rowid")),
                  rows({{"A"}, {"B"}, {"C"}}));
+
+        // The row the keys highlight is the row deleted: row 1 clicked, then Down.
+        clickCell(f.grid(), 1, 2);
+        QTest::keyClick(f.grid(), Qt::Key_Down);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label62");
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称 from 进货表 order by rowid")),
+                 rows({{"A"}, {"C"}}));
+
+        // A saved row becomes current: a delete right after the save removes what was saved.
+        f.fill(QStringLiteral("E"), QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
+               QStringLiteral("2026-3-8"));
+        f.command("Label61");
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label62");
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称 from 进货表 order by rowid")),
+                 rows({{"A"}, {"C"}}));
     }
 
     void deleteOnABlankRowDeletesNothing()

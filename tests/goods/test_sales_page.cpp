@@ -136,15 +136,17 @@ private Q_SLOTS:
     void productQueryKeepsTheGridWhenNothingMatches()
     {
         TestEnv env;
-        addGoods(env, kTable, QStringLiteral("苹果"), 1, 2, QStringLiteral("2026-3-5"));
+        // Quantities out of order: a product's sales still list in the order they were entered.
+        addGoods(env, kTable, QStringLiteral("苹果"), 5, 2, QStringLiteral("2026-3-5"));
         addGoods(env, kTable, QStringLiteral("梨"), 1, 3, QStringLiteral("2026-3-5"));
-        addGoods(env, kTable, QStringLiteral("苹果"), 1, 4, QStringLiteral("2026-3-6"));
+        addGoods(env, kTable, QStringLiteral("苹果"), 2, 4, QStringLiteral("2026-3-6"));
         SalesFixture f(env);
         env.dialogs.inputNext(QStringLiteral("苹果 "));
         f.command("Label45");
         QCOMPARE(env.dialogs.inputs.back().prompt, QStringLiteral("请输入要查询的商品名称。"));
         QCOMPARE(env.dialogs.inputs.back().title, QStringLiteral("按商品名查询商品信息"));
         QCOMPARE(listedNames(f.grid()), strings({"苹果", "苹果"}));
+        QCOMPARE(f.grid()->text(1, 5), QStringLiteral("2"));
         QCOMPARE(f.grid()->text(2, 5), QStringLiteral("4"));
 
         env.dialogs.inputNext(QStringLiteral("桃'"));
@@ -170,6 +172,32 @@ private Q_SLOTS:
                  rows({{"苹果", "2"}, {"梨", "3"}, {"苹果", "4"}}));
         QCOMPARE(listedNames(f.grid()), strings({"苹果", "梨", "苹果"}));
         QCOMPARE(f.box("Text25")->text(), QString());
+
+        // Another program changed the first sale since the listing: nothing is deleted.
+        env.store.execute(QStringLiteral("update 销售表 set 数量=9 where rowid=?"),
+                          {f.grid()->rowKey(1)});
+        clickCell(f.grid(), 1, 2);
+        env.dialogs.clear();
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.dialogs.lastText(), QStringLiteral("记录已经改变，请重新查询。"));
+        QCOMPARE(env.countOnDisk(kTable), 3);
+
+        // The row the keys highlight is the row deleted: row 1 clicked, then Down.
+        clickCell(f.grid(), 1, 2);
+        QTest::keyClick(f.grid(), Qt::Key_Down);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称,总金额 from 销售表 order by rowid")),
+                 rows({{"苹果", "2"}, {"苹果", "4"}}));
+
+        // A saved row becomes current: a delete right after the save removes what was saved.
+        clickCell(f.grid(), 1, 2);
+        f.command("Label72");
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称,总金额 from 销售表 order by rowid")),
+                 rows({{"苹果", "2"}, {"苹果", "4"}}));
     }
 
     void deleteOnABlankRowSaysSoAndListsTheTable()

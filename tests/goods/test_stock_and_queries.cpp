@@ -179,6 +179,9 @@ private Q_SLOTS:
                  QStringLiteral("b"));
         addGoods(env, kPurchases, QStringLiteral("苹果"), 1, 4, QStringLiteral("2008-5-8"),
                  QStringLiteral("c"));
+        // A smaller quantity entered later still lists after the earlier purchase.
+        addGoods(env, kPurchases, QStringLiteral("苹果"), 0.5, 0, QStringLiteral("2008-5-8"),
+                 QStringLiteral("d"));
         PageHarness harness(env);
         PurchasePage page(harness.env, nullptr);
         page.resize(905, 481);
@@ -224,7 +227,8 @@ private Q_SLOTS:
         QCOMPARE(env.inputAids.calendarTarget(), qint16(3));
         env.inputAids.writeDate(3, QStringLiteral("2008-5-8"));
         click(child(window, "Label5"));
-        QCOMPARE(listedNames(grid), strings({"苹果"}));
+        QCOMPARE(listedNames(grid), strings({"苹果", "苹果"}));
+        QCOMPARE(grid->text(1, 7) + grid->text(2, 7), QStringLiteral("cd"));
         // The total covers the product on every date.
         QCOMPARE(total->text(), QStringLiteral("商品进货总金额为：4.50元"));
 
@@ -233,7 +237,7 @@ private Q_SLOTS:
         env.dialogs.answerNext(Dialogs::Answer::Yes);
         click(child(&page, "Label62"));
         QCOMPARE(env.rowsOnDisk(QStringLiteral("select 备注 from 进货表 order by rowid")),
-                 rows({{"a"}, {"b"}}));
+                 rows({{"a"}, {"b"}, {"d"}}));
         QCOMPARE(total->text(), QStringLiteral("当前商品进货总额为2.50元。"));
         grabTo(window, QStringLiteral("goods_query_window"));
 

@@ -77,8 +77,11 @@ private Q_SLOTS:
         QCOMPARE(window->objectName(), QStringLiteral("Form1"));
         QCOMPARE(window->windowTitle(), QStringLiteral(" 当前日期 2026\\2\\10"));
         QCOMPARE(caption(window), QStringLiteral("2026 年 2月"));
-        QCOMPARE(window->findChild<QLabel*>(QStringLiteral("Label2"))->text(),
-                 QStringLiteral(" 日  一  二 三  四 五  六"));
+        QLabel* header = window->findChild<QLabel*>(QStringLiteral("Label2"));
+        QCOMPARE(header->text(), QStringLiteral(" 日  一  二 三  四 五  六"));
+        // Each weekday stands over its column: the header spans Sunday's to Saturday's cells.
+        QCOMPARE(header->x(), cell(window, 0)->x());
+        QCOMPARE(header->geometry().right(), cell(window, 6)->geometry().right());
         for (int i = 0; i < 28; ++i) {
             QCOMPARE(cell(window, i)->text(), QString::number(i + 1));
         }

@@ -3,10 +3,12 @@
 #include "schedule/alarm_popup.h"
 #include "schedule/recording_player.h"
 #include "shell/main_window.h"
+#include "support/fake_tray.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -117,11 +119,19 @@ private Q_SLOTS:
         alarm.tickAt(9, 5, 0);
         QCOMPARE(alarm.shown(), QStringLiteral("第一条"));
         QCOMPARE(s.player.commands, played(QStringLiteral("/music/1.mp3")));
+        QTRY_COMPARE(QApplication::activeWindow(), alarm.check.popup());
 
-        // Later ticks of the same minute: no new content, no music restarted.
+        // Later ticks of the same minute: no new content, no music restarted, and the keyboard
+        // stays with the window the operator went back to.
         s.env.store.execute(QStringLiteral("delete from 提醒表 where 提醒内容=?"),
                             {QStringLiteral("第一条")});
+        QWidget typing;
+        typing.show();
+        typing.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), &typing);
         alarm.tickAt(9, 5, 30);
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeWindow(), &typing);
         QVERIFY(alarm.popupShown());
         QCOMPARE(alarm.shown(), QStringLiteral("第一条"));
         QCOMPARE(s.player.commands.size(), 3);
@@ -238,6 +248,56 @@ private Q_SLOTS:
         // Closing the main window takes the popup with it.
         window->close();
         QTRY_VERIFY(findPopup() == nullptr);
+    }
+
+    void closingThePopupWhileTheWindowIsInTheTrayKeepsTheProgram()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
+                      QStringLiteral("第一次"));
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时7分"),
+                      QStringLiteral("第二次"));
+        khgl::test::FakeTray* tray = nullptr;
+        s.context.makeTray = [&tray](QObject* parent) {
+            auto fake = std::make_unique<khgl::test::FakeTray>(parent);
+            tray = fake.get();
+            return std::unique_ptr<TrayIcon>(std::move(fake));
+        };
+        s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 4, 0)));
+        QPointer<MainWindow> window = new MainWindow(s.context);
+        window->show();
+        window->load();
+        window->showMinimized();
+        QTRY_VERIFY(!window->isVisible());
+        QVERIFY(tray && tray->isShown());
+
+        const auto popupText = [] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == QStringLiteral("Form6") && widget->isVisible()) {
+                    return widget->findChild<QLabel*>(QStringLiteral("Label1"))->text();
+                }
+            }
+            return QString();
+        };
+        s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 0)));
+        QTRY_COMPARE_WITH_TIMEOUT(popupText(), QStringLiteral("第一次"), 3000);
+
+        // The operator closes the popup, the last window on screen, in the running program.
+        // Only this test's own exit may end the event loop.
+        QTimer::singleShot(0, [] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (widget->objectName() == QStringLiteral("Form6")) {
+                    widget->close();
+                }
+            }
+        });
+        QTimer::singleShot(300, [] { QCoreApplication::exit(42); });
+        QCOMPARE(QApplication::exec(), 42);
+        QVERIFY(window && tray->isShown());
+
+        s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 7, 0)));
+        QTRY_COMPARE_WITH_TIMEOUT(popupText(), QStringLiteral("第二次"), 3000);
+        window->close();
     }
 };
 

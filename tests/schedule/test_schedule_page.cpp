@@ -1,12 +1,16 @@
+#include "platform/dialogs.h"
 #include "platform/hover.h"
 #include "platform/record_grid.h"
 #include "schedule/recording_player.h"
 #include "schedule/schedule_page.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -135,9 +139,12 @@ private Q_SLOTS:
                                       QStringLiteral("给李女士寄样品"), QStringLiteral("1"),
                                       QStringLiteral("1")}}));
         QCOMPARE(p.grid()->rows(), 2);
-        QCOMPARE(p.gridRow(1), QStringList({QStringLiteral("1"), QStringLiteral("2026-12-7"),
+        QCOMPARE(p.gridRow(1), QStringList({QStringLiteral("1"), QStringLiteral("2026-12-07"),
                                             QStringLiteral("2026-12-8"), QStringLiteral("9时5分"),
                                             QStringLiteral("给李女士寄样品"), QString()}));
+        // The set date reads the same after the page is opened again.
+        p.page.opened();
+        QCOMPARE(p.grid()->text(1, 2), QStringLiteral("2026-12-07"));
         // The boxes keep what was typed.
         QCOMPARE(p.get<QLineEdit>("Text17")->text(), QStringLiteral("给李女士寄样品"));
 
@@ -226,6 +233,34 @@ private Q_SLOTS:
         QCOMPARE(content->text().length(), 60);
         khgl::test::click(content);
         QVERIFY(content->text().isEmpty());
+    }
+
+    void musicDialogOpensInAFolderWithAnEmptyName()
+    {
+        // A desktop folder that does not exist is no file name to fill in: the dialog opens in
+        // the nearest folder that does, and the name box stays empty.
+        QTemporaryDir home;
+        QtDialogs dialogs;
+        for (const QString& start : {home.path(), home.filePath(QStringLiteral("Desktop"))}) {
+            QString folder;
+            QString typedName = QStringLiteral("unset");
+            QTimer watcher;
+            watcher.setInterval(20);
+            QObject::connect(&watcher, &QTimer::timeout, &watcher, [&] {
+                if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                    folder = dialog->directory().absolutePath();
+                    typedName =
+                        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text();
+                    dialog->reject();
+                }
+            });
+            watcher.start();
+            QVERIFY(
+                dialogs.openFile(nullptr, QString(), QStringLiteral("MP3音乐(*.mp3)|*.mp3"), start)
+                    .isEmpty());
+            QCOMPARE(folder, home.path());
+            QCOMPARE(typedName, QString());
+        }
     }
 
     void musicIsChosenPreviewedAndConfirmed()

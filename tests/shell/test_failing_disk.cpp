@@ -10,20 +10,30 @@
 #include "input_aids/input_aids.h"
 #include "platform/click_widgets.h"
 #include "schedule/schedule_page.h"
+#include "shell/application.h"
+#include "shell/folder_lock.h"
 #include "shell/main_window.h"
 #include "support/env.h"
 
+#include <sqlite3.h>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iterator>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,6 +145,52 @@ bool storeGoesOn(TestEnv& env, const QString& table, int rows)
         std::fprintf(stderr, "store after the refusal: %s\n", qPrintable(error.message()));
         return false;
     }
+}
+
+// In a child process running as the unprivileged user "nobody": the message of a save of one
+// sale into the data of folder, or empty when it worked.
+QString saveAsNobody(const QString& folder)
+{
+    int fds[2];
+    if (pipe(fds) != 0) {
+        return QStringLiteral("no pipe");
+    }
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(fds[0]);
+        QByteArray message;
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            message = "cannot become nobody";
+        } else {
+            try {
+                DataStore store(folder);
+                store.execute(QStringLiteral("insert into 销售表 (名称) values ('茶')"));
+            } catch (const StoreError& error) {
+                message = error.message().toUtf8();
+            }
+        }
+        (void)!::write(fds[1], message.constData(), static_cast<size_t>(message.size()));
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    QByteArray message;
+    char buffer[512];
+    for (ssize_t got = 0; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;) {
+        message.append(buffer, got);
+    }
+    ::close(fds[0]);
+    ::waitpid(pid, nullptr, 0);
+    return QString::fromUtf8(message);
+}
+
+// The Chinese sentence comes first; the system's English only inside the closing brackets.
+bool chineseFirst(const QString& message, const QString& sentence)
+{
+    const QString before = message.section(QStringLiteral("（"), 0, 0);
+    return message.contains(sentence) && !before.contains(QStringLiteral("denied")) &&
+           !before.contains(QStringLiteral("unable to open")) &&
+           !before.contains(QStringLiteral("readonly"));
 }
 
 QString bigText(qsizetype characters)
@@ -301,6 +357,133 @@ private Q_SLOTS:
                      .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList{QFileInfo(file).fileName()});
         QDir(customer_file::directory(env.folder())).removeRecursively();
+    }
+
+    // One program per data folder: a second start asks the first for its window and exits;
+    // a program that cannot answer is named; the lock of a killed program is taken over.
+    void secondStartOnTheSameFolder()
+    {
+        TestEnv env;
+        env.addUser(QStringLiteral("店主"), QStringLiteral("pw"));
+        env.store.close();
+        const QStringList arguments{QStringLiteral("--folder"), env.folder()};
+        {
+            FolderLock running(env.folder());
+            QCOMPARE(running.acquire(), FolderLock::Result::Owned);
+            QSignalSpy raised(&running, &FolderLock::raiseRequested);
+            QProcess second;
+            second.start(QStringLiteral(KHGL_EXECUTABLE), arguments);
+            QTRY_COMPARE_WITH_TIMEOUT(raised.count(), 1, 15000);
+            QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 15000);
+            QCOMPARE(second.exitCode(), 0);
+            QVERIFY(!QFileInfo::exists(env.databasePath() + QStringLiteral("-journal")));
+        }
+
+        QProcess first;
+        first.start(QStringLiteral(KHGL_EXECUTABLE), arguments);
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&env] {
+                QLocalSocket probe;
+                probe.connectToServer(FolderLock::serverName(env.folder()));
+                return probe.waitForConnected(100);
+            }(),
+            15000);
+        {
+            FolderLock again(env.folder());
+            QCOMPARE(again.acquire(), FolderLock::Result::AnotherRaised);
+        }
+        ::kill(static_cast<pid_t>(first.processId()), SIGSTOP);
+        {
+            FolderLock again(env.folder());
+            QCOMPARE(again.acquire(), FolderLock::Result::AnotherRunning);
+            QCOMPARE(FolderLock::refusalText(), QStringLiteral("程序已经在使用这个数据文件夹。"));
+        }
+        ::kill(static_cast<pid_t>(first.processId()), SIGKILL);
+        QVERIFY(first.waitForFinished());
+        FolderLock after(env.folder());
+        QCOMPARE(after.acquire(), FolderLock::Result::Owned);
+    }
+
+    // Another program holds the file: the start offers 重试 / 退出, and a statement waits at
+    // most 3 s with events still handled, then says the file is busy.
+    void busyFileIsWaitedForWithoutFreezing()
+    {
+        TestEnv env;
+        fillShop(env);
+        env.store.close();
+        sqlite3* other = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(env.databasePath()).constData(), &other),
+                 SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+
+        env.dialogs.answerNext(Dialogs::Answer::Retry);
+        QVERIFY(!prepareDatabase(env.context, nullptr));
+        QCOMPARE(env.dialogs.messages.size(), size_t{2});
+        for (const auto& message : env.dialogs.messages) {
+            QCOMPARE(message.buttons, Dialogs::Buttons::RetryExit);
+            QVERIFY2(message.text.contains(QStringLiteral("正被其他程序使用")),
+                     qPrintable(message.text));
+        }
+
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        env.dialogs.clear();
+        QVERIFY(prepareDatabase(env.context, nullptr));
+        QCOMPARE(sqlite3_exec(other, "begin exclusive", nullptr, nullptr, nullptr), SQLITE_OK);
+        int ticks = 0;
+        QTimer painter;
+        connect(&painter, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        painter.start(50);
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            env.store.execute(QStringLiteral("insert into 销售表 (名称) values ('茶')"));
+            QFAIL("wrote past another program's lock");
+        } catch (const StoreError& error) {
+            QVERIFY(error.isBusy());
+            QVERIFY2(error.message().contains(QStringLiteral("正被其他程序使用")),
+                     qPrintable(error.message()));
+        }
+        QVERIFY2(clock.elapsed() >= 2900 && clock.elapsed() < 4500,
+                 qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(ticks >= 20, qPrintable(QString::number(ticks)));
+        sqlite3_exec(other, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(other);
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 3);
+    }
+
+    // Permission problems and a read-only folder are told in Chinese, with what to do.
+    void accessProblemsAreToldInChinese()
+    {
+        QTemporaryDir base;
+        const QString folder = base.filePath(QStringLiteral("店"));
+        QVERIFY(QDir().mkpath(folder));
+        {
+            DataStore store(folder);
+            store.create();
+        }
+        const QByteArray file = QFile::encodeName(DataStore::databasePath(folder));
+        QVERIFY(::chmod(QFile::encodeName(base.path()).constData(), 0755) == 0);
+        QVERIFY(::chown(QFile::encodeName(folder).constData(), 65534, 65534) == 0);
+        QVERIFY(::chown(file.constData(), 65534, 65534) == 0);
+
+        ::chmod(QFile::encodeName(folder).constData(), 0555);
+        QString message = saveAsNobody(folder);
+        QVERIFY2(chineseFirst(message, QStringLiteral("是只读的")) &&
+                     message.contains(QStringLiteral("文件夹")),
+                 qPrintable(message));
+
+        ::chmod(QFile::encodeName(folder).constData(), 0755);
+        ::chmod(file.constData(), 0444);
+        message = saveAsNobody(folder);
+        QVERIFY2(chineseFirst(message, QStringLiteral("是只读的")) &&
+                     message.contains(QStringLiteral("khgl.dll”是只读的")),
+                 qPrintable(message));
+
+        ::chmod(file.constData(), 0);
+        message = saveAsNobody(folder);
+        QVERIFY2(chineseFirst(message, QStringLiteral("权限")), qPrintable(message));
+        ::chmod(file.constData(), 0600);
     }
 
     // khgl.dll removed while the program runs: every page's save says so and none of them

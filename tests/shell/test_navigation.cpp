@@ -114,8 +114,12 @@ private Q_SLOTS:
         QWidget* box = child(&window, "Text32");
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame29")}));
         QVERIFY(!prompt->isVisibleTo(&window) && !box->isVisibleTo(&window));
+        // Left 2610, top 180, width 10575, height 6855 twips.
+        const QRect subPage(2610 / 15, 180 / 15, 10575 / 15, 6855 / 15);
+        QCOMPARE(child(&window, "Frame29")->geometry(), subPage);
         khgl::test::click(child(&window, "Label76"));
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame34")}));
+        QCOMPARE(child(&window, "Frame34")->geometry(), subPage);
         // The accounts tab only asks for the password; the backup page stays.
         khgl::test::click(child(&window, "Label74"));
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame34")}));

@@ -1,49 +1,28 @@
+#include "platform/dialogs.h"
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
+#include "shell/application.h"
 #include "shell/main_window.h"
 #include "support/env.h"
+#include "support/fake_tray.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
+#include <QTranslator>
 
 using namespace khgl;
+using khgl::test::FakeTray;
 using khgl::test::TestEnv;
 
 namespace {
-
-// A notification area that records what the window asks of it.
-class FakeTray final : public TrayIcon
-{
-public:
-    using TrayIcon::TrayIcon;
-    bool isAvailable() const override { return available; }
-    void add(const QString& iconPath, const QString& tooltip) override
-    {
-        ++adds;
-        if (!shown) {
-            shown = true;
-            ++icons;
-        }
-        lastIcon = iconPath;
-        lastTooltip = tooltip;
-    }
-    void balloon(const QString& title, const QString& text) override
-    {
-        balloons << title + QLatin1Char('|') + text;
-    }
-    void remove() override { shown = false; }
-    bool isShown() const override { return shown; }
-    void leftClick() { Q_EMIT leftClicked(); }
-
-    bool available = true;
-    bool shown = false;
-    int adds = 0;
-    int icons = 0;
-    QString lastIcon;
-    QString lastTooltip;
-    QStringList balloons;
-};
 
 struct Window
 {
@@ -114,8 +93,8 @@ private Q_SLOTS:
         QCOMPARE(w.tray->icons, 1);
         QCOMPARE(w.tray->lastTooltip, QStringLiteral("栎川电子商务管理系统"));
         QVERIFY(w.tray->lastIcon.endsWith(QStringLiteral("/叶子.ico")));
-        const QString balloon = QStringLiteral("|栎川电子商务管理系统\r\n欢迎访问") +
-                                MainWindow::siteAddress();
+        const QString balloon =
+            QStringLiteral("|栎川电子商务管理系统\r\n欢迎访问") + MainWindow::siteAddress();
         QCOMPARE(w.tray->balloons, QStringList({balloon}));
 
         w.tray->leftClick();
@@ -169,6 +148,65 @@ private Q_SLOTS:
         }
         khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image42")));
         QTRY_VERIFY(w.window.isNull());
+    }
+
+    void titlesShowExactlyWhatEachWindowSets()
+    {
+        // The platform appends a set display name to every title (" — 栎川电子商务管理系统"),
+        // which cut short boxes down to "保…"; the start-up leaves none to append.
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("栎川电子商务管理系统"));
+        useExactWindowTitles();
+        QVERIFY(QGuiApplication::applicationDisplayName().isEmpty());
+    }
+
+    // Qt's own boxes (商品查询, 查找客户, 找回密码, the music and restore file dialogs) speak the
+    // program's language: the real dialogs, grabbed into screenshots/ for a look.
+    void qtDialogsSpeakChinese()
+    {
+        QVERIFY(QtDialogs::loadQtTranslations(*QCoreApplication::instance()));
+        QtDialogs dialogs;
+        QStringList texts;
+        QTimer answer;
+        const auto collect = [&texts](QWidget* dialog, const QString& grabName) {
+            for (const auto* button : dialog->findChildren<QAbstractButton*>()) {
+                texts << button->text();
+            }
+            for (const auto* label : dialog->findChildren<QLabel*>()) {
+                texts << label->text();
+            }
+            for (const auto* view : dialog->findChildren<QHeaderView*>()) {
+                for (int c = 0; c < view->count(); ++c) {
+                    texts << view->model()->headerData(c, Qt::Horizontal).toString();
+                }
+            }
+            khgl::test::grabTo(dialog, grabName);
+        };
+        connect(&answer, &QTimer::timeout, this, [&] {
+            if (auto* input = qobject_cast<QInputDialog*>(QApplication::activeModalWidget())) {
+                collect(input, QStringLiteral("input_dialog"));
+                input->reject();
+            } else if (auto* file = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                collect(file, QStringLiteral("file_dialog"));
+                file->reject();
+            }
+        });
+        answer.start(50);
+        dialogs.input(nullptr, QStringLiteral("请输入要查询的商品名称："),
+                      QStringLiteral("商品查询"), {});
+        for (const char* text : {"确定", "取消"}) {
+            QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join(u'|')));
+        }
+        texts.clear();
+        dialogs.openFile(nullptr, QStringLiteral("打开"), QStringLiteral("*.dat|*.dat"),
+                         QDir::tempPath());
+        for (const char* text : {"打开(&O)", "取消", "查找范围：", "文件名称(&N)：", "文件类型：",
+                                 "名称", "体积", "类型", "修改日期"}) {
+            QVERIFY2(texts.contains(QString::fromUtf8(text)), qPrintable(texts.join(u'|')));
+        }
+        for (auto* translator : QCoreApplication::instance()->findChildren<QTranslator*>()) {
+            QCoreApplication::removeTranslator(translator);
+            delete translator;
+        }
     }
 };
 

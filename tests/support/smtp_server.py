@@ -4,10 +4,14 @@
 Listens on 127.0.0.1, requires AUTH (without TLS) with one fixed user and password and saves
 every message it accepts into a folder: NNN.eml (the raw data) and NNN.json (the envelope and
 the message decoded by Python's own email package, an implementation independent of ours).
+auth.log gets one line per AUTH attempt.
 
   smtp_server.py --folder DIR --user U --password P [--port N] [--refuse ADDR ...] [--hang]
+                 [--hold ADDR ...]
 
---refuse makes RCPT fail for that address; --hang accepts connections and never answers.
+--refuse makes RCPT fail for that address; --hang accepts connections and never answers;
+--hold takes the whole message to that address and then never answers it (a server gone
+silent mid-message).
 Prints "READY <port>" on stdout once it listens.
 """
 
@@ -31,9 +35,10 @@ def free_port():
 
 
 class Saver:
-    def __init__(self, folder, refused):
+    def __init__(self, folder, refused, held):
         self.folder = folder
         self.refused = {address.lower() for address in refused}
+        self.held = {address.lower() for address in held}
         self.count = 0
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
@@ -43,6 +48,8 @@ class Saver:
         return "250 OK"
 
     async def handle_DATA(self, server, session, envelope):
+        if any(address.lower() in self.held for address in envelope.rcpt_tos):
+            await asyncio.Event().wait()
         self.count += 1
         raw = envelope.original_content or envelope.content
         base = os.path.join(self.folder, "%03d" % self.count)
@@ -66,8 +73,11 @@ class Saver:
         return "250 Message accepted"
 
 
-def authenticator(user, password):
+def authenticator(user, password, folder):
     def check(server, session, envelope, mechanism, auth_data):
+        # One line per AUTH the client sends, good or bad: a password that reached us.
+        with open(os.path.join(folder, "auth.log"), "a") as log:
+            log.write(mechanism + "\n")
         ok = (isinstance(auth_data, LoginPassword)
               and auth_data.login == user.encode()
               and auth_data.password == password.encode())
@@ -90,6 +100,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--refuse", action="append", default=[])
     parser.add_argument("--hang", action="store_true")
+    parser.add_argument("--hold", action="append", default=[])
     args = parser.parse_args()
 
     logging.getLogger("mail.log").setLevel(logging.ERROR)
@@ -99,8 +110,8 @@ def main():
     if args.hang:
         factory = asyncio.start_server(hang, "127.0.0.1", port)
     else:
-        saver = Saver(args.folder, args.refuse)
-        check = authenticator(args.user, args.password)
+        saver = Saver(args.folder, args.refuse, args.hold)
+        check = authenticator(args.user, args.password, args.folder)
         factory = loop.create_server(
             lambda: SMTP(saver, hostname="mail.test", authenticator=check,
                          auth_required=True, auth_require_tls=False),

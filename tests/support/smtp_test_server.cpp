@@ -23,6 +23,9 @@ SmtpTestServer::SmtpTestServer(const SmtpServerOptions& options)
     if (options.hang) {
         args << QStringLiteral("--hang");
     }
+    for (const QString& address : options.hold) {
+        args << QStringLiteral("--hold") << address;
+    }
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral("/usr/bin/python3"), args);
     QByteArray output;
@@ -67,6 +70,12 @@ QByteArray SmtpTestServer::rawMessage(int index) const
     QFile file(QDir(m_folder.path())
                    .filePath(QStringLiteral("%1.eml").arg(index + 1, 3, 10, QLatin1Char('0'))));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+int SmtpTestServer::authAttempts() const
+{
+    QFile file(QDir(m_folder.path()).filePath(QStringLiteral("auth.log")));
+    return file.open(QIODevice::ReadOnly) ? static_cast<int>(file.readAll().count('\n')) : 0;
 }
 
 } // namespace khgl::test

@@ -13,6 +13,7 @@ struct SmtpServerOptions
 {
     QStringList refuse; // RCPT to these addresses fails with 550
     bool hang = false;  // accept connections, never answer
+    QStringList hold{}; // take the whole message to these addresses, never answer it
 };
 
 // The SMTP server of tests/support/smtp_server.py on a free 127.0.0.1 port, requiring AUTH
@@ -35,6 +36,8 @@ public:
     QList<QJsonObject> received() const;
     // The raw data of the n-th message (0-based).
     QByteArray rawMessage(int index) const;
+    // How many times a client has sent AUTH (its password), accepted or not.
+    int authAttempts() const;
 
 private:
     QTemporaryDir m_folder;

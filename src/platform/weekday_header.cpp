@@ -1,4 +1,4 @@
-#include "shell/weekday_header.h"
+#include "platform/weekday_header.h"
 
 #include <QPainter>
 

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+
+namespace khgl {
+
+class DataStore;
+
+// Whole-file work on the database for backup and restore, done by the engine so that no
+// other program's half-written transaction and no object foreign to this program is copied.
+namespace database_file {
+
+// Told how many bytes of the database have been copied so far.
+using Progress = std::function<void(qint64 copied)>;
+
+// Writes a consistent snapshot of the store's data into the new file target (which must
+// not exist), then checks the copy: the engine's quick check, the six tables, and for each
+// table as many rows as the snapshot held. Throws StoreError; target is then removed.
+void snapshot(DataStore& store, const QString& target, const Progress& progress = {});
+
+// Builds the new file target (which must not exist) with this program's own tables and
+// copies into it, column by column by name, only the rows of the six tables of source.
+// Triggers, views and any other object of source never reach target. Throws StoreError
+// when source is not a sound database of this program; target is then removed.
+void cleanCopy(const QString& source, const QString& target);
+
+// Replaces everything the store's file holds with the contents of source, through the
+// store's own connection, holding the file exclusively: another program's journal cannot
+// be rolled into the new data. Throws StoreError (the data unchanged) when the file is busy.
+void replaceContents(DataStore& store, const QString& source, const Progress& progress = {});
+
+} // namespace database_file
+} // namespace khgl

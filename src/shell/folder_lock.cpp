@@ -1,0 +1,91 @@
+#include "shell/folder_lock.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <unistd.h>
+
+namespace khgl {
+namespace {
+
+constexpr int kAnswerWaitMs = 2000;
+const QByteArray kRaise = QByteArrayLiteral("raise\n");
+const QByteArray kRaised = QByteArrayLiteral("raised\n");
+
+} // namespace
+
+FolderLock::FolderLock(const QString& folder, QObject* parent)
+    : QObject(parent), m_folder(folder), m_lock(QDir(folder).filePath(lockFileName()))
+{
+    // Only a dead owner makes the lock stale, however long the program has been running.
+    m_lock.setStaleLockTime(0);
+}
+
+FolderLock::~FolderLock()
+{
+    if (m_server) {
+        m_server->close();
+    }
+}
+
+QString FolderLock::serverName(const QString& folder)
+{
+    const QFileInfo info(folder);
+    const QString path = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QByteArray hash =
+        QCryptographicHash::hash(path.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+    return QStringLiteral("khgl-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+}
+
+FolderLock::Result FolderLock::acquire()
+{
+    if (!m_lock.tryLock(0)) {
+        if (m_lock.error() != QLockFile::LockFailedError) {
+            // A folder the lock cannot be written to: the database will say what is wrong.
+            return Result::Owned;
+        }
+        QLocalSocket socket;
+        socket.connectToServer(serverName(m_folder));
+        if (socket.waitForConnected(kAnswerWaitMs)) {
+            socket.write(kRaise);
+            socket.waitForBytesWritten(kAnswerWaitMs);
+            while (socket.waitForReadyRead(kAnswerWaitMs)) {
+                if (socket.canReadLine()) {
+                    return socket.readLine() == kRaised ? Result::AnotherRaised
+                                                        : Result::AnotherRunning;
+                }
+            }
+        }
+        return Result::AnotherRunning;
+    }
+    const QString name = serverName(m_folder);
+    QLocalServer::removeServer(name); // left by a program that crashed
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (m_server->listen(name)) {
+        connect(m_server.get(), &QLocalServer::newConnection, this, &FolderLock::answer);
+    }
+    return Result::Owned;
+}
+
+void FolderLock::answer()
+{
+    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+            if (!socket->canReadLine()) {
+                return;
+            }
+            if (socket->readLine() == kRaise) {
+                Q_EMIT raiseRequested();
+                socket->write(kRaised);
+                socket->flush();
+            }
+            socket->disconnectFromServer();
+        });
+    }
+}
+
+} // namespace khgl
