@@ -1,5 +1,6 @@
 #include "shell/main_window.h"
 
+#include "goods/stock_page.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -8,6 +9,7 @@
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
+#include "shell/desktop_page.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "ui_main_window.h"
@@ -15,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTimer>
 
 namespace khgl {
@@ -49,6 +52,14 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     }
     for (QWidget* image : {m_ui->Image41, m_ui->Image42, m_ui->Image43, m_ui->Image44}) {
         HoverCommands::pointerOnly(image);
+    }
+    connectLowStock();
+    // Ctrl+1 .. Ctrl+9 and Ctrl+0 select the pages in the order of the navigation labels.
+    for (size_t i = 0; i < m_nav.size() && i < 10; ++i) {
+        const int digit = static_cast<int>((i + 1) % 10);
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + digit)), this);
+        const NavEntry& entry = m_nav[i];
+        connect(shortcut, &QShortcut::activated, this, [this, &entry] { select(entry); });
     }
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
@@ -118,6 +129,22 @@ void MainWindow::showCharts()
             entry.page->chartsComputed(tables);
         }
     });
+}
+
+// The desktop's low-stock line opens the stock page as its navigation label does, then
+// narrows the listing to the products at or below their minimum.
+void MainWindow::connectLowStock()
+{
+    auto* desktop = qobject_cast<DesktopPage*>(m_nav.front().page);
+    for (const NavEntry& entry : m_nav) {
+        auto* stock = qobject_cast<StockPage*>(entry.page);
+        if (desktop != nullptr && stock != nullptr) {
+            connect(desktop, &DesktopPage::lowStockWanted, this, [this, &entry, stock] {
+                select(entry);
+                stock->showLowStock();
+            });
+        }
+    }
 }
 
 Page* MainWindow::page(const QString& frameName) const
