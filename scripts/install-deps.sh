@@ -11,6 +11,7 @@ packages=(
   xvfb xdotool imagemagick espeak-ng sox lame
   dpkg-dev file desktop-file-utils appstream lintian
   libbenchmark-dev
+  poppler-utils
   clang libclang-rt-14-dev
 )
 missing=()

@@ -24,6 +24,7 @@ UsersPage::UsersPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::UsersPage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_hover.addSmall(m_ui->Frame28, m_ui->Label82, m_ui->Image35, &m_flags.a);
     m_hover.addSmall(m_ui->Frame28, m_ui->Label84, m_ui->Image36, &m_flags.b);
     loadNormalPictures();

@@ -56,6 +56,7 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::CustomerPage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_editor = new CustomerGridEditor(*m_ui->MS1);
     m_hover.addLarge(this, m_ui->Label49, m_ui->Image19, &m_flags.a);
     m_hover.addLarge(this, m_ui->Label11, m_ui->Image20, &m_flags.b);

@@ -46,6 +46,7 @@ MailPage::MailPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::MailPage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_ui->MS2->setRows(2);
     m_ui->MS2->setCols(3);
     m_ui->sendProgress->hide();

@@ -35,6 +35,13 @@ void runPlain(sqlite3* db, const QString& sql)
     statement.run();
 }
 
+void createOwnTables(sqlite3* db)
+{
+    for (const auto& table : ownTables()) {
+        runPlain(db, QString::fromUtf16(table.createSql));
+    }
+}
+
 void createIndexes(sqlite3* db)
 {
     for (const char16_t* sql : indexStatements()) {
@@ -202,6 +209,7 @@ void DataStore::writeSchema(sqlite3* db)
         for (const auto& table : allTables()) {
             runPlain(db, createTableSql(table));
         }
+        createOwnTables(db);
         createIndexes(db);
         runPlain(db, QStringLiteral("commit"));
     } catch (...) {
@@ -329,6 +337,12 @@ void DataStore::open()
     }
     // A statement meeting another program's lock waits with the windows still painting.
     sqlite3_busy_handler(m_db, &DataStore::waitWhileBusy, this);
+    try {
+        createOwnTables(m_db);
+    } catch (const StoreError&) {
+        // A file that cannot take them (read only) still serves everything else; the features
+        // that need them report their own failure when used.
+    }
     try {
         createIndexes(m_db);
     } catch (const StoreError&) {

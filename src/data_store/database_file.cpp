@@ -168,6 +168,17 @@ void cleanCopy(const QString& source, const QString& target)
                                                  "from 来源.%1 order by rowid")
                                       .arg(name, list));
             }
+            // The program's own tables come along when the source has them (older files do not).
+            for (const auto& table : ownTables()) {
+                const QString name = QString::fromUtf16(table.name);
+                if (single(copy.db, QStringLiteral("select count(*) from 来源.sqlite_master where "
+                                                   "type='table' and name='%1'")
+                                        .arg(name)) == 1) {
+                    runPlain(copy.db,
+                             QStringLiteral("insert into main.%1 (%2) select %2 from 来源.%1")
+                                 .arg(name, QString::fromUtf16(table.columns)));
+                }
+            }
             runPlain(copy.db, QStringLiteral("commit"));
         } catch (...) {
             sqlite3_exec(copy.db, "rollback", nullptr, nullptr, nullptr);

@@ -66,6 +66,14 @@ const std::array<TableSpec, 6> kTables{{
     {u"登录表", kLogin},
 }};
 
+const std::array<OwnTableSpec, 1> kOwnTables{{
+    // One minimum per product name, matched like the names of 进货表 and 销售表.
+    {u"库存下限",
+     u"create table if not exists 库存下限 (名称 text collate KHGL_TEXT primary key "
+     u"not null, 下限 numeric not null)",
+     u"名称, 下限"},
+}};
+
 // One list for every index the store keeps; append new ones here.
 constexpr std::array<const char16_t*, 3> kIndexes{{
     // The stock listing sums 数量 per product: (名称, 数量) answers it from the index alone.
@@ -99,6 +107,11 @@ QString columnType(ColumnKind kind)
 std::span<const TableSpec> allTables()
 {
     return kTables;
+}
+
+std::span<const OwnTableSpec> ownTables()
+{
+    return kOwnTables;
 }
 
 std::span<const char16_t* const> indexStatements()

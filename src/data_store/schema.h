@@ -47,6 +47,18 @@ QString createTableSql(const TableSpec& table);
 // "if not exists": they run on a new file and on every file opened, so older files get them.
 std::span<const char16_t* const> indexStatements();
 
+// Tables of the program's own beyond the six (the per-product stock minimum 库存下限):
+// created when missing, in a new file and in every file opened, so a file without them opens
+// as before. Clearing and formatting leave them alone; backup and restore carry their rows
+// together with the six.
+struct OwnTableSpec
+{
+    const char16_t* name;
+    const char16_t* createSql; // "create table if not exists ..."
+    const char16_t* columns;   // the column list a restore copies
+};
+std::span<const OwnTableSpec> ownTables();
+
 // The collation that text columns use.
 inline constexpr const char* kTextCollation = "KHGL_TEXT";
 // Marks files written by this program ("KHGL" in ASCII).

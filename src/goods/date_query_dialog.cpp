@@ -7,6 +7,8 @@
 #include "platform/dialogs.h"
 #include "ui_date_query_dialog.h"
 
+#include <QShortcut>
+
 namespace khgl {
 namespace {
 
@@ -36,6 +38,9 @@ DateQueryDialog::DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWi
     m_query.addDateBox(aid::SalesQueryDate, m_ui->Text1, kCalendarGap);
     connect(m_ui->Label2, &ClickLabel::clicked, this, &DateQueryDialog::querySales);
     connect(m_ui->Label3, &ClickLabel::clicked, this, &DateQueryDialog::cancel);
+    // Esc cancels, as the cancel command does.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &DateQueryDialog::cancel);
 }
 
 DateQueryDialog::~DateQueryDialog() = default;

@@ -137,6 +137,7 @@ void GoodsEntryPage::setUp(goods::GoodsTable table)
 {
     m_controls = std::make_unique<const Controls>(controlsFor(table));
     m_config = std::make_unique<const Config>(configFor(table));
+    addGridMenus();
     qint16* const flags[] = {&m_flags.a, &m_flags.b, &m_flags.c};
     for (size_t i = 0; i < m_controls->largeCommands.size(); ++i) {
         const auto& [label, image] = m_controls->largeCommands[i];
@@ -194,6 +195,11 @@ void GoodsEntryPage::listTable()
     const RecordSet table = goods::listing(m_context.store, m_config->table);
     goods::resetGrid(*m_controls->grid);
     goods::listRecords(*m_controls->grid, table, goods::shownColumns());
+}
+
+QString GoodsEntryPage::printedTotal() const
+{
+    return m_controls->total->text();
 }
 
 void GoodsEntryPage::refreshTotal()

@@ -27,6 +27,7 @@ class GoodsEntryPage : public Page
 public:
     void opened() override;
     void loadNormalPictures() override;
+    QString printedTotal() const override;
 
     // What the goods query windows fill.
     RecordGrid& grid();

@@ -8,6 +8,8 @@
 #include "platform/guard.h"
 #include "ui_goods_query_window.h"
 
+#include <QShortcut>
+
 namespace khgl {
 namespace {
 
@@ -24,6 +26,8 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
     m_query.addCommand(this, m_ui->Label4, m_ui->Image1, 0);
     m_query.addCommand(this, m_ui->Label5, m_ui->Image2, 1);
     // Crossing the product frame resets only its own command.

@@ -2,6 +2,7 @@
 
 #include "goods/goods_grid.h"
 #include "goods/goods_records.h"
+#include "goods/stock_minimum_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
@@ -15,6 +16,8 @@ constexpr int kName = 2;
 constexpr int kBought = 3;
 constexpr int kSold = 4;
 constexpr int kDifference = 5;
+// The program's own column beside the five: the product's stock minimum, edited in place.
+constexpr int kMinimum = 6;
 
 } // namespace
 
@@ -22,8 +25,12 @@ StockPage::StockPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::StockPage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_hover.addSmall(m_ui->Frame14, m_ui->Label67, m_ui->Image22, nullptr);
     onCommand(m_ui->Label67, &ClickLabel::clicked, &StockPage::searchProduct);
+    m_ui->MS6->setEditableCol(kMinimum);
+    m_ui->MS6->setRowMarker([this](int row) { return isLow(row); });
+    onCommand(m_ui->MS6, &RecordGrid::cellEdited, &StockPage::minimumEdited);
 }
 
 StockPage::~StockPage() = default;
@@ -41,7 +48,7 @@ void StockPage::opened()
 void StockPage::setUpGrid()
 {
     RecordGrid& grid = *m_ui->MS6;
-    grid.setCols(6);
+    grid.setCols(7);
     grid.setColWidth(0, 300);
     const QStringList headers{QStringLiteral("编号"), QStringLiteral("名称"),
                               QStringLiteral("进货总量"), QStringLiteral("销售总量"),
@@ -50,6 +57,71 @@ void StockPage::setUpGrid()
         grid.setColWidth(col, 2000);
         grid.setText(0, col, headers[col - 1]);
     }
+    grid.setColWidth(kMinimum, 1200);
+    grid.setText(0, kMinimum, QStringLiteral("下限"));
+}
+
+bool StockPage::isLow(int row) const
+{
+    const RecordGrid& grid = *m_ui->MS6;
+    const QString minimum = grid.text(row, kMinimum);
+    const QString difference = grid.text(row, kDifference);
+    return !minimum.isEmpty() && !difference.isEmpty() &&
+           goods::leadingNumber(difference) <= goods::leadingNumber(minimum);
+}
+
+void StockPage::fillMinimums()
+{
+    RecordGrid& grid = *m_ui->MS6;
+    const QHash<QString, QString> minimums = goods::stockMinimums(m_context.store);
+    if (minimums.isEmpty()) {
+        return;
+    }
+    RecordGrid::Batch batch(grid);
+    for (int row = 1; row < grid.rows(); ++row) {
+        const auto found = minimums.constFind(grid.text(row, kName));
+        if (found != minimums.constEnd()) {
+            grid.setText(row, kMinimum, *found);
+        }
+    }
+}
+
+void StockPage::minimumEdited(int row, int col, const QString& previous)
+{
+    RecordGrid& grid = *m_ui->MS6;
+    const QString name = grid.text(row, kName);
+    const QString minimum = grid.text(row, col).trimmed();
+    const bool saved = !name.isEmpty() && guard([this, &name, &minimum] {
+        goods::setStockMinimum(m_context.store, name, minimum);
+    });
+    // A row without a product or a refused minimum shows what the file holds.
+    grid.setText(row, col, saved ? minimum : previous);
+    grid.viewport()->update(); // the row's colour follows its minimum
+}
+
+void StockPage::showLowStock()
+{
+    guard([this] {
+        listStock();
+        RecordGrid& grid = *m_ui->MS6;
+        RecordGrid::Batch batch(grid);
+        int kept = 1;
+        for (int row = 1; row < grid.rows(); ++row) {
+            if (!isLow(row)) {
+                continue;
+            }
+            for (int col = 1; col < grid.cols() && kept != row; ++col) {
+                grid.setText(kept, col, grid.text(row, col));
+            }
+            ++kept;
+        }
+        grid.setRows(std::max(kept, 2));
+        if (kept == 1) {
+            for (int col = 1; col < grid.cols(); ++col) {
+                grid.setText(1, col, QString());
+            }
+        }
+    });
 }
 
 void StockPage::listStock()
@@ -60,6 +132,7 @@ void StockPage::listStock()
     goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldQuantities();
     fillDifferences();
+    fillMinimums();
     m_ui->MS6->scrollToTop();
 }
 
@@ -101,6 +174,7 @@ void StockPage::searchProduct()
         inform(QStringLiteral("查询的商品不存在。"));
     }
     fillDifferences();
+    fillMinimums();
 }
 
 void StockPage::fillSoldOfProduct(const QString& name)
@@ -131,6 +205,22 @@ void StockPage::fillDifferences()
             goods::leadingNumber(bought) - goods::leadingNumber(grid.text(row, kSold));
         grid.setText(row, kDifference, goods::plainNumber(difference));
     }
+}
+
+// The stock page has no total label; its printout sums the three quantity columns.
+QString StockPage::printedTotal() const
+{
+    const RecordGrid& grid = *m_ui->MS6;
+    double bought = 0;
+    double sold = 0;
+    double difference = 0;
+    for (int row = 1; row < grid.rows(); ++row) {
+        bought += goods::leadingNumber(grid.text(row, kBought));
+        sold += goods::leadingNumber(grid.text(row, kSold));
+        difference += goods::leadingNumber(grid.text(row, kDifference));
+    }
+    return QStringLiteral("合计：进货总量 %1，销售总量 %2，进销差值 %3")
+        .arg(goods::plainNumber(bought), goods::plainNumber(sold), goods::plainNumber(difference));
 }
 
 } // namespace khgl

@@ -23,7 +23,10 @@ public:
     ~StockPage() override;
 
     void loadNormalPictures() override;
+    QString printedTotal() const override;
     void opened() override;
+    // Lists only the products at or below their stock minimum (the desktop's low-stock line).
+    void showLowStock();
 
 private:
     void setUpGrid();
@@ -32,6 +35,9 @@ private:
     void searchProduct();
     void fillSoldOfProduct(const QString& name);
     void fillDifferences();
+    void fillMinimums();
+    bool isLow(int row) const;
+    void minimumEdited(int row, int col, const QString& previous);
 
     std::unique_ptr<Ui::StockPage> m_ui;
 };

@@ -31,8 +31,7 @@ CalculatorWindow::CalculatorWindow(Dialogs& dialogs, QWidget* parent)
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    // Opening under a box must not take the keyboard from it; a click on the calculator does.
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    // It takes the keyboard when it opens, so "3.5*100" typed next is calculated.
     setFocusPolicy(Qt::StrongFocus);
     m_ui->Text1->installEventFilter(this);
     connectButtons();
@@ -198,7 +197,12 @@ bool CalculatorWindow::handleKey(const QKeyEvent& event)
         eraseLastCharacter();
         return true;
     case Qt::Key_Escape:
-        reset();
+        // The first Esc clears an entry, the next one closes the calculator.
+        if (m_expression.isEmpty() && m_pending == None && m_ui->Text1->text() == u"0") {
+            close();
+        } else {
+            reset();
+        }
         return true;
     default:
         break;

@@ -4,6 +4,9 @@
 #include "platform/clock.h"
 #include "ui_calendar_window.h"
 
+#include <QKeyEvent>
+#include <algorithm>
+
 namespace khgl {
 
 namespace {
@@ -21,8 +24,8 @@ CalendarWindow::CalendarWindow(const Clock& clock, QWidget* parent)
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    // Mouse-driven: showing it must not take the keyboard from the box being typed in.
-    setAttribute(Qt::WA_ShowWithoutActivating);
+    // It takes the keyboard when it opens: arrows, Page Up/Down and Enter pick a date.
+    setFocusPolicy(Qt::StrongFocus);
     QPalette white = palette();
     white.setColor(QPalette::Window, kWhite);
     setPalette(white);
@@ -81,8 +84,43 @@ void CalendarWindow::fillCells()
     }
 }
 
+void CalendarWindow::keyPressEvent(QKeyEvent* event)
+{
+    const int last = MonthLayout::kCells - 1;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        markCell(std::max(0, m_marked - 1));
+        break;
+    case Qt::Key_Right:
+        markCell(std::min(last, m_marked + 1));
+        break;
+    case Qt::Key_Up:
+        markCell(m_marked >= 7 ? m_marked - 7 : m_marked);
+        break;
+    case Qt::Key_Down:
+        markCell(m_marked + 7 <= last ? m_marked + 7 : m_marked);
+        break;
+    case Qt::Key_PageUp:
+        showPreviousMonth();
+        break;
+    case Qt::Key_PageDown:
+        showNextMonth();
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        pickCell(m_marked);
+        break;
+    case Qt::Key_Escape:
+        close();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
 void CalendarWindow::markCell(int index)
 {
+    m_marked = index;
     for (int i = 0; i < MonthLayout::kCells; ++i) {
         ClickLabel* cell = m_cells[static_cast<size_t>(i)];
         QPalette colours = cell->palette();

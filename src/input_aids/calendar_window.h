@@ -33,6 +33,11 @@ public:
 Q_SIGNALS:
     void datePicked(const QDate& date);
 
+protected:
+    // Arrows move the mark, Page Up/Down change the month, Enter writes the marked date,
+    // Esc closes.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void connectControls();
     void showMonth(int year, int month);
@@ -47,6 +52,7 @@ private:
     std::array<ClickLabel*, MonthLayout::kCells> m_cells{};
     MonthLayout m_layout;
     int m_todayDay = 0;
+    int m_marked = 0;
 };
 
 } // namespace khgl

@@ -80,6 +80,9 @@ void present(QWidget& aid, QPoint topLeft)
     aid.move(topLeft);
     aid.show();
     aid.raise();
+    // The aid takes the keyboard, so what is typed next goes to it, not the box behind.
+    aid.activateWindow();
+    aid.setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace

@@ -6,13 +6,15 @@
 
 namespace khgl {
 
-// A label that is a command: it reports clicks and double clicks.
+// A label that is a command: it reports clicks and double clicks. Tab reaches it (a dotted
+// frame shows it has the keyboard) and Enter or Space runs it like a click.
 class ClickLabel final : public QLabel
 {
     Q_OBJECT
 
 public:
-    using QLabel::QLabel;
+    explicit ClickLabel(QWidget* parent = nullptr);
+    explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
 
 Q_SIGNALS:
     void clicked();
@@ -21,6 +23,8 @@ Q_SIGNALS:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 // A one-line text box that also reports a click into it (date and amount boxes open their aid).

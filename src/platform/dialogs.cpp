@@ -11,6 +11,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QTranslator>
 #include <QTreeView>
 #include <algorithm>
@@ -47,17 +49,18 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         break;
     case Buttons::OkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        // Two-button questions guard deletions, restores and clearings: a stray Enter gives
+        // the safe answer.
+        box.setDefaultButton(QMessageBox::Cancel);
         break;
     case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
         break;
     case Buttons::RetryExit:
         box.setStandardButtons(QMessageBox::Retry | QMessageBox::Close);
         box.setEscapeButton(QMessageBox::Close);
-        break;
-    case Buttons::YesNoDefaultNo:
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
         break;
     }
     const std::pair<QMessageBox::StandardButton, const char16_t*> captions[] = {
@@ -183,6 +186,25 @@ bool QtDialogs::loadQtTranslations(QCoreApplication& app)
         }
     }
     return false;
+}
+
+QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,
+                            const QString& startFolder, int* chosenFilter)
+{
+    const QStringList filters = qtFilter(filter).split(QStringLiteral(";;"));
+    QString selected = filters.value(0);
+    const QString path = QFileDialog::getSaveFileName(
+        parent, title, startFolder, filters.join(QStringLiteral(";;")), &selected);
+    if (chosenFilter != nullptr) {
+        *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(selected)));
+    }
+    return path;
+}
+
+bool QtDialogs::choosePrinter(QWidget* parent, QPrinter& printer)
+{
+    QPrintDialog dialog(&printer, parent);
+    return dialog.exec() == QDialog::Accepted;
 }
 
 int QtDialogs::exec(QDialog& dialog)

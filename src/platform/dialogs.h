@@ -5,6 +5,7 @@
 class QCoreApplication;
 class QWidget;
 class QDialog;
+class QPrinter;
 
 namespace khgl {
 
@@ -25,8 +26,8 @@ public:
     {
         Ok,
         OkCancel,
-        YesNo,
-        YesNoDefaultNo, // for risky questions: Enter answers No
+        YesNo,          // Enter answers No, as with every two-button question
+        YesNoDefaultNo, // the same on screen; the test dialogs answer it No by default
         RetryExit       // "重试" and "退出"
     };
     enum class Answer
@@ -51,6 +52,14 @@ public:
     virtual QString openFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startFolder) = 0;
 
+    // A save-file dialog; filter as for openFile. chosenFilter, when given, receives the
+    // 0-based index of the file type the operator chose. Empty when cancelled.
+    virtual QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                             const QString& startFolder, int* chosenFilter = nullptr) = 0;
+
+    // The print dialog: the operator chooses and sets up the printer; false when cancelled.
+    virtual bool choosePrinter(QWidget* parent, QPrinter& printer) = 0;
+
     // Runs a window of the program's own as a modal dialog; returns QDialog's result code.
     virtual int exec(QDialog& dialog) = 0;
 
@@ -73,6 +82,9 @@ public:
                   const QString& defaultText) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFolder, int* chosenFilter) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     int exec(QDialog& dialog) override;
 
     // "A(*.a)|*.a|B(*.b)|*.b" as Qt's name filters: "A(*.a)", "B(*.b)".

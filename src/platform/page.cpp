@@ -2,7 +2,9 @@
 
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
+#include "platform/grid_menu.h"
 #include "platform/guard.h"
+#include "platform/record_grid.h"
 
 namespace khgl {
 
@@ -19,6 +21,14 @@ bool Page::guard(const std::function<void()>& handler)
 void Page::inform(const QString& text)
 {
     m_context.dialogs.inform(this, text);
+}
+
+void Page::addGridMenus()
+{
+    for (RecordGrid* grid : findChildren<RecordGrid*>()) {
+        new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); },
+                             [this] { return printedTotal(); }});
+    }
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

@@ -36,12 +36,17 @@ public:
     virtual void loadNormalPictures() {}
     // The page's own work when its navigation label is clicked.
     virtual void opened() {}
+    // The line printed under the page's grid (its total), empty for none.
+    virtual QString printedTotal() const { return {}; }
     // The main window is closing: close the windows this page opened.
     virtual void closeWindows() {}
 
 protected:
     // Runs one event handler; a failure is shown to the operator and the program goes on.
     bool guard(const std::function<void()>& handler);
+    // Gives every record grid of the page its context menu (export); pages call it once their
+    // controls are built.
+    void addGridMenus();
 
     // Connects a command to a member function of this page that runs under the guard, so a
     // handler cannot end the program by forgetting its own guard. The handler may take the

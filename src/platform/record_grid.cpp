@@ -1,5 +1,6 @@
 #include "platform/record_grid.h"
 
+#include <QBrush>
 #include <QHeaderView>
 #include <algorithm>
 
@@ -50,7 +51,32 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         }
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
+    if (role == Qt::EditRole) {
+        const std::string& text = cell(index.row(), index.column() + 1);
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    if (role == Qt::ForegroundRole && m_marker && m_marker(index.row() + 1)) {
+        return QBrush(Qt::red);
+    }
     return {};
+}
+
+bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.column() + 1 != m_editableCol ||
+        index.row() >= m_dataRows) {
+        return false;
+    }
+    std::string& text = cell(index.row(), index.column() + 1);
+    const QString previous = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    const QString now = value.toString();
+    if (now == previous) {
+        return true;
+    }
+    text = now.toStdString();
+    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    Q_EMIT edited(index.row(), index.column() + 1, previous);
+    return true;
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -72,6 +98,9 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
+    }
+    if (m_editableCol > 0 && index.column() + 1 == m_editableCol) {
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
     }
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
@@ -147,6 +176,24 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridMo
     m_col = 1;
     connect(this, &QTableView::clicked, this, &RecordGrid::onClicked);
     connect(this, &QTableView::doubleClicked, this, &RecordGrid::onDoubleClicked);
+    connect(m_model, &GridModel::edited, this,
+            [this](int dataRow, int col, const QString& previous) {
+                Q_EMIT cellEdited(dataRow + 1, col, previous);
+            });
+}
+
+void RecordGrid::setEditableCol(int col)
+{
+    m_model->m_editableCol = col;
+    setEditTriggers(col > 0 ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                  QAbstractItemView::AnyKeyPressed
+                            : QAbstractItemView::NoEditTriggers);
+}
+
+void RecordGrid::setRowMarker(std::function<bool(int row)> marker)
+{
+    m_model->m_marker = std::move(marker);
+    viewport()->update();
 }
 
 RecordGrid::~RecordGrid() = default;
@@ -262,6 +309,22 @@ void RecordGrid::setText(int row, int col, const char* utf8, int length)
         const QModelIndex index = m_model->index(row - 1, col - 1);
         Q_EMIT m_model->dataChanged(index, index, {Qt::DisplayRole});
     }
+}
+
+std::string_view RecordGrid::cellBytes(int row, int col) const
+{
+    if (col < 0 || col >= cols() || row < 1 || row >= rows()) {
+        return {};
+    }
+    return m_model->cell(row - 1, col);
+}
+
+const std::string* RecordGrid::rowCells(int row) const
+{
+    if (row < 1 || row >= rows()) {
+        return nullptr;
+    }
+    return &m_model->cell(row - 1, 0);
 }
 
 void RecordGrid::clearTexts()

@@ -2,7 +2,9 @@
 
 #include <QAbstractTableModel>
 #include <QTableView>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace khgl {
@@ -39,6 +41,11 @@ public:
     // The current cell's text.
     QString text() const { return text(m_row, m_col); }
     void clearTexts();
+    // A data cell's UTF-8 bytes as stored (row >= 1), without making a QString: exports walk
+    // a million rows through this.
+    std::string_view cellBytes(int row, int col) const;
+    // The cells of a data row (row >= 1) as stored, columns 0 .. cols()-1 in a row.
+    const std::string* rowCells(int row) const;
 
     qint64 rowKey(int row) const;
     void setRowKey(int row, qint64 key);
@@ -52,6 +59,12 @@ public:
     QRect cellRect(int row, int col) const;
     // The view's index of a data cell (invalid for column 0 and the header).
     QModelIndex cellIndex(int row, int col) const;
+
+    // Lets the operator edit this column's cells in place (double click, F2 or typing);
+    // 0 or less: no column (the default). Each edit is announced by cellEdited.
+    void setEditableCol(int col);
+    // Rows for which marker answers true are drawn in red (asked only for painted rows).
+    void setRowMarker(std::function<bool(int row)> marker);
 
     // Removes a data row; the rows below move up.
     void removeItem(int row);
@@ -73,6 +86,8 @@ Q_SIGNALS:
     // A click or double click on a data cell (row >= 1); the current cell is already set.
     void cellClicked(int row, int col);
     void cellDoubleClicked(int row, int col);
+    // The operator changed a cell in place; the cell already holds the new text.
+    void cellEdited(int row, int col, const QString& previous);
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -103,6 +118,10 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+Q_SIGNALS:
+    void edited(int dataRow, int col, const QString& previous);
 
 private:
     friend class RecordGrid;
@@ -115,6 +134,8 @@ private:
     QStringList m_headers;
     int m_dataRows = 0;
     int m_cols = 2;
+    int m_editableCol = 0;
+    std::function<bool(int row)> m_marker;
 };
 
 } // namespace khgl

@@ -37,6 +37,7 @@ SchedulePage::SchedulePage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::SchedulePage>())
 {
     m_ui->setupUi(this);
+    addGridMenus();
     m_hover.addLarge(this, m_ui->Label65, m_ui->Image17, nullptr);
     m_hover.addSmall(m_ui->Frame10, m_ui->Label63, m_ui->Image16, &m_flags.a);
     m_hover.addSmall(m_ui->Frame10, m_ui->Label64, m_ui->Image18, &m_flags.b);

@@ -1,7 +1,9 @@
 #include "shell/desktop_page.h"
 
 #include "customers_mail/customer_records.h"
+#include "data_store/store_error.h"
 #include "data_store/values.h"
+#include "goods/stock_minimum_records.h"
 #include "input_aids/month_layout.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -42,6 +44,8 @@ DesktopPage::DesktopPage(PageEnv& env, QWidget* parent)
         });
     }
     m_ui->MSChart1->setKind(TableChart::Kind::Line);
+    HoverCommands::pointerOnly(m_ui->LowStockLabel);
+    connect(m_ui->LowStockLabel, &ClickLabel::clicked, this, &DesktopPage::lowStockWanted);
 }
 
 DesktopPage::~DesktopPage() = default;
@@ -50,6 +54,24 @@ void DesktopPage::windowLoaded()
 {
     layOutCalendar();
     showFigures();
+    showLowStockLine();
+}
+
+void DesktopPage::opened()
+{
+    showLowStockLine();
+}
+
+void DesktopPage::showLowStockLine()
+{
+    int count = 0;
+    try {
+        count = static_cast<int>(goods::lowStockNames(m_context.store).size());
+    } catch (const StoreError&) {
+        // A file that cannot hold the minimums (read only, from elsewhere) simply has none.
+    }
+    m_ui->LowStockLabel->setText(QStringLiteral("库存不足：%1 种商品").arg(count));
+    m_ui->LowStockLabel->setVisible(count > 0);
 }
 
 void DesktopPage::chartsComputed(const ChartTables& tables)

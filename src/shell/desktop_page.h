@@ -28,9 +28,15 @@ public:
     ~DesktopPage() override;
 
     void windowLoaded() override;
+    // The low-stock line follows minimums and sales changed since the load.
+    void opened() override;
     void chartsComputed(const ChartTables& tables) override;
 
     ClickLabel* cell(int index) const { return m_cells.at(index); }
+
+Q_SIGNALS:
+    // The low-stock line was clicked: show the products at or below their minimum.
+    void lowStockWanted();
 
 private:
     void layOutCalendar();
@@ -38,6 +44,7 @@ private:
     void showCustomerTotal();
     void showTodaysSchedule();
     void showMonthSalesTotal();
+    void showLowStockLine();
     void markCell(int index);
     void showScheduleOfCell(int index);
     QStringList remindersOn(const QDate& day);

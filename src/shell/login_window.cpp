@@ -7,6 +7,8 @@
 #include "shell/login_records.h"
 #include "ui_login_window.h"
 
+#include <QLineEdit>
+
 #include <QMouseEvent>
 
 namespace khgl {
@@ -34,6 +36,11 @@ LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
 
     connect(m_ui->Label2, &ClickLabel::clicked, this, &LoginWindow::logIn);
     connect(m_ui->Text1, &QLineEdit::returnPressed, this, &LoginWindow::logIn);
+    // Enter in the name box goes on to the password, as Tab does.
+    if (QLineEdit* name = m_ui->Combo1->lineEdit()) {
+        connect(name, &QLineEdit::returnPressed, m_ui->Text1,
+                [this] { m_ui->Text1->setFocus(Qt::TabFocusReason); });
+    }
     connect(m_ui->Label3, &ClickLabel::clicked, this, &LoginWindow::recoverPassword);
     connect(m_ui->Label1, &ClickLabel::clicked, this, &LoginWindow::toggleRemember);
     connect(m_ui->Image2, &ClickLabel::clicked, this, &QWidget::close);

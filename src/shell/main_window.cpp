@@ -2,6 +2,7 @@
 
 #include "admin/backup_page.h"
 #include "admin/daily_backup.h"
+#include "goods/stock_page.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -12,6 +13,7 @@
 #include "schedule/alarm_check.h"
 #include "schedule/missed_reminders.h"
 #include "schedule/missed_reminders_window.h"
+#include "shell/desktop_page.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "ui_main_window.h"
@@ -19,6 +21,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMouseEvent>
+#include <QShortcut>
 #include <QTimer>
 
 namespace khgl {
@@ -60,6 +63,14 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     }
     for (QWidget* image : {m_ui->Image41, m_ui->Image42, m_ui->Image43, m_ui->Image44}) {
         HoverCommands::pointerOnly(image);
+    }
+    connectLowStock();
+    // Ctrl+1 .. Ctrl+9 and Ctrl+0 select the pages in the order of the navigation labels.
+    for (size_t i = 0; i < m_nav.size() && i < 10; ++i) {
+        const int digit = static_cast<int>((i + 1) % 10);
+        auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + digit)), this);
+        const NavEntry& entry = m_nav[i];
+        connect(shortcut, &QShortcut::activated, this, [this, &entry] { select(entry); });
     }
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
@@ -150,6 +161,22 @@ void MainWindow::showCharts()
             entry.page->chartsComputed(tables);
         }
     });
+}
+
+// The desktop's low-stock line opens the stock page as its navigation label does, then
+// narrows the listing to the products at or below their minimum.
+void MainWindow::connectLowStock()
+{
+    auto* desktop = qobject_cast<DesktopPage*>(m_nav.front().page);
+    for (const NavEntry& entry : m_nav) {
+        auto* stock = qobject_cast<StockPage*>(entry.page);
+        if (desktop != nullptr && stock != nullptr) {
+            connect(desktop, &DesktopPage::lowStockWanted, this, [this, &entry, stock] {
+                select(entry);
+                stock->showLowStock();
+            });
+        }
+    }
 }
 
 Page* MainWindow::page(const QString& frameName) const

@@ -64,6 +64,7 @@ private:
         Page* page;
     };
     void buildPages();
+    void connectLowStock();
     void select(const NavEntry& entry);
     void highlight(const NavEntry& entry);
     void showOnly(Page* page);

@@ -53,6 +53,7 @@ private:
         }
         f.env.addUser(QStringLiteral("admin"), QStringLiteral("pw"));
         store.execute(QStringLiteral("insert into 登录表 (用户名, 密码) values ('admin', 'pw')"));
+        store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values ('茶', 3)"));
     }
 
     static QList<int> counts(SettingsFixture& f)
@@ -133,6 +134,8 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
         QCOMPARE(salesInSafetyCopies(f), QList<qint64>{2});
+        // The stock minimums are the program's own settings, not business data.
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("库存下限")), 1);
         // The next reminder numbers from the record count again: 1.
         RecordSet reminders = f.env.store.select(QStringLiteral("提醒表"));
         reminders.addNew();

@@ -3,7 +3,11 @@
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
 
+#include <QAction>
+#include <QFile>
+#include <QProcess>
 #include <QTest>
+#include <iconv.h>
 
 using namespace khgl;
 using namespace khgl::test;
@@ -29,6 +33,56 @@ struct SalesFixture
     PageHarness harness;
     SalesPage page;
 };
+
+// Reads CSV (RFC 4180) back into rows of fields.
+QList<QStringList> readCsv(const QString& text)
+{
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && text.mid(i + 1, 1) == u"\"") {
+                field += c;
+                ++i;
+            } else if (c == u'"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == u',') {
+            row << field;
+            field.clear();
+        } else if (c == u'\r' && text.mid(i + 1, 1) == u"\n") {
+            row << field;
+            field.clear();
+            rows << row;
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    return rows;
+}
+
+QByteArray gb18030ToUtf8(const QByteArray& bytes)
+{
+    iconv_t cd = iconv_open("UTF-8", "GB18030");
+    QByteArray out(bytes.size() * 2 + 16, Qt::Uninitialized);
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    char* to = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    const size_t done = iconv(cd, &in, &inLeft, &to, &outLeft);
+    iconv_close(cd);
+    return done == static_cast<size_t>(-1) ? QByteArray()
+                                           : out.left(out.size() - qsizetype(outLeft));
+}
 
 } // namespace
 
@@ -230,6 +284,106 @@ private Q_SLOTS:
         click(child(dialog, "Label3"));
         QVERIFY(!dialog->isVisible());
         QVERIFY(!env.inputAids.isCalendarOpen());
+    }
+
+    // Tricky texts leave the grid and come back from the file field by field, in either
+    // encoding; what a spreadsheet would run as a formula comes back with an apostrophe.
+    void gridExportsToCsvAndReadsBack()
+    {
+        TestEnv env;
+        const QStringList names{QStringLiteral("逗号,和\"引号\""),
+                                QStringLiteral("两行\n文字"),
+                                QStringLiteral("=1+1"),
+                                QStringLiteral("表情😀"),
+                                QStringLiteral("𠮷野家"),
+                                QStringLiteral("@SUM(A1)"),
+                                QStringLiteral("-1+1")};
+        for (const QString& name : names) {
+            addGoods(env, kTable, name, -2, 1.5, QStringLiteral("2026-3-5"));
+        }
+        SalesFixture f(env);
+        auto* exportCsv = f.grid()->findChild<QAction*>(QStringLiteral("exportCsv"));
+        QVERIFY(exportCsv != nullptr);
+        QCOMPARE(f.grid()->contextMenuPolicy(), Qt::CustomContextMenu);
+
+        const QString utf8Path = env.folder() + QStringLiteral("/导出.csv");
+        const QString gbPath = env.folder() + QStringLiteral("/导出-gb");
+        env.dialogs.saveNext(utf8Path, 0);
+        exportCsv->trigger();
+        env.dialogs.saveNext(gbPath, 1);
+        exportCsv->trigger();
+        QCOMPARE(env.dialogs.fileRequests.size(), size_t(2));
+        QVERIFY(env.dialogs.fileRequests[0].filter.contains(QStringLiteral("GB18030")));
+
+        QFile utf8File(utf8Path);
+        QVERIFY(utf8File.open(QIODevice::ReadOnly));
+        const QByteArray utf8 = utf8File.readAll();
+        QVERIFY(utf8.startsWith("\xEF\xBB\xBF"));
+        QFile gbFile(gbPath + QStringLiteral(".csv"));
+        QVERIFY(gbFile.open(QIODevice::ReadOnly));
+        const QByteArray gb = gbFile.readAll();
+        QVERIFY(gb.contains("\xC9\xCC\xC6\xB7")); // 商品, no byte-order mark
+
+        for (const QByteArray& text : {utf8.mid(3), gb18030ToUtf8(gb)}) {
+            const QList<QStringList> read = readCsv(QString::fromUtf8(text));
+            QCOMPARE(read.size(), names.size() + 1);
+            QCOMPARE(read[0], strings({"编号", "商品名称", "商品单价", "商品数量", "销售金额",
+                                       "销售日期", "备注"}));
+            QStringList readNames;
+            for (qsizetype row = 1; row < read.size(); ++row) {
+                QCOMPARE(read[row].size(), 7);
+                QCOMPARE(read[row][3], QStringLiteral("-2"));
+                readNames << read[row][1];
+            }
+            QCOMPARE(readNames,
+                     (QStringList{QStringLiteral("逗号,和\"引号\""), QStringLiteral("两行\n文字"),
+                                  QStringLiteral("'=1+1"), QStringLiteral("表情😀"),
+                                  QStringLiteral("𠮷野家"), QStringLiteral("'@SUM(A1)"),
+                                  QStringLiteral("'-1+1")}));
+        }
+        // A cancelled save dialog writes nothing and asks nothing more.
+        env.dialogs.clear();
+        exportCsv->trigger();
+        QCOMPARE(env.dialogs.fileRequests.size(), size_t(1));
+        QVERIFY(env.dialogs.messages.empty());
+    }
+
+    // The sales page as a PDF, read back as text: title with the date, the header row, a row,
+    // the header again on the next page, page numbers and the total line. The print command
+    // writes the same document through the printer the dialog chose.
+    void gridPrintsToPdfWithTitleHeadersAndTotal()
+    {
+        TestEnv env;
+        env.clock.setDate(QDate(2026, 3, 9));
+        for (int i = 0; i < 120; ++i) {
+            addGoods(env, kTable, QStringLiteral("商品%1").arg(i), 2, 5,
+                     QStringLiteral("2026-3-5"));
+        }
+        SalesFixture f(env);
+        const auto pdfText = [](const QString& path) {
+            QProcess pdftotext;
+            pdftotext.start(QStringLiteral("pdftotext"),
+                            {QStringLiteral("-layout"), path, QStringLiteral("-")});
+            pdftotext.waitForFinished(30000);
+            return QString::fromUtf8(pdftotext.readAllStandardOutput());
+        };
+        const QString pdf = env.folder() + QStringLiteral("/销售.pdf");
+        env.dialogs.saveNext(pdf);
+        f.grid()->findChild<QAction*>(QStringLiteral("exportPdf"))->trigger();
+        QVERIFY(env.dialogs.messages.empty());
+        const QString text = pdfText(pdf);
+        QVERIFY2(text.contains(QStringLiteral("商品销售")), qPrintable(text.left(400)));
+        QVERIFY(text.contains(QStringLiteral("2026-3-9")));
+        QVERIFY(text.contains(QStringLiteral("商品119")));
+        QVERIFY(text.count(QStringLiteral("销售日期")) >= 2); // repeated on the next page
+        QVERIFY(text.contains(QStringLiteral("当前销售总额为：600.00元。")));
+        QVERIFY(text.contains(QLatin1Char('2'))); // page numbers
+
+        const QString printed = env.folder() + QStringLiteral("/printed.pdf");
+        env.dialogs.printNext(printed);
+        f.grid()->findChild<QAction*>(QStringLiteral("printGrid"))->trigger();
+        QCOMPARE(env.dialogs.printRequests, 1);
+        QVERIFY(pdfText(printed).contains(QStringLiteral("当前销售总额为：600.00元。")));
     }
 };
 

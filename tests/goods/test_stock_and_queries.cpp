@@ -4,6 +4,8 @@
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
 
+#include <QApplication>
+#include <QBrush>
 #include <QTest>
 
 using namespace khgl;
@@ -57,8 +59,10 @@ private Q_SLOTS:
         page.loadNormalPictures();
         page.opened();
         auto* grid = child<RecordGrid>(&page, "MS6");
-        QCOMPARE(grid->cols(), 6);
-        QCOMPARE(rowTexts(grid, 0), strings({"编号", "名称", "进货总量", "销售总量", "进销差值"}));
+        // The five columns, then the program's own 下限.
+        QCOMPARE(grid->cols(), 7);
+        QCOMPARE(rowTexts(grid, 0),
+                 strings({"编号", "名称", "进货总量", "销售总量", "进销差值", "下限"}));
         QCOMPARE(grid->colWidth(0), 300);
         QCOMPARE(grid->colWidth(5), 2000 / 15 * 15);
         QMap<QString, QStringList> expected;
@@ -74,16 +78,16 @@ private Q_SLOTS:
         auto* name = child<QLineEdit>(&page, "Text20");
         typeText(name, QStringLiteral("苹果"));
         click(child(&page, "Label67"));
-        QCOMPARE(rowTexts(grid, 1), strings({"1", "苹果", "7", "5", "2"}));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "苹果", "7", "5", "2", ""}));
         QCOMPARE(grid->rows(), 2);
         name->clear();
         typeText(name, QStringLiteral("梨"));
         click(child(&page, "Label67"));
-        QCOMPARE(rowTexts(grid, 1), strings({"1", "梨", "2.5", "", "2.5"}));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "梨", "2.5", "", "2.5", ""}));
         name->clear();
         typeText(name, QStringLiteral("O'Brien茶"));
         click(child(&page, "Label67"));
-        QCOMPARE(rowTexts(grid, 1), strings({"1", "O'Brien茶", "10", "3", "7"}));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "O'Brien茶", "10", "3", "7", ""}));
         QVERIFY(env.dialogs.messages.empty());
 
         // A product only ever sold is not in stock.
@@ -93,13 +97,77 @@ private Q_SLOTS:
         QCOMPARE(env.dialogs.texts(), strings({"查询的商品不存在。"}));
         QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("提示"));
         QCOMPARE(grid->rows(), 2);
-        QCOMPARE(rowTexts(grid, 1), QStringList(5, QString()));
+        QCOMPARE(rowTexts(grid, 1), QStringList(6, QString()));
 
         // An empty name does nothing.
         name->clear();
         env.dialogs.clear();
         click(child(&page, "Label67"));
         QVERIFY(env.dialogs.messages.empty());
+    }
+
+    // The minimum is typed into the grid; rows at or below it turn red; the low-stock listing
+    // keeps only them; a refused minimum leaves the file and the cell as they were.
+    void stockMinimumsAreEditedInPlace()
+    {
+        TestEnv env;
+        addStockData(env);
+        PageHarness harness(env);
+        StockPage page(harness.env, nullptr);
+        page.resize(905, 481);
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+        page.opened();
+        auto* grid = child<RecordGrid>(&page, "MS6");
+        const auto rowOf = [grid](const QString& name) {
+            return static_cast<int>(listedNames(grid).indexOf(name)) + 1;
+        };
+        const auto typeMinimum = [grid](int row, const QString& text) {
+            grid->setFocus();
+            grid->setCurrentIndex(grid->cellIndex(row, 6));
+            QTest::keyClick(grid, Qt::Key_F2);
+            QLineEdit* editor = nullptr;
+            for (auto* open : grid->viewport()->findChildren<QLineEdit*>()) {
+                editor = open->isVisible() ? open : editor;
+            }
+            QVERIFY(editor != nullptr);
+            editor->selectAll();
+            QTest::keyClick(editor, Qt::Key_Backspace);
+            QTest::keyClicks(editor, text);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QCoreApplication::processEvents(); // the delegate commits on the next turn
+        };
+        const auto isRed = [grid](int row) {
+            return grid->model()->data(grid->cellIndex(row, 2), Qt::ForegroundRole) ==
+                   QVariant(QBrush(Qt::red));
+        };
+
+        typeMinimum(rowOf(QStringLiteral("苹果")), QStringLiteral("2"));
+        typeMinimum(rowOf(QStringLiteral("梨")), QStringLiteral("1"));
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称, 下限 from 库存下限 order by 下限")),
+                 rows({{"梨", "1"}, {"苹果", "2"}}));
+        QVERIFY(isRed(rowOf(QStringLiteral("苹果")))); // 2 left, minimum 2
+        QVERIFY(!isRed(rowOf(QStringLiteral("梨"))));  // 2.5 left, minimum 1
+        QVERIFY(!isRed(rowOf(QStringLiteral("桃"))));  // no minimum
+
+        typeMinimum(rowOf(QStringLiteral("梨")), QStringLiteral("many"));
+        QCOMPARE(env.dialogs.messages.size(), size_t(1));
+        QCOMPARE(env.dialogs.messages[0].icon, Dialogs::Icon::Critical);
+        QCOMPARE(grid->text(rowOf(QStringLiteral("梨")), 6), QStringLiteral("1"));
+        QCOMPARE(env.countOnDisk(QStringLiteral("库存下限")), 2);
+
+        page.opened(); // the minimums come back from the file
+        QCOMPARE(grid->text(rowOf(QStringLiteral("苹果")), 6), QStringLiteral("2"));
+        page.showLowStock();
+        QCOMPARE(listedNames(grid), strings({"苹果"}));
+        QCOMPARE(rowTexts(grid, 1).mid(1), strings({"苹果", "7", "5", "2", "2"}));
+
+        // Emptying the cell removes the minimum; nothing is low any more.
+        typeMinimum(1, QString());
+        QCOMPARE(env.countOnDisk(QStringLiteral("库存下限")), 1);
+        page.showLowStock();
+        QCOMPARE(grid->rows(), 2);
+        QCOMPARE(rowTexts(grid, 1), QStringList(6, QString()));
     }
 
     void goodsQueryWindowFillsThePurchasePage()

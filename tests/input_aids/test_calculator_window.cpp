@@ -1,6 +1,7 @@
 #include "input_aids/input_aids.h"
 #include "support/env.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -227,6 +228,26 @@ private Q_SLOTS:
         QCOMPARE(boxes[4]->text(), QStringLiteral("40"));
         env.inputAids.showCalculatorBelow(4, boxes[4]);
         QCOMPARE(display(window), QStringLiteral("0"));
+        window->close();
+
+        // Opened from a box with the keyboard, it takes the keyboard: what is typed next is
+        // calculated, not written into the box behind it. Esc clears, a second Esc closes.
+        host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&host));
+        boxes[4]->setFocus();
+        env.inputAids.showCalculatorBelow(4, boxes[4]);
+        QTRY_COMPARE(QApplication::activeWindow(), window);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("3.5*100"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(boxes[4]->text(), QStringLiteral("350"));
+        env.inputAids.showCalculatorBelow(4, boxes[4]);
+        QTRY_COMPARE(QApplication::activeWindow(), window);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("12"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(display(window), QStringLiteral("0"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(boxes[4]->text(), QStringLiteral("350"));
     }
 };
 

@@ -2,6 +2,7 @@
 #include "platform/click_widgets.h"
 #include "support/env.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLineEdit>
 #include <QPushButton>
@@ -179,6 +180,34 @@ private Q_SLOTS:
         for (QLineEdit* box : boxes) {
             QCOMPARE(box->text(), QString());
         }
+    }
+
+    // Opened, the picker has the keyboard: arrows move the mark, Page Down shows the next
+    // month (marking today's day number), Enter writes the marked date, Esc closes.
+    void keysDriveThePicker()
+    {
+        TestEnv env;
+        QLineEdit box;
+        env.inputAids.registerDateBox(1, &box);
+        QWidget* window = openAt(env, 1);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        const auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+        key(Qt::Key_PageDown); // January 2027, the 7th marked
+        QCOMPARE(caption(window), QStringLiteral("2027 年 1月"));
+        key(Qt::Key_Right);
+        key(Qt::Key_Down);
+        key(Qt::Key_Down);
+        key(Qt::Key_Up);
+        key(Qt::Key_Return);
+        QCOMPARE(box.text(), QStringLiteral("2027-1-15"));
+        QVERIFY(!window->isVisible());
+
+        window = openAt(env, 1);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        key(Qt::Key_PageUp);
+        key(Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(box.text(), QStringLiteral("2027-1-15"));
     }
 
     void showingAgainWhileOpenOnlyMovesAndRetargets()

@@ -1,5 +1,6 @@
 #include "data_store/data_store.h"
 #include "platform/click_widgets.h"
+#include "platform/record_grid.h"
 #include "shell/desktop_page.h"
 #include "shell/main_window.h"
 #include "statistics/chart_tables.h"
@@ -8,6 +9,7 @@
 
 #include <QLabel>
 #include <QTest>
+#include <tuple>
 
 using namespace khgl;
 using khgl::test::TestEnv;
@@ -269,6 +271,37 @@ private Q_SLOTS:
         khgl::test::grabTo(&window, QStringLiteral("main_window_year_charts"));
         khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label58")));
         QCOMPARE(label("Label57"), QStringLiteral("50.5"));
+    }
+
+    // A file from before the stock minimums gets their table when opened; the desktop line
+    // counts the products at or below their minimum and opens the stock page on just them.
+    void lowStockLineOpensTheStockPageFiltered()
+    {
+        TestEnv env;
+        env.store.execute(QStringLiteral("drop table 库存下限"));
+        env.store.close();
+        for (const auto& [table, name, quantity] :
+             {std::tuple{u"进货表", u"茶", 5}, {u"销售表", u"茶", 4}, {u"进货表", u"水", 10}}) {
+            env.store.execute(QStringLiteral("insert into %1 (名称, 数量) values (?, ?)")
+                                  .arg(QString::fromUtf16(table)),
+                              {QString::fromUtf16(name), quantity});
+        }
+        MainWindow window(env.context);
+        window.show();
+        window.load();
+        auto* line = window.findChild<QLabel*>(QStringLiteral("LowStockLabel"));
+        QVERIFY(!line->isVisible());
+
+        env.store.execute(QStringLiteral("insert into 库存下限 values ('茶', 1), ('水', 2)"));
+        khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label58")));
+        QVERIFY(line->isVisible());
+        QCOMPARE(line->text(), QStringLiteral("库存不足：1 种商品"));
+        khgl::test::click(line);
+        QVERIFY(window.findChild<QWidget*>(QStringLiteral("Frame13"))->isVisible());
+        auto* grid = window.findChild<RecordGrid*>(QStringLiteral("MS6"));
+        QCOMPARE(grid->rows(), 2);
+        QCOMPARE(grid->text(1, 2), QStringLiteral("茶"));
+        QCOMPARE(grid->text(1, 6), QStringLiteral("1"));
     }
 
     void aBrokenStoreIsReportedAndTheWindowStillOpens()

@@ -78,6 +78,20 @@ private Q_SLOTS:
         QCOMPARE(visibleFrames(window), QStringList({QStringLiteral("Frame25")}));
         QCOMPARE(window.windowTitle(), QStringLiteral("进货查询"));
         khgl::test::grabTo(&window, QStringLiteral("main_window_settings"));
+
+        // The keyboard reaches the same pages: Ctrl+1 .. Ctrl+9, Ctrl+0, and Enter or Space on
+        // a label that Tab reached.
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        for (int i = 0; i < 10; ++i) {
+            QTest::keyClick(&window, Qt::Key(Qt::Key_0 + (i + 1) % 10), Qt::ControlModifier);
+            QCOMPARE(visibleFrames(window), QStringList({QString::fromLatin1(kFrames[i])}));
+        }
+        QWidget* sales = child(&window, "Label32");
+        QCOMPARE(sales->focusPolicy(), Qt::TabFocus);
+        sales->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(sales, Qt::Key_Space);
+        QCOMPARE(visibleFrames(window), QStringList({QStringLiteral("Frame12")}));
     }
 
     void settingsSubPages()

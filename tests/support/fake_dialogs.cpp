@@ -1,6 +1,7 @@
 #include "support/fake_dialogs.h"
 
 #include <QDialog>
+#include <QPrinter>
 #include <QStringList>
 
 namespace khgl::test {
@@ -47,6 +48,33 @@ QString FakeDialogs::openFile(QWidget*, const QString& title, const QString& fil
     return path;
 }
 
+QString FakeDialogs::saveFile(QWidget*, const QString& title, const QString& filter,
+                              const QString& startFolder, int* chosenFilter)
+{
+    fileRequests.push_back({title, filter, startFolder});
+    if (m_saves.empty()) {
+        return {};
+    }
+    auto [path, filterIndex] = m_saves.front();
+    m_saves.pop_front();
+    if (chosenFilter != nullptr) {
+        *chosenFilter = filterIndex;
+    }
+    return path;
+}
+
+bool FakeDialogs::choosePrinter(QWidget*, QPrinter& printer)
+{
+    ++printRequests;
+    if (m_prints.empty()) {
+        return false;
+    }
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(m_prints.front());
+    m_prints.pop_front();
+    return true;
+}
+
 int FakeDialogs::exec(QDialog& dialog)
 {
     ++execCount;
@@ -73,6 +101,7 @@ void FakeDialogs::clear()
     inputs.clear();
     fileRequests.clear();
     execCount = 0;
+    printRequests = 0;
 }
 
 } // namespace khgl::test

@@ -43,18 +43,29 @@ public:
                   const QString& defaultText) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder) override;
+    QString saveFile(QWidget* parent, const QString& title, const QString& filter,
+                     const QString& startFolder, int* chosenFilter) override;
+    bool choosePrinter(QWidget* parent, QPrinter& printer) override;
     int exec(QDialog& dialog) override;
 
     void answerNext(Answer answer) { m_answers.push_back(answer); }
     void inputNext(const QString& text) { m_inputs.push_back(text); }
     void fileNext(const QString& path) { m_files.push_back(path); }
+    // The next save dialog returns this path with this file type chosen.
+    void saveNext(const QString& path, int filterIndex = 0)
+    {
+        m_saves.push_back({path, filterIndex});
+    }
+    // The next print dialog is accepted with the "printer" writing a PDF file at path.
+    void printNext(const QString& path) { m_prints.push_back(path); }
     // The function fills the dialog and returns its result code (QDialog::Accepted ...).
     void execNext(std::function<int(QDialog&)> filler) { m_execs.push_back(std::move(filler)); }
 
     std::vector<Message> messages;
     std::vector<Input> inputs;
-    std::vector<FileRequest> fileRequests;
+    std::vector<FileRequest> fileRequests; // open and save dialogs alike
     int execCount = 0;
+    int printRequests = 0;
 
     // The texts of all messages so far, in order.
     QStringList texts() const;
@@ -65,6 +76,8 @@ private:
     std::deque<Answer> m_answers;
     std::deque<QString> m_inputs;
     std::deque<QString> m_files;
+    std::deque<std::pair<QString, int>> m_saves;
+    std::deque<QString> m_prints;
     std::deque<std::function<int(QDialog&)>> m_execs;
 };
 

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace khgl {
+
+class RecordGrid;
+
+enum class CsvEncoding
+{
+    Utf8WithBom, // what common spreadsheet programs open correctly without asking
+    Gb18030
+};
+
+// Appends one field to a CSV line (RFC 4180): a field holding a comma, a quote or a line
+// break is quoted with its quotes doubled; a field a spreadsheet would run as a formula
+// (leading =, +, - or @, except a plain number such as -2.5) gets a leading apostrophe.
+void appendCsvField(std::string& line, std::string_view utf8);
+
+// Called now and then with the rows written so far; returning false stops the export and
+// leaves any existing file as it was.
+using CsvProgress = std::function<bool(int done, int total)>;
+
+// Writes what the grid shows (the header row, then every data row; columns 1 .. cols-1, as
+// column 0 is the narrow column without text) to path, atomically: the file is either the
+// whole new export or untouched. Throws StoreError with an operator message on failure;
+// returns false when progress cancelled.
+bool writeGridCsv(const RecordGrid& grid, const QString& path, CsvEncoding encoding,
+                  const CsvProgress& progress = {});
+
+} // namespace khgl
