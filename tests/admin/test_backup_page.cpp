@@ -85,7 +85,8 @@ QStringList contents(const QString& path)
         sqlite3_finalize(stmt);
     };
     run(QStringLiteral("pragma integrity_check"));
-    for (const char16_t* table : {u"客户表", u"进货表", u"销售表", u"提醒表", u"用户表", u"登录表"}) {
+    for (const char16_t* table :
+         {u"客户表", u"进货表", u"销售表", u"提醒表", u"用户表", u"登录表"}) {
         const QString name = QString::fromUtf16(table);
         run(QStringLiteral("select rowid, %1 from %2 order by rowid")
                 .arg(columnNames(name).join(u','), name));
@@ -100,14 +101,13 @@ QStringList foreignObjects(const QString& path)
     sqlite3* db = nullptr;
     sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "select type || ' ' || name from sqlite_master where type<>'index'",
-                       -1, &stmt, nullptr);
+    sqlite3_prepare_v2(db, "select type || ' ' || name from sqlite_master where type<>'index'", -1,
+                       &stmt, nullptr);
     QStringList found;
     while (sqlite3_step(stmt) == SQLITE_ROW) {
         const QString object =
             QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        if (!object.startsWith(QStringLiteral("table ")) ||
-            findTable(object.mid(6)) == nullptr) {
+        if (!object.startsWith(QStringLiteral("table ")) || findTable(object.mid(6)) == nullptr) {
             found << object;
         }
     }
@@ -377,18 +377,41 @@ private Q_SLOTS:
             made.close();
             QFile::copy(made.filePath(), otherColumns);
         }
+        // One wrong byte in the header of 用户表's page (its count of fragmented bytes): every
+        // row still reads back, so only the engine's quick_check can tell the file is damaged.
+        const QString damaged = sources.filePath(QStringLiteral("damaged.dat"));
+        {
+            writeFile(damaged, good);
+            sqlite3* db = nullptr;
+            sqlite3_open_v2(QFile::encodeName(damaged).constData(), &db, SQLITE_OPEN_READONLY,
+                            nullptr);
+            sqlite3_stmt* stmt = nullptr;
+            sqlite3_prepare_v2(db,
+                               "select rootpage, (select page_size from pragma_page_size) from "
+                               "sqlite_master where name='用户表'",
+                               -1, &stmt, nullptr);
+            QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
+            const qint64 at = (sqlite3_column_int64(stmt, 0) - 1) * sqlite3_column_int64(stmt, 1);
+            sqlite3_finalize(stmt);
+            sqlite3_close(db);
+            QByteArray bytes = good;
+            QCOMPARE(bytes[at], char{0x0d}); // a leaf page of a table
+            bytes[at + 7] = 3;
+            writeFile(damaged, bytes);
+        }
         const QString folder = sources.filePath(QStringLiteral("folder.dat"));
         QDir().mkpath(folder);
         const QString missing = sources.filePath(QStringLiteral("missing.dat"));
 
         for (const QString& source :
-             {empty, noise, truncated, foreign, otherId, otherColumns, folder, missing}) {
+             {empty, noise, truncated, foreign, otherId, otherColumns, damaged, folder, missing}) {
             chooseAndRestore(f, source);
             const QStringList texts = f.env.dialogs.texts();
             QVERIFY2(!texts.contains(QStringLiteral("还原完毕。")), qPrintable(source));
             QCOMPARE(texts.size(), 2);
             QVERIFY2(texts[1].contains(QStringLiteral("没有还原")), qPrintable(texts[1]));
-            QVERIFY2(source != otherColumns || texts[1].contains(QStringLiteral("用户表缺少“答案”")),
+            QVERIFY2(source != otherColumns ||
+                         texts[1].contains(QStringLiteral("用户表缺少“答案”")),
                      qPrintable(texts[1]));
             QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Critical);
             QCOMPARE(f.fileBytes(f.env.databasePath()), before);
@@ -409,8 +432,10 @@ private Q_SLOTS:
         {
             DataStore made(scratch.path());
             made.create();
-            made.execute(QStringLiteral("insert into 客户表 (客户名, 客户简述) values ('张三', '老客户')"));
-            made.execute(QStringLiteral("insert into 用户表 (用户名, 用户密码) values ('店主', 'pw')"));
+            made.execute(
+                QStringLiteral("insert into 客户表 (客户名, 客户简述) values ('张三', '老客户')"));
+            made.execute(
+                QStringLiteral("insert into 用户表 (用户名, 用户密码) values ('店主', 'pw')"));
             made.close();
             QFile::rename(made.filePath(), crafted);
         }
@@ -428,12 +453,12 @@ private Q_SLOTS:
         chooseAndRestore(f, crafted);
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
         QCOMPARE(foreignObjects(f.env.databasePath()), QStringList());
-        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 名称, 单价, 数量, 总金额, 日期, 备注, 区别 "
-                                                 "from 进货表")),
-                 (QList<QStringList>{{QStringLiteral("梨"), QStringLiteral("2"),
-                                      QStringLiteral("3"), QStringLiteral("6"),
-                                      QStringLiteral("2026-12-7"), QStringLiteral("无"),
-                                      QString()}}));
+        QCOMPARE(
+            f.env.rowsOnDisk(QStringLiteral("select 名称, 单价, 数量, 总金额, 日期, 备注, 区别 "
+                                            "from 进货表")),
+            (QList<QStringList>{{QStringLiteral("梨"), QStringLiteral("2"), QStringLiteral("3"),
+                                 QStringLiteral("6"), QStringLiteral("2026-12-7"),
+                                 QStringLiteral("无"), QString()}}));
         QStringList columns;
         for (const QStringList& row :
              f.env.rowsOnDisk(QStringLiteral("select name from pragma_table_info('进货表')"))) {
@@ -462,7 +487,8 @@ private Q_SLOTS:
         // In the middle of a large write that has not been committed.
         QCOMPARE(other.run("begin immediate"), SQLITE_OK);
         for (int i = 0; i < 2000; ++i) {
-            other.run("insert into 客户表 (客户名, 附加信息) values ('别处', hex(randomblob(200)))");
+            other.run(
+                "insert into 客户表 (客户名, 附加信息) values ('别处', hex(randomblob(200)))");
         }
         f.env.dialogs.clear();
         khgl::test::click(f.child("Label89"));
