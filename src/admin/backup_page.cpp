@@ -2,7 +2,9 @@
 
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
+#include "data_store/store_error.h"
 #include "platform/app_context.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
 #include "ui_backup_page.h"
@@ -10,6 +12,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTableWidget>
 #include <algorithm>
 #include <limits>
 
@@ -32,10 +35,32 @@ QString explanation()
                "数据还原说明：首先点击文本框选择需要还原的文件，然后点击“还原”按钮进行还原。");
 }
 
+QString kindText(BackupEntry::Kind kind)
+{
+    switch (kind) {
+    case BackupEntry::Kind::BeforeRestore:
+        return QStringLiteral("还原前的数据");
+    case BackupEntry::Kind::BeforeClear:
+        return QStringLiteral("删除前的数据");
+    case BackupEntry::Kind::Backup:
+        break;
+    }
+    return QStringLiteral("备份");
+}
+
+QString countsText(const RecordCounts& counts)
+{
+    QStringList parts;
+    for (const auto& [table, count] : counts) {
+        parts << QStringLiteral("%1 %2").arg(table).arg(count);
+    }
+    return parts.join(QStringLiteral("，"));
+}
+
 } // namespace
 
 BackupPage::BackupPage(PageEnv& env, QWidget* parent)
-    : Page(env, parent), m_ui(std::make_unique<Ui::BackupPage>())
+    : Page(env, parent), m_ui(std::make_unique<Ui::BackupPage>()), m_history(m_context.folder)
 {
     m_ui->setupUi(this);
     m_ui->Pro1->hide();
@@ -45,6 +70,7 @@ BackupPage::BackupPage(PageEnv& env, QWidget* parent)
     onCommand(m_ui->Label89, &ClickLabel::clicked, &BackupPage::backUp);
     onCommand(m_ui->Text34, &ClickLineEdit::clicked, &BackupPage::chooseSource);
     onCommand(m_ui->Label90, &ClickLabel::clicked, &BackupPage::restore);
+    connect(m_ui->History, &QTableWidget::cellClicked, this, &BackupPage::pickFromHistory);
 }
 
 BackupPage::~BackupPage() = default;
@@ -64,6 +90,54 @@ void BackupPage::opened()
     m_ui->Label91->setToolTip(caption);
     m_ui->Label91->setText(
         m_ui->Label91->fontMetrics().elidedText(caption, Qt::ElideMiddle, m_ui->Label91->width()));
+    listHistory();
+}
+
+// Newest first, each with its time, what it holds and its record counts; a file that cannot
+// be read says so in place of the counts.
+void BackupPage::listHistory()
+{
+    QTableWidget* list = m_ui->History;
+    const std::vector<BackupEntry> entries = m_history.entries();
+    list->setRowCount(static_cast<int>(entries.size()));
+    int row = 0;
+    for (const BackupEntry& entry : entries) {
+        auto* made =
+            new QTableWidgetItem(entry.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        made->setData(Qt::UserRole, entry.path);
+        made->setToolTip(QDir::toNativeSeparators(entry.path));
+        list->setItem(row, 0, made);
+        list->setItem(row, 1, new QTableWidgetItem(kindText(entry.kind)));
+        QString counts;
+        try {
+            counts = countsText(m_history.recordCounts(entry.path));
+        } catch (const StoreError& error) {
+            counts = error.message();
+        }
+        list->setItem(row, 2, new QTableWidgetItem(counts));
+        ++row;
+    }
+    list->resizeColumnToContents(0);
+    list->resizeColumnToContents(1);
+}
+
+void BackupPage::pickFromHistory(int row)
+{
+    if (m_copying) {
+        return;
+    }
+    const QTableWidgetItem* item = m_ui->History->item(row, 0);
+    if (item != nullptr) {
+        m_ui->Text34->setText(item->data(Qt::UserRole).toString());
+    }
+}
+
+void BackupPage::showDailyBackupStatus(const QString& text, bool finished)
+{
+    m_ui->DailyBackupStatus->setText(text);
+    if (finished) {
+        listHistory();
+    }
 }
 
 void BackupPage::backUp()
@@ -81,11 +155,14 @@ void BackupPage::backUp()
         if (answer != Dialogs::Answer::Ok) {
             return;
         }
+        // The history entry first: when it fails, 备份卡.dat is still the previous backup.
+        m_history.add(m_context.store, m_context.clock.now());
         const QString target = QDir(m_context.folder).filePath(backupFileName());
         runCopy(QFileInfo(m_context.store.filePath()).size(),
                 [this, &target](const CopyProgress& progress) {
                     backupDatabase(m_context.store, target, progress);
                 });
+        listHistory();
         m_context.dialogs.message(this, QStringLiteral("备份完成。"));
     });
 }
@@ -95,8 +172,8 @@ void BackupPage::chooseSource()
     if (m_copying) {
         return;
     }
-    const QString path =
-        m_context.dialogs.openFile(this, QString(), QStringLiteral("*.dat|*.dat"), QString());
+    const QString path = m_context.dialogs.openFile(this, QString(), QStringLiteral("*.dat|*.dat"),
+                                                    m_context.folder);
     if (!path.isEmpty()) {
         m_ui->Text34->setText(path);
     }
@@ -113,18 +190,32 @@ void BackupPage::restore()
         return;
     }
     guard([this] {
-        const auto answer = m_context.dialogs.message(
-            this, QStringLiteral("还原的数据将覆盖当前数据。是否确定还原？"), QString(),
-            Dialogs::Icon::None, Dialogs::Buttons::YesNo);
+        const auto answer = m_context.dialogs.message(this, restoreQuestion(), QString(),
+                                                      Dialogs::Icon::None, Dialogs::Buttons::YesNo);
         if (answer != Dialogs::Answer::Yes) {
             return;
         }
         const QString source = m_ui->Text34->text();
+        try {
+            m_history.writeSafetyCopy(m_context.store, m_context.clock.now(),
+                                      BackupEntry::Kind::BeforeRestore);
+        } catch (const StoreError& error) {
+            throw StoreError(QStringLiteral("没有还原。\n") + error.message());
+        }
         runCopy(QFileInfo(source).size(), [this, &source](const CopyProgress& progress) {
             restoreDatabase(m_context.store, source, progress);
         });
+        // Only now: the source may be the oldest entry.
+        m_history.removeBeyondKeep();
+        listHistory();
         m_context.dialogs.message(this, QStringLiteral("还原完毕。"));
     });
+}
+
+QString BackupPage::restoreQuestion()
+{
+    return QStringLiteral("还原的数据将覆盖当前数据。是否确定还原？\n"
+                          "还原前的数据会先保存一份副本，列在备份记录中。");
 }
 
 void BackupPage::runCopy(qint64 length, const std::function<void(const CopyProgress&)>& copy)

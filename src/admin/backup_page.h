@@ -1,5 +1,6 @@
 #pragma once
 
+#include "admin/backup_history.h"
 #include "admin/database_copy.h"
 #include "platform/page.h"
 
@@ -26,8 +27,15 @@ public:
     void opened() override;
 
     static QString backupFileName() { return QStringLiteral("备份卡.dat"); }
+    // Asked before a restore: says that the data it replaces is kept.
+    static QString restoreQuestion();
+
+    // The state of the daily backup, shown under the progress bar; a finished one is listed.
+    void showDailyBackupStatus(const QString& text, bool finished);
 
 private:
+    void listHistory();
+    void pickFromHistory(int row);
     void backUp();
     void chooseSource();
     void restore();
@@ -36,6 +44,7 @@ private:
     void showProgress(qint64 copied);
 
     std::unique_ptr<Ui::BackupPage> m_ui;
+    BackupHistory m_history;
     bool m_copying = false;
     qint64 m_progressUnit = 1; // bytes per step of the bar, for files beyond its int range
 };

@@ -1,7 +1,10 @@
 #include "admin/data_page.h"
 
 #include "admin/account_records.h"
+#include "admin/backup_history.h"
+#include "data_store/store_error.h"
 #include "platform/app_context.h"
+#include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
 #include "ui_data_page.h"
@@ -14,6 +17,12 @@ QStringList businessTables()
 {
     return {QStringLiteral("提醒表"), QStringLiteral("进货表"), QStringLiteral("销售表"),
             QStringLiteral("客户表")};
+}
+
+// Added to both questions: what is deleted can be brought back.
+QString copyKept()
+{
+    return QStringLiteral("\n删除前的数据会先保存一份副本，可在“数据库备份还原”的备份记录中还原。");
 }
 
 } // namespace
@@ -40,9 +49,9 @@ void DataPage::loadNormalPictures()
 void DataPage::deleteTicked()
 {
     m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
-    const auto answer = m_context.dialogs.message(this, QStringLiteral("即将删除选中的数据项。"),
-                                                  QStringLiteral("删除"), Dialogs::Icon::None,
-                                                  Dialogs::Buttons::OkCancel);
+    const auto answer = m_context.dialogs.message(
+        this, QStringLiteral("即将删除选中的数据项。") + copyKept(), QStringLiteral("删除"),
+        Dialogs::Icon::None, Dialogs::Buttons::OkCancel);
     if (answer != Dialogs::Answer::Ok) {
         return;
     }
@@ -54,8 +63,8 @@ void DataPage::format()
 {
     m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
     const auto answer =
-        m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？"), QString(),
-                                  Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
+        m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？") + copyKept(),
+                                  QString(), Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
     if (answer != Dialogs::Answer::Yes) {
         return;
     }
@@ -76,9 +85,21 @@ QStringList DataPage::tickedTables() const
     return ticked;
 }
 
-// One transaction for all of them: a failure leaves every table as it was.
+// A checked copy of the data goes into the backup history first; without it nothing is
+// deleted. One transaction for all of them: a failure leaves every table as it was.
 void DataPage::emptyTables(const QStringList& tables)
 {
+    if (tables.isEmpty()) {
+        return;
+    }
+    BackupHistory history(m_context.folder);
+    try {
+        history.writeSafetyCopy(m_context.store, m_context.clock.now(),
+                                BackupEntry::Kind::BeforeClear);
+    } catch (const StoreError& error) {
+        throw StoreError(QStringLiteral("没有删除。\n") + error.message());
+    }
+    history.removeBeyondKeep();
     account_records::emptyTables(m_context.store, tables);
 }
 

@@ -117,6 +117,9 @@ void snapshot(DataStore& store, const QString& target, const Progress& progress)
         }
         // The copy is checked before it may replace anything: a damaged page of the live
         // file shows here instead of being copied silently.
+        // The check reads every page of the copy just written: mapped, it skips a read call
+        // and a copy per page (about a quarter of its time on a large file).
+        runPlain(copy.db, QStringLiteral("pragma mmap_size=1073741824"));
         try {
             requireSound(copy.db, target);
         } catch (const StoreError&) {

@@ -1,5 +1,7 @@
 #include "shell/main_window.h"
 
+#include "admin/backup_page.h"
+#include "admin/daily_backup.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -8,6 +10,8 @@
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
+#include "schedule/missed_reminders.h"
+#include "schedule/missed_reminders_window.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "ui_main_window.h"
@@ -42,7 +46,14 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &MainWindow::checkAlarm);
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
+    m_lastRun = std::make_unique<LastRunStamp>(context.folder);
     buildPages();
+    m_dailyBackup = new DailyBackup(context.folder, this);
+    if (auto* backupPage = findChild<BackupPage*>()) {
+        connect(m_dailyBackup, &DailyBackup::statusChanged, backupPage,
+                &BackupPage::showDailyBackupStatus);
+    }
+    connect(m_dailyBackup, &DailyBackup::failed, this, &MainWindow::reportDailyBackupFailure);
     for (const NavEntry& entry : m_nav) {
         HoverCommands::pointerOnly(entry.label);
         connect(entry.label, &ClickLabel::clicked, this, [this, &entry] { select(entry); });
@@ -106,6 +117,27 @@ void MainWindow::load()
     }
     showCharts();
     m_context.pictures.setBackground(this, Pictures::mainBackground());
+    listMissedReminders();
+    m_dailyBackup->startIfDue(m_context.clock.now());
+}
+
+// Reminders that fell due while the program was closed are listed once: the stamp moves to
+// now as soon as they have been read.
+void MainWindow::listMissedReminders()
+{
+    const QDateTime now = m_context.clock.now();
+    const std::optional<QDateTime> lastRun = m_lastRun->read();
+    std::vector<MissedReminder> missed;
+    if (lastRun && !guarded(m_context.dialogs, this,
+                            [&] { missed = missedReminders(m_context.store, *lastRun, now); })) {
+        return; // kept for the next login
+    }
+    m_lastRun->write(now);
+    if (!missed.empty()) {
+        auto* window = new MissedRemindersWindow(missed, this);
+        window->show();
+        window->raise();
+    }
 }
 
 // The chart tables are computed here, once per load, and handed to every page that shows
@@ -170,14 +202,29 @@ void MainWindow::select(const NavEntry& entry)
     entry.page->opened();
 }
 
+// Only a failure is worth a balloon; the backup page shows every outcome.
+void MainWindow::reportDailyBackupFailure(const QString& message)
+{
+    if (!m_tray || !m_tray->isAvailable()) {
+        return;
+    }
+    if (!m_tray->isShown()) {
+        m_tray->add(m_context.pictures.path(Pictures::trayIcon()),
+                    QStringLiteral("栎川电子商务管理系统"));
+    }
+    m_tray->balloon(QStringLiteral("自动备份没有完成"), message);
+}
+
 void MainWindow::checkAlarm()
 {
     m_alarm->check();
+    m_lastRun->touch(m_context.clock.now());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     m_timer1->stop();
+    m_lastRun->write(m_context.clock.now());
     if (m_tray) {
         m_tray->remove();
     }

@@ -20,6 +20,8 @@ class MainWindow;
 namespace khgl {
 
 class AlarmCheck;
+class DailyBackup;
+class LastRunStamp;
 class ClickLabel;
 class TrayIcon;
 
@@ -40,6 +42,7 @@ public:
     HoverFlags& hoverFlags() { return m_flags; }
     QTimer* timer1() const { return m_timer1; }
     TrayIcon* tray() const { return m_tray.get(); }
+    DailyBackup* dailyBackup() const { return m_dailyBackup; }
 
     // The product's web site, opened by the title bar and named in the balloon.
     static QString siteAddress() { return QStringLiteral("https://www.lichuan-shop.cn"); }
@@ -66,6 +69,8 @@ private:
     void showOnly(Page* page);
     void showCharts();
     void checkAlarm();
+    void listMissedReminders();
+    void reportDailyBackupFailure(const QString& message);
     void shapeWindow();
     void minimiseToTray();
     void restoreFromTray();
@@ -83,6 +88,8 @@ private:
     bool m_dragging = false;
     QPoint m_dragStart;
     std::unique_ptr<AlarmCheck> m_alarm;
+    std::unique_ptr<LastRunStamp> m_lastRun;
+    DailyBackup* m_dailyBackup;
 };
 
 } // namespace khgl

@@ -1,4 +1,6 @@
+#include "admin/backup_history.h"
 #include "admin/backup_page.h"
+#include "admin/daily_backup.h"
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
@@ -6,7 +8,9 @@
 #include "data_store/store_error.h"
 #include "platform/record_grid.h"
 #include "settings_fixture.h"
+#include "shell/main_window.h"
 #include "shell/page_factory.h"
+#include "support/fake_tray.h"
 
 #include <sqlite3.h>
 
@@ -16,6 +20,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QRandomGenerator>
+#include <QTableWidget>
 #include <csignal>
 #include <functional>
 #include <memory>
@@ -291,8 +296,7 @@ private Q_SLOTS:
         f.env.dialogs.clear();
         f.env.dialogs.answerNext(Dialogs::Answer::No);
         khgl::test::click(f.child("Label90"));
-        QCOMPARE(f.env.dialogs.texts(),
-                 QStringList{QStringLiteral("还原的数据将覆盖当前数据。是否确定还原？")});
+        QCOMPARE(f.env.dialogs.texts(), QStringList{BackupPage::restoreQuestion()});
         QCOMPARE(f.env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNo);
         QCOMPARE(f.env.dialogs.messages[0].icon, Dialogs::Icon::None);
         QCOMPARE(f.fileBytes(f.env.databasePath()), current);
@@ -311,6 +315,109 @@ private Q_SLOTS:
         addSale(f, QStringLiteral("再卖"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 2);
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
+    }
+
+    void historyKeepsTheLastTenAndRestoresAListedEntry()
+    {
+        SettingsFixture f;
+        khgl::test::click(f.child("Label76"));
+        const QDateTime start(QDate(2026, 11, 20), QTime(9, 0, 0));
+        QStringList written; // oldest first
+        for (int day = 0; day < 12; ++day) {
+            addSale(f, QStringLiteral("货%1").arg(day));
+            f.env.clock.set(start.addDays(day));
+            khgl::test::click(f.child("Label89"));
+            QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
+            written << QStringLiteral("khgl-%1.dat")
+                           .arg(start.addDays(day).toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        }
+        const QString folder = QDir(f.env.folder()).filePath(QStringLiteral("备份"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), written.mid(2));
+        QCOMPARE(QFileInfo(folder).permissions() & kAnyPermission, kOwnerOnly | QFile::ExeOwner);
+
+        // Listed newest first with time, kind and counts; a click chooses the entry.
+        auto* list = f.child<QTableWidget>("History");
+        QCOMPARE(list->rowCount(), 10);
+        QCOMPARE(list->item(0, 0)->text(), QStringLiteral("2026-12-01 09:00:00"));
+        QCOMPARE(list->item(9, 0)->text(), QStringLiteral("2026-11-22 09:00:00"));
+        QCOMPARE(list->item(9, 1)->text(), QStringLiteral("备份"));
+        QVERIFY2(list->item(9, 2)->text().contains(QStringLiteral("销售表 3")),
+                 qPrintable(list->item(9, 2)->text()));
+        khgl::test::grabTo(&f.page, QStringLiteral("admin_backup_history"));
+        list->scrollToItem(list->item(7, 1));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(7, 1)).center());
+        QCOMPARE(f.child<QLineEdit>("Text34")->text(),
+                 QDir(folder).filePath(QStringLiteral("khgl-20261124-090000.dat")));
+
+        // The restore keeps the data it replaces as the newest entry.
+        addSale(f, QStringLiteral("最后"));
+        f.env.clock.set(QDateTime(QDate(2026, 12, 2), QTime(10, 0)));
+        f.env.dialogs.clear();
+        khgl::test::click(f.child("Label90"));
+        QCOMPARE(f.env.dialogs.texts(),
+                 (QStringList{BackupPage::restoreQuestion(), QStringLiteral("还原完毕。")}));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 5);
+        QCOMPARE(list->rowCount(), 10);
+        QCOMPARE(list->item(0, 0)->text(), QStringLiteral("2026-12-02 10:00:00"));
+        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("还原前的数据"));
+        QVERIFY(list->item(0, 2)->text().contains(QStringLiteral("销售表 13")));
+
+        // The file dialog opens in the data folder.
+        f.child<QLineEdit>("Text34")->clear();
+        khgl::test::click(f.child("Label90"));
+        QCOMPARE(f.env.dialogs.fileRequests.back().startFolder, f.env.folder());
+    }
+
+    void dailyBackupRunsInTheBackgroundOncePerDay()
+    {
+        khgl::test::TestEnv env;
+        khgl::test::FakeTray* tray = nullptr;
+        env.context.makeTray = [&tray](QObject* parent) {
+            auto fake = std::make_unique<khgl::test::FakeTray>(parent);
+            tray = fake.get();
+            return std::unique_ptr<TrayIcon>(std::move(fake));
+        };
+        const QString history = QDir(env.folder()).filePath(QStringLiteral("备份"));
+        const auto login = [&env](const QDateTime& when) {
+            env.clock.set(when);
+            auto window = std::make_unique<MainWindow>(env.context);
+            window->show();
+            window->load();
+            return window;
+        };
+        {
+            auto window = login(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+            auto* status = window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"));
+            // load() came back before the copy was made: the window is not held up.
+            QCOMPARE(status->text(), QStringLiteral("正在自动备份今天的数据……"));
+            QTRY_VERIFY(!window->dailyBackup()->isRunning());
+            QCOMPARE(status->text(),
+                     QStringLiteral("今天的自动备份已完成：khgl-20261207-090000.dat"));
+            QCOMPARE(window->findChild<QTableWidget*>(QStringLiteral("History"))->rowCount(), 1);
+            QVERIFY(tray->balloons.isEmpty());
+        }
+        // A later login the same day makes none.
+        {
+            auto window = login(QDateTime(QDate(2026, 12, 7), QTime(17, 0)));
+            QVERIFY(!window->dailyBackup()->isRunning());
+            QVERIFY(
+                window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"))->text().isEmpty());
+        }
+        QCOMPARE(QDir(history).entryList(QDir::Files),
+                 QStringList{QStringLiteral("khgl-20261207-090000.dat")});
+
+        // The next day the history cannot be written: the page and a balloon say so.
+        QDir(history).removeRecursively();
+        writeFile(history, "not a folder");
+        auto window = login(QDateTime(QDate(2026, 12, 8), QTime(8, 30)));
+        QTRY_VERIFY(!window->dailyBackup()->isRunning());
+        QVERIFY2(window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"))
+                     ->text()
+                     .startsWith(QStringLiteral("今天的自动备份没有完成：")),
+                 qPrintable(window->dailyBackup()->status()));
+        QCOMPARE(tray->balloons.size(), 1);
+        QVERIFY(tray->balloons[0].startsWith(QStringLiteral("自动备份没有完成|")));
     }
 
     void theFirstRestoreClickChoosesTheFile()

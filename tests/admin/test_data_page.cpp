@@ -1,3 +1,4 @@
+#include "admin/backup_history.h"
 #include "data_store/data_store.h"
 #include "settings_fixture.h"
 
@@ -6,6 +7,30 @@
 
 using namespace khgl;
 using khgl::test::SettingsFixture;
+
+namespace {
+
+const QString kCopyKept =
+    QStringLiteral("\n删除前的数据会先保存一份副本，可在“数据库备份还原”的备份记录中还原。");
+
+// The safety copies in the history, newest first, with the 销售表 count each holds.
+QList<qint64> salesInSafetyCopies(SettingsFixture& f)
+{
+    BackupHistory history(f.env.folder());
+    QList<qint64> sales;
+    for (const BackupEntry& entry : history.entries()) {
+        if (entry.kind == BackupEntry::Kind::BeforeClear) {
+            for (const auto& [table, count] : history.recordCounts(entry.path)) {
+                if (table == QStringLiteral("销售表")) {
+                    sales << count;
+                }
+            }
+        }
+    }
+    return sales;
+}
+
+} // namespace
 
 class TestDataPage final : public QObject
 {
@@ -51,18 +76,22 @@ private Q_SLOTS:
         f.child<QCheckBox>("Check3")->setChecked(true);
         f.env.dialogs.answerNext(Dialogs::Answer::Cancel);
         khgl::test::click(f.child("Label88"));
-        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("即将删除选中的数据项。")});
+        QCOMPARE(f.env.dialogs.texts(),
+                 QStringList{QStringLiteral("即将删除选中的数据项。") + kCopyKept});
         const auto& ask = f.env.dialogs.messages[0];
         QCOMPARE(ask.title, QStringLiteral("删除"));
         QCOMPARE(ask.icon, Dialogs::Icon::None);
         QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancel);
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
+        QVERIFY(salesInSafetyCopies(f).isEmpty());
 
-        // Only 销售表 goes.
+        // Only 销售表 goes; the copy taken first still holds its rows.
         f.env.dialogs.clear();
         khgl::test::click(f.child("Label88"));
-        QCOMPARE(f.env.dialogs.texts(), (QStringList{QStringLiteral("即将删除选中的数据项。"),
-                                                     QStringLiteral("删除完毕。")}));
+        QCOMPARE(f.env.dialogs.texts(),
+                 (QStringList{QStringLiteral("即将删除选中的数据项。") + kCopyKept,
+                              QStringLiteral("删除完毕。")}));
+        QCOMPARE(salesInSafetyCopies(f), QList<qint64>{2});
         QCOMPARE(f.env.dialogs.messages[1].title, QStringLiteral("提示"));
         QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Information);
         QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
@@ -74,6 +103,7 @@ private Q_SLOTS:
         khgl::test::click(f.child("Label88"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
+        QCOMPARE(salesInSafetyCopies(f).size(), 1); // nothing to delete, no copy
 
         // The other three boxes.
         for (const char* box : {"Check1", "Check2", "Check4"}) {
@@ -90,7 +120,8 @@ private Q_SLOTS:
         seed(f);
         f.env.dialogs.answerNext(Dialogs::Answer::No);
         khgl::test::click(f.child("Label86"));
-        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("确定要格式化系统数据吗？")});
+        QCOMPARE(f.env.dialogs.texts(),
+                 QStringList{QStringLiteral("确定要格式化系统数据吗？") + kCopyKept});
         const auto& ask = f.env.dialogs.messages[0];
         QVERIFY(ask.title.isEmpty()); // the application's title
         QCOMPARE(ask.icon, Dialogs::Icon::Question);
@@ -101,6 +132,7 @@ private Q_SLOTS:
         khgl::test::click(f.child("Label86"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
+        QCOMPARE(salesInSafetyCopies(f), QList<qint64>{2});
         // The next reminder numbers from the record count again: 1.
         RecordSet reminders = f.env.store.select(QStringLiteral("提醒表"));
         reminders.addNew();

@@ -1,6 +1,7 @@
 #include "data_store/data_store.h"
 #include "schedule/alarm_check.h"
 #include "schedule/alarm_popup.h"
+#include "schedule/missed_reminders.h"
 #include "schedule/recording_player.h"
 #include "shell/main_window.h"
 #include "support/fake_tray.h"
@@ -9,6 +10,8 @@
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 
@@ -49,6 +52,31 @@ struct Alarm
     QTimer timer;
     AlarmCheck check;
 };
+
+// Logs in at the given time of 2026-12-07: a main window is made and loaded.
+QPointer<MainWindow> loginAt(ScheduleEnv& s, int hour, int minute)
+{
+    s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(hour, minute)));
+    auto* window = new MainWindow(s.context);
+    window->show();
+    window->load();
+    return window;
+}
+
+// The rows of the missed-reminders window (date, time, content), or none when none is open.
+QList<QStringList> missedShown(MainWindow* window)
+{
+    QList<QStringList> rows;
+    auto* list = window->findChild<QTableWidget*>(QStringLiteral("List"));
+    if (!list || !list->window()->isVisible()) {
+        return rows;
+    }
+    for (int row = 0; row < list->rowCount(); ++row) {
+        rows << QStringList{list->item(row, 0)->text(), list->item(row, 1)->text(),
+                            list->item(row, 2)->text()};
+    }
+    return rows;
+}
 
 QStringList played(const QString& music)
 {
@@ -248,6 +276,64 @@ private Q_SLOTS:
         // Closing the main window takes the popup with it.
         window->close();
         QTRY_VERIFY(findPopup() == nullptr);
+    }
+
+    void remindersMissedWhileClosedAreListedOnce()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时0分"),
+                      QStringLiteral("关闭前已经响过"));
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时30分"),
+                      QStringLiteral("九点半"));
+        s.addReminder(QStringLiteral("2026-12-07"), QStringLiteral("10时59分 "),
+                      QStringLiteral("前导零的日期"));
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("11时30分"),
+                      QStringLiteral("还没到"));
+        s.addReminder(QStringLiteral("2026-12-6"), QStringLiteral("10时0分"),
+                      QStringLiteral("昨天的"));
+        s.addReminder(QStringLiteral("不是日期"), QStringLiteral("10时0分"),
+                      QStringLiteral("读不出日期"));
+
+        // The first start on a folder knows no last run and lists nothing.
+        QPointer<MainWindow> window = loginAt(s, 9, 0);
+        QVERIFY(missedShown(window).isEmpty());
+        window->close();
+        QTRY_VERIFY(window.isNull());
+
+        window = loginAt(s, 11, 0);
+        QCOMPARE(missedShown(window),
+                 QList<QStringList>({{QStringLiteral("2026-12-7"), QStringLiteral("9时30分"),
+                                      QStringLiteral("九点半")},
+                                     {QStringLiteral("2026-12-07"), QStringLiteral("10时59分 "),
+                                      QStringLiteral("前导零的日期")}}));
+        khgl::test::grabTo(window->findChild<QWidget*>(QStringLiteral("MissedReminders")),
+                           QStringLiteral("missed_reminders"));
+        khgl::test::click(window->findChild<QPushButton*>(QStringLiteral("DismissAll")));
+        QTRY_VERIFY(window->findChild<QWidget*>(QStringLiteral("MissedReminders")) == nullptr);
+        window->close();
+        QTRY_VERIFY(window.isNull());
+
+        window = loginAt(s, 11, 10);
+        QVERIFY(missedShown(window).isEmpty());
+        // A crash after a tick at 11:20: the stamp written by the tick still counts.
+        const QDateTime tick(QDate(2026, 12, 7), QTime(11, 20, 5));
+        s.env.clock.set(tick);
+        QTRY_COMPARE_WITH_TIMEOUT(LastRunStamp(s.env.folder()).read(), std::optional(tick), 3000);
+        delete window.data();
+        window = loginAt(s, 11, 40);
+        QCOMPARE(missedShown(window),
+                 QList<QStringList>({{QStringLiteral("2026-12-7"), QStringLiteral("11时30分"),
+                                      QStringLiteral("还没到")}}));
+        delete window.data();
+    }
+
+    void timeTextsReadWithOrWithoutLeadingZeros()
+    {
+        QCOMPARE(parseTimeText(QStringLiteral("9时5分")), std::optional(QTime(9, 5)));
+        QCOMPARE(parseTimeText(QStringLiteral("09时05分 ")), std::optional(QTime(9, 5)));
+        QCOMPARE(parseTimeText(QStringLiteral("23时59分")), std::optional(QTime(23, 59)));
+        QVERIFY(!parseTimeText(QStringLiteral("24时0分")));
+        QVERIFY(!parseTimeText(QStringLiteral("时分")));
     }
 
     void closingThePopupWhileTheWindowIsInTheTrayKeepsTheProgram()

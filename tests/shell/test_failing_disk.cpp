@@ -1,5 +1,8 @@
 // Saves when the disk refuses to write: the operator is told, the program goes on, and
 // khgl.dll keeps exactly what it held.
+#include "admin/backup_page.h"
+#include "admin/data_page.h"
+#include "admin/database_copy.h"
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_page.h"
@@ -145,6 +148,20 @@ bool storeGoesOn(TestEnv& env, const QString& table, int rows)
         std::fprintf(stderr, "store after the refusal: %s\n", qPrintable(error.message()));
         return false;
     }
+}
+
+// In the child: the work was refused because its safety copy could not be written.
+int judgeSafetyCopy(TestEnv& env, const QString& success, const QString& notDone)
+{
+    if (env.dialogs.texts().contains(success)) {
+        return ReportedSaved;
+    }
+    const bool clear = !env.dialogs.messages.empty() &&
+                       env.dialogs.messages.back().icon == Dialogs::Icon::Critical &&
+                       env.dialogs.lastText().startsWith(notDone) &&
+                       env.dialogs.lastText().contains(QStringLiteral("安全副本"));
+    std::fprintf(stderr, "child saw: %s\n", qPrintable(env.dialogs.texts().join(u'|')));
+    return clear ? Refused : NoClearMessage;
 }
 
 // In a child process running as the unprivileged user "nobody": the message of a save of one
@@ -316,6 +333,54 @@ private Q_SLOTS:
         qInfo("failing disk: %d saves refused at a %lld-byte limit on a %lld-byte file",
               static_cast<int>(std::size(cases)), static_cast<long long>(limit),
               static_cast<long long>(size));
+    }
+
+    // The copy of the data kept before a restore or a format cannot be written: nothing is
+    // restored or deleted, no half copy is left, and the operator reads why.
+    void aSafetyCopyThatCannotBeWrittenStopsRestoreAndFormat()
+    {
+        TestEnv env;
+        fillShop(env);
+        const QString source = QDir(env.folder()).filePath(QStringLiteral("备份卡.dat"));
+        backupDatabase(env.store, source);
+        env.store.execute(QStringLiteral("delete from 销售表"));
+        env.store.close();
+        const auto before = everything(env);
+        const QByteArray sourceBytes = [&source] {
+            QFile file(source);
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        const qint64 limit = QFileInfo(env.databasePath()).size() / 2;
+
+        const int restored = runWithFileSizeLimit(limit, [&env, &source]() -> int {
+            PageHarness harness(env);
+            BackupPage page(harness.env, nullptr);
+            page.show();
+            page.opened();
+            env.dialogs.fileNext(source);
+            click(child(&page, "Text34"));
+            click(child(&page, "Label90"));
+            return judgeSafetyCopy(env, QStringLiteral("还原完毕。"), QStringLiteral("没有还原"));
+        });
+        QCOMPARE(restored, static_cast<int>(Refused));
+        const int formatted = runWithFileSizeLimit(limit, [&env]() -> int {
+            PageHarness harness(env);
+            DataPage page(harness.env, nullptr);
+            page.show();
+            click(child(&page, "Label86"));
+            return judgeSafetyCopy(env, QStringLiteral("删除完毕。"), QStringLiteral("没有删除"));
+        });
+        QCOMPARE(formatted, static_cast<int>(Refused));
+
+        QVERIFY(everything(env) == before);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("pragma integrity_check")),
+                 QList<QStringList>{{QStringLiteral("ok")}});
+        QFile sourceAfter(source);
+        QVERIFY(sourceAfter.open(QIODevice::ReadOnly));
+        QCOMPARE(sourceAfter.readAll(), sourceBytes);
+        QCOMPARE(QDir(QDir(env.folder()).filePath(QStringLiteral("备份")))
+                     .entryList(QDir::Files | QDir::Hidden),
+                 QStringList());
     }
 
     // The record fits but its description file does not: the record is saved, the operator

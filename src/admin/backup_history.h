@@ -1,0 +1,83 @@
+#pragma once
+
+#include "admin/database_copy.h"
+
+#include <QDateTime>
+#include <QString>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+namespace khgl {
+
+class DataStore;
+
+// One backup kept in the history folder.
+struct BackupEntry
+{
+    enum class Kind
+    {
+        Backup,        // the backup command or the daily backup
+        BeforeRestore, // the data as it was before a restore replaced it
+        BeforeClear,   // the data as it was before a clearing or a format
+    };
+    QString path;
+    QDateTime made;
+    Kind kind = Kind::Backup;
+};
+
+// The record count of each of the program's tables in a backup file.
+using RecordCounts = std::vector<std::pair<QString, qint64>>;
+
+// The last N checked backups, as 备份/khgl-YYYYMMDD-HHMMSS.dat in the data folder (a safety
+// copy taken before destructive work ends in -before-restore or -before-clear). Every entry
+// is written by the same checked backup as 备份卡.dat; once there are more than N, the oldest
+// are removed.
+class BackupHistory final
+{
+public:
+    static constexpr int kDefaultKeep = 10;
+
+    explicit BackupHistory(const QString& dataFolder, int keep = kDefaultKeep);
+
+    static QString folderName() { return QStringLiteral("备份"); }
+    QString folder() const { return m_folder; }
+
+    // Newest first; files of other names in the folder are not entries.
+    std::vector<BackupEntry> entries() const;
+
+    // Writes a checked backup of the store as a new entry made at when, then removes the
+    // oldest entries beyond N. Throws StoreError (nothing is added) when it cannot be written.
+    QString add(DataStore& store, const QDateTime& when,
+                BackupEntry::Kind kind = BackupEntry::Kind::Backup,
+                const CopyProgress& progress = {});
+    // add without the removal: a restore from the oldest entry still finds its file.
+    QString write(DataStore& store, const QDateTime& when, BackupEntry::Kind kind,
+                  const CopyProgress& progress = {});
+    void removeBeyondKeep() const;
+
+    // The safety copy before destructive work: write, with a message that says the work
+    // did not start. Throws StoreError.
+    QString writeSafetyCopy(DataStore& store, const QDateTime& when, BackupEntry::Kind kind);
+
+    // The record counts of an entry, read from the file without changing it (remembered by
+    // path, size and time, so listing the history again reads no file twice). Throws
+    // StoreError when the file cannot be read as a database.
+    RecordCounts recordCounts(const QString& path);
+
+private:
+    QString newEntryPath(const QDateTime& when, BackupEntry::Kind kind) const;
+
+    struct CachedCounts
+    {
+        qint64 size;
+        QDateTime modified;
+        RecordCounts counts;
+    };
+    QString m_folder;
+    int m_keep;
+    std::map<QString, CachedCounts> m_counts;
+};
+
+} // namespace khgl

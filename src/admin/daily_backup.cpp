@@ -1,0 +1,82 @@
+#include "admin/daily_backup.h"
+
+#include "admin/backup_history.h"
+#include "data_store/data_store.h"
+#include "data_store/store_error.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThread>
+#include <exception>
+
+namespace khgl {
+
+DailyBackup::DailyBackup(const QString& dataFolder, QObject* parent)
+    : QObject(parent), m_folder(dataFolder)
+{
+}
+
+DailyBackup::~DailyBackup()
+{
+    if (m_thread) {
+        m_thread->wait();
+        delete m_thread;
+    }
+}
+
+bool DailyBackup::isRunning() const
+{
+    return m_thread != nullptr;
+}
+
+bool DailyBackup::startIfDue(const QDateTime& now)
+{
+    if (m_thread) {
+        return false;
+    }
+    const std::vector<BackupEntry> entries = BackupHistory(m_folder).entries();
+    if (!entries.empty() && entries.front().made.date() >= now.date()) {
+        return false;
+    }
+    auto outcome = std::make_shared<Outcome>();
+    m_outcome = outcome;
+    m_thread = QThread::create([folder = m_folder, now, outcome] {
+        try {
+            DataStore store(folder);
+            store.open();
+            outcome->path = BackupHistory(folder).add(store, now);
+        } catch (const StoreError& error) {
+            outcome->error = error.message();
+        } catch (const std::exception& error) {
+            outcome->error = QString::fromLocal8Bit(error.what());
+        }
+    });
+    connect(m_thread, &QThread::finished, this, &DailyBackup::finish);
+    setStatus(QStringLiteral("正在自动备份今天的数据……"), false);
+    m_thread->start(QThread::LowPriority);
+    return true;
+}
+
+void DailyBackup::finish()
+{
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    const Outcome outcome = *m_outcome;
+    if (outcome.error.isEmpty()) {
+        setStatus(QStringLiteral("今天的自动备份已完成：%1")
+                      .arg(QDir::toNativeSeparators(QFileInfo(outcome.path).fileName())),
+                  true);
+        return;
+    }
+    setStatus(QStringLiteral("今天的自动备份没有完成：") + outcome.error, true);
+    Q_EMIT failed(outcome.error);
+}
+
+void DailyBackup::setStatus(const QString& text, bool finished)
+{
+    m_status = text;
+    Q_EMIT statusChanged(text, finished);
+}
+
+} // namespace khgl

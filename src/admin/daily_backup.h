@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QThread;
+
+namespace khgl {
+
+// The backup made by itself once a day: on the first login of a day whose history holds no
+// backup of that day yet, a checked backup is added to the history on a thread of its own,
+// through a connection of its own, so the windows go on working meanwhile.
+class DailyBackup final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DailyBackup(const QString& dataFolder, QObject* parent = nullptr);
+    // Waits for a backup under way: the file is never left half written.
+    ~DailyBackup() override;
+
+    // Starts the backup when none of the history is from today's date; false when none is
+    // due or one is already under way.
+    bool startIfDue(const QDateTime& now);
+    bool isRunning() const;
+    QString status() const { return m_status; }
+
+Q_SIGNALS:
+    // The text for the backup page; finished when the backup has ended either way.
+    void statusChanged(const QString& text, bool finished);
+    void failed(const QString& message);
+
+private:
+    struct Outcome
+    {
+        QString path;
+        QString error;
+    };
+    void finish();
+    void setStatus(const QString& text, bool finished);
+
+    QString m_folder;
+    QThread* m_thread = nullptr;
+    std::shared_ptr<Outcome> m_outcome;
+    QString m_status;
+};
+
+} // namespace khgl
