@@ -76,8 +76,17 @@ private Q_SLOTS:
         env.store.close();
         QSet<int> reported;
         int next = 1;
-        constexpr int kKills = 200;
-        for (int round = 0; round < kKills; ++round) {
+        // 50 kills keep the ordinary run short; KHGL_CRASH_KILLS=200 is the deeper run. The
+        // seed is printed so a failing run can be repeated with KHGL_CRASH_SEED.
+        const int kills = qEnvironmentVariableIsSet("KHGL_CRASH_KILLS")
+                              ? qEnvironmentVariableIntValue("KHGL_CRASH_KILLS")
+                              : 50;
+        const quint32 seed = qEnvironmentVariableIsSet("KHGL_CRASH_SEED")
+                                 ? qgetenv("KHGL_CRASH_SEED").toUInt()
+                                 : QRandomGenerator::system()->generate();
+        qInfo("crash-safety seed %u (repeat with KHGL_CRASH_SEED=%u)", seed, seed);
+        QRandomGenerator random(seed);
+        for (int round = 0; round < kills; ++round) {
             int fds[2];
             QVERIFY(pipe(fds) == 0);
             const pid_t child = fork();
@@ -93,7 +102,7 @@ private Q_SLOTS:
                 reported.insert(n);
                 next = std::max(next, n + 1);
             }
-            usleep(QRandomGenerator::global()->bounded(0, 60000));
+            usleep(random.bounded(0, 60000));
             kill(child, SIGKILL);
             int status = 0;
             waitpid(child, &status, 0);
@@ -109,7 +118,8 @@ private Q_SLOTS:
             DataStore check(env.folder());
             RecordSet integrity = check.select(QStringLiteral("pragma integrity_check"));
             QCOMPARE(integrity.text(0), QStringLiteral("ok"));
-            RecordSet sales = check.select(QStringLiteral("select 区别, 名称, 数量, 备注 from 销售表"));
+            RecordSet sales =
+                check.select(QStringLiteral("select 区别, 名称, 数量, 备注 from 销售表"));
             QSet<int> seen;
             for (sales.moveFirst(); !sales.eof(); sales.moveNext()) {
                 const int id = sales.value(0).toInt();
@@ -118,8 +128,8 @@ private Q_SLOTS:
                 QCOMPARE(sales.text(3).size(), sales.text(1).size() + 200);
                 seen.insert(id);
             }
-            RecordSet customers = check.select(
-                QStringLiteral("select 区别 from 客户表 where length(附加信息)=1000"));
+            RecordSet customers =
+                check.select(QStringLiteral("select 区别 from 客户表 where length(附加信息)=1000"));
             QSet<int> customerIds;
             for (customers.moveFirst(); !customers.eof(); customers.moveNext()) {
                 customerIds.insert(customers.value(0).toInt());
@@ -135,9 +145,9 @@ private Q_SLOTS:
                          qPrintable(QStringLiteral("save %1 reported but missing").arg(id)));
             }
         }
-        qInfo("%d kills survived, %lld saves reported and found", kKills,
+        qInfo("%d kills survived, %lld saves reported and found", kills,
               static_cast<long long>(reported.size()));
-        QVERIFY(reported.size() >= kKills); // the writer did real work between kills
+        QVERIFY(reported.size() >= kills); // the writer did real work between kills
     }
 
     // A first start killed at any moment leaves either no khgl.dll or a whole one; an empty

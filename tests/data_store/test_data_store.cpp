@@ -6,10 +6,11 @@
 #include "support/env.h"
 
 #include <QFileInfo>
-#include <algorithm>
 #include <QTest>
+#include <algorithm>
 
 using namespace khgl;
+using namespace Qt::StringLiterals;
 using khgl::test::TestEnv;
 
 class TestDataStore final : public QObject
@@ -27,7 +28,7 @@ private:
         set.setValue(QStringLiteral("数量"), QStringLiteral("1"));
         set.setValue(QStringLiteral("总金额"), price);
         set.setValue(QStringLiteral("日期"), date);
-        set.setValue(QStringLiteral("区别"), set.recordCount());
+        set.setValue(QStringLiteral("区别"), khgl::test::nextDifference(store, table));
         set.update();
     }
 
@@ -38,15 +39,37 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(env.databasePath()).permissions() &
                      (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
                  QFile::Permissions());
-        for (const auto& table : allTables()) {
-            RecordSet set = env.store.select(QString::fromUtf16(table.name));
+        const QList<QStringList> tables{
+            {u"客户表"_s, u"客户名"_s, u"邮寄地址"_s, u"电子邮箱"_s, u"购买日期"_s, u"商品名称"_s,
+             u"商品单价"_s, u"商品数量"_s, u"收取金额"_s, u"商品简述"_s, u"客户简述"_s, u"其他"_s,
+             u"区别"_s, u"附加信息"_s},
+            {u"进货表"_s, u"名称"_s, u"单价"_s, u"数量"_s, u"总金额"_s, u"日期"_s, u"备注"_s,
+             u"区别"_s},
+            {u"销售表"_s, u"名称"_s, u"单价"_s, u"数量"_s, u"总金额"_s, u"日期"_s, u"备注"_s,
+             u"区别"_s},
+            {u"提醒表"_s, u"编号"_s, u"设置时间"_s, u"提醒日期"_s, u"提醒时间"_s, u"提醒内容"_s,
+             u"提醒音乐"_s, u"区别"_s},
+            {u"用户表"_s, u"用户名"_s, u"用户密码"_s, u"问题"_s, u"答案"_s, u"区别"_s},
+            {u"登录表"_s, u"用户名"_s, u"密码"_s}};
+        QStringList names;
+        for (const QStringList& table : tables) {
+            names << table[0];
+            RecordSet set = env.store.select(table[0]);
             QCOMPARE(set.recordCount(), 0);
             QVERIFY(set.eof());
-            QCOMPARE(set.fieldCount(), static_cast<int>(table.columns.size()));
+            QStringList columns;
             for (int c = 0; c < set.fieldCount(); ++c) {
-                QCOMPARE(set.fieldName(c), QString::fromUtf16(table.columns[c].name));
+                columns << set.fieldName(c);
             }
+            QCOMPARE(columns, table.mid(1));
         }
+        std::sort(names.begin(), names.end());
+        QStringList onDisk;
+        for (const QStringList& row : env.rowsOnDisk(QStringLiteral(
+                 "select name from sqlite_master where type='table' order by name"))) {
+            onDisk << row[0];
+        }
+        QCOMPARE(onDisk, names);
         const auto mode = env.rowsOnDisk(QStringLiteral("pragma journal_mode"));
         QCOMPARE(mode.value(0).value(0), QStringLiteral("delete"));
         const auto id = env.rowsOnDisk(QStringLiteral("pragma application_id"));
@@ -264,8 +287,8 @@ private Q_SLOTS:
         // The key now names no record, or a new one that reuses it: still nothing deleted.
         khgl::test::insertRow(env.store, QStringLiteral("客户表"),
                               {{QStringLiteral("客户名"), QStringLiteral("李四")}});
-        QVERIFY_THROWS_EXCEPTION(StoreError, env.store.deleteShownRecord(QStringLiteral("客户表"),
-                                                                         key, shown));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 env.store.deleteShownRecord(QStringLiteral("客户表"), key, shown));
         QCOMPARE(env.countOnDisk(QStringLiteral("客户表")), 1);
     }
 

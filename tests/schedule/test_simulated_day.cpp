@@ -174,7 +174,7 @@ private Q_SLOTS:
                     QVERIFY(!timer1.isActive());
                 } else if (sinceDue == 15) {
                     popup()->close();
-                } else if (sinceDue == 10 + AlarmPopup::kSuspensionTicks) {
+                } else if (sinceDue == 10 + 62) {
                     QVERIFY(timer1.isActive()); // the check came back
                     QVERIFY(!popupShown());     // and the minute is over
                 }
@@ -282,7 +282,7 @@ private Q_SLOTS:
         for (int hour = 0; hour < hours; ++hour) {
             stops += static_cast<Answer>(hour % 3) != Answer::LeaveOpenAWhile ? 1 : 0;
         }
-        QCOMPARE(checks, totalSeconds - stops * AlarmPopup::kSuspensionTicks);
+        QCOMPARE(checks, totalSeconds - stops * 62);
 
         // What the day saved and deleted is what the file holds.
         QCOMPARE(s.env.countOnDisk(QStringLiteral("销售表")), sales);
