@@ -384,6 +384,8 @@ private Q_SLOTS:
         s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 7, 0)));
         QTRY_COMPARE_WITH_TIMEOUT(popupText(), QStringLiteral("第二次"), 3000);
         window->close();
+        // Gone before the services it was given, not at a later deferred delete.
+        delete window;
     }
 };
 
