@@ -43,6 +43,20 @@ void addStockData(TestEnv& env)
 
 } // namespace
 
+// The stock page shown over the products of addStockData.
+struct StockFixture
+{
+    StockFixture()
+    {
+        page.resize(905, 481);
+        page.show();
+    }
+    TestEnv env;
+    bool filled = (addStockData(env), true);
+    PageHarness harness{env};
+    StockPage page{harness.env, nullptr};
+};
+
 class TestStockAndQueries final : public QObject
 {
     Q_OBJECT
@@ -50,12 +64,9 @@ class TestStockAndQueries final : public QObject
 private Q_SLOTS:
     void stockListsEveryPurchasedProduct()
     {
-        TestEnv env;
-        addStockData(env);
-        PageHarness harness(env);
-        StockPage page(harness.env, nullptr);
-        page.resize(905, 481);
-        page.show();
+        StockFixture f;
+        TestEnv& env = f.env;
+        StockPage& page = f.page;
         page.loadNormalPictures();
         page.opened();
         auto* grid = child<RecordGrid>(&page, "MS6");
@@ -110,12 +121,9 @@ private Q_SLOTS:
     // keeps only them; a refused minimum leaves the file and the cell as they were.
     void stockMinimumsAreEditedInPlace()
     {
-        TestEnv env;
-        addStockData(env);
-        PageHarness harness(env);
-        StockPage page(harness.env, nullptr);
-        page.resize(905, 481);
-        page.show();
+        StockFixture f;
+        TestEnv& env = f.env;
+        StockPage& page = f.page;
         QVERIFY(QTest::qWaitForWindowExposed(&page));
         page.opened();
         auto* grid = child<RecordGrid>(&page, "MS6");
