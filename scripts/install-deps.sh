@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-multimedia-dev libgl-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
+  postgresql libpq-dev
   fonts-wqy-microhei qt6-translations-l10n
   python3 python3-aiosmtpd
   xvfb xdotool imagemagick espeak-ng sox lame

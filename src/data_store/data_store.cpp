@@ -2,6 +2,7 @@
 
 #include "data_store/failure_text.h"
 #include "data_store/schema.h"
+#include "data_store/server_connection.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
@@ -148,7 +149,13 @@ QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
 
 } // namespace
 
-DataStore::DataStore(QString folder) : m_folder(std::move(folder)) {}
+DataStore::DataStore(QString folder, QString server)
+    : m_folder(std::move(folder)), m_serverAddress(std::move(server).trimmed())
+{
+    if (!m_serverAddress.isEmpty()) {
+        m_server = std::make_unique<ServerConnection>(m_serverAddress);
+    }
+}
 
 DataStore::~DataStore()
 {
@@ -167,6 +174,9 @@ QString DataStore::databasePath(const QString& folder)
 
 bool DataStore::fileExists() const
 {
+    if (m_server) {
+        return true; // the server says what it holds when opened
+    }
     const QFileInfo info(filePath());
     return info.exists() && (!info.isFile() || info.size() > 0);
 }
@@ -253,6 +263,10 @@ void DataStore::validateTables(sqlite3* db, const QString& path)
 
 void DataStore::create()
 {
+    if (m_server) {
+        createOnServer();
+        return;
+    }
     close();
     const QString path = filePath();
     const QFileInfo info(path);
@@ -310,6 +324,10 @@ void DataStore::create()
 
 void DataStore::open()
 {
+    if (m_server) {
+        openServer();
+        return;
+    }
     if (m_db) {
         return;
     }
@@ -371,8 +389,16 @@ int DataStore::waitWhileBusy(void* store, int attempt)
     return 1;
 }
 
+bool DataStore::isOpen() const
+{
+    return m_db != nullptr || (m_server && m_server->isOpen());
+}
+
 void DataStore::close()
 {
+    if (m_server) {
+        m_server->close();
+    }
     if (m_db) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -381,6 +407,9 @@ void DataStore::close()
 
 sqlite3* DataStore::handle()
 {
+    if (m_server) {
+        throw StoreError(QStringLiteral("这项操作只能用于单机的数据文件。"));
+    }
     ensureOpen();
     return m_db;
 }
@@ -392,7 +421,7 @@ void DataStore::ensureOpen()
         throw StoreError(busyText(), SQLITE_BUSY);
     }
     // A file removed underneath would swallow every later write unseen.
-    if (m_db && !QFileInfo::exists(filePath())) {
+    if (!m_server && m_db && !QFileInfo::exists(filePath())) {
         close();
         throw StoreError(
             QStringLiteral("数据文件%1不见了，数据没有写入。").arg(quoted(filePath())));
@@ -436,8 +465,15 @@ RecordSet DataStore::appendTo(const QString& table)
     for (const auto& column : set.m_table->columns) {
         set.m_names << QString::fromUtf16(column.name);
     }
-    Statement count(m_db, QStringLiteral("select count(*) from ") + table.trimmed());
-    set.m_unlistedRows = count.step() ? count.value(0).toInt() : 0;
+    if (m_server) {
+        set.m_unlistedRows = static_cast<int>(
+            m_server->run(QStringLiteral("select count(*) from ") + table.trimmed())
+                .value(0, 0)
+                .toLongLong());
+    } else {
+        Statement count(m_db, QStringLiteral("select count(*) from ") + table.trimmed());
+        set.m_unlistedRows = count.step() ? count.value(0).toInt() : 0;
+    }
     // Refreshing lists the table as a plain select would.
     set.m_source = table.trimmed();
     return set;
@@ -456,7 +492,11 @@ void DataStore::fill(RecordSet& set)
               QStringLiteral(" from ") + QString::fromUtf16(set.m_table->name) +
               QStringLiteral(" order by rowid");
     } else {
-        sql = rewriteQuery(set.m_source);
+        sql = m_server ? serverQuery(set.m_source) : rewriteQuery(set.m_source);
+    }
+    if (m_server) {
+        fillFromServer(set, sql);
+        return;
     }
     Statement statement(m_db, sql);
     statement.bindAll(set.m_params);
@@ -527,6 +567,10 @@ void DataStore::insert(RecordSet& set, int row)
               names.join(QStringLiteral(", ")) + QStringLiteral(") values (") +
               marks.join(QStringLiteral(", ")) + QStringLiteral(")");
     }
+    if (m_server) {
+        set.m_keys[static_cast<size_t>(row)] = insertOnServer(sql, values);
+        return;
+    }
     Statement statement(m_db, sql);
     statement.bindAll(values);
     statement.run();
@@ -536,6 +580,12 @@ void DataStore::insert(RecordSet& set, int row)
 void DataStore::remove(RecordSet& set, qint64 key)
 {
     ensureOpen();
+    if (m_server) {
+        m_server->run(QStringLiteral("delete from ") + QString::fromUtf16(set.m_table->name) +
+                          QStringLiteral(" where rowid=$1"),
+                      {key});
+        return;
+    }
     Statement statement(m_db, QStringLiteral("delete from ") +
                                   QString::fromUtf16(set.m_table->name) +
                                   QStringLiteral(" where rowid=?"));
@@ -546,6 +596,10 @@ void DataStore::remove(RecordSet& set, qint64 key)
 void DataStore::execute(const QString& sql, const QVariantList& params)
 {
     ensureOpen();
+    if (m_server) {
+        m_server->run(serverQuery(sql), params);
+        return;
+    }
     Statement statement(m_db, rewriteQuery(sql));
     statement.bindAll(params);
     statement.run();
@@ -554,6 +608,10 @@ void DataStore::execute(const QString& sql, const QVariantList& params)
 void DataStore::transaction(const std::function<void()>& work)
 {
     ensureOpen();
+    if (m_server) {
+        serverTransaction(work);
+        return;
+    }
     if (sqlite3_get_autocommit(m_db) == 0) {
         work(); // already inside one
         return;
@@ -585,24 +643,52 @@ void DataStore::deleteShownRecord(const QString& table, qint64 key,
     transaction([&] {
         // One transaction: no other program can change the row between the check and the
         // delete.
-        Statement read(
-            m_db, QStringLiteral("select ") +
-                      (names.isEmpty() ? QStringLiteral("1") : names.join(QStringLiteral(", "))) +
-                      QStringLiteral(" from ") + table + QStringLiteral(" where rowid=?"));
-        read.bind(1, key);
-        if (!read.step()) {
+        const RecordSet read =
+            select(QStringLiteral("select ") +
+                       (names.isEmpty() ? QStringLiteral("1") : names.join(QStringLiteral(", "))) +
+                       QStringLiteral(" from ") + table + QStringLiteral(" where rowid=?"),
+                   {key});
+        if (read.recordCount() == 0) {
             throw StoreError(recordChangedText());
         }
         for (int i = 0; i < shown.size(); ++i) {
-            if (!showsAs(*findColumn(*definition, names[i]), read.value(i), shown[i].second)) {
+            if (!showsAs(*findColumn(*definition, names[i]), read.valueAt(0, i), shown[i].second)) {
                 throw StoreError(recordChangedText());
             }
         }
-        Statement remove(m_db,
-                         QStringLiteral("delete from ") + table + QStringLiteral(" where rowid=?"));
-        remove.bind(1, key);
-        remove.run();
+        execute(QStringLiteral("delete from ") + table + QStringLiteral(" where rowid=?"), {key});
     });
+}
+
+void DataStore::scan(const QString& sql, const RowVisitor& visit)
+{
+    ensureOpen();
+    if (m_server) {
+        scanServer(serverQuery(sql), visit);
+        return;
+    }
+    Statement rows(m_db, rewriteQuery(sql));
+    sqlite3_stmt* stmt = rows.handle();
+    const bool withNumber = rows.columnCount() > 1;
+    while (rows.step()) {
+        visit(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
+              sqlite3_column_bytes(stmt, 0), withNumber ? sqlite3_column_double(stmt, 1) : 0.0);
+    }
+}
+
+QString DataStore::configuredServer(const QString& folder)
+{
+    QFile file(QDir(folder).filePath(serverConfigName()));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return {};
+    }
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (!line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
+            return line;
+        }
+    }
+    return {};
 }
 
 void DataStore::checkDatabaseFile(const QString& path)

@@ -6,18 +6,24 @@
 #include <QString>
 #include <QVariantList>
 #include <functional>
+#include <memory>
 #include <utility>
 
 struct sqlite3;
 
 namespace khgl {
 
-// The database file khgl.dll in the application folder and the one connection to it.
+class ServerConnection;
+
+// The database file khgl.dll in the application folder and the one connection to it, or,
+// given a server address (a libpq URI such as postgresql://user@host:5432/shop), one
+// connection to a PostgreSQL database holding the same tables; the folder then keeps only
+// the other files (backups, customer files). Both answer every call alike.
 // Store failures are StoreError exceptions whose message is meant for the operator.
 class DataStore final
 {
 public:
-    explicit DataStore(QString folder);
+    explicit DataStore(QString folder, QString server = {});
     ~DataStore();
     DataStore(const DataStore&) = delete;
     DataStore& operator=(const DataStore&) = delete;
@@ -27,6 +33,13 @@ public:
     static QString databasePath(const QString& folder);
     QString folder() const { return m_folder; }
     QString filePath() const { return databasePath(m_folder); }
+    bool onServer() const { return m_server != nullptr; }
+    QString serverAddress() const { return m_serverAddress; }
+    // The name of the file khgl.conf in the data folder that may name the server.
+    static QString serverConfigName() { return QStringLiteral("khgl.conf"); }
+    // The server address of khgl.conf in folder (its first line that is not blank and not a
+    // "#" comment), or empty text when there is none.
+    static QString configuredServer(const QString& folder);
 
     // True when khgl.dll holds something: an empty file (left by a first start that never
     // finished) counts as no file.
@@ -39,7 +52,7 @@ public:
     void create();
     void open();
     void close();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const;
 
     // A bare table name lists the whole table in insertion order; anything else is a query.
     // Every piece of operator text goes in params, bound to the "?" marks of the query.
@@ -52,8 +65,15 @@ public:
     RecordSet appendTo(const QString& table);
     // Runs a statement that returns no rows (delete, update).
     void execute(const QString& sql, const QVariantList& params = {});
-    // Runs work as one transaction: all of it is written, or none.
+    // Runs work as one transaction: all of it is written, or none. Transactions that write
+    // run one at a time, whichever desk started them, so a count taken inside one still
+    // holds when the row it numbers is written.
     void transaction(const std::function<void()>& work);
+
+    // Hands each row of a query to visit: the first column as UTF-8 text (nullptr for null)
+    // and the second as a number (0 when null or absent). For listings too long to hold.
+    using RowVisitor = std::function<void(const char* text, int length, double number)>;
+    void scan(const QString& sql, const RowVisitor& visit);
 
     // Deletes the record with this key from table, but only while its stored values still
     // read as a grid row shows them (column name, shown text). Otherwise nothing is deleted
@@ -75,10 +95,19 @@ public:
     // How long a statement waits for another program to let go of the file.
     static constexpr int kBusyWaitMs = 3000;
 
+    // The SQLite connection; a StoreError on a server.
     sqlite3* handle();
 
 private:
     friend class RecordSet;
+    // The server side of the calls above (data_store_server.cpp).
+    void openServer();
+    void createOnServer();
+    void fillFromServer(RecordSet& set, const QString& sql);
+    qint64 insertOnServer(const QString& sql, const QVariantList& values);
+    void serverTransaction(const std::function<void()>& work);
+    void scanServer(const QString& sql, const RowVisitor& visit);
+
     void ensureOpen();
     void fill(RecordSet& set);
     void insert(RecordSet& set, int row);
@@ -86,6 +115,8 @@ private:
     static int waitWhileBusy(void* store, int attempt);
 
     QString m_folder;
+    QString m_serverAddress;
+    std::unique_ptr<ServerConnection> m_server;
     sqlite3* m_db = nullptr;
     bool m_waiting = false; // inside the busy wait, where events are handled
     QElapsedTimer m_waitClock;

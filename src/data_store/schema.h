@@ -59,6 +59,12 @@ struct OwnTableSpec
 };
 std::span<const OwnTableSpec> ownTables();
 
+// Everything a PostgreSQL database needs before it holds a shop: the text collation and the
+// functions the query texts call, the six tables (each with a row key column "rowid"),
+// this program's own tables and the indexes. Run in order, in one transaction, on an empty
+// database.
+QStringList serverSchemaStatements();
+
 // The collation that text columns use.
 inline constexpr const char* kTextCollation = "KHGL_TEXT";
 // Marks files written by this program ("KHGL" in ASCII).

@@ -137,6 +137,108 @@ QString rewriteQuery(const QString& sql)
     return out;
 }
 
+namespace {
+
+QString wordAt(const QString& sql, qsizetype i)
+{
+    qsizetype j = i;
+    while (j < sql.size() && isWordChar(sql[j])) {
+        ++j;
+    }
+    return sql.mid(i, j - i);
+}
+
+qsizetype skipSpaces(const QString& sql, qsizetype i)
+{
+    while (i < sql.size() && sql[i].isSpace()) {
+        ++i;
+    }
+    return i;
+}
+
+// The word before position i, skipping blanks (empty when a symbol comes first).
+QString wordBefore(const QString& sql, qsizetype i)
+{
+    qsizetype j = i;
+    while (j > 0 && sql[j - 1].isSpace()) {
+        --j;
+    }
+    qsizetype start = j;
+    while (start > 0 && isWordChar(sql[start - 1])) {
+        --start;
+    }
+    return sql.mid(start, j - start);
+}
+
+// The columns "*" stands for in "select * from <table>", or empty text.
+QString starColumns(const QString& sql, qsizetype star)
+{
+    const QString before = wordBefore(sql, star);
+    qsizetype j = star;
+    while (j > 0 && sql[j - 1].isSpace()) {
+        --j;
+    }
+    if (before.compare(QStringLiteral("select"), Qt::CaseInsensitive) != 0 &&
+        !(j > 0 && sql[j - 1] == QLatin1Char(','))) {
+        return {};
+    }
+    qsizetype k = skipSpaces(sql, star + 1);
+    if (wordAt(sql, k).compare(QStringLiteral("from"), Qt::CaseInsensitive) != 0) {
+        return {};
+    }
+    k = skipSpaces(sql, k + 4);
+    return columnNames(wordAt(sql, k)).join(QStringLiteral(", "));
+}
+
+} // namespace
+
+QString serverQuery(const QString& sql)
+{
+    QString out;
+    out.reserve(sql.size() + 16);
+    bool inLiteral = false;
+    int marks = 0;
+    for (qsizetype i = 0; i < sql.size(); ++i) {
+        const QChar c = sql[i];
+        if (c == QLatin1Char('\'')) {
+            inLiteral = !inLiteral;
+            out += c;
+            continue;
+        }
+        if (inLiteral) {
+            out += c;
+            continue;
+        }
+        if (c == QLatin1Char('?')) {
+            out += QLatin1Char('$') + QString::number(++marks);
+            continue;
+        }
+        if (c == QLatin1Char('*')) {
+            const QString columns = starColumns(sql, i);
+            out += columns.isEmpty() ? QString(c) : QLatin1Char(' ') + columns + QLatin1Char(' ');
+            continue;
+        }
+        if (isWordChar(c) && (i == 0 || !isWordChar(sql[i - 1]))) {
+            const QString word = wordAt(sql, i);
+            if (word.compare(QStringLiteral("like"), Qt::CaseInsensitive) == 0) {
+                out += QStringLiteral(" collate \"C\" ilike");
+                i += word.size() - 1;
+                continue;
+            }
+            if (word.compare(QStringLiteral("last_insert_rowid"), Qt::CaseInsensitive) == 0) {
+                out += QStringLiteral("lastval");
+                i += word.size() - 1;
+                continue;
+            }
+            out += word;
+            i += word.size() - 1;
+            continue;
+        }
+        out += c;
+    }
+    return out;
+}
+
 void registerDialect(sqlite3* db)
 {
     sqlite3_create_collation(db, kTextCollation, SQLITE_UTF8, nullptr, collate);

@@ -10,6 +10,13 @@ namespace khgl {
 // literals becomes a call of the quoted function name, since SQLite reads LEFT as a join.
 QString rewriteQuery(const QString& sql);
 
+// Rewrites the same query texts for a PostgreSQL server: "?" marks outside string literals
+// become $1, $2, ...; "*" of a listing of one of the six tables becomes its columns (the
+// server's row key column is not one of them); "x like" becomes a case-blind match on x's
+// characters ("like" cannot use the text collation there); last_insert_rowid() becomes
+// lastval().
+QString serverQuery(const QString& sql);
+
 // Registers the text collation and the functions left() and str() on a connection.
 void registerDialect(sqlite3* db);
 

@@ -19,7 +19,7 @@ void throwStoreError(sqlite3* db, const QString& what)
 
 bool StoreError::isBusy() const
 {
-    return m_code == SQLITE_BUSY || m_code == SQLITE_LOCKED;
+    return m_code == SQLITE_BUSY || m_code == SQLITE_LOCKED || m_code == kServerBusy;
 }
 
 Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)

@@ -5,11 +5,16 @@
 
 namespace khgl {
 
+// Codes of failures that came from a database server rather than from SQLite.
+inline constexpr int kServerUnreachable = 0x10001; // connection refused or broken
+inline constexpr int kServerBusy = 0x10002;        // lock or serialisation conflict
+
 // Every failure of the data store: the message is written for the operator.
 class StoreError : public std::runtime_error
 {
 public:
-    // code is SQLite's primary result code when the failure came from the engine, else 0.
+    // code is SQLite's primary result code when the failure came from the engine, one of the
+    // server codes above, else 0.
     explicit StoreError(const QString& message, int code = 0)
         : std::runtime_error(message.toStdString()), m_message(message), m_code(code)
     {

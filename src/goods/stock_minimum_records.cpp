@@ -9,7 +9,7 @@ namespace {
 
 const QString kAll = QStringLiteral("select 名称, 下限 from 库存下限");
 const QString kRemove = QStringLiteral("delete from 库存下限 where 名称=?");
-const QString kWrite = QStringLiteral("insert or replace into 库存下限 (名称, 下限) values (?, ?)");
+const QString kWrite = QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)");
 // Few products have a minimum; each one's sums come from the (名称, 数量) indexes, so the
 // desktop does not sum the whole sales table at every login.
 const QString kLow = QStringLiteral(
@@ -40,7 +40,11 @@ void setStockMinimum(DataStore& store, const QString& name, const QString& minim
         throw StoreError(
             QStringLiteral("“下限”须是数字，“%1”不是数字，数据没有写入。").arg(minimum.left(50)));
     }
-    store.execute(kWrite, {name, *number});
+    // Replacing as delete and insert reads alike on SQLite and on a server.
+    store.transaction([&] {
+        store.execute(kRemove, {name});
+        store.execute(kWrite, {name, *number});
+    });
 }
 
 QStringList lowStockNames(DataStore& store)

@@ -1,9 +1,6 @@
 #include "statistics/chart_tables.h"
 
 #include "data_store/data_store.h"
-#include "data_store/statement.h"
-
-#include <sqlite3.h>
 
 #include <QRegularExpression>
 
@@ -33,19 +30,13 @@ DateTotals totalsByDate(DataStore& store, const QString& sql, int year)
 {
     const QByteArray prefix = QByteArray::number(year) + '-';
     std::unordered_map<std::string, double> totals;
-    Statement rows(store.handle(), sql);
-    sqlite3_stmt* stmt = rows.handle();
-    const bool counting = rows.columnCount() == 1;
-    while (rows.step()) {
-        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-        const int length = sqlite3_column_bytes(stmt, 0);
+    store.scan(sql, [&](const char* text, int length, double number) {
         if (text == nullptr || length < prefix.size() ||
             std::memcmp(text, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0) {
-            continue;
+            return;
         }
-        totals[std::string(text, static_cast<std::size_t>(length))] +=
-            counting ? 1.0 : sqlite3_column_double(stmt, 1);
-    }
+        totals[std::string(text, static_cast<std::size_t>(length))] += number;
+    });
     DateTotals out;
     out.reserve(totals.size());
     for (const auto& [date, total] : totals) {
@@ -54,10 +45,10 @@ DateTotals totalsByDate(DataStore& store, const QString& sql, int year)
     return out;
 }
 
-// Purchase dates read back as YYYY-MM-DD.
+// Purchase dates read back as YYYY-MM-DD; each customer row counts once.
 DateTotals customersByDate(DataStore& store, int year)
 {
-    return totalsByDate(store, QStringLiteral("select 购买日期 from 客户表"), year);
+    return totalsByDate(store, QStringLiteral("select 购买日期, 1 from 客户表"), year);
 }
 
 DateTotals salesByDate(DataStore& store, int year)

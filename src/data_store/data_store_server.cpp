@@ -1,0 +1,181 @@
+// The store's calls answered by a PostgreSQL server (see ServerConnection).
+#include "data_store/data_store.h"
+
+#include "data_store/schema.h"
+#include "data_store/server_connection.h"
+#include "data_store/sql_dialect.h"
+#include "data_store/store_error.h"
+
+#include <bit>
+
+namespace khgl {
+namespace {
+
+QStringList serverColumns(ServerConnection& server, const QString& table)
+{
+    const ServerResult result =
+        server.run(QStringLiteral("select column_name::text from information_schema.columns where "
+                                  "table_schema = current_schema() and table_name = $1"),
+                   {table});
+    QStringList names;
+    for (int r = 0; r < result.rows(); ++r) {
+        names << result.value(r, 0).toString();
+    }
+    return names;
+}
+
+void rollback(ServerConnection& server)
+{
+    if (server.isOpen() && server.inTransaction()) {
+        try {
+            server.run(QStringLiteral("rollback"));
+        } catch (const StoreError&) {
+            // The connection went with the transaction: the server has dropped it already.
+        }
+    }
+}
+
+} // namespace
+
+void DataStore::openServer()
+{
+    if (m_server->isOpen()) {
+        return;
+    }
+    m_server->open();
+    try {
+        for (const auto& table : allTables()) {
+            const QString name = QString::fromUtf16(table.name);
+            const QStringList found = serverColumns(*m_server, name);
+            if (found.isEmpty()) {
+                throw StoreError(QStringLiteral("数据库服务器%1上还没有本系统的数据（缺少%2）。"
+                                                "请先运行 khgl --init-server 建立数据表。")
+                                     .arg(m_server->displayName(), name));
+            }
+            for (const auto& column : table.columns) {
+                const QString wanted = QString::fromUtf16(column.name);
+                if (!found.contains(wanted)) {
+                    throw StoreError(QStringLiteral("数据库服务器%1不能使用：%2缺少“%3”一列。")
+                                         .arg(m_server->displayName(), name, wanted));
+                }
+            }
+        }
+    } catch (...) {
+        m_server->close();
+        throw;
+    }
+    for (const auto& table : ownTables()) {
+        try {
+            m_server->run(QString::fromUtf16(table.createSql));
+        } catch (const StoreError&) {
+            // An account that may not create tables still serves everything else.
+        }
+    }
+}
+
+void DataStore::createOnServer()
+{
+    m_server->close();
+    m_server->open();
+    for (const auto& table : allTables()) {
+        if (!serverColumns(*m_server, QString::fromUtf16(table.name)).isEmpty()) {
+            throw StoreError(QStringLiteral("数据库服务器%1上已经有本系统的数据表，没有新建。")
+                                 .arg(m_server->displayName()));
+        }
+    }
+    m_server->run(QStringLiteral("begin"));
+    try {
+        for (const QString& sql : serverSchemaStatements()) {
+            m_server->run(sql);
+        }
+        m_server->run(QStringLiteral("commit"));
+    } catch (...) {
+        rollback(*m_server);
+        throw;
+    }
+    m_server->close();
+    openServer();
+}
+
+void DataStore::fillFromServer(RecordSet& set, const QString& sql)
+{
+    const ServerResult result = m_server->run(sql, set.m_params);
+    const bool keyed = set.m_table || set.m_keyed;
+    const int first = keyed ? 1 : 0;
+    const int columns = result.columns() - first;
+    for (int c = 0; c < columns; ++c) {
+        set.m_names << result.columnName(c + first);
+    }
+    const int rows = result.rows();
+    set.m_cells.reserve(static_cast<size_t>(rows) * static_cast<size_t>(std::max(columns, 0)));
+    for (int r = 0; r < rows; ++r) {
+        if (keyed) {
+            set.m_keys.push_back(result.value(r, 0).toLongLong());
+        }
+        for (int c = 0; c < columns; ++c) {
+            const int index = c + first;
+            RecordSet::Cell cell;
+            if (!result.isNull(r, index)) {
+                if (result.isInteger(index) || result.isNumeric(index)) {
+                    const QVariant number = result.value(r, index);
+                    if (number.typeId() == QMetaType::LongLong) {
+                        cell.type = RecordSet::CellType::Integer;
+                        cell.payload = number.toLongLong();
+                    } else {
+                        cell.type = RecordSet::CellType::Real;
+                        cell.payload = std::bit_cast<std::int64_t>(number.toDouble());
+                    }
+                } else {
+                    int length = 0;
+                    const char* text = result.text(r, index, &length);
+                    cell.type = RecordSet::CellType::Text;
+                    cell.payload = static_cast<std::int64_t>(set.m_text.size());
+                    cell.length = static_cast<std::uint32_t>(length);
+                    set.m_text.append(text, static_cast<size_t>(length));
+                }
+            }
+            set.m_cells.push_back(cell);
+        }
+        ++set.m_rowCount;
+    }
+    set.m_position = 0;
+}
+
+qint64 DataStore::insertOnServer(const QString& sql, const QVariantList& values)
+{
+    return m_server->run(serverQuery(sql) + QStringLiteral(" returning rowid"), values)
+        .value(0, 0)
+        .toLongLong();
+}
+
+void DataStore::serverTransaction(const std::function<void()>& work)
+{
+    if (m_server->inTransaction()) {
+        work(); // already inside one
+        return;
+    }
+    m_server->run(QStringLiteral("begin"));
+    try {
+        // One writer at a time across all desks, as SQLite's "begin immediate" has it.
+        m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
+                      {static_cast<qlonglong>(kApplicationId)});
+        work();
+        m_server->run(QStringLiteral("commit"));
+    } catch (...) {
+        rollback(*m_server);
+        throw;
+    }
+}
+
+void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
+{
+    const ServerResult result = m_server->run(sql);
+    const bool withNumber = result.columns() > 1;
+    for (int r = 0; r < result.rows(); ++r) {
+        int length = 0;
+        const char* text = result.isNull(r, 0) ? nullptr : result.text(r, 0, &length);
+        visit(text, length, withNumber ? result.value(r, 1).toDouble() : 0.0);
+    }
+}
+
+} // namespace khgl
