@@ -141,7 +141,7 @@ QString ServerConnection::withDatabase(const QString& conninfo, const QString& d
         throw StoreError(QStringLiteral("数据库服务器地址无效：%1").arg(reason));
     }
     QStringList parts;
-    const auto quote = [](QString value) {
+    const auto quote = [](QString value) -> QString {
         value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
         value.replace(QLatin1Char('\''), QStringLiteral("\\'"));
         return QLatin1Char('\'') + value + QLatin1Char('\'');

@@ -211,6 +211,9 @@ QString serverQuery(const QString& sql)
         }
         if (c == QLatin1Char('?')) {
             out += QLatin1Char('$') + QString::number(++marks);
+            if (i + 1 < sql.size() && isWordChar(sql[i + 1])) {
+                out += QLatin1Char(' '); // "?and" must not read as "$1and"
+            }
             continue;
         }
         if (c == QLatin1Char('*')) {

@@ -1,5 +1,7 @@
 #include "support/env.h"
 
+#include "data_store/server_connection.h"
+
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -24,10 +26,45 @@ int reverseUnorderedSelects(sqlite3* db, char**, const void*)
 const int kReverseRegistered = sqlite3_auto_extension(
     reinterpret_cast<void (*)()>(reinterpret_cast<void*>(&reverseUnorderedSelects)));
 
+QString adminAddress()
+{
+    return qEnvironmentVariable("KHGL_TEST_PG_URI");
+}
+
 } // namespace
 
+bool onTestServer()
+{
+    return qEnvironmentVariable("KHGL_TEST_BACKEND") == QStringLiteral("postgresql");
+}
+
+QString newTestServerDatabase(QString* name)
+{
+    static int counter = 0;
+    if (adminAddress().isEmpty()) {
+        qFatal("KHGL_TEST_BACKEND=postgresql needs KHGL_TEST_PG_URI");
+    }
+    const QString database = QStringLiteral("khgl_t_%1_%2")
+                                 .arg(QCoreApplication::applicationPid())
+                                 .arg(++counter);
+    ServerConnection admin(adminAddress());
+    admin.run(QStringLiteral("drop database if exists %1 with (force)").arg(database));
+    admin.run(QStringLiteral("create database %1").arg(database));
+    if (name != nullptr) {
+        *name = database;
+    }
+    return ServerConnection::withDatabase(adminAddress(), database);
+}
+
+void dropTestServerDatabase(const QString& name)
+{
+    ServerConnection admin(adminAddress());
+    admin.run(QStringLiteral("drop database if exists %1 with (force)").arg(name));
+}
+
 TestEnv::TestEnv(bool withDatabase)
-    : store(m_dir.path()), inputAids(clock, dialogs),
+    : store(m_dir.path(), onTestServer() ? newTestServerDatabase(&m_serverDatabase) : QString()),
+      inputAids(clock, dialogs),
       context{m_dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
               Pictures(m_dir.path()), {}}
 {
@@ -46,11 +83,14 @@ TestEnv::TestEnv(bool withDatabase)
 TestEnv::~TestEnv()
 {
     store.close();
+    if (!m_serverDatabase.isEmpty()) {
+        dropTestServerDatabase(m_serverDatabase);
+    }
 }
 
 QList<QStringList> TestEnv::rowsOnDisk(const QString& sql, const QVariantList& params) const
 {
-    DataStore other(m_dir.path());
+    DataStore other(m_dir.path(), store.serverAddress());
     RecordSet set = other.select(sql, params);
     QList<QStringList> rows;
     for (set.moveFirst(); !set.eof(); set.moveNext()) {

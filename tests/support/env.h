@@ -54,6 +54,9 @@ public:
                  const QString& answer = {});
 
     QTemporaryDir m_dir;
+    // With KHGL_TEST_BACKEND=postgresql: a new database of its own on the server named by
+    // KHGL_TEST_PG_URI, dropped at the end; otherwise empty and the store is khgl.dll.
+    QString m_serverDatabase;
     DataStore store;
     FakeDialogs dialogs;
     FakeClock clock;
@@ -63,6 +66,12 @@ public:
     InputAids inputAids;
     AppContext context;
 };
+
+// True when the tests run against the PostgreSQL server of KHGL_TEST_PG_URI.
+bool onTestServer();
+// Makes a new, empty database on the test server; returns its connection text.
+QString newTestServerDatabase(QString* name = nullptr);
+void dropTestServerDatabase(const QString& name);
 
 // The 区别 of a row about to be added by a test helper: the rows already there plus one,
 // counted in SQL rather than through the record set whose count the program uses.
