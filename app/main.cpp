@@ -1,4 +1,6 @@
 #include "data_store/data_store.h"
+#include "data_store/server_transfer.h"
+#include "data_store/store_error.h"
 #include "platform/dialogs.h"
 #include "platform/pictures.h"
 #include "shell/application.h"
@@ -9,6 +11,8 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QStandardPaths>
+#include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -36,10 +40,19 @@ bool makePrivateFolder(const QString& folder)
            parent.mkdir(info.fileName(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-// Reads the options without a display, so --help and --version work anywhere.
-// Returns the data folder, or an empty text when it does not exist and cannot be made.
-QString applicationFolder(int& argc, char* argv[])
+struct Options
 {
+    QString folder;      // empty when it does not exist and cannot be made
+    QString server;      // --database, or the line of khgl.conf in the folder
+    QString initServer;  // --init-server URI
+    QString migrateFile; // --migrate FILE URI
+    QString migrateServer;
+};
+
+// Reads the options without a display, so --help and --version work anywhere.
+Options applicationOptions(int& argc, char* argv[])
+{
+    Options options;
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("khgl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
@@ -54,6 +67,27 @@ QString applicationFolder(int& argc, char* argv[])
                        "otherwise the per-user data folder."),
         QStringLiteral("DIR"));
     parser.addOption(folderOption);
+    const QCommandLineOption databaseOption(
+        QStringLiteral("database"),
+        QStringLiteral("Work on the shop held by a PostgreSQL server, e.g. "
+                       "postgresql://user@host:5432/shop?sslmode=verify-full (the password "
+                       "comes from ~/.pgpass or PGPASSWORD). Without it: the same URI as the one "
+                       "line of khgl.conf in the data folder, otherwise khgl.dll."),
+        QStringLiteral("URI"));
+    parser.addOption(databaseOption);
+    const QCommandLineOption initOption(
+        QStringLiteral("init-server"),
+        QStringLiteral("Create the shop's tables in the empty PostgreSQL database URI, then quit."),
+        QStringLiteral("URI"));
+    parser.addOption(initOption);
+    const QCommandLineOption migrateOption(
+        QStringLiteral("migrate"),
+        QStringLiteral("Copy the single-file shop FILE into the empty PostgreSQL database named "
+                       "as the next argument, check the copy, then quit."),
+        QStringLiteral("FILE"));
+    parser.addOption(migrateOption);
+    parser.addPositionalArgument(QStringLiteral("URI"),
+                                 QStringLiteral("With --migrate: the database to copy into."));
     // A first look, so that --help names the folder this start would use; process() below
     // reports any error and answers --help and --version.
     parser.parse(QCoreApplication::arguments());
@@ -63,27 +97,58 @@ QString applicationFolder(int& argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("栎川电子商务管理系统1.0版\n\nData folder: ") +
                                      QDir::toNativeSeparators(folder));
     parser.process(core);
+    options.initServer = parser.value(initOption);
+    if (parser.isSet(migrateOption)) {
+        options.migrateFile = parser.value(migrateOption);
+        options.migrateServer = parser.positionalArguments().value(0);
+        if (options.migrateServer.isEmpty()) {
+            qCritical("--migrate FILE needs the database URI after it");
+            std::exit(2);
+        }
+    }
 
     if (chosen) {
         if (!QFileInfo(folder).isDir()) {
             qCritical("No such folder: %s", qUtf8Printable(folder));
-            return {};
+            return options;
         }
-        return folder;
-    }
-    if (folder.isEmpty() || !makePrivateFolder(folder)) {
+    } else if (folder.isEmpty() || !makePrivateFolder(folder)) {
         qCritical("Cannot create the data folder %s; name one with --folder",
                   qUtf8Printable(folder));
-        return {};
+        return options;
     }
-    return folder;
+    options.folder = folder;
+    options.server = parser.isSet(databaseOption) ? parser.value(databaseOption)
+                                                  : khgl::DataStore::configuredServer(folder);
+    return options;
+}
+
+// --init-server and --migrate: work on the command line, no window.
+int serverTask(int argc, char* argv[], const Options& options)
+{
+    QCoreApplication core(argc, argv);
+    try {
+        const QString done =
+            options.initServer.isEmpty()
+                ? khgl::server_transfer::migrate(options.migrateFile, options.migrateServer)
+                : khgl::server_transfer::initServer(options.initServer);
+        std::fputs(qUtf8Printable(done + QLatin1Char('\n')), stdout);
+        return 0;
+    } catch (const khgl::StoreError& error) {
+        std::fputs(qUtf8Printable(error.message() + QLatin1Char('\n')), stderr);
+        return 1;
+    }
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    const QString folder = applicationFolder(argc, argv);
+    const Options options = applicationOptions(argc, argv);
+    if (!options.initServer.isEmpty() || !options.migrateFile.isEmpty()) {
+        return serverTask(argc, argv, options);
+    }
+    const QString& folder = options.folder;
     if (folder.isEmpty()) {
         return 2;
     }
@@ -96,5 +161,5 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(
         QIcon::fromTheme(QStringLiteral("khgl"), QIcon(pictures.path(khgl::Pictures::trayIcon()))));
     khgl::QtDialogs::loadQtTranslations(app);
-    return khgl::runApplication(folder);
+    return khgl::runApplication(folder, options.server);
 }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds, and runs every test with ctest; then builds once more with
+# Installs what is needed, builds, starts a throwaway PostgreSQL server (scripts/pg-test-server.sh)
+# and runs every test with ctest, the records tests once more on that server; then builds once more with
 # AddressSanitizer and UndefinedBehaviorSanitizer and runs the suite again. The benchmarks
 # (label "bench") are left out: run them with `ctest -L bench` in the build folder.
 set -euo pipefail
@@ -8,6 +9,13 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 build=${BUILD_DIR:-$root/build}
 BUILD_DIR=$build "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# A throwaway PostgreSQL server for the ".pg" cases (the records tests run again on it).
+pg_dir=$(mktemp -d /tmp/khgl-pg.XXXXXX)
+trap '"$root/scripts/pg-test-server.sh" stop "$pg_dir"' EXIT
+KHGL_TEST_PG_URI=$("$root/scripts/pg-test-server.sh" start "$pg_dir")
+export KHGL_TEST_PG_URI
+
 (cd "$build" && ctest -LE bench --output-on-failure --parallel "$(nproc)")
 
 if [ "${KHGL_SKIP_SANITIZERS:-0}" != 1 ]; then

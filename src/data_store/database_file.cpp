@@ -3,6 +3,7 @@
 #include "data_store/data_store.h"
 #include "data_store/failure_text.h"
 #include "data_store/schema.h"
+#include "data_store/server_transfer.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
 
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 #include <vector>
 
@@ -93,6 +95,14 @@ int copyPages(sqlite3* to, sqlite3* from, qint64 pageSize, const Progress& progr
 
 void snapshot(DataStore& store, const QString& target, const Progress& progress)
 {
+    if (store.onServer()) {
+        // A server's backup is an ordinary file of this program, restorable anywhere.
+        server_transfer::writeFile(store, target);
+        if (progress) {
+            progress(QFileInfo(target).size());
+        }
+        return;
+    }
     sqlite3* live = store.handle();
     try {
         Connection copy(DataStore::openConnection(target, SQLITE_OPEN_READWRITE));
@@ -195,6 +205,13 @@ void cleanCopy(const QString& source, const QString& target)
 
 void replaceContents(DataStore& store, const QString& source, const Progress& progress)
 {
+    if (store.onServer()) {
+        server_transfer::loadFile(store, source);
+        if (progress) {
+            progress(QFileInfo(source).size());
+        }
+        return;
+    }
     sqlite3* live = store.handle();
     Connection from(DataStore::openConnection(source, SQLITE_OPEN_READONLY));
     const qint64 pageSize = single(from.db, QStringLiteral("pragma page_size"));

@@ -117,10 +117,10 @@ void useExactWindowTitles()
     QGuiApplication::setApplicationDisplayName(QString());
 }
 
-int runApplication(const QString& folder)
+int runApplication(const QString& folder, const QString& server)
 {
     useExactWindowTitles();
-    DataStore store(folder);
+    DataStore store(folder, server);
     QtDialogs dialogs;
     SystemClock clock;
     // Without a usable sound back end the program runs on in silence.

@@ -41,6 +41,7 @@ private:
 void useExactWindowTitles();
 
 // The whole program on one application folder: real services, first start, login.
-int runApplication(const QString& folder);
+// server: a PostgreSQL connection URI holding the shop's data, or empty for khgl.dll in folder.
+int runApplication(const QString& folder, const QString& server = {});
 
 } // namespace khgl

@@ -44,9 +44,8 @@ QString newTestServerDatabase(QString* name)
     if (adminAddress().isEmpty()) {
         qFatal("KHGL_TEST_BACKEND=postgresql needs KHGL_TEST_PG_URI");
     }
-    const QString database = QStringLiteral("khgl_t_%1_%2")
-                                 .arg(QCoreApplication::applicationPid())
-                                 .arg(++counter);
+    const QString database =
+        QStringLiteral("khgl_t_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     ServerConnection admin(adminAddress());
     admin.run(QStringLiteral("drop database if exists %1 with (force)").arg(database));
     admin.run(QStringLiteral("create database %1").arg(database));

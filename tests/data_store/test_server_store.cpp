@@ -1,0 +1,249 @@
+// The store on a PostgreSQL server: what only a server can show (several desks at once, a
+// connection that breaks, moving a shop between a file and a server). Runs only where
+// KHGL_TEST_BACKEND=postgresql names a server (the ".pg" ctest cases).
+#include "data_store/data_store.h"
+#include "data_store/database_file.h"
+#include "data_store/server_connection.h"
+#include "data_store/server_transfer.h"
+#include "data_store/store_error.h"
+#include "goods/goods_records.h"
+#include "support/env.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace khgl;
+using khgl::test::TestEnv;
+
+namespace {
+
+goods::GoodsEntry sale(int i)
+{
+    return {QStringLiteral("茶叶%1").arg(i % 7),
+            QStringLiteral("2.5"),
+            QStringLiteral("2"),
+            QStringLiteral("5"),
+            QStringLiteral("2024-5-%1").arg(i % 28 + 1),
+            QString()};
+}
+
+// The child process of concurrentSalesKeepEveryRow: saves count sales as the sales page does.
+int saveSales(const QString& server, int count)
+{
+    DataStore store(QDir::tempPath(), server);
+    for (int i = 0; i < count; ++i) {
+        goods::appendRecord(store, goods::GoodsTable::Sales, sale(i));
+    }
+    return 0;
+}
+
+QList<QStringList> allRows(DataStore& store, const QString& table)
+{
+    RecordSet set = store.select(table);
+    QList<QStringList> rows;
+    for (int r = 0; r < set.recordCount(); ++r) {
+        QStringList row{QString::number(set.rowKeyAt(r))};
+        for (int c = 0; c < set.fieldCount(); ++c) {
+            row << set.valueAt(r, c).toString();
+        }
+        rows << row;
+    }
+    return rows;
+}
+
+void fillShop(DataStore& store)
+{
+    for (int i = 0; i < 5; ++i) {
+        goods::appendRecord(store, goods::GoodsTable::Purchases, sale(i));
+        goods::appendRecord(store, goods::GoodsTable::Sales, sale(i + 3));
+    }
+    test::insertRow(store, QStringLiteral("客户表"),
+                    {{QStringLiteral("客户名"), QStringLiteral("O'Brien")},
+                     {QStringLiteral("购买日期"), QStringLiteral("2024-5-6")},
+                     {QStringLiteral("收取金额"), QStringLiteral("12.30")},
+                     {QStringLiteral("附加信息"), QStringLiteral("第一行\n第二行")}});
+    store.execute(QStringLiteral("delete from 销售表 where 区别=2")); // a gap in the keys
+    store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
+                  {QStringLiteral("茶叶1"), 3});
+}
+
+} // namespace
+
+class TestServerStore final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!test::onTestServer()) {
+            QSKIP("no PostgreSQL server named (KHGL_TEST_BACKEND=postgresql, KHGL_TEST_PG_URI)");
+        }
+    }
+
+    // Text compares as on SQLite: without case and trailing blanks, "like" on dates, sums
+    // over no rows, str() and left().
+    void serverDialectAnswersAsTheFileDoes()
+    {
+        TestEnv env;
+        test::insertRow(env.store, QStringLiteral("销售表"),
+                        {{QStringLiteral("名称"), QStringLiteral("Tea  ")},
+                         {QStringLiteral("总金额"), QStringLiteral("2.50")},
+                         {QStringLiteral("日期"), QStringLiteral("2024-5-6")}});
+        QCOMPARE(env.store
+                     .select(QStringLiteral("select count(*) from 销售表 where 名称=?"),
+                             {QStringLiteral("TEA")})
+                     .valueAt(0, 0)
+                     .toInt(),
+                 1);
+        QCOMPARE(env.store
+                     .select(QStringLiteral("select sum(总金额) from 销售表 where 日期 like "
+                                            "? or 日期 like ?"),
+                             {QStringLiteral("2024-5-%"), QStringLiteral("nothing")})
+                     .valueAt(0, 0),
+                 QVariant(2.5));
+        QVERIFY(env.store.select(QStringLiteral("select sum(总金额) from 销售表 where 名称='x'"))
+                    .valueAt(0, 0)
+                    .isNull());
+        const RecordSet row = env.store.select(
+            QStringLiteral("select left(名称, 2), str(总金额), str(日期) from 销售表"));
+        QCOMPARE(row.valueAt(0, 0), QVariant(QStringLiteral("Te")));
+        QCOMPARE(row.valueAt(0, 1), QVariant(QStringLiteral("2.5")));
+        QCOMPARE(row.valueAt(0, 2), QVariant(QStringLiteral("2024-5-6")));
+        // "select *" lists the table's columns, not the server's row key.
+        QCOMPARE(env.store.select(QStringLiteral("select*from 销售表")).fieldCount(), 7);
+    }
+
+    // Two desks (two processes) save 500 sales each at once: all 1,000 rows arrive and
+    // 区别 numbers them 1..1000 without a gap or a twin.
+    void concurrentSalesKeepEveryRow()
+    {
+        TestEnv env;
+        QList<QProcess*> desks;
+        for (int i = 0; i < 2; ++i) {
+            auto* desk = new QProcess(this);
+            desk->start(
+                QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--save-sales"), env.store.serverAddress(), QStringLiteral("500")});
+            desks << desk;
+        }
+        for (QProcess* desk : desks) {
+            QVERIFY(desk->waitForFinished(300000));
+            QCOMPARE(desk->exitCode(), 0);
+            QCOMPARE(desk->readAllStandardError(), QByteArray());
+        }
+        const RecordSet rows = env.store.select(QStringLiteral("select 区别 from 销售表"));
+        QCOMPARE(rows.recordCount(), 1000);
+        QSet<int> numbers;
+        for (int r = 0; r < rows.recordCount(); ++r) {
+            numbers.insert(rows.valueAt(r, 0).toInt());
+        }
+        QCOMPARE(numbers.size(), 1000);
+        QCOMPARE(*std::min_element(numbers.begin(), numbers.end()), 1);
+        QCOMPARE(*std::max_element(numbers.begin(), numbers.end()), 1000);
+    }
+
+    // The server drops the connection in the middle of a save: a clear message, no half
+    // row, and the next save connects again and works.
+    void brokenConnectionWritesNothingAndReconnects()
+    {
+        TestEnv env;
+        goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(1));
+        const qlonglong backend =
+            env.store.select(QStringLiteral("select pg_backend_pid()")).valueAt(0, 0).toLongLong();
+        try {
+            env.store.transaction([&] {
+                goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(2));
+                ServerConnection admin(qEnvironmentVariable("KHGL_TEST_PG_URI"));
+                admin.run(QStringLiteral("select pg_terminate_backend($1)"), {backend});
+                goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(3));
+            });
+            QFAIL("the save went on without its connection");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("连接中断")),
+                     qPrintable(error.message()));
+            QCOMPARE(error.code(), kServerUnreachable);
+        }
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+        const goods::SavedRecord next =
+            goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(4));
+        QCOMPARE(next.count, 2);
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 2);
+    }
+
+    // 备份 on a server writes an ordinary file of this program; it restores into a single
+    // file store, whose backup restores into a server again: the same rows every time.
+    // --migrate copies a file into an empty server and checks counts and sums.
+    void backupAndRestoreCrossBothWays()
+    {
+        TestEnv server;
+        fillShop(server.store);
+        QTemporaryDir dir;
+        const QString backup = dir.filePath(QStringLiteral("备份卡.dat"));
+        database_file::snapshot(server.store, backup);
+        DataStore::checkDatabaseFile(backup);
+
+        DataStore file(dir.path());
+        file.create();
+        // The copies go into new empty files, as the backup page makes them.
+        const auto emptyFile = [&](const QString& name) {
+            QFile made(dir.filePath(name));
+            made.open(QIODevice::WriteOnly);
+            return made.fileName();
+        };
+        const QString clean = emptyFile(QStringLiteral("clean.dat"));
+        database_file::cleanCopy(backup, clean);
+        database_file::replaceContents(file, clean);
+        const QStringList tables{QStringLiteral("进货表"), QStringLiteral("销售表"),
+                                 QStringLiteral("客户表")};
+        for (const QString& table : tables) {
+            QCOMPARE(allRows(file, table), allRows(server.store, table));
+        }
+        QCOMPARE(file.select(QStringLiteral("select 名称, 下限 from 库存下限")).recordCount(), 1);
+
+        TestEnv again;
+        const QString second = emptyFile(QStringLiteral("second.dat"));
+        database_file::snapshot(file, second);
+        database_file::replaceContents(again.store, second);
+        for (const QString& table : tables) {
+            QCOMPARE(allRows(again.store, table), allRows(server.store, table));
+        }
+        // New rows follow the keys copied in.
+        const goods::SavedRecord next =
+            goods::appendRecord(again.store, goods::GoodsTable::Sales, sale(9));
+        QVERIFY(next.key > allRows(server.store, QStringLiteral("销售表")).last()[0].toLongLong());
+
+        QString name;
+        const QString empty = test::newTestServerDatabase(&name);
+        const QString report = server_transfer::migrate(file.filePath(), empty);
+        QVERIFY(report.contains(QStringLiteral("一致")));
+        DataStore moved(dir.path(), empty);
+        for (const QString& table : tables) {
+            QCOMPARE(allRows(moved, table), allRows(server.store, table));
+        }
+        moved.close();
+        test::dropTestServerDatabase(name);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    if (argc == 4 && QByteArray(argv[1]) == "--save-sales") {
+        QCoreApplication app(argc, argv);
+        try {
+            return saveSales(QString::fromUtf8(argv[2]), QByteArray(argv[3]).toInt());
+        } catch (const StoreError& error) {
+            std::fputs(qUtf8Printable(error.message()), stderr);
+            return 1;
+        }
+    }
+    QCoreApplication app(argc, argv);
+    TestServerStore test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_server_store.moc"
