@@ -4,6 +4,7 @@
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_grid_editor.h"
 #include "customers_mail/customer_records.h"
+#include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/values.h"
 #include "platform/app_context.h"
@@ -280,7 +281,7 @@ void CustomerPage::saveLastRow()
 void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
-    RecordSet customers = customer_records::appender(m_context.store);
+    RecordSet customers;
     for (int r = 1; r < grid.rows(); ++r) {
         for (int c = 1; c <= kShownColumns; ++c) {
             if (grid.text(r, c).isEmpty()) {
@@ -291,13 +292,18 @@ void CustomerPage::writeLastRow()
         }
     }
     const int last = grid.rows() - 1;
-    customers.addNew();
     grid.setRow(last);
-    for (int c = 1; c <= kShownColumns; ++c) {
-        customers.setValue(customers.fieldName(c - 1), grid.text(last, c));
-    }
-    customers.setValue(QStringLiteral("区别"), customers.recordCount() + 1);
-    customers.update();
+    // Counted and written in one transaction: a save at another desk cannot take the same 区别.
+    m_context.store.transaction([&] {
+        RecordSet counted = customer_records::appender(m_context.store);
+        counted.addNew();
+        for (int c = 1; c <= kShownColumns; ++c) {
+            counted.setValue(counted.fieldName(c - 1), grid.text(last, c));
+        }
+        counted.setValue(QStringLiteral("区别"), counted.recordCount() + 1);
+        counted.update();
+        customers = std::move(counted);
+    });
     // The row now shows the record just written.
     grid.setRowKey(last, customers.rowKey());
     grid.setText(last, kDateColumn, storedDateForm(grid.text(last, kDateColumn)));
