@@ -1,10 +1,7 @@
 #include "admin/backup_history.h"
 
-#include "data_store/data_store.h"
-#include "data_store/schema.h"
+#include "data_store/database_file.h"
 #include "data_store/store_error.h"
-
-#include <sqlite3.h>
 
 #include <QDir>
 #include <QFile>
@@ -41,13 +38,6 @@ QString quoted(const QString& path)
 {
     return QStringLiteral("“%1”").arg(QDir::toNativeSeparators(path));
 }
-
-// Closes the read-only connection of recordCounts.
-struct Connection final
-{
-    sqlite3* db = nullptr;
-    ~Connection() { sqlite3_close(db); }
-};
 
 } // namespace
 
@@ -149,31 +139,7 @@ RecordCounts BackupHistory::recordCounts(const QString& path)
         cached->second.modified == info.lastModified()) {
         return cached->second.counts;
     }
-    // With the program's text rules: a count may walk an index of a text column.
-    Connection connection;
-    connection.db = DataStore::openConnection(path, SQLITE_OPEN_READONLY);
-    RecordCounts counts;
-    for (const TableSpec& table : allTables()) {
-        const QString tableName = QString::fromUtf16(table.name);
-        const QByteArray sql =
-            QStringLiteral("select count(*) from \"%1\"").arg(tableName).toUtf8();
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(connection.db, sql.constData(), -1, &statement, nullptr) !=
-            SQLITE_OK) {
-            sqlite3_finalize(statement);
-            if (sqlite3_errcode(connection.db) == SQLITE_ERROR) {
-                continue; // a backup from before this table existed
-            }
-            throw StoreError(QStringLiteral("无法读取%1。").arg(quoted(path)));
-        }
-        const int rc = sqlite3_step(statement);
-        const qint64 count = sqlite3_column_int64(statement, 0);
-        sqlite3_finalize(statement);
-        if (rc != SQLITE_ROW) {
-            throw StoreError(QStringLiteral("无法读取%1。").arg(quoted(path)));
-        }
-        counts.emplace_back(tableName, count);
-    }
+    const RecordCounts counts = database_file::tableCounts(path);
     m_counts[path] = {info.size(), info.lastModified(), counts};
     return counts;
 }

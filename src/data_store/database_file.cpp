@@ -230,4 +230,33 @@ void replaceContents(DataStore& store, const QString& source, const Progress& pr
     }
 }
 
+std::vector<std::pair<QString, qint64>> tableCounts(const QString& path)
+{
+    // With the program's text rules: a count may walk an index of a text column.
+    Connection connection(DataStore::openConnection(path, SQLITE_OPEN_READONLY));
+    std::vector<std::pair<QString, qint64>> counts;
+    for (const TableSpec& table : allTables()) {
+        const QString tableName = QString::fromUtf16(table.name);
+        const QByteArray sql =
+            QStringLiteral("select count(*) from \"%1\"").arg(tableName).toUtf8();
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(connection.db, sql.constData(), -1, &statement, nullptr) !=
+            SQLITE_OK) {
+            sqlite3_finalize(statement);
+            if (sqlite3_errcode(connection.db) == SQLITE_ERROR) {
+                continue; // a backup from before this table existed
+            }
+            throw StoreError(QStringLiteral("无法读取%1。").arg(quoted(path)));
+        }
+        const int rc = sqlite3_step(statement);
+        const qint64 count = sqlite3_column_int64(statement, 0);
+        sqlite3_finalize(statement);
+        if (rc != SQLITE_ROW) {
+            throw StoreError(QStringLiteral("无法读取%1。").arg(quoted(path)));
+        }
+        counts.emplace_back(tableName, count);
+    }
+    return counts;
+}
+
 } // namespace khgl::database_file

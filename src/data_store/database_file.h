@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace khgl {
 
@@ -30,6 +32,11 @@ void cleanCopy(const QString& source, const QString& target);
 // store's own connection, holding the file exclusively: another program's journal cannot
 // be rolled into the new data. Throws StoreError (the data unchanged) when the file is busy.
 void replaceContents(DataStore& store, const QString& source, const Progress& progress = {});
+
+// The row count of each of the six tables in the database file at path (a backup), in
+// table order; a table the file does not have (a backup from before it existed) is left out.
+// Throws StoreError when the file cannot be read.
+std::vector<std::pair<QString, qint64>> tableCounts(const QString& path);
 
 } // namespace database_file
 } // namespace khgl
