@@ -11,8 +11,8 @@
 
 namespace khgl {
 
-DailyBackup::DailyBackup(const QString& dataFolder, QObject* parent)
-    : QObject(parent), m_folder(dataFolder)
+DailyBackup::DailyBackup(const QString& dataFolder, const QString& server, QObject* parent)
+    : QObject(parent), m_folder(dataFolder), m_server(server)
 {
 }
 
@@ -40,9 +40,10 @@ bool DailyBackup::startIfDue(const QDateTime& now)
     }
     auto outcome = std::make_shared<Outcome>();
     m_outcome = outcome;
-    m_thread = QThread::create([folder = m_folder, now, outcome] {
+    m_thread = QThread::create([folder = m_folder, server = m_server, now, outcome] {
         try {
-            DataStore store(folder);
+            // Its own connection: the windows' one stays with the main thread.
+            DataStore store(folder, server);
             store.open();
             outcome->path = BackupHistory(folder).add(store, now);
         } catch (const StoreError& error) {

@@ -17,7 +17,9 @@ class DailyBackup final : public QObject
     Q_OBJECT
 
 public:
-    explicit DailyBackup(const QString& dataFolder, QObject* parent = nullptr);
+    // server: the store's server address, or empty for khgl.dll in the folder.
+    explicit DailyBackup(const QString& dataFolder, const QString& server = {},
+                         QObject* parent = nullptr);
     // Waits for a backup under way: the file is never left half written.
     ~DailyBackup() override;
 
@@ -42,6 +44,7 @@ private:
     void setStatus(const QString& text, bool finished);
 
     QString m_folder;
+    QString m_server;
     QThread* m_thread = nullptr;
     std::shared_ptr<Outcome> m_outcome;
     QString m_status;

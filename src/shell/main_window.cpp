@@ -2,6 +2,7 @@
 
 #include "admin/backup_page.h"
 #include "admin/daily_backup.h"
+#include "data_store/data_store.h"
 #include "goods/stock_page.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -51,7 +52,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
     m_lastRun = std::make_unique<LastRunStamp>(context.folder);
     buildPages();
-    m_dailyBackup = new DailyBackup(context.folder, this);
+    m_dailyBackup = new DailyBackup(context.folder, context.store.serverAddress(), this);
     if (auto* backupPage = findChild<BackupPage*>()) {
         connect(m_dailyBackup, &DailyBackup::statusChanged, backupPage,
                 &BackupPage::showDailyBackupStatus);
