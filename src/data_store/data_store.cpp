@@ -597,6 +597,9 @@ void DataStore::execute(const QString& sql, const QVariantList& params)
 {
     ensureOpen();
     if (m_server) {
+        if (sql.trimmed().startsWith(QStringLiteral("pragma"), Qt::CaseInsensitive)) {
+            return; // settings of SQLite's file; the server has its own
+        }
         m_server->run(serverQuery(sql), params);
         return;
     }

@@ -11,7 +11,9 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -171,6 +173,49 @@ private Q_SLOTS:
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
         const goods::SavedRecord next =
             goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(4));
+        QCOMPARE(next.count, 2);
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 2);
+    }
+
+    // The server itself stops mid-save and starts again (only where the test server is the
+    // throwaway one of scripts/pg-test-server.sh; its ctest case runs alone).
+    void serverStoppedMidSaveAndStartedAgain()
+    {
+        const QRegularExpression host(QStringLiteral("host=(/[^&]+)"));
+        const QString folder = host.match(qEnvironmentVariable("KHGL_TEST_PG_URI")).captured(1);
+        const QString script = QStringLiteral(KHGL_TESTS_DIR "/../scripts/pg-test-server.sh");
+        if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/data"))) {
+            QSKIP("the test server is not a throwaway one of scripts/pg-test-server.sh");
+        }
+        const auto server = [&](const QString& command) {
+            return QProcess::execute(script, {command, folder}) == 0;
+        };
+        TestEnv env;
+        goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(1));
+        try {
+            env.store.transaction([&] {
+                goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(2));
+                QVERIFY(server(QStringLiteral("pause")));
+                goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(3));
+            });
+            server(QStringLiteral("resume"));
+            QFAIL("the save went on without its server");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("连接中断")),
+                     qPrintable(error.message()));
+        }
+        // While it is down: a clear message, nothing else.
+        try {
+            goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(4));
+            server(QStringLiteral("resume"));
+            QFAIL("saved with no server");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("无法连接数据库服务器")),
+                     qPrintable(error.message()));
+        }
+        QVERIFY(server(QStringLiteral("resume")));
+        const goods::SavedRecord next =
+            goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(5));
         QCOMPARE(next.count, 2);
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 2);
     }
