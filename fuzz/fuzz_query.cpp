@@ -1,4 +1,5 @@
-// rewriteQuery (the dialect the pages write) and the text collation's comparison.
+// rewriteQuery and serverQuery (the dialect the pages write, for SQLite and for a server) and
+// the text collation's comparison.
 #include "data_store/sql_dialect.h"
 #include "fuzz_input.h"
 
@@ -48,6 +49,18 @@ void fuzzRewrite(const QString& sql)
     }
     check(!leftCallOutsideLiterals(out), "no left( call is left for SQLite to misread", sql);
     check(khgl::rewriteQuery(out) == out, "rewriting twice changes nothing more", sql);
+
+    // The server's dialect: literals untouched, and no "?" left outside them.
+    const QString server = khgl::serverQuery(sql);
+    const QList<QStringView> mapped = QStringView(server).split(u'\'');
+    check(before.size() == mapped.size(), "as many quotes for the server as before", sql);
+    for (qsizetype i = 0; i < mapped.size(); ++i) {
+        if (i % 2 == 1) {
+            check(before[i] == mapped[i], "text inside quotes reaches the server unchanged", sql);
+        } else {
+            check(!mapped[i].contains(u'?'), "every ? outside quotes becomes $n", sql);
+        }
+    }
 }
 
 int sign(int order)

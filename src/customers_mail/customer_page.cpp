@@ -281,7 +281,7 @@ void CustomerPage::saveLastRow()
 void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
-    RecordSet customers;
+    RecordSet customers = customer_records::appender(m_context.store);
     for (int r = 1; r < grid.rows(); ++r) {
         for (int c = 1; c <= kShownColumns; ++c) {
             if (grid.text(r, c).isEmpty()) {
