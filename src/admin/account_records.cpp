@@ -38,15 +38,20 @@ bool isStoredPassword(DataStore& store, const QString& typed)
 
 qint64 add(DataStore& store, const Account& account)
 {
-    RecordSet users = store.select(kTable);
-    users.addNew();
-    users.setValue(QStringLiteral("用户名"), account.name);
-    users.setValue(QStringLiteral("用户密码"), account.password);
-    users.setValue(QStringLiteral("问题"), account.question);
-    users.setValue(QStringLiteral("答案"), account.answer);
-    users.setValue(QStringLiteral("区别"), users.recordCount());
-    users.update();
-    return users.rowKey();
+    qint64 key = -1;
+    // Counted and written in one transaction: another desk cannot take the same 区别.
+    store.transaction([&] {
+        RecordSet users = store.select(kTable);
+        users.addNew();
+        users.setValue(QStringLiteral("用户名"), account.name);
+        users.setValue(QStringLiteral("用户密码"), account.password);
+        users.setValue(QStringLiteral("问题"), account.question);
+        users.setValue(QStringLiteral("答案"), account.answer);
+        users.setValue(QStringLiteral("区别"), users.recordCount());
+        users.update();
+        key = users.rowKey();
+    });
+    return key;
 }
 
 void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown)

@@ -1,6 +1,7 @@
 #include "customers_mail/customer_entry_window.h"
 
 #include "customers_mail/customer_records.h"
+#include "data_store/data_store.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
@@ -138,25 +139,29 @@ void CustomerEntryWindow::save()
 
 void CustomerEntryWindow::writeRecord()
 {
-    RecordSet customers = customer_records::appender(m_context.store);
-    customers.addNew();
-    const std::vector<QLineEdit*> boxes = boxesInTableOrder();
-    for (size_t i = 0; i < boxes.size(); ++i) {
-        QString text = boxes[i]->text();
-        if (text.isEmpty()) {
-            continue; // an empty box leaves its column unset
+    RecordSet customers;
+    // Counted and written in one transaction: another desk cannot take the same 区别.
+    m_context.store.transaction([&] {
+        customers = customer_records::appender(m_context.store);
+        customers.addNew();
+        const std::vector<QLineEdit*> boxes = boxesInTableOrder();
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            QString text = boxes[i]->text();
+            if (text.isEmpty()) {
+                continue; // an empty box leaves its column unset
+            }
+            if (boxes[i] == m_ui->Text6 || boxes[i] == m_ui->Text7) {
+                text = storedNumber(text);
+            }
+            customers.setValue(customers.fieldName(static_cast<int>(i)), text);
         }
-        if (boxes[i] == m_ui->Text6 || boxes[i] == m_ui->Text7) {
-            text = storedNumber(text);
+        customers.setValue(QStringLiteral("区别"), customers.recordCount());
+        const QString extra = m_ui->Text12->toPlainText();
+        if (!extra.isEmpty()) {
+            customers.setValue(QStringLiteral("附加信息"), extra);
         }
-        customers.setValue(customers.fieldName(static_cast<int>(i)), text);
-    }
-    customers.setValue(QStringLiteral("区别"), customers.recordCount());
-    const QString extra = m_ui->Text12->toPlainText();
-    if (!extra.isEmpty()) {
-        customers.setValue(QStringLiteral("附加信息"), extra);
-    }
-    customers.update();
+        customers.update();
+    });
     Q_EMIT recordSaved(boxTexts(), customers.rowKey());
 }
 
