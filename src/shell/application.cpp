@@ -56,14 +56,18 @@ bool prepareDatabase(AppContext& context, QWidget* parent)
             context.store.open();
             break;
         } catch (const StoreError& error) {
-            if (!error.isBusy()) {
+            const bool unreachable = error.code() == kServerUnreachable;
+            if (!error.isBusy() && !unreachable) {
                 context.dialogs.message(parent, error.message(), QStringLiteral("错误"),
                                         Dialogs::Icon::Critical);
                 return false;
             }
-            // Another program holds the file for now: the operator may wait for it.
+            // Another program holds the file for now, or the server is not there yet: the
+            // operator may wait for it.
             const auto answer = context.dialogs.message(
-                parent, error.message() + QStringLiteral("\n\n关闭那个程序后点“重试”。"),
+                parent,
+                error.message() + (unreachable ? QStringLiteral("\n\n服务器恢复后点“重试”。")
+                                               : QStringLiteral("\n\n关闭那个程序后点“重试”。")),
                 QStringLiteral("错误"), Dialogs::Icon::Warning, Dialogs::Buttons::RetryExit);
             if (answer != Dialogs::Answer::Retry) {
                 return false;
