@@ -306,7 +306,7 @@ private Q_SLOTS:
         f.env.dialogs.answerNext(Dialogs::Answer::No);
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.texts(), QStringList{BackupPage::restoreQuestion()});
-        QCOMPARE(f.env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(f.env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(f.env.dialogs.messages[0].icon, Dialogs::Icon::None);
         QCOMPARE(f.fileBytes(f.env.databasePath()), current);
 

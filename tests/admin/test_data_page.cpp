@@ -82,7 +82,7 @@ private Q_SLOTS:
         const auto& ask = f.env.dialogs.messages[0];
         QCOMPARE(ask.title, QStringLiteral("删除"));
         QCOMPARE(ask.icon, Dialogs::Icon::None);
-        QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancel);
+        QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancelDefaultCancel);
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
         QVERIFY(salesInSafetyCopies(f).isEmpty());
 
@@ -126,7 +126,7 @@ private Q_SLOTS:
         const auto& ask = f.env.dialogs.messages[0];
         QVERIFY(ask.title.isEmpty()); // the application's title
         QCOMPARE(ask.icon, Dialogs::Icon::Question);
-        QCOMPARE(ask.buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(ask.buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
 
         f.env.dialogs.clear();

@@ -139,7 +139,7 @@ private Q_SLOTS:
         grid->setRow(2);
         f.env.dialogs.answerNext(Dialogs::Answer::No);
         khgl::test::click(f.child("Label84"));
-        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 3);
 
         // The first account vanishes underneath; grid row 2 still deletes the account it

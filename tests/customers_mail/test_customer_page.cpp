@@ -159,7 +159,7 @@ private Q_SLOTS:
         click(remove);
         QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 3);
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("是否删除？"));
-        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Question);
 
         f.env.dialogs.answerNext(Dialogs::Answer::Yes);

@@ -2,8 +2,10 @@
 #include "goods/sales_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
+#include "shell/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -83,6 +85,20 @@ QByteArray gb18030ToUtf8(const QByteArray& bytes)
     return done == static_cast<size_t>(-1) ? QByteArray()
                                            : out.left(out.size() - qsizetype(outLeft));
 }
+
+// Counts the mouse buttons pressed anywhere in the program.
+struct MouseButtons final : QObject
+{
+    MouseButtons() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        count += type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                 type == QEvent::MouseButtonDblClick;
+        return false;
+    }
+    int count = 0;
+};
 
 } // namespace
 
@@ -198,6 +214,72 @@ private Q_SLOTS:
         f.command("Label73");
         QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称,总金额 from 销售表 order by rowid")),
                  rows({{"苹果", "2"}, {"苹果", "4"}}));
+    }
+
+    // A sale recorded, found and deleted with the keyboard alone: Ctrl+6 shows the page, Enter
+    // walks the entry boxes and saves from the last, F4 opens the calendar, Tab reaches the
+    // commands and Enter or Space runs them.
+    void keyboardAloneRecordsFindsAndDeletesASale()
+    {
+        TestEnv env;
+        addGoods(env, kTable, QStringLiteral("梨"), 1, 3, QStringLiteral("2026-3-5"));
+        MainWindow window(env.context);
+        window.show();
+        window.load();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const MouseButtons mouse;
+        const auto keys = [] { return QApplication::focusWidget(); };
+        const auto focused = [] {
+            return QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                               : QString();
+        };
+        const auto enter = [&](const QString& text) {
+            QTest::keyClicks(keys(), text);
+            QTest::keyClick(keys(), Qt::Key_Return);
+        };
+        const auto tabTo = [&](const char* name) {
+            for (int i = 0; i < 100 && focused() != QLatin1String(name); ++i) {
+                QTest::keyClick(keys(), Qt::Key_Tab);
+            }
+            return focused() == QLatin1String(name);
+        };
+        QTest::keyClick(&window, Qt::Key_6, Qt::ControlModifier);
+        QVERIFY(child(&window, "Frame12")->isVisible());
+        auto* grid = child<RecordGrid>(&window, "MS5");
+
+        QVERIFY(tabTo("Text25"));
+        enter(QStringLiteral("Kiwi"));
+        enter(QStringLiteral("2.5"));
+        enter(QStringLiteral("4"));
+        enter(QStringLiteral("10"));
+        QCOMPARE(focused(), QStringLiteral("Text24"));
+        QTest::keyClick(keys(), Qt::Key_F4);
+        QTRY_COMPARE(QApplication::activeWindow(), env.inputAids.calendarWindow());
+        QTest::keyClick(keys(), Qt::Key_Return); // today's date
+        QVERIFY(!env.inputAids.isCalendarOpen());
+        QTRY_COMPARE(focused(), QStringLiteral("Text24"));
+        QTest::keyClick(keys(), Qt::Key_Return);
+        enter(QStringLiteral("gift"));
+        QCOMPARE(env.dialogs.texts(), strings({"保存完毕。"}));
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称, 单价, 数量, 总金额, 日期, 备注 from "
+                                               "销售表 where rowid = 2")),
+                 rows({{"Kiwi", "2.5", "4", "10", "2026-12-7", "gift"}}));
+
+        env.dialogs.inputNext(QStringLiteral("Kiwi"));
+        QVERIFY(tabTo("Label45"));
+        QTest::keyClick(keys(), Qt::Key_Return);
+        QCOMPARE(listedNames(grid), strings({"Kiwi"}));
+
+        // A stray Enter on the delete question answers 否.
+        env.dialogs.clear();
+        QVERIFY(tabTo("Label73"));
+        QTest::keyClick(keys(), Qt::Key_Return);
+        QCOMPARE(env.dialogs.texts(), strings({"确定要删除当前记录吗？"}));
+        QCOMPARE(env.countOnDisk(kTable), 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        QTest::keyClick(keys(), Qt::Key_Space);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称 from 销售表")), rows({{"梨"}}));
+        QCOMPARE(mouse.count, 0);
     }
 
     void deleteOnABlankRowSaysSoAndListsTheTable()
