@@ -184,6 +184,7 @@ private:
         f.env.dialogs.fileNext(source);
         khgl::test::click(f.child("Text34"));
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label90"));
     }
 
@@ -312,6 +313,7 @@ private Q_SLOTS:
 
         // Yes: the old data is back, and the next listing reads it.
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
         QCOMPARE(contents(f.env.databasePath()), backup);
@@ -366,6 +368,7 @@ private Q_SLOTS:
         addSale(f, QStringLiteral("最后"));
         f.env.clock.set(QDateTime(QDate(2026, 12, 2), QTime(10, 0)));
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.texts(),
                  (QStringList{BackupPage::restoreQuestion(), QStringLiteral("还原完毕。")}));

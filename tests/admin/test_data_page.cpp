@@ -88,6 +88,7 @@ private Q_SLOTS:
 
         // Only 销售表 goes; the copy taken first still holds its rows.
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
         QCOMPARE(f.env.dialogs.texts(),
                  (QStringList{QStringLiteral("即将删除选中的数据项。") + kCopyKept,
@@ -101,6 +102,7 @@ private Q_SLOTS:
         // No box ticked: the same messages, nothing deleted.
         f.child<QCheckBox>("Check3")->setChecked(false);
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
@@ -110,6 +112,7 @@ private Q_SLOTS:
         for (const char* box : {"Check1", "Check2", "Check4"}) {
             f.child<QCheckBox>(box)->setChecked(true);
         }
+        f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
         QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
         khgl::test::grabTo(&f.page, QStringLiteral("admin_data"));
@@ -130,6 +133,7 @@ private Q_SLOTS:
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
 
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label86"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
@@ -151,6 +155,7 @@ private Q_SLOTS:
             other.execute(QStringLiteral("create trigger keep before delete on 客户表 "
                                          "begin select raise(abort, '客户表被锁定'); end"));
         }
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label86"));
         QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("删除完毕。")));
         QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Critical);

@@ -171,10 +171,12 @@ private Q_SLOTS:
 
         // The last data row is blanked, its record deleted; a blank row then deletes nothing.
         clickCell(grid, 1, 2);
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         click(remove);
         QCOMPARE(namesOnDisk(f.env), QStringList{QStringLiteral("张三/茶叶")});
         QCOMPARE(grid.rows(), 2);
         QCOMPARE(rowTexts(grid, 1), QStringList(11, QString()));
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         click(remove);
         QCOMPARE(namesOnDisk(f.env), QStringList{QStringLiteral("张三/茶叶")});
     }
@@ -202,6 +204,7 @@ private Q_SLOTS:
                     QStringLiteral("笔"));
         clickCell(f.grid(), 1, 1);
         QTest::keyClick(&f.grid(), Qt::Key_Down);
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         click(f.child<ClickLabel>(QStringLiteral("Label66")));
         QCOMPARE(namesOnDisk(f.env),
                  (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));
@@ -209,6 +212,7 @@ private Q_SLOTS:
         // A saved row becomes current: a delete right after the save removes what was saved.
         clickCell(f.grid(), 1, 1);
         click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         click(f.child<ClickLabel>(QStringLiteral("Label66")));
         QCOMPARE(namesOnDisk(f.env),
                  (QStringList{QStringLiteral("张三/茶叶"), QStringLiteral("钱七/笔")}));

@@ -130,7 +130,7 @@ private Q_SLOTS:
         p.type("Text16", QStringLiteral("2026-12-8"));
         p.setTime(QStringLiteral("9"), QStringLiteral("5"));
         p.type("Text17", QStringLiteral("给李女士寄样品"));
-        khgl::test::click(p.get("Label64"));
+        QTest::keyClick(p.get("Text18"), Qt::Key_Return); // Enter in the last box saves
         QVERIFY(s.env.dialogs.messages.empty());
         QCOMPARE(s.env.rowsOnDisk(QStringLiteral("select 编号,设置时间,提醒日期,提醒时间,提醒内容,"
                                                  "提醒音乐 is null,区别 from 提醒表")),

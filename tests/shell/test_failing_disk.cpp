@@ -359,6 +359,7 @@ private Q_SLOTS:
             page.opened();
             env.dialogs.fileNext(source);
             click(child(&page, "Text34"));
+            env.dialogs.answerNext(Dialogs::Answer::Yes);
             click(child(&page, "Label90"));
             return judgeSafetyCopy(env, QStringLiteral("还原完毕。"), QStringLiteral("没有还原"));
         });
@@ -367,6 +368,7 @@ private Q_SLOTS:
             PageHarness harness(env);
             DataPage page(harness.env, nullptr);
             page.show();
+            env.dialogs.answerNext(Dialogs::Answer::Yes);
             click(child(&page, "Label86"));
             return judgeSafetyCopy(env, QStringLiteral("删除完毕。"), QStringLiteral("没有删除"));
         });
