@@ -163,29 +163,6 @@ private Q_SLOTS:
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
     }
 
-    void commandsShowTheirHoverPictures() // for all three sub-pages
-    {
-        SettingsFixture f;
-        auto* format = f.child<QLabel>("Image37");
-        const QImage normal = format->pixmap().toImage();
-        QVERIFY(!normal.isNull());
-        khgl::test::hover(f.child("Label86"));
-        QVERIFY(format->pixmap().toImage() != normal);
-        khgl::test::hover(f.child("Frame31"));
-        QCOMPARE(format->pixmap().toImage(), normal);
-        khgl::test::hover(f.child("Label88"));
-        QVERIFY(f.child<QLabel>("Image38")->pixmap().toImage() != normal);
-        QCOMPARE(f.flags.a, 0); // these two have no flag
-        // The flagged commands of the other two sub-pages use flags A and B.
-        khgl::test::hover(f.child("Label89"));
-        khgl::test::hover(f.child("Label84"));
-        QCOMPARE(f.flags.a, 1);
-        QCOMPARE(f.flags.b, 1);
-        // The flags are shared: the backup frame resets B although Label84 set it.
-        khgl::test::hover(f.child("Frame35"));
-        QCOMPARE(f.flags.a, 0);
-        QCOMPARE(f.flags.b, 0);
-    }
 };
 
 QTEST_MAIN(TestDataPage)

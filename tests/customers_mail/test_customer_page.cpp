@@ -404,23 +404,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(customer_file::directory(f.env.folder())));
     }
 
-    void hoverPicturesFollowTheFlags()
-    {
-        CustomerPageFixture f;
-        f.page.loadNormalPictures();
-        auto* image19 = f.child<QLabel>(QStringLiteral("Image19"));
-        QVERIFY(!image19->pixmap().isNull());
-        QVERIFY(!f.child<QLabel>(QStringLiteral("Image21"))->pixmap().isNull());
-        hover(f.child<ClickLabel>(QStringLiteral("Label49")));
-        hover(f.child<ClickLabel>(QStringLiteral("Label11")));
-        QCOMPARE(f.flags.a, qint16{1});
-        QCOMPARE(f.flags.b, qint16{1});
-        hover(&f.page);
-        QCOMPARE(f.flags.a, qint16{0});
-        QCOMPARE(f.flags.b, qint16{0});
-        QCOMPARE(f.flags.c, qint16{0});
-    }
-
     void entryWindowOpensOverTheGridAndClosesWithFind()
     {
         CustomerPageFixture f;

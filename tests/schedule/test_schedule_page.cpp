@@ -335,20 +335,6 @@ private Q_SLOTS:
         QCOMPARE(date->text(), QStringLiteral("2027-1-2"));
     }
 
-    void commandFlagsFollowThePointer()
-    {
-        ScheduleEnv s;
-        PageUnderTest p(s);
-        khgl::test::hover(p.get("Label63"));
-        khgl::test::hover(p.get("Label64"));
-        QCOMPARE(p.flags.a, qint16(1));
-        QCOMPARE(p.flags.b, qint16(1));
-        khgl::test::hover(p.get("Frame10"));
-        QCOMPARE(p.flags.a, qint16(0));
-        QCOMPARE(p.flags.b, qint16(0));
-        QCOMPARE(p.get<QLabel>("Image18")->pixmap().toImage(),
-                 s.context.pictures.load(Pictures::smallNormal()).toImage());
-    }
 };
 
 QTEST_MAIN(TestSchedulePage)
