@@ -28,7 +28,7 @@ public:
         OkCancel,              // Enter answers 确定
         OkCancelDefaultCancel, // for questions that destroy data: Enter answers 取消
         YesNo,                 // Enter answers 是
-        YesNoDefaultNo,        // for questions that destroy data: Enter answers 否
+        YesNoDefaultNo,        // for questions whose Yes cannot be taken back: Enter answers 否
         RetryExit              // "重试" and "退出"
     };
     enum class Answer
