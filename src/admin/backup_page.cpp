@@ -190,8 +190,9 @@ void BackupPage::restore()
         return;
     }
     guard([this] {
-        const auto answer = m_context.dialogs.message(this, restoreQuestion(), QString(),
-                                                      Dialogs::Icon::None, Dialogs::Buttons::YesNo);
+        const auto answer =
+            m_context.dialogs.message(this, restoreQuestion(), QString(), Dialogs::Icon::None,
+                                      Dialogs::Buttons::YesNoDefaultNo);
         if (answer != Dialogs::Answer::Yes) {
             return;
         }

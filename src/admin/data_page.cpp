@@ -51,7 +51,7 @@ void DataPage::deleteTicked()
     m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
     const auto answer = m_context.dialogs.message(
         this, QStringLiteral("即将删除选中的数据项。") + copyKept(), QStringLiteral("删除"),
-        Dialogs::Icon::None, Dialogs::Buttons::OkCancel);
+        Dialogs::Icon::None, Dialogs::Buttons::OkCancelDefaultCancel);
     if (answer != Dialogs::Answer::Ok) {
         return;
     }
@@ -62,9 +62,9 @@ void DataPage::deleteTicked()
 void DataPage::format()
 {
     m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
-    const auto answer =
-        m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？") + copyKept(),
-                                  QString(), Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
+    const auto answer = m_context.dialogs.message(
+        this, QStringLiteral("确定要格式化系统数据吗？") + copyKept(), QString(),
+        Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
     if (answer != Dialogs::Answer::Yes) {
         return;
     }

@@ -31,6 +31,7 @@ UsersPage::UsersPage(PageEnv& env, QWidget* parent)
     resetGrid();
     onCommand(m_ui->Label82, &ClickLabel::clicked, &UsersPage::saveAccount);
     onCommand(m_ui->Label84, &ClickLabel::clicked, &UsersPage::deleteAccount);
+    new EnterMovesOn({m_ui->Text9, m_ui->Text19, m_ui->Text30, m_ui->Text31}, m_ui->Label82);
     connect(m_ui->Text30, &QLineEdit::textChanged, this,
             [this] { limitLength(m_ui->Text30, QStringLiteral("问题长度不大于50字。")); });
     connect(m_ui->Text31, &QLineEdit::textChanged, this,
@@ -151,7 +152,7 @@ void UsersPage::deleteAccount()
 {
     const auto answer =
         m_context.dialogs.message(this, QStringLiteral("是否删除？"), QStringLiteral("提示"),
-                                  Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
+                                  Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
     if (answer != Dialogs::Answer::Yes) {
         return;
     }

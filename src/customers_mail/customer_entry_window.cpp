@@ -76,6 +76,11 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
     connect(m_ui->Text8, &ClickLineEdit::clicked, this, &CustomerEntryWindow::openCalculator);
     connect(m_ui->Text8, &QLineEdit::textEdited, this, &CustomerEntryWindow::openCalculator);
     connect(m_ui->Label1, &ClickLabel::clicked, this, &CustomerEntryWindow::save);
+    // Enter walks the customer frame, then the goods frame; the additional information takes
+    // Enter as a line break and is reached with Tab.
+    new EnterMovesOn({m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text10, m_ui->Text11,
+                      m_ui->Text4, m_ui->Text5, m_ui->Text6, m_ui->Text7, m_ui->Text8, m_ui->Text9},
+                     m_ui->Label1);
 }
 
 CustomerEntryWindow::~CustomerEntryWindow() = default;

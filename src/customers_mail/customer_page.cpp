@@ -241,7 +241,7 @@ void CustomerPage::deleteSelectedRow()
     m_context.pictures.show(m_ui->Image21, Pictures::smallNormal());
     if (m_context.dialogs.message(this, QStringLiteral("是否删除？"), QStringLiteral("提示"),
                                   Dialogs::Icon::Question,
-                                  Dialogs::Buttons::YesNo) != Dialogs::Answer::Yes) {
+                                  Dialogs::Buttons::YesNoDefaultNo) != Dialogs::Answer::Yes) {
         return;
     }
     m_editor->cancel();

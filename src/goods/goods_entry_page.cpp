@@ -155,6 +155,10 @@ void GoodsEntryPage::setUp(goods::GoodsTable table)
     onCommand(m_controls->grid, &RecordGrid::cellClicked, &GoodsEntryPage::copyRowToBoxes);
     onCommand(m_controls->date, &ClickLineEdit::clicked, &GoodsEntryPage::openCalendar);
     onCommand(m_controls->amount, &ClickLineEdit::clicked, &GoodsEntryPage::openCalculator);
+    // Enter walks the boxes in the order they sit in the panel; the last one saves.
+    new EnterMovesOn({m_controls->name, m_controls->price, m_controls->quantity, m_controls->amount,
+                      m_controls->date, m_controls->remark},
+                     m_controls->save);
     for (QLineEdit* box :
          {m_controls->price, m_controls->quantity, static_cast<QLineEdit*>(m_controls->amount)}) {
         connect(box, &QLineEdit::textChanged, box, [box] { goods::keepOnlyNumber(box); });
@@ -324,9 +328,9 @@ void GoodsEntryPage::saveRecord()
 void GoodsEntryPage::deleteSelected()
 {
     m_context.pictures.show(m_controls->removeImage, Pictures::smallNormal());
-    const auto answer = m_context.dialogs.message(this, QStringLiteral("确定要删除当前记录吗？"),
-                                                  QStringLiteral("删除提示"),
-                                                  Dialogs::Icon::Question, Dialogs::Buttons::YesNo);
+    const auto answer = m_context.dialogs.message(
+        this, QStringLiteral("确定要删除当前记录吗？"), QStringLiteral("删除提示"),
+        Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
     guard([this, answer] {
         const RecordGrid& grid = *m_controls->grid;
         const int row = grid.row();

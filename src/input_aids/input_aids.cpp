@@ -120,17 +120,32 @@ void InputAids::showCalculator(qint16 code, QPoint topLeft)
     openCalculator(code, topLeft, nullptr);
 }
 
+namespace {
+
+// The aid had the keyboard; the box it wrote into takes it back, so typing goes on there.
+void giveKeyboardTo(QLineEdit* box)
+{
+    if (box && box->isVisible()) {
+        box->activateWindow();
+        box->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+} // namespace
+
 void InputAids::writePickedDate(const QDate& date)
 {
     // The box's change handling may show the picker again; the close below still ends it.
     writeDate(m_calendarTarget, dateText(date));
     closeCalendar();
+    giveKeyboardTo(dateBox(m_calendarTarget));
 }
 
 void InputAids::writeResult(const QString& text)
 {
     writeAmount(m_calculatorTarget, text);
     closeCalculator();
+    giveKeyboardTo(amountBox(m_calculatorTarget));
 }
 
 void InputAids::showCalendarBelow(qint16 code, QWidget* box, int gapTwips)

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <vector>
 
 namespace khgl {
 
@@ -16,6 +17,9 @@ public:
     explicit ClickLabel(QWidget* parent = nullptr);
     explicit ClickLabel(const QString& text, QWidget* parent = nullptr);
 
+    // Runs the command as a click does.
+    void click() { Q_EMIT clicked(); }
+
 Q_SIGNALS:
     void clicked();
     void doubleClicked();
@@ -28,6 +32,8 @@ protected:
 };
 
 // A one-line text box that also reports a click into it (date and amount boxes open their aid).
+// F4 or Alt+Down counts as a click, as they open a drop-down list, so the keyboard reaches the
+// aids too.
 class ClickLineEdit final : public QLineEdit
 {
     Q_OBJECT
@@ -40,6 +46,7 @@ Q_SIGNALS:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 };
 
 // A multi-line text box that reports a click into it.
@@ -55,6 +62,22 @@ Q_SIGNALS:
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+// The keyboard of an entry panel: Enter in one of its one-line boxes (or closed combo boxes)
+// moves to the next box, and in the last box runs the panel's save command as a click does.
+// Owned by the save command.
+class EnterMovesOn final : public QObject
+{
+public:
+    EnterMovesOn(std::vector<QWidget*> boxes, ClickLabel* save);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::vector<QWidget*> m_boxes;
+    ClickLabel* m_save;
 };
 
 } // namespace khgl

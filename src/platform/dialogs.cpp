@@ -48,15 +48,17 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
         box.setStandardButtons(QMessageBox::Ok);
         break;
     case Buttons::OkCancel:
+    case Buttons::OkCancelDefaultCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
-        // Two-button questions guard deletions, restores and clearings: a stray Enter gives
-        // the safe answer.
-        box.setDefaultButton(QMessageBox::Cancel);
+        // A question that destroys data gives the safe answer to a stray Enter.
+        box.setDefaultButton(buttons == Buttons::OkCancel ? QMessageBox::Ok : QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
         break;
     case Buttons::YesNo:
     case Buttons::YesNoDefaultNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
+        box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
         break;
     case Buttons::RetryExit:
         box.setStandardButtons(QMessageBox::Retry | QMessageBox::Close);
@@ -85,9 +87,10 @@ Dialogs::Answer QtDialogs::message(QWidget* parent, const QString& text, const Q
     default:
         // Closing the box counts as its safe answer.
         return buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo ? Answer::No
-               : buttons == Buttons::OkCancel                                  ? Answer::Cancel
-               : buttons == Buttons::RetryExit                                 ? Answer::Exit
-                                                                               : Answer::Ok;
+               : buttons == Buttons::OkCancel || buttons == Buttons::OkCancelDefaultCancel
+                   ? Answer::Cancel
+               : buttons == Buttons::RetryExit ? Answer::Exit
+                                               : Answer::Ok;
     }
 }
 

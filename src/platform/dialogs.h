@@ -25,10 +25,11 @@ public:
     enum class Buttons
     {
         Ok,
-        OkCancel,
-        YesNo,          // Enter answers No, as with every two-button question
-        YesNoDefaultNo, // the same on screen; the test dialogs answer it No by default
-        RetryExit       // "重试" and "退出"
+        OkCancel,              // Enter answers 确定
+        OkCancelDefaultCancel, // for questions that destroy data: Enter answers 取消
+        YesNo,                 // Enter answers 是
+        YesNoDefaultNo,        // for questions whose Yes cannot be taken back: Enter answers 否
+        RetryExit              // "重试" and "退出"
     };
     enum class Answer
     {

@@ -171,6 +171,9 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridMo
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setWordWrap(false);
+    // The arrow keys move between cells; Tab goes on to the page's next control, so the
+    // keyboard is never caught in the grid.
+    setTabKeyNavigation(false);
     m_model->resize(1, 2, false);
     m_row = 1;
     m_col = 1;

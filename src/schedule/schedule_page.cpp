@@ -59,6 +59,8 @@ void SchedulePage::connectControls()
     onCommand(m_ui->Label63, &ClickLabel::clicked, &SchedulePage::confirm);
     onCommand(m_ui->Label64, &ClickLabel::clicked, &SchedulePage::save);
     onCommand(m_ui->Label65, &ClickLabel::clicked, &SchedulePage::listToday);
+    new EnterMovesOn({m_ui->Text16, m_ui->Combo1, m_ui->Combo2, m_ui->Text17, m_ui->Text18},
+                     m_ui->Label64);
 }
 
 void SchedulePage::loadNormalPictures()

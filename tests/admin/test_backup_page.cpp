@@ -184,6 +184,7 @@ private:
         f.env.dialogs.fileNext(source);
         khgl::test::click(f.child("Text34"));
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label90"));
     }
 
@@ -306,12 +307,13 @@ private Q_SLOTS:
         f.env.dialogs.answerNext(Dialogs::Answer::No);
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.texts(), QStringList{BackupPage::restoreQuestion()});
-        QCOMPARE(f.env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(f.env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(f.env.dialogs.messages[0].icon, Dialogs::Icon::None);
         QCOMPARE(f.fileBytes(f.env.databasePath()), current);
 
         // Yes: the old data is back, and the next listing reads it.
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
         QCOMPARE(contents(f.env.databasePath()), backup);
@@ -366,6 +368,7 @@ private Q_SLOTS:
         addSale(f, QStringLiteral("最后"));
         f.env.clock.set(QDateTime(QDate(2026, 12, 2), QTime(10, 0)));
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label90"));
         QCOMPARE(f.env.dialogs.texts(),
                  (QStringList{BackupPage::restoreQuestion(), QStringLiteral("还原完毕。")}));
@@ -453,8 +456,22 @@ private Q_SLOTS:
         QCOMPARE(field->text(), QStringLiteral("/tmp/x.dat"));
     }
 
+    void refusesSourcesThatAreNotOurDatabases_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("named"); // what the refusal names besides "没有还原"
+        for (const char* kind : {"empty", "noise", "truncated", "foreign", "other_id", "damaged",
+                                 "folder", "missing"}) {
+            QTest::newRow(kind) << QString::fromLatin1(kind) << QStringLiteral("没有还原");
+        }
+        QTest::newRow("other_columns")
+            << QStringLiteral("other_columns") << QStringLiteral("用户表缺少“答案”");
+    }
+
     void refusesSourcesThatAreNotOurDatabases()
     {
+        QFETCH(QString, kind);
+        QFETCH(QString, named);
         SettingsFixture f;
         khgl::test::click(f.child("Label76"));
         f.env.addUser(QStringLiteral("admin"), QStringLiteral("pw"));
@@ -465,44 +482,37 @@ private Q_SLOTS:
         const QByteArray before = f.fileBytes(f.env.databasePath());
 
         QTemporaryDir sources;
-        const QString empty = sources.filePath(QStringLiteral("empty.dat"));
-        writeFile(empty, {});
-        const QString noise = sources.filePath(QStringLiteral("noise.dat"));
-        QByteArray random(100000, '\0');
-        QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
-        writeFile(noise, random);
-        const QString truncated = sources.filePath(QStringLiteral("truncated.dat"));
-        writeFile(truncated, good.left(good.size() / 2));
-        const QString foreign = sources.filePath(QStringLiteral("foreign.dat"));
-        {
+        const QString source = sources.filePath(kind + QStringLiteral(".dat"));
+        if (kind == u"empty") {
+            writeFile(source, {});
+        } else if (kind == u"noise") {
+            QByteArray random(100000, '\0');
+            QRandomGenerator(7).fillRange(reinterpret_cast<quint32*>(random.data()),
+                                          random.size() / 4);
+            writeFile(source, random);
+        } else if (kind == u"truncated") {
+            writeFile(source, good.left(good.size() / 2));
+        } else if (kind == u"foreign") {
             sqlite3* db = nullptr;
-            sqlite3_open(QFile::encodeName(foreign).constData(), &db);
+            sqlite3_open(QFile::encodeName(source).constData(), &db);
             sqlite3_exec(db, "create table notes (text); insert into notes values ('x');", nullptr,
                          nullptr, nullptr);
             sqlite3_close(db);
-        }
-        const QString otherId = sources.filePath(QStringLiteral("other_id.dat"));
-        const QString otherColumns = sources.filePath(QStringLiteral("other_columns.dat"));
-        {
+        } else if (kind == u"other_id" || kind == u"other_columns") {
             QTemporaryDir scratch;
             DataStore made(scratch.path());
             made.create();
-            made.execute(QStringLiteral("pragma application_id=12345"));
+            made.execute(kind == u"other_id"
+                             ? QStringLiteral("pragma application_id=12345")
+                             : QStringLiteral("alter table 用户表 drop column 答案"));
             made.close();
-            QFile::copy(made.filePath(), otherId);
-            QFile::remove(made.filePath());
-            made.create();
-            made.execute(QStringLiteral("alter table 用户表 drop column 答案"));
-            made.close();
-            QFile::copy(made.filePath(), otherColumns);
-        }
-        // One wrong byte in the header of 用户表's page (its count of fragmented bytes): every
-        // row still reads back, so only the engine's quick_check can tell the file is damaged.
-        const QString damaged = sources.filePath(QStringLiteral("damaged.dat"));
-        {
-            writeFile(damaged, good);
+            QFile::copy(made.filePath(), source);
+        } else if (kind == u"damaged") {
+            // One wrong byte in the header of 用户表's page (its count of fragmented bytes):
+            // every row still reads back, so only the engine's quick_check can tell.
+            writeFile(source, good);
             sqlite3* db = nullptr;
-            sqlite3_open_v2(QFile::encodeName(damaged).constData(), &db, SQLITE_OPEN_READONLY,
+            sqlite3_open_v2(QFile::encodeName(source).constData(), &db, SQLITE_OPEN_READONLY,
                             nullptr);
             sqlite3_stmt* stmt = nullptr;
             sqlite3_prepare_v2(db,
@@ -516,26 +526,19 @@ private Q_SLOTS:
             QByteArray bytes = good;
             QCOMPARE(bytes[at], char{0x0d}); // a leaf page of a table
             bytes[at + 7] = 3;
-            writeFile(damaged, bytes);
+            writeFile(source, bytes);
+        } else if (kind == u"folder") {
+            QDir().mkpath(source);
         }
-        const QString folder = sources.filePath(QStringLiteral("folder.dat"));
-        QDir().mkpath(folder);
-        const QString missing = sources.filePath(QStringLiteral("missing.dat"));
 
-        for (const QString& source :
-             {empty, noise, truncated, foreign, otherId, otherColumns, damaged, folder, missing}) {
-            chooseAndRestore(f, source);
-            const QStringList texts = f.env.dialogs.texts();
-            QVERIFY2(!texts.contains(QStringLiteral("还原完毕。")), qPrintable(source));
-            QCOMPARE(texts.size(), 2);
-            QVERIFY2(texts[1].contains(QStringLiteral("没有还原")), qPrintable(texts[1]));
-            QVERIFY2(source != otherColumns ||
-                         texts[1].contains(QStringLiteral("用户表缺少“答案”")),
-                     qPrintable(texts[1]));
-            QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Critical);
-            QCOMPARE(f.fileBytes(f.env.databasePath()), before);
-            QVERIFY(!f.child("Pro1")->isVisible());
-        }
+        chooseAndRestore(f, source);
+        const QStringList texts = f.env.dialogs.texts();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY2(texts[1].contains(QStringLiteral("没有还原")) && texts[1].contains(named),
+                 qPrintable(texts[1]));
+        QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Critical);
+        QCOMPARE(f.fileBytes(f.env.databasePath()), before);
+        QVERIFY(!f.child("Pro1")->isVisible());
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
         QCOMPARE(f.env.store.select(QStringLiteral("销售表")).recordCount(), 1);
     }

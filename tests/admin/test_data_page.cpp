@@ -82,12 +82,13 @@ private Q_SLOTS:
         const auto& ask = f.env.dialogs.messages[0];
         QCOMPARE(ask.title, QStringLiteral("删除"));
         QCOMPARE(ask.icon, Dialogs::Icon::None);
-        QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancel);
+        QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancelDefaultCancel);
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
         QVERIFY(salesInSafetyCopies(f).isEmpty());
 
         // Only 销售表 goes; the copy taken first still holds its rows.
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
         QCOMPARE(f.env.dialogs.texts(),
                  (QStringList{QStringLiteral("即将删除选中的数据项。") + kCopyKept,
@@ -101,6 +102,7 @@ private Q_SLOTS:
         // No box ticked: the same messages, nothing deleted.
         f.child<QCheckBox>("Check3")->setChecked(false);
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
@@ -110,6 +112,7 @@ private Q_SLOTS:
         for (const char* box : {"Check1", "Check2", "Check4"}) {
             f.child<QCheckBox>(box)->setChecked(true);
         }
+        f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
         QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
         khgl::test::grabTo(&f.page, QStringLiteral("admin_data"));
@@ -126,10 +129,11 @@ private Q_SLOTS:
         const auto& ask = f.env.dialogs.messages[0];
         QVERIFY(ask.title.isEmpty()); // the application's title
         QCOMPARE(ask.icon, Dialogs::Icon::Question);
-        QCOMPARE(ask.buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(ask.buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
 
         f.env.dialogs.clear();
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label86"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("删除完毕。"));
         QCOMPARE(counts(f), (QList<int>{0, 0, 0, 0, 1, 1}));
@@ -151,6 +155,7 @@ private Q_SLOTS:
             other.execute(QStringLiteral("create trigger keep before delete on 客户表 "
                                          "begin select raise(abort, '客户表被锁定'); end"));
         }
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(f.child("Label86"));
         QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("删除完毕。")));
         QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Critical);
@@ -158,29 +163,6 @@ private Q_SLOTS:
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
     }
 
-    void commandsShowTheirHoverPictures() // for all three sub-pages
-    {
-        SettingsFixture f;
-        auto* format = f.child<QLabel>("Image37");
-        const QImage normal = format->pixmap().toImage();
-        QVERIFY(!normal.isNull());
-        khgl::test::hover(f.child("Label86"));
-        QVERIFY(format->pixmap().toImage() != normal);
-        khgl::test::hover(f.child("Frame31"));
-        QCOMPARE(format->pixmap().toImage(), normal);
-        khgl::test::hover(f.child("Label88"));
-        QVERIFY(f.child<QLabel>("Image38")->pixmap().toImage() != normal);
-        QCOMPARE(f.flags.a, 0); // these two have no flag
-        // The flagged commands of the other two sub-pages use flags A and B.
-        khgl::test::hover(f.child("Label89"));
-        khgl::test::hover(f.child("Label84"));
-        QCOMPARE(f.flags.a, 1);
-        QCOMPARE(f.flags.b, 1);
-        // The flags are shared: the backup frame resets B although Label84 set it.
-        khgl::test::hover(f.child("Frame35"));
-        QCOMPARE(f.flags.a, 0);
-        QCOMPARE(f.flags.b, 0);
-    }
 };
 
 QTEST_MAIN(TestDataPage)

@@ -66,7 +66,7 @@ inline void addCustomer(DataStore& store, const QString& name, const QString& ma
         set.setValue(QStringLiteral("客户简述"), customerNote);
     }
     set.setValue(QStringLiteral("其他"), QStringLiteral("无"));
-    set.setValue(QStringLiteral("区别"), nextDifference(store, QStringLiteral("客户表")));
+    set.setValue(QStringLiteral("区别"), 0); // a seeded row, not numbered by the program
     if (!extra.isEmpty()) {
         set.setValue(QStringLiteral("附加信息"), extra);
     }

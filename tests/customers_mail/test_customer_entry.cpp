@@ -3,6 +3,7 @@
 #include "input_aids/input_aids.h"
 #include "platform/click_widgets.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTest>
@@ -143,9 +144,19 @@ private Q_SLOTS:
                               QStringLiteral("茶叶"), QStringLiteral("1,250.5"),
                               QStringLiteral("2"), QStringLiteral("2501"), QString(),
                               QStringLiteral("老客户"), QStringLiteral("无")}));
-        // The boxes keep their texts: a second save is the same purchase again.
+        // The boxes keep their texts: a second save is the same purchase again, this time by
+        // Enter from box to box, frame by frame, the last box saving.
         QCOMPARE(box(entry, QStringLiteral("Text1"))->text(), QStringLiteral("张三"));
-        save(entry);
+        QVERIFY(QTest::qWaitForWindowActive(entry));
+        box(entry, QStringLiteral("Text1"))->setFocus();
+        QStringList visited;
+        for (int i = 0; i < 11; ++i) {
+            visited << QApplication::focusWidget()->objectName();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        QCOMPARE(visited, QStringLiteral("Text1 Text2 Text3 Text10 Text11 Text4 Text5 Text6 Text7 "
+                                         "Text8 Text9")
+                              .split(u' '));
         QCOMPARE(grid.rows(), 3);
         QCOMPARE(grid.row(), 2);
         QCOMPARE(rowTexts(grid, 2), rowTexts(grid, 1));

@@ -202,7 +202,7 @@ private Q_SLOTS:
         f.command("Label62");
         QCOMPARE(env.dialogs.messages[0].text, QStringLiteral("确定要删除当前记录吗？"));
         QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("删除提示"));
-        QCOMPARE(env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNo);
+        QCOMPARE(env.dialogs.messages[0].buttons, Dialogs::Buttons::YesNoDefaultNo);
         QCOMPARE(env.dialogs.messages.size(), size_t(1));
         QCOMPARE(env.rowsOnDisk(QStringLiteral("select 备注 from 进货表 order by rowid")),
                  rows({{"A1"}, {"B"}, {"C"}}));

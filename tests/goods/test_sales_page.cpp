@@ -2,8 +2,10 @@
 #include "goods/sales_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
+#include "shell/main_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -83,6 +85,20 @@ QByteArray gb18030ToUtf8(const QByteArray& bytes)
     return done == static_cast<size_t>(-1) ? QByteArray()
                                            : out.left(out.size() - qsizetype(outLeft));
 }
+
+// Counts the mouse buttons pressed anywhere in the program.
+struct MouseButtons final : QObject
+{
+    MouseButtons() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        count += type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                 type == QEvent::MouseButtonDblClick;
+        return false;
+    }
+    int count = 0;
+};
 
 } // namespace
 
@@ -200,6 +216,72 @@ private Q_SLOTS:
                  rows({{"苹果", "2"}, {"苹果", "4"}}));
     }
 
+    // A sale recorded, found and deleted with the keyboard alone: Ctrl+6 shows the page, Enter
+    // walks the entry boxes and saves from the last, F4 opens the calendar, Tab reaches the
+    // commands and Enter or Space runs them.
+    void keyboardAloneRecordsFindsAndDeletesASale()
+    {
+        TestEnv env;
+        addGoods(env, kTable, QStringLiteral("梨"), 1, 3, QStringLiteral("2026-3-5"));
+        MainWindow window(env.context);
+        window.show();
+        window.load();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const MouseButtons mouse;
+        const auto keys = [] { return QApplication::focusWidget(); };
+        const auto focused = [] {
+            return QApplication::focusWidget() ? QApplication::focusWidget()->objectName()
+                                               : QString();
+        };
+        const auto enter = [&](const QString& text) {
+            QTest::keyClicks(keys(), text);
+            QTest::keyClick(keys(), Qt::Key_Return);
+        };
+        const auto tabTo = [&](const char* name) {
+            for (int i = 0; i < 100 && focused() != QLatin1String(name); ++i) {
+                QTest::keyClick(keys(), Qt::Key_Tab);
+            }
+            return focused() == QLatin1String(name);
+        };
+        QTest::keyClick(&window, Qt::Key_6, Qt::ControlModifier);
+        QVERIFY(child(&window, "Frame12")->isVisible());
+        auto* grid = child<RecordGrid>(&window, "MS5");
+
+        QVERIFY(tabTo("Text25"));
+        enter(QStringLiteral("Kiwi"));
+        enter(QStringLiteral("2.5"));
+        enter(QStringLiteral("4"));
+        enter(QStringLiteral("10"));
+        QCOMPARE(focused(), QStringLiteral("Text24"));
+        QTest::keyClick(keys(), Qt::Key_F4);
+        QTRY_COMPARE(QApplication::activeWindow(), env.inputAids.calendarWindow());
+        QTest::keyClick(keys(), Qt::Key_Return); // today's date
+        QVERIFY(!env.inputAids.isCalendarOpen());
+        QTRY_COMPARE(focused(), QStringLiteral("Text24"));
+        QTest::keyClick(keys(), Qt::Key_Return);
+        enter(QStringLiteral("gift"));
+        QCOMPARE(env.dialogs.texts(), strings({"保存完毕。"}));
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称, 单价, 数量, 总金额, 日期, 备注 from "
+                                               "销售表 where rowid = 2")),
+                 rows({{"Kiwi", "2.5", "4", "10", "2026-12-7", "gift"}}));
+
+        env.dialogs.inputNext(QStringLiteral("Kiwi"));
+        QVERIFY(tabTo("Label45"));
+        QTest::keyClick(keys(), Qt::Key_Return);
+        QCOMPARE(listedNames(grid), strings({"Kiwi"}));
+
+        // A stray Enter on the delete question answers 否.
+        env.dialogs.clear();
+        QVERIFY(tabTo("Label73"));
+        QTest::keyClick(keys(), Qt::Key_Return);
+        QCOMPARE(env.dialogs.texts(), strings({"确定要删除当前记录吗？"}));
+        QCOMPARE(env.countOnDisk(kTable), 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        QTest::keyClick(keys(), Qt::Key_Space);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称 from 销售表")), rows({{"梨"}}));
+        QCOMPARE(mouse.count, 0);
+    }
+
     void deleteOnABlankRowSaysSoAndListsTheTable()
     {
         TestEnv env;
@@ -298,7 +380,11 @@ private Q_SLOTS:
                                 QStringLiteral("𠮷野家"),
                                 QStringLiteral("@SUM(A1)"),
                                 QStringLiteral("-1+1")};
-        for (const QString& name : names) {
+        // A comma or quote in each place the export looks at words of 2, 4 and 8 bytes.
+        const QStringList plain{QStringLiteral("a,"),        QStringLiteral("ab\""),
+                                QStringLiteral("abcd,"),     QStringLiteral("abcdefg,"),
+                                QStringLiteral("abcdefgh,"), QStringLiteral(",bcdefghijklmnopq")};
+        for (const QString& name : names + plain) {
             addGoods(env, kTable, name, -2, 1.5, QStringLiteral("2026-3-5"));
         }
         SalesFixture f(env);
@@ -326,7 +412,7 @@ private Q_SLOTS:
 
         for (const QByteArray& text : {utf8.mid(3), gb18030ToUtf8(gb)}) {
             const QList<QStringList> read = readCsv(QString::fromUtf8(text));
-            QCOMPARE(read.size(), names.size() + 1);
+            QCOMPARE(read.size(), names.size() + plain.size() + 1);
             QCOMPARE(read[0], strings({"编号", "商品名称", "商品单价", "商品数量", "销售金额",
                                        "销售日期", "备注"}));
             QStringList readNames;
@@ -335,11 +421,11 @@ private Q_SLOTS:
                 QCOMPARE(read[row][3], QStringLiteral("-2"));
                 readNames << read[row][1];
             }
-            QCOMPARE(readNames,
-                     (QStringList{QStringLiteral("逗号,和\"引号\""), QStringLiteral("两行\n文字"),
-                                  QStringLiteral("'=1+1"), QStringLiteral("表情😀"),
-                                  QStringLiteral("𠮷野家"), QStringLiteral("'@SUM(A1)"),
-                                  QStringLiteral("'-1+1")}));
+            QCOMPARE(readNames, (QStringList{QStringLiteral("逗号,和\"引号\""),
+                                             QStringLiteral("两行\n文字"), QStringLiteral("'=1+1"),
+                                             QStringLiteral("表情😀"), QStringLiteral("𠮷野家"),
+                                             QStringLiteral("'@SUM(A1)"), QStringLiteral("'-1+1")} +
+                                 plain));
         }
         // A cancelled save dialog writes nothing and asks nothing more.
         env.dialogs.clear();

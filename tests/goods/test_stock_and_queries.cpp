@@ -1,5 +1,7 @@
+#include "goods/date_query_dialog.h"
 #include "goods/goods_query_window.h"
 #include "goods/purchase_page.h"
+#include "goods/sales_page.h"
 #include "goods/stock_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
@@ -261,6 +263,33 @@ private Q_SLOTS:
 
         page.closeWindows();
         QVERIFY(!window->isVisible());
+    }
+
+    // Esc closes the small query windows, as their cancel command does.
+    void escClosesTheQueryWindows_data()
+    {
+        QTest::addColumn<bool>("purchases");
+        QTest::newRow("商品查询 Form5") << true;
+        QTest::newRow("日期查询 Form7") << false;
+    }
+
+    void escClosesTheQueryWindows()
+    {
+        QFETCH(bool, purchases);
+        TestEnv env;
+        PageHarness harness(env);
+        PurchasePage purchasePage(harness.env, nullptr);
+        SalesPage salesPage(harness.env, nullptr);
+        QWidget& page = purchases ? static_cast<QWidget&>(purchasePage) : salesPage;
+        page.show();
+        click(child(&page, purchases ? "Label52" : "Label46"));
+        QWidget* window =
+            purchases ? static_cast<QWidget*>(purchasePage.queryWindow()) : salesPage.dateDialog();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QWidget* keys = QApplication::focusWidget();
+        QTest::keyClick(keys != nullptr ? keys : window, Qt::Key_Escape);
+        QVERIFY(!window->isVisible());
+        QVERIFY(page.isVisible());
     }
 };
 

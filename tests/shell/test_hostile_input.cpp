@@ -267,7 +267,7 @@ public:
             for (int c = 0; c < values.size(); ++c) {
                 set.setValue(set.fieldName(c), values[c]);
             }
-            set.setValue(QStringLiteral("区别"), khgl::test::nextDifference(store, kCustomers));
+            set.setValue(QStringLiteral("区别"), 0);
             set.update();
         }
         while (env.countOnDisk(kReminders) < 2) {
@@ -835,22 +835,31 @@ class TestHostileInput final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void everyBoxAndCommandSurvivesHostileText_data()
+    {
+        QTest::addColumn<int>("surface");
+        Operator op;
+        const std::vector<Surface> all = op.surfaces();
+        for (size_t i = 0; i < all.size(); ++i) {
+            QTest::newRow(qPrintable(all[i].name)) << static_cast<int>(i);
+        }
+    }
+
     void everyBoxAndCommandSurvivesHostileText()
     {
+        QFETCH(int, surface);
         Operator op;
-        for (const Surface& surface : op.surfaces()) {
-            // Also where there are no boxes: commands ask for texts and files themselves.
-            for (const QString& payload : payloads()) {
-                op.runRound(surface, payload);
-                if (QTest::currentTestFailed()) {
-                    return;
-                }
+        const Surface place = op.surfaces().at(static_cast<size_t>(surface));
+        // Also where there are no boxes: commands ask for texts and files themselves.
+        for (const QString& payload : payloads()) {
+            op.runRound(place, payload);
+            if (QTest::currentTestFailed()) {
+                return;
             }
         }
-        QVERIFY(op.sitesOpened > 0);
-        qInfo("hostile input: %d inputs tried, %d commands clicked", op.inputs, op.clicks);
-        qInfo("hostile input: %d refusals shown, of the kinds: %s", op.refusals,
-              qPrintable(op.errors.values().join(QStringLiteral(" | "))));
+        QVERIFY(place.name != u"标题栏" || op.sitesOpened > 0); // through the seam only
+        qInfo("%d inputs tried, %d commands clicked, %d refusals shown: %s", op.inputs, op.clicks,
+              op.refusals, qPrintable(op.errors.values().join(QStringLiteral(" | "))));
         restartListsEverything(op);
     }
 

@@ -66,6 +66,15 @@ private Q_SLOTS:
         QCOMPARE(login.name()->itemText(1), QStringLiteral("王"));
         QVERIFY(login.name()->currentText().isEmpty());
 
+        // Enter in the name box goes on to the password box and logs nobody in.
+        QVERIFY(QTest::qWaitForWindowActive(login.window));
+        login.name()->setFocus();
+        QTest::keyClicks(login.name()->lineEdit(), QStringLiteral("Admin"));
+        QTest::keyClick(login.name()->lineEdit(), Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), login.password());
+        QVERIFY(env.dialogs.messages.empty());
+        login.name()->setEditText({});
+
         // Enter in an empty password box says the same as the command.
         QTest::keyClick(login.password(), Qt::Key_Return);
         khgl::test::click(login.widget("Label2"));

@@ -159,6 +159,36 @@ private Q_SLOTS:
         QVERIFY(QGuiApplication::applicationDisplayName().isEmpty());
     }
 
+    // A stray Enter answers an ordinary question with 是 or 确定, and one that destroys data with
+    // the safe answer.
+    void enterAnswersTheDefaultButton_data()
+    {
+        QTest::addColumn<Dialogs::Buttons>("buttons");
+        QTest::addColumn<Dialogs::Answer>("answer");
+        QTest::newRow("是/否") << Dialogs::Buttons::YesNo << Dialogs::Answer::Yes;
+        QTest::newRow("是/否, destroys") << Dialogs::Buttons::YesNoDefaultNo << Dialogs::Answer::No;
+        QTest::newRow("确定/取消") << Dialogs::Buttons::OkCancel << Dialogs::Answer::Ok;
+        QTest::newRow("确定/取消, destroys")
+            << Dialogs::Buttons::OkCancelDefaultCancel << Dialogs::Answer::Cancel;
+    }
+
+    void enterAnswersTheDefaultButton()
+    {
+        QFETCH(Dialogs::Buttons, buttons);
+        QFETCH(Dialogs::Answer, answer);
+        QtDialogs dialogs;
+        QTimer enter;
+        connect(&enter, &QTimer::timeout, this, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        enter.start(20);
+        QCOMPARE(dialogs.message(nullptr, QStringLiteral("是否删除？"), QStringLiteral("提示"),
+                                 Dialogs::Icon::Question, buttons),
+                 answer);
+    }
+
     // Qt's own boxes (商品查询, 查找客户, 找回密码, the music and restore file dialogs) speak the
     // program's language: the real dialogs, grabbed into screenshots/ for a look.
     void qtDialogsSpeakChinese()

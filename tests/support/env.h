@@ -73,9 +73,6 @@ bool onTestServer();
 QString newTestServerDatabase(QString* name = nullptr);
 void dropTestServerDatabase(const QString& name);
 
-// The 区别 of a row about to be added by a test helper: the rows already there plus one,
-// counted in SQL rather than through the record set whose count the program uses.
-int nextDifference(DataStore& store, const QString& table);
 
 // Appends one row to a table through the store: (column, value) pairs in any order.
 void insertRow(DataStore& store, const QString& table,

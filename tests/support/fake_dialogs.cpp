@@ -21,6 +21,9 @@ Dialogs::Answer FakeDialogs::message(QWidget*, const QString& text, const QStrin
     if (buttons == Buttons::YesNoDefaultNo) {
         return Answer::No;
     }
+    if (buttons == Buttons::OkCancelDefaultCancel) {
+        return Answer::Cancel;
+    }
     return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
 }
 

@@ -12,8 +12,8 @@ class QDialog;
 namespace khgl::test {
 
 // Records every dialog the program shows and answers from a script. With no scripted answer,
-// a message gets its default button (OK, Yes, or No where No is the default), an input
-// dialog is cancelled, a file dialog is cancelled and a window dialog is rejected.
+// a message gets its default button (OK or Yes; Cancel or No for questions that destroy data), an
+// input dialog is cancelled, a file dialog is cancelled and a window dialog is rejected.
 class FakeDialogs final : public Dialogs
 {
 public:
