@@ -2,6 +2,7 @@
 
 #include "data_store/data_store.h"
 
+#include <algorithm>
 #include <iterator>
 
 namespace khgl {
@@ -118,6 +119,18 @@ RecordSet KeysetPages::rows(int first, int n)
         m_known.emplace(first + set.recordCount() - 1, set.rowKeyAt(set.recordCount() - 1));
     }
     return set;
+}
+
+void KeysetPages::removed(int row)
+{
+    std::map<int, qint64> known;
+    for (const auto& [at, key] : m_known) {
+        if (at != row) {
+            known.emplace_hint(known.end(), at < row ? at : at - 1, key);
+        }
+    }
+    m_known = std::move(known);
+    m_count = std::max(0, count() - 1);
 }
 
 } // namespace khgl

@@ -38,6 +38,8 @@ public:
     int count();
     // Up to n records from row first (0-based) on, keyed, in entry order.
     RecordSet rows(int first, int n);
+    // The record at row was deleted: the rows below it move up one.
+    void removed(int row);
 
 private:
     std::optional<qint64> keyBefore(int row);

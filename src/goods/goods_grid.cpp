@@ -77,6 +77,8 @@ public:
         return rows;
     }
 
+    void removed(int row) override { m_pages->removed(row); }
+
 private:
     std::unique_ptr<KeysetPages> m_pages;
 };

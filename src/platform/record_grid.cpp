@@ -38,23 +38,11 @@ public:
     {
         return std::max(0, std::min(n, m_rows - first));
     }
+    void removed(int) override { --m_rows; }
 
 private:
     int m_rows;
 };
-
-// The source row a shown row of the listing stands for, past the rows removed from view.
-int GridModel::sourceRow(int dataRow) const
-{
-    int row = dataRow;
-    for (const int hidden : m_hidden) {
-        if (hidden > row) {
-            break;
-        }
-        ++row;
-    }
-    return row;
-}
 
 const GridModel::Block* GridModel::block(int index) const
 {
@@ -63,8 +51,7 @@ const GridModel::Block* GridModel::block(int index) const
         return &found->second;
     }
     const int first = index * m_blockRows;
-    const int total = m_sourceRows + static_cast<int>(m_hidden.size());
-    const int n = std::min(m_blockRows, total - first);
+    const int n = std::min(m_blockRows, m_sourceRows - first);
     if (n <= 0) {
         return nullptr;
     }
@@ -92,7 +79,7 @@ const GridModel::Block* GridModel::block(int index) const
 
 GridModel::EditedRow& GridModel::editedRow(int dataRow)
 {
-    const int row = sourceRow(dataRow);
+    const int row = dataRow;
     if (const auto found = m_edited.find(row); found != m_edited.end()) {
         return found->second;
     }
@@ -115,7 +102,7 @@ const std::string* GridModel::rowCells(int dataRow) const
     if (dataRow >= m_sourceRows) {
         return &m_cells[static_cast<size_t>(dataRow - m_sourceRows) * static_cast<size_t>(m_cols)];
     }
-    const int row = sourceRow(dataRow);
+    const int row = dataRow;
     if (!m_edited.empty()) {
         if (const auto found = m_edited.find(row); found != m_edited.end()) {
             return found->second.cells.data();
@@ -148,7 +135,7 @@ qint64 GridModel::key(int dataRow) const
     if (dataRow >= m_sourceRows) {
         return m_keys[static_cast<size_t>(dataRow - m_sourceRows)];
     }
-    const int row = sourceRow(dataRow);
+    const int row = dataRow;
     if (const auto found = m_edited.find(row); found != m_edited.end()) {
         return found->second.key;
     }
@@ -174,7 +161,6 @@ void GridModel::attach(std::unique_ptr<RowSource> source)
     m_dataRows = count;
     m_cells.clear();
     m_keys.clear();
-    m_hidden.clear();
     m_edited.clear();
     m_blocks.clear();
 }
@@ -197,7 +183,6 @@ void GridModel::detach(int keepRows)
     m_source.reset();
     m_sourceRows = 0;
     m_dataRows = keepRows;
-    m_hidden.clear();
     m_edited.clear();
     m_blocks.clear();
 }
@@ -210,9 +195,18 @@ void GridModel::removeRow(int dataRow)
         m_cells.erase(begin, begin + m_cols);
         m_keys.erase(m_keys.begin() + at);
     } else {
-        const int row = sourceRow(dataRow);
-        m_hidden.insert(std::upper_bound(m_hidden.begin(), m_hidden.end(), row), row);
-        m_edited.erase(row);
+        m_source->removed(dataRow);
+        std::unordered_map<int, EditedRow> edited;
+        for (auto& [row, cells] : m_edited) {
+            if (row != dataRow) {
+                edited.emplace(row < dataRow ? row : row - 1, std::move(cells));
+            }
+        }
+        m_edited = std::move(edited);
+        // Blocks from the removed row on now hold other rows.
+        std::erase_if(m_blocks, [this, dataRow](const auto& entry) {
+            return (entry.first + 1) * m_blockRows > dataRow;
+        });
         --m_sourceRows;
     }
     --m_dataRows;
@@ -249,11 +243,9 @@ void GridModel::visit(const std::function<bool(int row, const std::string* cells
     }
     // Read in large blocks of their own, so the blocks kept for the view stay as they are.
     constexpr int kChunk = 4096;
-    const int total = m_sourceRows + static_cast<int>(m_hidden.size());
+    const int total = m_sourceRows;
     std::vector<std::string> cells;
     std::vector<qint64> keys;
-    auto hidden = m_hidden.begin();
-    int shown = 0;
     for (int first = 0; first < total; first += kChunk) {
         const int n = std::min(kChunk, total - first);
         cells.assign(static_cast<size_t>(n) * static_cast<size_t>(m_cols), std::string());
@@ -261,15 +253,11 @@ void GridModel::visit(const std::function<bool(int row, const std::string* cells
         m_source->fetch(first, n, m_cols, cells, keys);
         for (int i = 0; i < n; ++i) {
             const int row = first + i;
-            if (hidden != m_hidden.end() && *hidden == row) {
-                ++hidden;
-                continue;
-            }
             const std::string* texts = &cells[static_cast<size_t>(i) * static_cast<size_t>(m_cols)];
             if (const auto found = m_edited.find(row); found != m_edited.end()) {
                 texts = found->second.cells.data();
             }
-            if (!visit(++shown, texts)) {
+            if (!visit(row + 1, texts)) {
                 return;
             }
         }

@@ -26,6 +26,8 @@ public:
     // Failures leave the rows blank; the grid asks again when they are next shown.
     virtual int fetch(int first, int n, int cols, std::vector<std::string>& cells,
                       std::vector<qint64>& keys) = 0;
+    // The record of data row was deleted: the rows below it move up one.
+    virtual void removed(int row) = 0;
 };
 
 // A record grid numbered as the pages know it: row 0 is the header row, column 0 the narrow
@@ -95,7 +97,8 @@ public:
     // Rows for which marker answers true are drawn in red (asked only for painted rows).
     void setRowMarker(std::function<bool(int row)> marker);
 
-    // Removes a data row; the rows below move up.
+    // Removes a data row; the rows below move up. A row of a listing is removed once its
+    // record is deleted: the listing then no longer holds it either.
     void removeItem(int row);
 
     // While a batch is open, row changes are not announced one by one; closing it shows them.
@@ -135,7 +138,7 @@ private:
 
 // The light model behind RecordGrid. Model row r is grid row r + 1, model column c grid
 // column c + 1. Data rows are either all held here, or a source's rows (fetched in blocks,
-// some removed from view, some cells edited) followed by rows held here.
+// some cells edited) followed by rows held here.
 class GridModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -178,7 +181,6 @@ private:
     void attach(std::unique_ptr<RowSource> source);
     void detach(int keepRows);
     int heldRows() const { return m_dataRows - m_sourceRows; }
-    int sourceRow(int dataRow) const;
     const Block* block(int index) const;
     EditedRow& editedRow(int dataRow);
     void visit(const std::function<bool(int row, const std::string* cells)>& visit) const;
@@ -187,8 +189,7 @@ private:
     std::vector<std::string> m_cells;
     std::vector<qint64> m_keys;
     std::unique_ptr<RowSource> m_source;
-    int m_sourceRows = 0;                        // source rows shown
-    std::vector<int> m_hidden;                   // source rows removed from view, ascending
+    int m_sourceRows = 0;
     std::unordered_map<int, EditedRow> m_edited; // by source row
     mutable std::unordered_map<int, Block> m_blocks;
     mutable unsigned long long m_clock = 0;
