@@ -34,8 +34,8 @@ public:
 // fixed column (drawn as the row header, so it stays when the columns scroll); data rows start
 // at 1. The current row is the highlighted row, however the highlight moved there (click, keys,
 // Tab, drag or a call). Sizes are in twips (15 twips = 1 pixel). Each data row may carry the hidden
-// key of the record it shows. Holds a million rows: cells are kept as UTF-8 bytes and turned into
-// text only when painted.
+// key of the record it shows. Cells are kept as UTF-8 bytes and turned into text only when
+// painted; a long listing comes from a RowSource, a block of rows at a time as it is shown.
 class RecordGrid final : public QTableView
 {
     Q_OBJECT
@@ -60,10 +60,11 @@ public:
     // The current cell's text.
     QString text() const { return text(m_row, m_col); }
     void clearTexts();
-    // A data cell's UTF-8 bytes as stored (row >= 1), without making a QString: exports walk
-    // a million rows through this.
+    // A data cell's UTF-8 bytes as stored (row >= 1), without making a QString; valid until
+    // the grid is next read or changed.
     std::string_view cellBytes(int row, int col) const;
-    // The cells of a data row (row >= 1) as stored, columns 0 .. cols()-1 in a row.
+    // The cells of a data row (row >= 1) as stored, columns 0 .. cols()-1 in a row; valid until
+    // the grid is next read or changed.
     const std::string* rowCells(int row) const;
 
     // Shows a listing read from source a block at a time, below the header row, and makes its
