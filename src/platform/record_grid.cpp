@@ -28,6 +28,8 @@ int GridModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_cols - 1;
 }
 
+namespace {
+
 // A cleared listing: as many rows, all blank.
 class BlankRows final : public RowSource
 {
@@ -43,6 +45,8 @@ public:
 private:
     int m_rows;
 };
+
+} // namespace
 
 const GridModel::Block* GridModel::block(int index) const
 {
