@@ -592,6 +592,13 @@ void RecordGrid::showSource(std::unique_ptr<RowSource> source)
     }
 }
 
+void RecordGrid::keyboardSearch(const QString& search)
+{
+    if (!hasSource()) {
+        QTableView::keyboardSearch(search);
+    }
+}
+
 bool RecordGrid::hasSource() const
 {
     return m_model->m_source != nullptr;

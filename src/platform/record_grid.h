@@ -98,6 +98,10 @@ public:
     // Rows for which marker answers true are drawn in red (asked only for painted rows).
     void setRowMarker(std::function<bool(int row)> marker);
 
+    // Typing a letter over a listing read in blocks finds nothing: the search would read the
+    // whole listing row by row on each key.
+    void keyboardSearch(const QString& search) override;
+
     // Removes a data row; the rows below move up. A row of a listing is removed once its
     // record is deleted: the listing then no longer holds it either.
     void removeItem(int row);
