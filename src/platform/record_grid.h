@@ -23,7 +23,8 @@ public:
     virtual int count() = 0;
     // Writes up to n rows from data row first (0-based) on: cells holds n * cols cells (grid
     // columns 0 .. cols-1 of each row, empty) and keys n keys (-1); returns the rows written.
-    // Failures leave the rows blank; the grid asks again when they are next shown.
+    // A failure throws: the view then shows the rows blank and asks again when they are next
+    // shown, while visitRows passes it on to the export or print that asked.
     virtual int fetch(int first, int n, int cols, std::vector<std::string>& cells,
                       std::vector<qint64>& keys) = 0;
     // The record of data row was deleted: the rows below it move up one.
