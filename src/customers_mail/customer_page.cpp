@@ -51,6 +51,41 @@ int columnWidth(int col)
     return col <= 8 ? 1800 : 3000;
 }
 
+// The customer records a block at a time: grid columns 1 to 11 the shown columns.
+class CustomerRows final : public RowSource
+{
+public:
+    explicit CustomerRows(std::unique_ptr<KeysetPages> pages) : m_pages(std::move(pages)) {}
+
+    int count() override { return m_pages->count(); }
+
+    int fetch(int first, int n, int cols, std::vector<std::string>& cells,
+              std::vector<qint64>& keys) override
+    {
+        const RecordSet set = m_pages->rows(first, n);
+        const int shown = std::min(set.fieldCount(), cols - 1);
+        const int rows = std::min(n, set.recordCount());
+        for (int r = 0; r < rows; ++r) {
+            std::string* row = &cells[static_cast<size_t>(r) * static_cast<size_t>(cols)];
+            for (int c = 0; c < shown; ++c) {
+                int length = 0;
+                if (const char* text = set.rawText(r, c, &length)) {
+                    row[c + 1].assign(text, static_cast<size_t>(length));
+                } else {
+                    row[c + 1] = displayText(set.valueAt(r, c)).toStdString();
+                }
+            }
+            keys[static_cast<size_t>(r)] = set.rowKeyAt(r);
+        }
+        return rows;
+    }
+
+    void removed(int row) override { m_pages->removed(row); }
+
+private:
+    std::unique_ptr<KeysetPages> m_pages;
+};
+
 } // namespace
 
 CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
@@ -115,38 +150,21 @@ void CustomerPage::prepareGrid()
 
 void CustomerPage::loadAll()
 {
-    RecordSet customers = customer_records::all(m_context.store);
+    auto customers = customer_records::allPages(m_context.store);
+    customers->count();
     prepareGrid();
-    fillFromFirstRow(customers);
+    fillFromFirstRow(std::move(customers));
 }
 
-// Copies each record into its own row from row 1 on; empty values leave their cells as they
-// are. Each row keeps the key of the record it shows, so delete can name it exactly.
-void CustomerPage::fillFromFirstRow(RecordSet& records)
+// Lists the records from row 1 on, read a block at a time as they come into view. Each row
+// keeps the key of the record it shows, so delete can name it exactly.
+void CustomerPage::fillFromFirstRow(std::unique_ptr<KeysetPages> records)
 {
-    if (records.recordCount() == 0) {
+    if (records->count() == 0) {
         return;
     }
     RecordGrid& grid = *m_ui->MS1;
-    // By name: columns another tool added to the file neither show nor shift the others.
-    std::vector<int> fields;
-    for (const QString& name : shownColumnNames()) {
-        fields.push_back(records.fieldIndex(name));
-    }
-    int row = 1;
-    {
-        RecordGrid::Batch batch(grid);
-        grid.setRows(records.recordCount() + 1);
-        for (records.moveFirst(); !records.eof(); records.moveNext(), ++row) {
-            for (int i = 0; i < static_cast<int>(fields.size()); ++i) {
-                if (fields[i] >= 0 && !records.isEmpty(fields[i])) {
-                    grid.setText(row, i + 1, records.text(fields[i]));
-                }
-            }
-            grid.setRowKey(row, records.rowKey());
-        }
-        grid.setRow(row - 1);
-    }
+    grid.showSource(std::make_unique<CustomerRows>(std::move(records)));
     for (int c = 0; c < kColumns; ++c) {
         grid.setColWidth(c, columnWidth(c));
     }
@@ -209,14 +227,14 @@ void CustomerPage::findCustomer()
         return;
     }
     guard([this, &name] {
-        RecordSet found = customer_records::ofName(m_context.store, name);
-        if (found.recordCount() == 0) {
+        auto found = customer_records::namePages(m_context.store, name);
+        if (found->count() == 0) {
             m_context.dialogs.message(this, QStringLiteral("客户不存在。"), QStringLiteral("提示"),
                                       Dialogs::Icon::Information);
             return;
         }
         prepareGrid();
-        fillFromFirstRow(found);
+        fillFromFirstRow(std::move(found));
     });
 }
 
@@ -282,14 +300,17 @@ void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
     RecordSet customers = customer_records::appender(m_context.store);
-    for (int r = 1; r < grid.rows(); ++r) {
-        for (int c = 1; c <= kShownColumns; ++c) {
-            if (grid.text(r, c).isEmpty()) {
-                m_context.dialogs.message(this, QStringLiteral("存在不完整记录，请检查后再保存。"),
-                                          QStringLiteral("提示"));
-                return;
-            }
+    bool complete = true;
+    grid.visitRows([&complete, &grid](int, const std::string* cells) {
+        for (int c = 1; c <= kShownColumns && c < grid.cols(); ++c) {
+            complete = complete && !cells[c].empty();
         }
+        return complete;
+    });
+    if (!complete) {
+        m_context.dialogs.message(this, QStringLiteral("存在不完整记录，请检查后再保存。"),
+                                  QStringLiteral("提示"));
+        return;
     }
     const int last = grid.rows() - 1;
     grid.setRow(last);

@@ -13,7 +13,7 @@ namespace khgl {
 
 class CustomerEntryWindow;
 class CustomerGridEditor;
-class RecordSet;
+class KeysetPages;
 
 // The customer page: every purchase of 客户表 in the grid, the entry window for new ones,
 // find by name, delete, and the save of the grid's last row with the description box.
@@ -36,7 +36,7 @@ public:
 private:
     void prepareGrid();
     void loadAll();
-    void fillFromFirstRow(RecordSet& records);
+    void fillFromFirstRow(std::unique_ptr<KeysetPages> records);
     void openEntryWindow();
     void placeEntryWindow();
     void findCustomer();

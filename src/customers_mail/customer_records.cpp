@@ -1,6 +1,7 @@
 #include "customers_mail/customer_records.h"
 
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 
 namespace khgl::customer_records {
 namespace {
@@ -9,17 +10,19 @@ const QString kTable = QStringLiteral("客户表");
 
 } // namespace
 
-RecordSet all(DataStore& store)
+std::unique_ptr<KeysetPages> allPages(DataStore& store)
 {
-    return store.select(kTable);
+    return std::make_unique<KeysetPages>(
+        store, KeysetQuery{kTable, columnNames(kTable).first(11), {}, {}});
 }
 
-RecordSet ofName(DataStore& store, const QString& name)
+std::unique_ptr<KeysetPages> namePages(DataStore& store, const QString& name)
 {
     // The blank before the closing quote stays; trailing blanks do not count in names.
-    return store.selectKeyed(
-        QStringLiteral("select rowid, * from 客户表 where 客户名= ? order by rowid"),
-        {QString(name + QStringLiteral(" "))});
+    return std::make_unique<KeysetPages>(store, KeysetQuery{kTable,
+                                                            columnNames(kTable).first(11),
+                                                            QStringLiteral("客户名= ?"),
+                                                            {QString(name + QStringLiteral(" "))}});
 }
 
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
 
 #include <QList>
 #include <QString>
+#include <memory>
 #include <utility>
 
 namespace khgl {
@@ -13,10 +15,11 @@ class DataStore;
 // The records of 客户表. No widgets here: the customer pages put what these return on screen.
 namespace customer_records {
 
-// Every customer record, each with its key.
-RecordSet all(DataStore& store);
-// The records of one customer name (keyed); trailing blanks of names do not count.
-RecordSet ofName(DataStore& store, const QString& name);
+// Every customer record, and the records of one name (trailing blanks of names do not
+// count), read a block at a time with the columns the customer grid shows (客户名 .. 备注), in
+// entry order.
+std::unique_ptr<KeysetPages> allPages(DataStore& store);
+std::unique_ptr<KeysetPages> namePages(DataStore& store, const QString& name);
 // The 附加信息 of the records with this name and mail address.
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail);
 // A set that appends records to 客户表 (addNew, setValue, update) without reading it all.

@@ -453,6 +453,20 @@ RecordSet DataStore::selectKeyed(const QString& sql, const QVariantList& params)
     return set;
 }
 
+void DataStore::scanKeys(const QString& sql, const QVariantList& params,
+                         const std::function<bool(qint64)>& visit)
+{
+    ensureOpen();
+    Statement statement(m_db, sql);
+    statement.bindAll(params);
+    sqlite3_stmt* stmt = statement.handle();
+    while (statement.step()) {
+        if (!visit(sqlite3_column_int64(stmt, 0))) {
+            break;
+        }
+    }
+}
+
 RecordSet DataStore::appendTo(const QString& table)
 {
     ensureOpen();

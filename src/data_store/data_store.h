@@ -60,6 +60,10 @@ public:
     // A query whose first column is the row key (rowid) of the record each row shows: that
     // column becomes the rows' hidden keys, the other columns are the fields.
     RecordSet selectKeyed(const QString& sql, const QVariantList& params = {});
+    // Steps a query whose first column is a row key, handing each key to visit until it
+    // returns false; nothing else is read, so walking the keys of a long table stays quick.
+    void scanKeys(const QString& sql, const QVariantList& params,
+                  const std::function<bool(qint64)>& visit);
     // A record set for appending to a table without listing it: no rows are read, and
     // recordCount() counts the table's rows (plus the rows appended through this set).
     RecordSet appendTo(const QString& table);

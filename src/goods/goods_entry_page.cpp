@@ -196,9 +196,9 @@ void GoodsEntryPage::setUpGrid(int lastWidth)
 
 void GoodsEntryPage::listTable()
 {
-    const RecordSet table = goods::listing(m_context.store, m_config->table);
+    auto table = goods::listingPages(m_context.store, m_config->table);
     goods::resetGrid(*m_controls->grid);
-    goods::listRecords(*m_controls->grid, table, goods::shownColumns());
+    goods::listPages(*m_controls->grid, std::move(table));
 }
 
 QString GoodsEntryPage::printedTotal() const
@@ -252,11 +252,11 @@ void GoodsEntryPage::queryByProduct()
     if (name.isEmpty()) {
         return;
     }
-    const RecordSet found = goods::ofProduct(m_context.store, m_config->table, name);
-    const bool none = found.recordCount() == 0;
+    auto found = goods::productPages(m_context.store, m_config->table, name);
+    const bool none = found->count() == 0;
     if (!none || m_config->listEmptyProductQuery) {
         goods::resetGrid(*m_controls->grid);
-        goods::listRecords(*m_controls->grid, found, goods::shownColumns());
+        goods::listPages(*m_controls->grid, std::move(found));
     }
     if (none) {
         m_context.dialogs.message(this, m_config->productMissing, QStringLiteral("查询提示"),

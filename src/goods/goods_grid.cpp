@@ -14,8 +14,8 @@
 namespace khgl::goods {
 namespace {
 
-// Writes a number cell without going through QString: listings hold up to a million rows.
-void writeNumber(RecordGrid& grid, int row, int col, const QVariant& value)
+// A number as the grid shows it, without going through QString: listings are long.
+void numberText(std::string& out, const QVariant& value)
 {
     char buffer[40];
     std::to_chars_result result{buffer, {}};
@@ -30,14 +30,58 @@ void writeNumber(RecordGrid& grid, int row, int col, const QVariant& value)
                 std::to_chars(buffer, buffer + sizeof buffer, real, std::chars_format::general, 15);
         }
     } else {
-        const QString text = cellText(value);
-        if (!text.isEmpty()) {
-            grid.setText(row, col, text);
-        }
+        out = cellText(value).toStdString();
         return;
     }
-    grid.setText(row, col, buffer, static_cast<int>(result.ptr - buffer));
+    out.assign(buffer, static_cast<size_t>(result.ptr - buffer));
 }
+
+void writeNumber(RecordGrid& grid, int row, int col, const QVariant& value)
+{
+    std::string text;
+    numberText(text, value);
+    if (!text.empty()) {
+        grid.setText(row, col, text.data(), static_cast<int>(text.size()));
+    }
+}
+
+// A goods listing's rows, a block at a time.
+class GoodsRows final : public RowSource
+{
+public:
+    explicit GoodsRows(std::unique_ptr<KeysetPages> pages) : m_pages(std::move(pages)) {}
+
+    int count() override { return m_pages->count(); }
+
+    int fetch(int first, int n, int cols, std::vector<std::string>& cells,
+              std::vector<qint64>& keys) override
+    {
+        const RecordSet set = m_pages->rows(first, n);
+        const int shown = std::min(static_cast<int>(m_pages->query().columns.size()), cols - 2);
+        const int rows = std::min(n, set.recordCount());
+        for (int r = 0; r < rows; ++r) {
+            std::string* row = &cells[static_cast<size_t>(r) * static_cast<size_t>(cols)];
+            if (cols > 1) {
+                row[1] = std::to_string(first + r + 1);
+            }
+            for (int c = 0; c < shown; ++c) {
+                int length = 0;
+                if (const char* text = set.rawText(r, c, &length)) {
+                    row[c + 2].assign(text, static_cast<size_t>(length));
+                } else {
+                    numberText(row[c + 2], set.valueAt(r, c));
+                }
+            }
+            keys[static_cast<size_t>(r)] = set.rowKeyAt(r);
+        }
+        return rows;
+    }
+
+    void removed(int row) override { m_pages->removed(row); }
+
+private:
+    std::unique_ptr<KeysetPages> m_pages;
+};
 
 } // namespace
 
@@ -99,6 +143,17 @@ void listRecords(RecordGrid& grid, const RecordSet& set, const QStringList& name
         grid.setRow(count);
     }
     grid.scrollToTop();
+}
+
+int listPages(RecordGrid& grid, std::unique_ptr<KeysetPages> pages)
+{
+    const int count = pages->count();
+    if (count == 0) {
+        return 0;
+    }
+    grid.showSource(std::make_unique<GoodsRows>(std::move(pages)));
+    grid.scrollToTop();
+    return count;
 }
 
 void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth)

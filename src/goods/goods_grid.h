@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <optional>
 
 class QLineEdit;
@@ -24,6 +25,11 @@ void resetGrid(RecordGrid& grid);
 // 2, 3 ... the fields named in columns, found by name. Each row keeps the record's key, so a
 // delete can name exactly the record the row shows.
 void listRecords(RecordGrid& grid, const RecordSet& set, const QStringList& columns);
+
+// Lists a reset grid from pages read a block at a time as they come into view: column 1 the
+// record's position (from 1), columns 2, 3 ... the pages' columns; each row keeps its key.
+// Returns how many records are listed.
+int listPages(RecordGrid& grid, std::unique_ptr<KeysetPages> pages);
 
 // The columns of 进货表 and 销售表 that grid columns 2 to 7 show.
 QStringList shownColumns();

@@ -39,12 +39,12 @@ void GoodsQuery::addDateBox(qint16 target, ClickLineEdit* box, int gapTwips)
     });
 }
 
-bool GoodsQuery::list(const RecordSet& found, const QString& missing, bool listWhenNone)
+bool GoodsQuery::list(std::unique_ptr<KeysetPages> found, const QString& missing, bool listWhenNone)
 {
-    const bool any = found.recordCount() > 0;
+    const bool any = found->count() > 0;
     if (any || listWhenNone) {
         goods::resetGrid(m_grid);
-        goods::listRecords(m_grid, found, goods::shownColumns());
+        goods::listPages(m_grid, std::move(found));
     }
     if (!any) {
         m_context.dialogs.message(&m_window, missing, QStringLiteral("查询提示"),
@@ -65,7 +65,8 @@ void GoodsQuery::queryDate(const QString& date, const DateQuery& query,
         return;
     }
     guarded(m_context.dialogs, &m_window, [&] {
-        list(goods::onDate(m_context.store, query.table, date), query.missing, query.listWhenNone);
+        list(goods::datePages(m_context.store, query.table, date), query.missing,
+             query.listWhenNone);
         if (afterwards) {
             afterwards(date);
         }

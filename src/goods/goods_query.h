@@ -6,6 +6,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QWidget;
@@ -33,7 +34,7 @@ public:
     void addDateBox(qint16 target, ClickLineEdit* box, int gapTwips);
     // Lists what was found in the grid (also nothing, when listWhenNone) and says missing
     // when nothing was found. Returns whether anything was found.
-    bool list(const RecordSet& found, const QString& missing, bool listWhenNone);
+    bool list(std::unique_ptr<KeysetPages> found, const QString& missing, bool listWhenNone);
 
     struct DateQuery
     {

@@ -69,7 +69,7 @@ void GoodsQueryWindow::queryProductOnDate()
     }
     guarded(m_context.dialogs, this, [this, &name, &date] {
         m_query.list(
-            goods::ofProductOnDate(m_context.store, goods::GoodsTable::Purchases, name, date),
+            goods::productOnDatePages(m_context.store, goods::GoodsTable::Purchases, name, date),
             QStringLiteral("查询的商品不存在！"), true);
         // The total covers the product's purchases of every date.
         m_page.showQueryTotal(

@@ -1,44 +1,32 @@
 #include "goods/goods_records.h"
 
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 #include "data_store/store_error.h"
 #include "data_store/values.h"
 
 namespace khgl::goods {
 namespace {
 
-// The query texts of each table. The two tables were queried with different texts over the
-// years; each keeps its own, since their results differ in the columns after 备注.
+// The total texts of each table.
 struct TableQueries
 {
     QString total;
-    QString product;
     QString productTotal;
-    QString date;
     QString dateTotal;
-    QString productOnDate;
 };
 
 const TableQueries& queries(GoodsTable table)
 {
     static const TableQueries purchases{
         QStringLiteral("select sum(总金额) as 金额 from 进货表"),
-        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 名称= ? "
-                       "order by rowid"),
         QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?"),
-        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ? "
-                       "order by rowid"),
         QStringLiteral("select sum(总金额)as 金额 from 进货表 where 日期=?"),
-        QStringLiteral("select 名称,单价,数量,总金额,日期,备注 from 进货表 where 日期= ?and 名称=? "
-                       "order by rowid"),
     };
     static const TableQueries sales{
         QStringLiteral("select sum(总金额) as 金额 from 销售表"),
-        QStringLiteral("select*from 销售表 where 名称=? order by rowid"),
         QStringLiteral("select sum (总金额) as 金额 from 销售表 where 名称=?"),
-        QStringLiteral("select*from 销售表 where 日期=? order by rowid"),
         QStringLiteral("select sum(总金额)as 金额 from 销售表 where 日期=?"),
-        QStringLiteral("select*from 销售表 where 日期=? and 名称=? order by rowid"),
     };
     return table == GoodsTable::Purchases ? purchases : sales;
 }
@@ -94,30 +82,42 @@ void removeRecord(DataStore& store, GoodsTable table, qint64 key,
     store.deleteShownRecord(tableName(table), key, shown);
 }
 
-RecordSet listing(DataStore& store, GoodsTable table)
+namespace {
+
+std::unique_ptr<KeysetPages> pages(DataStore& store, GoodsTable table, const QString& where,
+                                   const QVariantList& params)
 {
-    return store.select(tableName(table));
+    return std::make_unique<KeysetPages>(
+        store,
+        KeysetQuery{tableName(table), columnNames(tableName(table)).first(6), where, params});
+}
+
+} // namespace
+
+std::unique_ptr<KeysetPages> listingPages(DataStore& store, GoodsTable table)
+{
+    return pages(store, table, {}, {});
+}
+
+std::unique_ptr<KeysetPages> productPages(DataStore& store, GoodsTable table, const QString& name)
+{
+    return pages(store, table, QStringLiteral("名称=?"), {name});
+}
+
+std::unique_ptr<KeysetPages> datePages(DataStore& store, GoodsTable table, const QString& date)
+{
+    return pages(store, table, QStringLiteral("日期=?"), {date});
+}
+
+std::unique_ptr<KeysetPages> productOnDatePages(DataStore& store, GoodsTable table,
+                                                const QString& name, const QString& date)
+{
+    return pages(store, table, QStringLiteral("日期=? and 名称=?"), {date, name});
 }
 
 std::optional<double> tableTotal(DataStore& store, GoodsTable table)
 {
     return amount(store.select(queries(table).total));
-}
-
-RecordSet ofProduct(DataStore& store, GoodsTable table, const QString& name)
-{
-    return store.selectKeyed(withRowKey(queries(table).product), {name});
-}
-
-RecordSet onDate(DataStore& store, GoodsTable table, const QString& date)
-{
-    return store.selectKeyed(withRowKey(queries(table).date), {date});
-}
-
-RecordSet ofProductOnDate(DataStore& store, GoodsTable table, const QString& name,
-                          const QString& date)
-{
-    return store.selectKeyed(withRowKey(queries(table).productOnDate), {date, name});
 }
 
 std::optional<double> productTotal(DataStore& store, GoodsTable table, const QString& name)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -52,17 +54,18 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
 void removeRecord(DataStore& store, GoodsTable table, qint64 key,
                   const QList<std::pair<QString, QString>>& shown);
 
-// The whole table, each record with its key.
-RecordSet listing(DataStore& store, GoodsTable table);
 // The sum of 总金额 over the whole table; nothing when the table is empty.
 std::optional<double> tableTotal(DataStore& store, GoodsTable table);
 
-// The records of one product, of one date, and of one product on one date, keyed; the first
-// six columns are 名称, 单价, 数量, 总金额, 日期, 备注.
-RecordSet ofProduct(DataStore& store, GoodsTable table, const QString& name);
-RecordSet onDate(DataStore& store, GoodsTable table, const QString& date);
-RecordSet ofProductOnDate(DataStore& store, GoodsTable table, const QString& name,
-                          const QString& date);
+// The same listings read a block at a time, in entry order, with the columns the goods grids
+// show (名称, 单价, 数量, 总金额, 日期, 备注): the whole table, one product, one date, one
+// product on one date.
+std::unique_ptr<KeysetPages> listingPages(DataStore& store, GoodsTable table);
+std::unique_ptr<KeysetPages> productPages(DataStore& store, GoodsTable table, const QString& name);
+std::unique_ptr<KeysetPages> datePages(DataStore& store, GoodsTable table, const QString& date);
+std::unique_ptr<KeysetPages> productOnDatePages(DataStore& store, GoodsTable table,
+                                                const QString& name, const QString& date);
+
 // The sum of 总金额 of one product over every date, and of one date over every product.
 std::optional<double> productTotal(DataStore& store, GoodsTable table, const QString& name);
 std::optional<double> dateTotal(DataStore& store, GoodsTable table, const QString& date);

@@ -271,8 +271,9 @@ bool writeGridCsv(const RecordGrid& grid, const QString& path, CsvEncoding encod
     std::memcpy(writer.room(header.size()), header.data(), header.size());
     writer.used += header.size();
     const int rows = grid.rows();
-    for (int row = 1; row < rows; ++row) {
-        const std::string* cells = grid.rowCells(row);
+    bool cancelled = false;
+    // Streamed from the grid's source: a long listing is read, not held.
+    grid.visitRows([&](int row, const std::string* cells) {
         size_t bound = 2;
         for (int col = 1; col < cols; ++col) {
             bound += fieldBound(cells[col]) + 1;
@@ -292,9 +293,13 @@ bool writeGridCsv(const RecordGrid& grid, const QString& path, CsvEncoding encod
             writer.flush();
         }
         if (progress && row % kProgressRows == 0 && !progress(row, rows - 1)) {
-            file.cancelWriting();
-            return false;
+            cancelled = true;
         }
+        return !cancelled;
+    });
+    if (cancelled) {
+        file.cancelWriting();
+        return false;
     }
     writer.flush();
     if (!file.commit()) {

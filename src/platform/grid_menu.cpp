@@ -182,16 +182,20 @@ std::unique_ptr<QTextDocument> GridMenu::layOut() const
     QTextTable* table = cursor.insertTable(rows, std::max(cols, 1), tableFormat);
     QTextCharFormat headerFormat;
     headerFormat.setFontWeight(QFont::Bold);
-    for (int row = 0; row < rows; ++row) {
-        for (int col = 1; col <= cols; ++col) {
-            QTextCursor cell = table->cellAt(row, col - 1).firstCursorPosition();
-            if (row == 0) {
-                cell.insertText(m_grid.text(0, col), headerFormat);
-            } else {
-                cell.insertText(m_grid.text(row, col));
-            }
-        }
+    for (int col = 1; col <= cols; ++col) {
+        table->cellAt(0, col - 1)
+            .firstCursorPosition()
+            .insertText(m_grid.text(0, col), headerFormat);
     }
+    m_grid.visitRows([&](int row, const std::string* cells) {
+        for (int col = 1; col <= cols; ++col) {
+            const std::string& text = cells[col];
+            table->cellAt(row, col - 1)
+                .firstCursorPosition()
+                .insertText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+        }
+        return true;
+    });
     cursor.movePosition(QTextCursor::End);
     const QString total = m_env.total ? m_env.total() : QString();
     if (!total.isEmpty()) {

@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QHeaderView>
 #include <algorithm>
+#include <exception>
 
 namespace khgl {
 namespace {
@@ -27,16 +28,250 @@ int GridModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_cols - 1;
 }
 
-std::string& GridModel::cell(int dataRow, int col)
+namespace {
+
+// A cleared listing: as many rows, all blank.
+class BlankRows final : public RowSource
 {
-    return m_cells[static_cast<size_t>(dataRow) * static_cast<size_t>(m_cols) +
-                   static_cast<size_t>(col)];
+public:
+    explicit BlankRows(int rows) : m_rows(rows) {}
+    int count() override { return m_rows; }
+    int fetch(int first, int n, int, std::vector<std::string>&, std::vector<qint64>&) override
+    {
+        return std::max(0, std::min(n, m_rows - first));
+    }
+    void removed(int) override { --m_rows; }
+
+private:
+    int m_rows;
+};
+
+} // namespace
+
+const GridModel::Block* GridModel::block(int index) const
+{
+    if (const auto found = m_blocks.find(index); found != m_blocks.end()) {
+        found->second.used = ++m_clock;
+        return &found->second;
+    }
+    const int first = index * m_blockRows;
+    const int n = std::min(m_blockRows, m_sourceRows - first);
+    if (n <= 0) {
+        return nullptr;
+    }
+    Block fetched;
+    fetched.cells.resize(static_cast<size_t>(n) * static_cast<size_t>(m_cols));
+    fetched.keys.assign(static_cast<size_t>(n), -1);
+    try {
+        m_source->fetch(first, n, m_cols, fetched.cells, fetched.keys);
+    } catch (const std::exception&) {
+        // Shown blank for now (a paint cannot report it); the next showing asks again.
+        return nullptr;
+    }
+    while (static_cast<int>(m_blocks.size()) >= std::max(1, m_maxBlocks)) {
+        auto oldest = m_blocks.begin();
+        for (auto it = m_blocks.begin(); it != m_blocks.end(); ++it) {
+            if (it->second.used < oldest->second.used) {
+                oldest = it;
+            }
+        }
+        m_blocks.erase(oldest);
+    }
+    fetched.used = ++m_clock;
+    return &m_blocks.emplace(index, std::move(fetched)).first->second;
+}
+
+GridModel::EditedRow& GridModel::editedRow(int dataRow)
+{
+    const int row = dataRow;
+    if (const auto found = m_edited.find(row); found != m_edited.end()) {
+        return found->second;
+    }
+    EditedRow edited;
+    edited.cells.resize(static_cast<size_t>(m_cols));
+    if (const Block* fetched = block(row / m_blockRows)) {
+        const size_t at = static_cast<size_t>(row % m_blockRows);
+        if (at < fetched->keys.size()) {
+            std::copy_n(fetched->cells.begin() + static_cast<std::ptrdiff_t>(at * m_cols), m_cols,
+                        edited.cells.begin());
+            edited.key = fetched->keys[at];
+        }
+    }
+    return m_edited.emplace(row, std::move(edited)).first->second;
+}
+
+const std::string* GridModel::rowCells(int dataRow) const
+{
+    static const std::vector<std::string> blank(64);
+    if (dataRow >= m_sourceRows) {
+        return &m_cells[static_cast<size_t>(dataRow - m_sourceRows) * static_cast<size_t>(m_cols)];
+    }
+    const int row = dataRow;
+    if (!m_edited.empty()) {
+        if (const auto found = m_edited.find(row); found != m_edited.end()) {
+            return found->second.cells.data();
+        }
+    }
+    const Block* fetched = block(row / m_blockRows);
+    const size_t at = static_cast<size_t>(row % m_blockRows);
+    if (fetched == nullptr || at >= fetched->keys.size() || m_cols > 64) {
+        return blank.data();
+    }
+    return &fetched->cells[at * static_cast<size_t>(m_cols)];
 }
 
 const std::string& GridModel::cell(int dataRow, int col) const
 {
-    return m_cells[static_cast<size_t>(dataRow) * static_cast<size_t>(m_cols) +
-                   static_cast<size_t>(col)];
+    return rowCells(dataRow)[col];
+}
+
+std::string& GridModel::cell(int dataRow, int col)
+{
+    if (dataRow >= m_sourceRows) {
+        return m_cells[static_cast<size_t>(dataRow - m_sourceRows) * static_cast<size_t>(m_cols) +
+                       static_cast<size_t>(col)];
+    }
+    return editedRow(dataRow).cells[static_cast<size_t>(col)];
+}
+
+qint64 GridModel::key(int dataRow) const
+{
+    if (dataRow >= m_sourceRows) {
+        return m_keys[static_cast<size_t>(dataRow - m_sourceRows)];
+    }
+    const int row = dataRow;
+    if (const auto found = m_edited.find(row); found != m_edited.end()) {
+        return found->second.key;
+    }
+    const Block* fetched = block(row / m_blockRows);
+    const size_t at = static_cast<size_t>(row % m_blockRows);
+    return fetched != nullptr && at < fetched->keys.size() ? fetched->keys[at] : -1;
+}
+
+void GridModel::setKey(int dataRow, qint64 key)
+{
+    if (dataRow >= m_sourceRows) {
+        m_keys[static_cast<size_t>(dataRow - m_sourceRows)] = key;
+    } else {
+        editedRow(dataRow).key = key;
+    }
+}
+
+void GridModel::attach(std::unique_ptr<RowSource> source)
+{
+    const int count = std::max(0, source->count());
+    m_source = std::move(source);
+    m_sourceRows = count;
+    m_dataRows = count;
+    m_cells.clear();
+    m_keys.clear();
+    m_edited.clear();
+    m_blocks.clear();
+}
+
+// Back to rows held here: the first keepRows rows (at most the listing's) as shown now.
+void GridModel::detach(int keepRows)
+{
+    keepRows = std::clamp(keepRows, 0, m_sourceRows);
+    std::vector<std::string> cells(static_cast<size_t>(keepRows) * static_cast<size_t>(m_cols));
+    std::vector<qint64> keys(static_cast<size_t>(keepRows), -1);
+    for (int r = 0; r < keepRows; ++r) {
+        const std::string* row = rowCells(r);
+        std::copy_n(row, m_cols,
+                    cells.begin() +
+                        static_cast<std::ptrdiff_t>(r) * static_cast<std::ptrdiff_t>(m_cols));
+        keys[static_cast<size_t>(r)] = key(r);
+    }
+    m_cells = std::move(cells);
+    m_keys = std::move(keys);
+    m_source.reset();
+    m_sourceRows = 0;
+    m_dataRows = keepRows;
+    m_edited.clear();
+    m_blocks.clear();
+}
+
+void GridModel::removeRow(int dataRow)
+{
+    if (dataRow >= m_sourceRows) {
+        const auto at = static_cast<std::ptrdiff_t>(dataRow - m_sourceRows);
+        const auto begin = m_cells.begin() + at * static_cast<std::ptrdiff_t>(m_cols);
+        m_cells.erase(begin, begin + m_cols);
+        m_keys.erase(m_keys.begin() + at);
+    } else {
+        m_source->removed(dataRow);
+        std::unordered_map<int, EditedRow> edited;
+        for (auto& [row, cells] : m_edited) {
+            if (row != dataRow) {
+                edited.emplace(row < dataRow ? row : row - 1, std::move(cells));
+            }
+        }
+        m_edited = std::move(edited);
+        // Blocks from the removed row on now hold other rows.
+        std::erase_if(m_blocks, [this, dataRow](const auto& entry) {
+            return (entry.first + 1) * m_blockRows > dataRow;
+        });
+        --m_sourceRows;
+    }
+    --m_dataRows;
+}
+
+void GridModel::clearAll()
+{
+    for (auto& text : m_cells) {
+        text.clear();
+    }
+    for (auto& header : m_headers) {
+        header.clear();
+    }
+    if (m_source) {
+        std::vector<std::string> held = std::move(m_cells);
+        std::vector<qint64> keys = std::move(m_keys);
+        const int dataRows = m_dataRows;
+        attach(std::make_unique<BlankRows>(m_sourceRows));
+        m_cells = std::move(held);
+        m_keys = std::move(keys);
+        m_dataRows = dataRows;
+    }
+}
+
+void GridModel::visit(const std::function<bool(int row, const std::string* cells)>& visit) const
+{
+    if (!m_source) {
+        for (int r = 0; r < m_dataRows; ++r) {
+            if (!visit(r + 1, &m_cells[static_cast<size_t>(r) * static_cast<size_t>(m_cols)])) {
+                return;
+            }
+        }
+        return;
+    }
+    // Read in large blocks of their own, so the blocks kept for the view stay as they are.
+    constexpr int kChunk = 4096;
+    const int total = m_sourceRows;
+    std::vector<std::string> cells;
+    std::vector<qint64> keys;
+    for (int first = 0; first < total; first += kChunk) {
+        const int n = std::min(kChunk, total - first);
+        cells.assign(static_cast<size_t>(n) * static_cast<size_t>(m_cols), std::string());
+        keys.assign(static_cast<size_t>(n), -1);
+        m_source->fetch(first, n, m_cols, cells, keys);
+        for (int i = 0; i < n; ++i) {
+            const int row = first + i;
+            const std::string* texts = &cells[static_cast<size_t>(i) * static_cast<size_t>(m_cols)];
+            if (const auto found = m_edited.find(row); found != m_edited.end()) {
+                texts = found->second.cells.data();
+            }
+            if (!visit(row + 1, texts)) {
+                return;
+            }
+        }
+    }
+    for (int r = 0; r < heldRows(); ++r) {
+        if (!visit(m_sourceRows + r + 1,
+                   &m_cells[static_cast<size_t>(r) * static_cast<size_t>(m_cols)])) {
+            return;
+        }
+    }
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
@@ -113,20 +348,30 @@ void GridModel::resize(int dataRows, int cols, bool announce)
         if (announce) {
             beginResetModel();
         }
-        std::vector<std::string> cells(static_cast<size_t>(dataRows) * static_cast<size_t>(cols));
-        const int keepRows = std::min(dataRows, m_dataRows);
+        if (dataRows < m_sourceRows) {
+            detach(dataRows);
+        }
+        const int held = heldRows();
+        const int keepHeld = std::min(dataRows - m_sourceRows, held);
+        std::vector<std::string> cells(static_cast<size_t>(dataRows - m_sourceRows) *
+                                       static_cast<size_t>(cols));
         const int keepCols = std::min(cols, m_cols);
-        for (int r = 0; r < keepRows; ++r) {
+        for (int r = 0; r < keepHeld; ++r) {
             for (int c = 0; c < keepCols; ++c) {
                 cells[static_cast<size_t>(r) * static_cast<size_t>(cols) + static_cast<size_t>(c)] =
-                    std::move(cell(r, c));
+                    std::move(m_cells[static_cast<size_t>(r) * static_cast<size_t>(m_cols) +
+                                      static_cast<size_t>(c)]);
             }
         }
         m_cells = std::move(cells);
+        for (auto& [row, edited] : m_edited) {
+            edited.cells.resize(static_cast<size_t>(cols));
+        }
+        m_blocks.clear();
         m_cols = cols;
         m_headers.resize(cols);
         m_dataRows = dataRows;
-        m_keys.resize(static_cast<size_t>(dataRows), -1);
+        m_keys.resize(static_cast<size_t>(dataRows - m_sourceRows), -1);
         if (announce) {
             endResetModel();
         }
@@ -136,8 +381,8 @@ void GridModel::resize(int dataRows, int cols, bool announce)
         if (announce) {
             beginInsertRows({}, m_dataRows, dataRows - 1);
         }
-        m_cells.resize(static_cast<size_t>(dataRows) * static_cast<size_t>(m_cols));
-        m_keys.resize(static_cast<size_t>(dataRows), -1);
+        m_cells.resize(static_cast<size_t>(dataRows - m_sourceRows) * static_cast<size_t>(m_cols));
+        m_keys.resize(static_cast<size_t>(dataRows - m_sourceRows), -1);
         m_dataRows = dataRows;
         if (announce) {
             endInsertRows();
@@ -146,9 +391,14 @@ void GridModel::resize(int dataRows, int cols, bool announce)
         if (announce) {
             beginRemoveRows({}, dataRows, m_dataRows - 1);
         }
-        m_cells.resize(static_cast<size_t>(dataRows) * static_cast<size_t>(m_cols));
-        m_keys.resize(static_cast<size_t>(dataRows));
-        m_dataRows = dataRows;
+        if (dataRows < m_sourceRows) {
+            detach(dataRows);
+        } else {
+            m_cells.resize(static_cast<size_t>(dataRows - m_sourceRows) *
+                           static_cast<size_t>(m_cols));
+            m_keys.resize(static_cast<size_t>(dataRows - m_sourceRows));
+            m_dataRows = dataRows;
+        }
         if (announce) {
             endRemoveRows();
         }
@@ -327,17 +577,52 @@ const std::string* RecordGrid::rowCells(int row) const
     if (row < 1 || row >= rows()) {
         return nullptr;
     }
-    return &m_model->cell(row - 1, 0);
+    return m_model->rowCells(row - 1);
+}
+
+void RecordGrid::showSource(std::unique_ptr<RowSource> source)
+{
+    {
+        Batch batch(*this);
+        m_model->attach(std::move(source));
+        if (m_model->m_dataRows == 0) {
+            // Nothing listed: one blank row that names no record.
+            m_model->detach(0);
+            m_model->resize(1, m_model->m_cols, false);
+        }
+        // The listing ends on its last row, as the current row.
+        m_row = m_model->m_dataRows;
+    }
+}
+
+void RecordGrid::keyboardSearch(const QString& search)
+{
+    if (!hasSource()) {
+        QTableView::keyboardSearch(search);
+    }
+}
+
+bool RecordGrid::hasSource() const
+{
+    return m_model->m_source != nullptr;
+}
+
+void RecordGrid::visitRows(
+    const std::function<bool(int row, const std::string* cells)>& visit) const
+{
+    m_model->visit(visit);
+}
+
+void RecordGrid::setBlockSize(int rows, int blocks)
+{
+    m_model->m_blockRows = std::max(1, rows);
+    m_model->m_maxBlocks = std::max(1, blocks);
+    m_model->m_blocks.clear();
 }
 
 void RecordGrid::clearTexts()
 {
-    for (auto& cell : m_model->m_cells) {
-        cell.clear();
-    }
-    for (auto& header : m_model->m_headers) {
-        header.clear();
-    }
+    m_model->clearAll();
     if (m_batchDepth == 0 && m_model->m_dataRows > 0 && cols() > 1) {
         Q_EMIT m_model->dataChanged(m_model->index(0, 0),
                                     m_model->index(m_model->m_dataRows - 1, cols() - 2));
@@ -351,13 +636,13 @@ qint64 RecordGrid::rowKey(int row) const
     if (row < 1 || row >= rows()) {
         return -1;
     }
-    return m_model->m_keys[static_cast<size_t>(row - 1)];
+    return m_model->key(row - 1);
 }
 
 void RecordGrid::setRowKey(int row, qint64 key)
 {
     if (row >= 1 && row < rows()) {
-        m_model->m_keys[static_cast<size_t>(row - 1)] = key;
+        m_model->setKey(row - 1, key);
     }
 }
 
@@ -404,11 +689,7 @@ void RecordGrid::removeItem(int row)
     if (m_batchDepth == 0) {
         m_model->beginRemoveRows({}, dataRow, dataRow);
     }
-    const auto begin = m_model->m_cells.begin() +
-                       static_cast<std::ptrdiff_t>(dataRow) * static_cast<std::ptrdiff_t>(cols());
-    m_model->m_cells.erase(begin, begin + cols());
-    m_model->m_keys.erase(m_model->m_keys.begin() + dataRow);
-    --m_model->m_dataRows;
+    m_model->removeRow(dataRow);
     if (m_batchDepth == 0) {
         m_model->endRemoveRows();
     }

@@ -40,6 +40,20 @@ private Q_SLOTS:
         QCOMPARE(grid.rowKey(1), set.rowKeyAt(0));
         QCOMPARE(grid.rowKey(2), qint64(3));
 
+        // Read a block at a time, the listing shows and keys the same.
+        RecordGrid paged;
+        goods::setUpEntryGrid(paged, strings({"编号", "a", "b", "c", "d", "e", "f"}), 3600);
+        goods::resetGrid(paged);
+        QCOMPARE(
+            goods::listPages(paged, goods::listingPages(env.store, goods::GoodsTable::Purchases)),
+            2);
+        QCOMPARE(paged.rows(), 3);
+        QCOMPARE(paged.row(), 2);
+        for (int row = 1; row <= 2; ++row) {
+            QCOMPARE(rowTexts(&paged, row), rowTexts(&grid, row));
+            QCOMPARE(paged.rowKey(row), grid.rowKey(row));
+        }
+
         // A query keyed by withRowKey names the same records.
         const RecordSet keyed = env.store.selectKeyed(
             goods::withRowKey(QStringLiteral("select*from 进货表 where 名称=?")),

@@ -282,6 +282,71 @@ private Q_SLOTS:
         QCOMPARE(mouse.count, 0);
     }
 
+    void aLongListingIsReadABlockAtATime()
+    {
+        TestEnv env;
+        for (int i = 0; i < 40; ++i) {
+            addGoods(env, kTable, QStringLiteral("货%1").arg(i), i, i, QStringLiteral("2026-3-5"));
+        }
+        // A gap in the keys, as a delete leaves.
+        env.store.execute(QStringLiteral("delete from 销售表 where 名称='货3'"));
+        SalesFixture f(env);
+        RecordGrid* grid = f.grid();
+        grid->setBlockSize(4, 2); // ten blocks, two kept
+        f.page.opened();
+        QCOMPARE(grid->rows(), 40);
+        QCOMPARE(grid->row(), 39);
+
+        // Ctrl+End and back to the top: each block is read where it is shown.
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->row(), 39);
+        QCOMPARE(grid->text(39, 2), QStringLiteral("货39"));
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(rowTexts(grid, 4), strings({"4", "货4", "1", "4", "4", "2026-3-5", "备注内容"}));
+
+        // A row of a later block copies into the boxes.
+        clickCell(grid, 30, 2);
+        QCOMPARE(f.box("Text25")->text(), QStringLiteral("货30"));
+        QCOMPARE(f.box("Text27")->text(), QStringLiteral("30"));
+
+        // Scrolled far down after the top was shown: the highlighted row is the one deleted.
+        clickCell(grid, 2, 2);
+        clickCell(grid, 35, 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.countOnDisk(kTable), 38);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select count(*) from 销售表 where 名称='货35'")),
+                 rows({{"0"}}));
+        QCOMPARE(grid->rows(), 39);
+        QCOMPARE(grid->text(35, 2), QStringLiteral("货36"));
+
+        // A save appends after the listing; deleting it right away removes what was saved.
+        clickCell(grid, 20, 2);
+        f.command("Label72");
+        QCOMPARE(grid->rows(), 40);
+        QCOMPARE(grid->text(39, 2), QStringLiteral("货20"));
+        QCOMPARE(env.countOnDisk(kTable), 39);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.countOnDisk(kTable), 38);
+        QCOMPARE(grid->text(38, 2), QStringLiteral("货39"));
+
+        // Another program's save shows when the page lists again; the export reads every row.
+        addGoods(env, kTable, QStringLiteral("货40"), 1, 1, QStringLiteral("2026-3-6"));
+        f.page.opened();
+        QCOMPARE(grid->rows(), 40);
+        QCOMPARE(grid->text(39, 2), QStringLiteral("货40"));
+        QCOMPARE(grid->text(3, 2), QStringLiteral("货2"));
+        QStringList names;
+        grid->visitRows([&names](int, const std::string* cells) {
+            names << QString::fromStdString(cells[2]);
+            return true;
+        });
+        QCOMPARE(names, listedNames(grid));
+        QCOMPARE(names.size(), 39);
+    }
+
     void deleteOnABlankRowSaysSoAndListsTheTable()
     {
         TestEnv env;
