@@ -263,10 +263,13 @@ QString serverQuery(const QString& sql)
                 // Sorted as the file sorts it: letters folded, then by characters (ICU's
                 // own order puts punctuation before digits and letters).
                 QString name = word;
-                if (i > 1 && sql[i - 1] == QLatin1Char('.') && isWordChar(sql[i - 2])) {
-                    const QString owner = wordBefore(sql, i - 1);
-                    out.chop(owner.size() + 1);
-                    name = owner + QLatin1Char('.') + word;
+                const QString owner =
+                    i > 1 && sql[i - 1] == QLatin1Char('.') && isWordChar(sql[i - 2])
+                        ? wordBefore(sql, i - 1) + QLatin1Char('.')
+                        : QString();
+                if (!owner.isEmpty() && out.endsWith(owner)) {
+                    out.chop(owner.size());
+                    name = owner + word;
                 }
                 out += QStringLiteral("lower(") + name +
                        QStringLiteral("::text collate \"und-x-icu\") collate \"C\"");
