@@ -66,7 +66,7 @@ void DataStore::openServer()
     }
     for (const auto& table : ownTables()) {
         try {
-            m_server->run(QString::fromUtf16(table.createSql));
+            m_server->run(serverCreateSql(table));
         } catch (const StoreError&) {
             // An account that may not create tables still serves everything else.
         }

@@ -102,8 +102,9 @@ QString columnType(ColumnKind kind)
     return QStringLiteral("text collate ") + QLatin1String(kTextCollation);
 }
 
-// On a server: text compares without case and blanks (an ICU collation), dates compare
-// as the bytes they are, like SQLite's plain text.
+// On a server: text is "bpchar" (character without a length: values keep what was typed,
+// trailing blanks are not significant in comparisons) under an ICU collation that ignores
+// case; dates compare as the bytes they are, like SQLite's plain text.
 QString serverColumnType(ColumnKind kind)
 {
     switch (kind) {
@@ -120,7 +121,7 @@ QString serverColumnType(ColumnKind kind)
     case K::TimeText:
         break;
     }
-    return QStringLiteral("text collate ") + QLatin1String(kTextCollation);
+    return QStringLiteral("bpchar collate ") + QLatin1String(kTextCollation);
 }
 
 } // namespace
@@ -128,10 +129,10 @@ QString serverColumnType(ColumnKind kind)
 QStringList serverSchemaStatements()
 {
     QStringList statements{
-        // Letters without case (level 2) and blanks ignored (blanks made "variable" and
-        // shifted away), as the SQLite collation ignores case and trailing blanks.
+        // Letters without case (level 2); every other character counts, blanks too: only
+        // trailing blanks are dropped, by the columns' type bpchar.
         QStringLiteral("create collation if not exists khgl_text (provider = icu, locale = "
-                       "'und-u-ka-shifted-kv-space-ks-level2', deterministic = false)"),
+                       "'und-u-ks-level2', deterministic = false)"),
         // str(): numbers as plain text without trailing zeros; text as it is.
         QStringLiteral("create or replace function str(numeric) returns text language sql "
                        "immutable as 'select trim_scale($1)::text'"),
@@ -153,7 +154,7 @@ QStringList serverSchemaStatements()
                           QStringLiteral(")");
     }
     for (const auto& table : kOwnTables) {
-        statements << QString::fromUtf16(table.createSql);
+        statements << serverCreateSql(table);
     }
     for (const char16_t* sql : kIndexes) {
         statements << QString::fromUtf16(sql);
@@ -169,6 +170,13 @@ std::span<const TableSpec> allTables()
 std::span<const OwnTableSpec> ownTables()
 {
     return kOwnTables;
+}
+
+QString serverCreateSql(const OwnTableSpec& table)
+{
+    const QString text = QStringLiteral("text collate ") + QLatin1String(kTextCollation);
+    return QString::fromUtf16(table.createSql)
+        .replace(text, serverColumnType(ColumnKind::Text), Qt::CaseInsensitive);
 }
 
 std::span<const char16_t* const> indexStatements()

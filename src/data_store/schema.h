@@ -58,6 +58,9 @@ struct OwnTableSpec
     const char16_t* columns;   // the column list a restore copies
 };
 std::span<const OwnTableSpec> ownTables();
+// The create statement of one of them for a PostgreSQL server: text there is "bpchar" under
+// the server's text collation, as in the six tables.
+QString serverCreateSql(const OwnTableSpec& table);
 
 // Everything a PostgreSQL database needs before it holds a shop: the text collation and the
 // functions the query texts call, the six tables (each with a row key column "rowid"),

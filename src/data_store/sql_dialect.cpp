@@ -190,6 +190,21 @@ QString starColumns(const QString& sql, qsizetype star)
     return columnNames(wordAt(sql, k)).join(QStringLiteral(", "));
 }
 
+// A column the text collation compares (dates of kind Date compare as plain bytes).
+bool isCollatedColumn(const QString& name)
+{
+    for (const auto& table : allTables()) {
+        for (const auto& column : table.columns) {
+            if (column.kind != ColumnKind::Number && column.kind != ColumnKind::Money &&
+                column.kind != ColumnKind::Integer && column.kind != ColumnKind::Date &&
+                name == QString::fromUtf16(column.name)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 QString serverQuery(const QString& sql)
@@ -198,6 +213,8 @@ QString serverQuery(const QString& sql)
     out.reserve(sql.size() + 16);
     bool inLiteral = false;
     int marks = 0;
+    int depth = 0;       // parentheses open
+    int orderDepth = -1; // the depth of the "order by" being read, or -1
     for (qsizetype i = 0; i < sql.size(); ++i) {
         const QChar c = sql[i];
         if (c == QLatin1Char('\'')) {
@@ -216,6 +233,11 @@ QString serverQuery(const QString& sql)
             }
             continue;
         }
+        if (c == QLatin1Char('(')) {
+            ++depth;
+        } else if (c == QLatin1Char(')') && --depth < orderDepth) {
+            orderDepth = -1;
+        }
         if (c == QLatin1Char('*')) {
             const QString columns = starColumns(sql, i);
             out += columns.isEmpty() ? QString(c) : QLatin1Char(' ') + columns + QLatin1Char(' ');
@@ -230,6 +252,27 @@ QString serverQuery(const QString& sql)
             }
             if (word.compare(QStringLiteral("last_insert_rowid"), Qt::CaseInsensitive) == 0) {
                 out += QStringLiteral("lastval");
+                i += word.size() - 1;
+                continue;
+            }
+            if (word.compare(QStringLiteral("order"), Qt::CaseInsensitive) == 0 &&
+                wordAt(sql, skipSpaces(sql, i + word.size()))
+                        .compare(QStringLiteral("by"), Qt::CaseInsensitive) == 0) {
+                orderDepth = depth;
+            } else if (orderDepth >= 0 && isCollatedColumn(word)) {
+                // Sorted as the file sorts it: letters folded, then by characters (ICU's
+                // own order puts punctuation before digits and letters).
+                QString name = word;
+                const QString owner =
+                    i > 1 && sql[i - 1] == QLatin1Char('.') && isWordChar(sql[i - 2])
+                        ? wordBefore(sql, i - 1) + QLatin1Char('.')
+                        : QString();
+                if (!owner.isEmpty() && out.endsWith(owner)) {
+                    out.chop(owner.size());
+                    name = owner + word;
+                }
+                out += QStringLiteral("lower(") + name +
+                       QStringLiteral("::text collate \"und-x-icu\") collate \"C\"");
                 i += word.size() - 1;
                 continue;
             }

@@ -14,7 +14,8 @@ QString rewriteQuery(const QString& sql);
 // become $1, $2, ...; "*" of a listing of one of the six tables becomes its columns (the
 // server's row key column is not one of them); "x like" becomes a case-blind match on x's
 // characters ("like" cannot use the text collation there); last_insert_rowid() becomes
-// lastval().
+// lastval(); a text column after "order by" sorts by its lower-case characters, as
+// compareText orders.
 QString serverQuery(const QString& sql);
 
 // Registers the text collation and the functions left() and str() on a connection.

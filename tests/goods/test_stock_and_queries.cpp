@@ -1,5 +1,6 @@
 #include "goods/date_query_dialog.h"
 #include "goods/goods_query_window.h"
+#include "goods/goods_records.h"
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
@@ -117,6 +118,51 @@ private Q_SLOTS:
         env.dialogs.clear();
         click(child(&page, "Label67"));
         QVERIFY(env.dialogs.messages.empty());
+    }
+
+    // Names match by one rule on the file and on a server: letter case and trailing blanks do
+    // not count, every other blank does. The stock listing groups and sorts by it.
+    void productNamesMatchAlikeOnBothStores_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<bool>("same");
+        QTest::newRow("blank inside") << QStringLiteral("a b") << QStringLiteral("ab") << false;
+        QTest::newRow("case, trailing blank")
+            << QStringLiteral("Ab ") << QStringLiteral("ab") << true;
+        QTest::newRow("leading blank") << QStringLiteral("ab") << QStringLiteral(" ab") << false;
+        QTest::newRow("Chinese, trailing blank")
+            << QStringLiteral("绿茶 ") << QStringLiteral("绿茶") << true;
+    }
+
+    void productNamesMatchAlikeOnBothStores()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, asked);
+        QFETCH(bool, same);
+        TestEnv env;
+        addGoods(env, kPurchases, stored, 2, 20, QStringLiteral("2026-3-5"));
+        const RecordSet found = goods::ofProduct(env.store, goods::GoodsTable::Purchases, asked);
+        QCOMPARE(found.recordCount(), same ? 1 : 0);
+        if (same) {
+            QCOMPARE(found.valueAt(0, 0), QVariant(stored)); // kept as typed
+        }
+        addGoods(env, kPurchases, asked, 3, 30, QStringLiteral("2026-3-5"));
+        QCOMPARE(goods::purchasedQuantities(env.store).recordCount(), same ? 1 : 2);
+    }
+
+    void stockListingSortsNamesAsTheFileDoes()
+    {
+        TestEnv env;
+        for (const QString& name : strings({"b~", "（", "b_", "B1", "a", "绿茶"})) {
+            addGoods(env, kPurchases, name, 1, 1, QStringLiteral("2026-3-5"));
+        }
+        RecordSet listing = goods::purchasedQuantities(env.store);
+        QStringList names;
+        for (listing.moveFirst(); !listing.eof(); listing.moveNext()) {
+            names << listing.text(0);
+        }
+        QCOMPARE(names, strings({"a", "B1", "b_", "b~", "绿茶", "（"}));
     }
 
     // The minimum is typed into the grid; rows at or below it turn red; the low-stock listing
