@@ -31,6 +31,7 @@ private Q_SLOTS:
     {
         for (int year = 1900; year <= 2100; ++year) {
             for (int month = 1; month <= 12; ++month) {
+                // Qt's own calendar is the reference: the layout computes weekdays by itself.
                 const QDate first(year, month, 1);
                 QCOMPARE(weekdayOfFirst(year, month), first.dayOfWeek() % 7);
                 QCOMPARE(monthLength(year, month), first.daysInMonth());
@@ -66,13 +67,43 @@ private Q_SLOTS:
         }
     }
 
-    void augustEndsInRowSixAndNoDateLeavesTheFourDigitYears()
+    void namedMonthsShowTheseCells_data()
     {
-        // The window tests cover February 2026 and March 2024; August 2026 fills row 6.
-        const MonthLayout august = layOutMonth(2026, 8);
-        QCOMPARE(august.lastCell, 36);
-        QCOMPARE(days(august, 37, 41), range(1, 5));
+        QTest::addColumn<QList<int>>("yearMonthFirstLast");
+        QTest::addColumn<QList<int>>("before");
+        QTest::addColumn<QList<int>>("after"); // cells lastCell+1 .. 41, 0 when blank
+        const auto row = [](const char* name, const QList<int>& yearMonthFirstLast,
+                            const QList<int>& before, const QList<int>& after) {
+            QTest::newRow(name) << yearMonthFirstLast << before << after;
+        };
+        row("2026-2 from a Sunday", {2026, 2, 0, 27}, {}, QList<int>(14, 0));
+        row("2024-3 after a leap February", {2024, 3, 5, 35}, {25, 26, 27, 28, 29},
+            {1, 2, 3, 4, 5, 6});
+        row("2026-8 ends in row 6", {2026, 8, 6, 36}, {26, 27, 28, 29, 30, 31}, {1, 2, 3, 4, 5});
+        row("2025-3 from a Saturday", {2025, 3, 6, 36}, {23, 24, 25, 26, 27, 28}, {1, 2, 3, 4, 5});
+        row("2025-2 28 in cell 33", {2025, 2, 6, 33}, {26, 27, 28, 29, 30, 31},
+            {1, 0, 0, 0, 0, 0, 0, 0});
+        row("2026-12", {2026, 12, 2, 32}, {29, 30}, {1, 2, 0, 0, 0, 0, 0, 0, 0});
+        row("2027-1", {2027, 1, 5, 35}, {27, 28, 29, 30, 31}, {1, 2, 3, 4, 5, 6});
+    }
 
+    void namedMonthsShowTheseCells()
+    {
+        QFETCH(QList<int>, yearMonthFirstLast);
+        QFETCH(QList<int>, before);
+        QFETCH(QList<int>, after);
+        const MonthLayout layout = layOutMonth(yearMonthFirstLast[0], yearMonthFirstLast[1]);
+        const int firstCell = yearMonthFirstLast[2];
+        const int lastCell = yearMonthFirstLast[3];
+        QCOMPARE(layout.firstCell, firstCell);
+        QCOMPARE(layout.lastCell, lastCell);
+        QCOMPARE(days(layout, 0, firstCell - 1), before);
+        QCOMPARE(days(layout, firstCell, lastCell), range(1, lastCell - firstCell + 1));
+        QCOMPARE(days(layout, lastCell + 1, 41), after);
+    }
+
+    void noDateLeavesTheFourDigitYears()
+    {
         QVERIFY(!layOutMonth(1, 1).dateAt(0).isValid());
         QCOMPARE(layOutMonth(1, 1).dateAt(1), QDate(1, 1, 1));
         const MonthLayout lastMonth = layOutMonth(9999, 12);
