@@ -78,7 +78,7 @@ private Q_SLOTS:
         QCOMPARE(rowTexts(grid, 0),
                  strings({"编号", "名称", "进货总量", "销售总量", "进销差值", "下限"}));
         QCOMPARE(grid->colWidth(0), 300);
-        QCOMPARE(grid->colWidth(5), 2000 / 15 * 15);
+        QCOMPARE(grid->colWidth(5), 1995); // 2000 twips in whole pixels
         QMap<QString, QStringList> expected;
         expected[QStringLiteral("苹果")] = strings({"7", "5", "2"});
         expected[QStringLiteral("梨")] = strings({"2.5", "", "2.5"});
@@ -252,8 +252,8 @@ private Q_SLOTS:
         QVERIFY(window && window->isVisible());
         QCOMPARE(window->objectName(), QStringLiteral("Form5"));
         QCOMPARE(window->windowTitle(), QStringLiteral("商品查询"));
-        QCOMPARE(window->pos(),
-                 child(&page, "Image13")->mapToGlobal(QPoint(0, 0)) + QPoint(-1600 / 15, 500 / 15));
+        // 1600 twips left of the picture, 500 below it.
+        QCOMPARE(window->pos(), child(&page, "Image13")->mapToGlobal(QPoint(-106, 33)));
 
         click(child(window, "Label4"));
         QCOMPARE(env.dialogs.texts(), strings({"查询日期不能为空。"}));

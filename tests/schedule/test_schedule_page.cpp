@@ -330,11 +330,10 @@ private Q_SLOTS:
         PageUnderTest p(s);
         auto* date = p.get<QLineEdit>("Text16");
         khgl::test::click(date);
-        QCOMPARE(s.env.inputAids.calendarTarget(), SchedulePage::kDateBoxCode);
+        QCOMPARE(s.env.inputAids.calendarTarget(), 5);
         s.env.inputAids.writeDate(5, QStringLiteral("2027-1-2"));
         QCOMPARE(date->text(), QStringLiteral("2027-1-2"));
     }
-
 };
 
 QTEST_MAIN(TestSchedulePage)

@@ -116,8 +116,8 @@ private Q_SLOTS:
         QWidget* box = child(&window, "Text32");
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame29")}));
         QVERIFY(!prompt->isVisibleTo(&window) && !box->isVisibleTo(&window));
-        // Left 2610, top 180, width 10575, height 6855 twips.
-        const QRect subPage(2610 / 15, 180 / 15, 10575 / 15, 6855 / 15);
+        // Left 2610, top 180, width 10575, height 6855 twips, at 15 twips a pixel.
+        const QRect subPage(174, 12, 705, 457);
         QCOMPARE(child(&window, "Frame29")->geometry(), subPage);
         khgl::test::click(child(&window, "Label76"));
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame34")}));
