@@ -127,12 +127,14 @@ QStringList foreignObjects(const QString& path)
     return found;
 }
 
-// A second program's connection to the file, as another process would hold it.
+// A second copy of the program's connection to the file, as another process would hold it
+// (with the text rules its indexes are built on).
 struct OtherWriter
 {
     explicit OtherWriter(const QString& path)
     {
         sqlite3_open(QFile::encodeName(path).constData(), &db);
+        registerDialect(db);
     }
     ~OtherWriter() { sqlite3_close(db); }
     OtherWriter(const OtherWriter&) = delete;
