@@ -457,6 +457,10 @@ void DataStore::scanKeys(const QString& sql, const QVariantList& params,
                          const std::function<bool(qint64)>& visit)
 {
     ensureOpen();
+    if (m_server) {
+        scanServerKeys(serverQuery(sql), params, visit);
+        return;
+    }
     Statement statement(m_db, sql);
     statement.bindAll(params);
     sqlite3_stmt* stmt = statement.handle();

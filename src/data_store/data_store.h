@@ -111,6 +111,8 @@ private:
     qint64 insertOnServer(const QString& sql, const QVariantList& values);
     void serverTransaction(const std::function<void()>& work);
     void scanServer(const QString& sql, const RowVisitor& visit);
+    void scanServerKeys(const QString& sql, const QVariantList& params,
+                        const std::function<bool(qint64)>& visit);
 
     void ensureOpen();
     void fill(RecordSet& set);

@@ -178,4 +178,16 @@ void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
     }
 }
 
+void DataStore::scanServerKeys(const QString& sql, const QVariantList& params,
+                               const std::function<bool(qint64)>& visit)
+{
+    // The server hands the whole answer over at once; the keys alone are small.
+    const ServerResult result = m_server->run(sql, params);
+    for (int r = 0; r < result.rows(); ++r) {
+        if (!visit(result.value(r, 0).toLongLong())) {
+            break;
+        }
+    }
+}
+
 } // namespace khgl

@@ -78,6 +78,9 @@ std::optional<qint64> KeysetPages::keyBefore(int row)
         steps = aboveRow - target;
         row0 = aboveRow - 1;
     }
+    // Only the keys walked: a server hands over the whole answer at once.
+    sql += QStringLiteral(" limit ?");
+    params << steps;
     std::optional<qint64> found;
     int walked = 0;
     m_store.scanKeys(sql, params, [&](qint64 key) {

@@ -1,4 +1,5 @@
 #include "goods/date_query_dialog.h"
+#include "goods/goods_records.h"
 #include "goods/sales_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
@@ -345,6 +346,11 @@ private Q_SLOTS:
         });
         QCOMPARE(names, listedNames(grid));
         QCOMPARE(names.size(), 39);
+
+        // A fresh listing read at its end first walks the keys back from there.
+        auto pages = goods::listingPages(env.store, goods::GoodsTable::Sales);
+        QCOMPARE(pages->rows(37, 5).text(QStringLiteral("名称")), QStringLiteral("货39"));
+        QCOMPARE(pages->rows(2, 1).text(QStringLiteral("名称")), QStringLiteral("货2"));
     }
 
     void deleteOnABlankRowSaysSoAndListsTheTable()
