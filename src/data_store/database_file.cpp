@@ -38,16 +38,6 @@ qint64 single(sqlite3* db, const QString& sql)
     return statement.step() ? statement.value(0).toLongLong() : 0;
 }
 
-// Closes a connection when it goes out of scope.
-struct Connection final
-{
-    explicit Connection(sqlite3* handle) : db(handle) {}
-    ~Connection() { sqlite3_close_v2(db); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    sqlite3* db;
-};
-
 // Throws unless the engine finds the file sound, naming what it found.
 void requireSound(sqlite3* db, const QString& path)
 {

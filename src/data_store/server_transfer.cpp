@@ -15,15 +15,6 @@
 namespace khgl::server_transfer {
 namespace {
 
-struct Connection final
-{
-    explicit Connection(sqlite3* handle) : db(handle) {}
-    ~Connection() { sqlite3_close_v2(db); }
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    sqlite3* db;
-};
-
 struct TableCopy
 {
     QString name;

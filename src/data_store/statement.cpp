@@ -7,6 +7,11 @@
 
 namespace khgl {
 
+Connection::~Connection()
+{
+    sqlite3_close_v2(db);
+}
+
 QString storeMessage(sqlite3* db, const QString& what)
 {
     return what + QStringLiteral("：") + engineFailureText(db);

@@ -33,6 +33,16 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// A connection of its own (a copy, a source being checked), closed when it goes out of scope.
+struct Connection final
+{
+    explicit Connection(sqlite3* handle) : db(handle) {}
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    sqlite3* db;
+};
+
 // The operator-facing message for SQLite's last error on this connection.
 QString storeMessage(sqlite3* db, const QString& what);
 // Throws that message as a StoreError carrying SQLite's result code.
