@@ -78,10 +78,20 @@ std::optional<qint64> KeysetPages::keyBefore(int row)
         steps = aboveRow - target;
         row0 = aboveRow - 1;
     }
-    // Only the keys walked: a server hands over the whole answer at once.
-    sql += QStringLiteral(" limit ?");
-    params << steps;
     std::optional<qint64> found;
+    if (m_store.onServer()) {
+        // A server would send every key walked over; it skips them itself instead.
+        sql += QStringLiteral(" limit 1 offset ?");
+        params << steps - 1;
+        m_store.scanKeys(sql, params, [&found](qint64 key) {
+            found = key;
+            return false;
+        });
+        if (found) {
+            m_known.emplace(target, *found);
+        }
+        return found;
+    }
     int walked = 0;
     m_store.scanKeys(sql, params, [&](qint64 key) {
         const int at = forward ? row0 + walked : row0 - walked;
