@@ -25,7 +25,8 @@ struct KeysetQuery
 // key (where rowid > ? order by rowid limit ?), never by skipping rows with an offset. The row
 // keys of fetched blocks are remembered, and every kCheckpointRows-th key met while walking,
 // so the next block below, the last rows and a row near one seen before are read at once;
-// a first jump far from every known row walks the keys between (only the keys, no values).
+// a first jump far from every known row walks the keys between (only the keys, no values;
+// a server skips them itself and sends the one key found).
 class KeysetPages final
 {
 public:
