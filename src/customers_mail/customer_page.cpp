@@ -10,6 +10,7 @@
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
+#include "platform/paged_rows.h"
 #include "ui_customer_page.h"
 
 #include <array>
@@ -51,40 +52,11 @@ int columnWidth(int col)
     return col <= 8 ? 1800 : 3000;
 }
 
-// The customer records a block at a time: grid columns 1 to 11 the shown columns.
-class CustomerRows final : public RowSource
+// Values other than text as the customer listing shows them.
+void customerValueText(std::string& out, const QVariant& value)
 {
-public:
-    explicit CustomerRows(std::unique_ptr<KeysetPages> pages) : m_pages(std::move(pages)) {}
-
-    int count() override { return m_pages->count(); }
-
-    int fetch(int first, int n, int cols, std::vector<std::string>& cells,
-              std::vector<qint64>& keys) override
-    {
-        const RecordSet set = m_pages->rows(first, n);
-        const int shown = std::min(set.fieldCount(), cols - 1);
-        const int rows = std::min(n, set.recordCount());
-        for (int r = 0; r < rows; ++r) {
-            std::string* row = &cells[static_cast<size_t>(r) * static_cast<size_t>(cols)];
-            for (int c = 0; c < shown; ++c) {
-                int length = 0;
-                if (const char* text = set.rawText(r, c, &length)) {
-                    row[c + 1].assign(text, static_cast<size_t>(length));
-                } else {
-                    row[c + 1] = displayText(set.valueAt(r, c)).toStdString();
-                }
-            }
-            keys[static_cast<size_t>(r)] = set.rowKeyAt(r);
-        }
-        return rows;
-    }
-
-    void removed(int row) override { m_pages->removed(row); }
-
-private:
-    std::unique_ptr<KeysetPages> m_pages;
-};
+    out = displayText(value).toStdString();
+}
 
 } // namespace
 
@@ -164,7 +136,7 @@ void CustomerPage::fillFromFirstRow(std::unique_ptr<KeysetPages> records)
         return;
     }
     RecordGrid& grid = *m_ui->MS1;
-    grid.showSource(std::make_unique<CustomerRows>(std::move(records)));
+    grid.showSource(std::make_unique<PagedRows>(std::move(records), 1, false, &customerValueText));
     for (int c = 0; c < kColumns; ++c) {
         grid.setColWidth(c, columnWidth(c));
     }

@@ -3,6 +3,7 @@
 #include "data_store/record_set.h"
 #include "data_store/schema.h"
 #include "data_store/values.h"
+#include "platform/paged_rows.h"
 #include "platform/record_grid.h"
 
 #include <QLineEdit>
@@ -44,44 +45,6 @@ void writeNumber(RecordGrid& grid, int row, int col, const QVariant& value)
         grid.setText(row, col, text.data(), static_cast<int>(text.size()));
     }
 }
-
-// A goods listing's rows, a block at a time.
-class GoodsRows final : public RowSource
-{
-public:
-    explicit GoodsRows(std::unique_ptr<KeysetPages> pages) : m_pages(std::move(pages)) {}
-
-    int count() override { return m_pages->count(); }
-
-    int fetch(int first, int n, int cols, std::vector<std::string>& cells,
-              std::vector<qint64>& keys) override
-    {
-        const RecordSet set = m_pages->rows(first, n);
-        const int shown = std::min(static_cast<int>(m_pages->query().columns.size()), cols - 2);
-        const int rows = std::min(n, set.recordCount());
-        for (int r = 0; r < rows; ++r) {
-            std::string* row = &cells[static_cast<size_t>(r) * static_cast<size_t>(cols)];
-            if (cols > 1) {
-                row[1] = std::to_string(first + r + 1);
-            }
-            for (int c = 0; c < shown; ++c) {
-                int length = 0;
-                if (const char* text = set.rawText(r, c, &length)) {
-                    row[c + 2].assign(text, static_cast<size_t>(length));
-                } else {
-                    numberText(row[c + 2], set.valueAt(r, c));
-                }
-            }
-            keys[static_cast<size_t>(r)] = set.rowKeyAt(r);
-        }
-        return rows;
-    }
-
-    void removed(int row) override { m_pages->removed(row); }
-
-private:
-    std::unique_ptr<KeysetPages> m_pages;
-};
 
 } // namespace
 
@@ -151,7 +114,7 @@ int listPages(RecordGrid& grid, std::unique_ptr<KeysetPages> pages)
     if (count == 0) {
         return 0;
     }
-    grid.showSource(std::make_unique<GoodsRows>(std::move(pages)));
+    grid.showSource(std::make_unique<PagedRows>(std::move(pages), 2, true, &numberText));
     grid.scrollToTop();
     return count;
 }
