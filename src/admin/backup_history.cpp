@@ -34,6 +34,18 @@ const QRegularExpression& entryName()
     return pattern;
 }
 
+BackupEntry::Kind kindOf(const QString& path)
+{
+    const QString name = QFileInfo(path).fileName();
+    if (name.contains(QStringLiteral("-before-restore"))) {
+        return BackupEntry::Kind::BeforeRestore;
+    }
+    if (name.contains(QStringLiteral("-before-clear"))) {
+        return BackupEntry::Kind::BeforeClear;
+    }
+    return BackupEntry::Kind::Backup;
+}
+
 QString quoted(const QString& path)
 {
     return QStringLiteral("“%1”").arg(QDir::toNativeSeparators(path));
@@ -68,14 +80,56 @@ std::vector<BackupEntry> BackupHistory::entries() const
         }
         found.push_back(entry);
     }
-    // Same second: the later-written name (a higher -N) counts as newer.
-    std::sort(found.begin(), found.end(), [](const BackupEntry& a, const BackupEntry& b) {
-        if (a.made != b.made) {
-            return a.made > b.made;
+    // By the files' times, which the system sets as each one is written (also for names from
+    // a fake or a wrong clock); a time still in the future was set before the clock went
+    // back, so it is older than anything written since.
+    const QDateTime soon = QDateTime::currentDateTime().addSecs(60);
+    std::vector<std::pair<QDateTime, size_t>> order;
+    for (size_t i = 0; i < found.size(); ++i) {
+        order.emplace_back(QFileInfo(found[i].path).lastModified(), i);
+    }
+    std::sort(order.begin(), order.end(), [&](const auto& a, const auto& b) {
+        const bool aLater = a.first > soon;
+        const bool bLater = b.first > soon;
+        if (aLater != bLater) {
+            return bLater;
         }
-        return QFileInfo(a.path).lastModified() > QFileInfo(b.path).lastModified();
+        if (a.first != b.first) {
+            return a.first > b.first;
+        }
+        return found[a.second].made > found[b.second].made ||
+               (found[a.second].made == found[b.second].made &&
+                found[a.second].path > found[b.second].path);
     });
-    return found;
+    std::vector<BackupEntry> sorted;
+    sorted.reserve(found.size());
+    for (const auto& [modified, index] : order) {
+        sorted.push_back(found[index]);
+    }
+    return sorted;
+}
+
+bool BackupHistory::hasBackupOn(const QDate& day) const
+{
+    const std::vector<BackupEntry> all = entries();
+    return std::any_of(all.begin(), all.end(), [&day](const BackupEntry& entry) {
+        return entry.kind == BackupEntry::Kind::Backup && entry.made.date() == day;
+    });
+}
+
+QString BackupHistory::clockNotice(const QDateTime& now) const
+{
+    const std::vector<BackupEntry> all = entries();
+    const auto later = std::count_if(all.begin(), all.end(), [&now](const BackupEntry& entry) {
+        return entry.made > now.addSecs(60);
+    });
+    if (later == 0) {
+        return {};
+    }
+    return QStringLiteral("注意：备份记录中有 %1 份的时间晚于现在（%2），电脑的时钟可能不准，"
+                          "请检查时钟。")
+        .arg(later)
+        .arg(now.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 QString BackupHistory::newEntryPath(const QDateTime& when, BackupEntry::Kind kind) const
@@ -94,7 +148,7 @@ QString BackupHistory::add(DataStore& store, const QDateTime& when, BackupEntry:
                            const CopyProgress& progress)
 {
     const QString path = write(store, when, kind, progress);
-    removeBeyondKeep();
+    removeBeyondKeep(path);
     return path;
 }
 
@@ -123,11 +177,21 @@ QString BackupHistory::write(DataStore& store, const QDateTime& when, BackupEntr
     return path;
 }
 
-void BackupHistory::removeBeyondKeep() const
+void BackupHistory::removeBeyondKeep(const QString& written) const
 {
-    const std::vector<BackupEntry> all = entries();
-    for (size_t i = static_cast<size_t>(m_keep); i < all.size(); ++i) {
-        QFile::remove(all[i].path);
+    std::map<BackupEntry::Kind, int> kept;
+    for (const BackupEntry& entry : entries()) {
+        if (entry.path == written) {
+            continue;
+        }
+        int& count = kept[entry.kind];
+        // The one just written takes one of its kind's places.
+        const int room = m_keep - (!written.isEmpty() && kindOf(written) == entry.kind ? 1 : 0);
+        if (count < room) {
+            ++count;
+        } else {
+            QFile::remove(entry.path);
+        }
     }
 }
 

@@ -32,8 +32,10 @@ using RecordCounts = std::vector<std::pair<QString, qint64>>;
 
 // The last N checked backups, as 备份/khgl-YYYYMMDD-HHMMSS.dat in the data folder (a safety
 // copy taken before destructive work ends in -before-restore or -before-clear). Every entry
-// is written by the same checked backup as 备份卡.dat; once there are more than N, the oldest
-// are removed.
+// is written by the same checked backup as 备份卡.dat. Each kind keeps its own N: once there
+// are more, the ones written first are removed, never the one just written. Written first is
+// told by the files' own times, not by the names: a clock set wrong for a while names entries
+// in the future, and those were all written before anything written now.
 class BackupHistory final
 {
 public:
@@ -44,8 +46,13 @@ public:
     static QString folderName() { return QStringLiteral("备份"); }
     QString folder() const { return m_folder; }
 
-    // Newest first; files of other names in the folder are not entries.
+    // Last written first; files of other names in the folder are not entries.
     std::vector<BackupEntry> entries() const;
+    // Whether a backup (not a safety copy) was made on now's date.
+    bool hasBackupOn(const QDate& day) const;
+    // A notice for the operator when entries are named later than now (the clock was or is
+    // wrong); empty otherwise.
+    QString clockNotice(const QDateTime& now) const;
 
     // Writes a checked backup of the store as a new entry made at when, then removes the
     // oldest entries beyond N. Throws StoreError (nothing is added) when it cannot be written.
@@ -55,7 +62,8 @@ public:
     // add without the removal: a restore from the oldest entry still finds its file.
     QString write(DataStore& store, const QDateTime& when, BackupEntry::Kind kind,
                   const CopyProgress& progress = {});
-    void removeBeyondKeep() const;
+    // Removes, kind by kind, the entries written before the last N; never written.
+    void removeBeyondKeep(const QString& written = {}) const;
 
     // The safety copy before destructive work: write, with a message that says the work
     // did not start. Throws StoreError.

@@ -3,6 +3,7 @@
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
+#include "data_store/store_hold.h"
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
@@ -13,7 +14,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTableWidget>
+#include <QThread>
 #include <algorithm>
+#include <exception>
 #include <limits>
 
 namespace khgl {
@@ -39,13 +42,18 @@ QString kindText(BackupEntry::Kind kind)
 {
     switch (kind) {
     case BackupEntry::Kind::BeforeRestore:
-        return QStringLiteral("还原前的数据");
+        return QStringLiteral("还原前");
     case BackupEntry::Kind::BeforeClear:
-        return QStringLiteral("删除前的数据");
+        return QStringLiteral("删除前");
     case BackupEntry::Kind::Backup:
         break;
     }
     return QStringLiteral("备份");
+}
+
+QString timeText(const QDateTime& when)
+{
+    return when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 QString countsText(const RecordCounts& counts)
@@ -102,8 +110,7 @@ void BackupPage::listHistory()
     list->setRowCount(static_cast<int>(entries.size()));
     int row = 0;
     for (const BackupEntry& entry : entries) {
-        auto* made =
-            new QTableWidgetItem(entry.made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        auto* made = new QTableWidgetItem(timeText(entry.made));
         made->setData(Qt::UserRole, entry.path);
         made->setToolTip(QDir::toNativeSeparators(entry.path));
         list->setItem(row, 0, made);
@@ -140,6 +147,12 @@ void BackupPage::showDailyBackupStatus(const QString& text, bool finished)
     }
 }
 
+void BackupPage::showStatus(const QString& text)
+{
+    m_ui->BackupStatus->setText(text);
+    m_ui->BackupStatus->setToolTip(text);
+}
+
 void BackupPage::backUp()
 {
     if (m_copying) {
@@ -155,14 +168,30 @@ void BackupPage::backUp()
         if (answer != Dialogs::Answer::Ok) {
             return;
         }
-        // The history entry first: when it fails, 备份卡.dat is still the previous backup.
-        m_history.add(m_context.store, m_context.clock.now());
         const QString target = QDir(m_context.folder).filePath(backupFileName());
-        runCopy(QFileInfo(m_context.store.filePath()).size(),
-                [this, &target](const CopyProgress& progress) {
-                    backupDatabase(m_context.store, target, progress);
-                });
+        const QDateTime now = m_context.clock.now();
+        const QString folder = m_context.folder;
+        showStatus({});
+        try {
+            runCopy(QFileInfo(m_context.store.filePath()).size(),
+                    [&target, &now, &folder](DataStore& store, const CopyProgress& progress) {
+                        // The history entry first: when it fails, 备份卡.dat is still the
+                        // previous backup.
+                        BackupHistory(folder).add(store, now);
+                        backupDatabase(store, target, progress);
+                    });
+        } catch (const StoreError&) {
+            listHistory();
+            throw;
+        }
         listHistory();
+        QString status =
+            QStringLiteral("%1 已备份到%2，并记入备份记录。").arg(timeText(now), backupFileName());
+        const QString notice = m_history.clockNotice(now);
+        if (!notice.isEmpty()) {
+            status += QLatin1Char('\n') + notice;
+        }
+        showStatus(status);
         m_context.dialogs.message(this, QStringLiteral("备份完成。"));
     });
 }
@@ -197,29 +226,38 @@ void BackupPage::restore()
             return;
         }
         const QString source = m_ui->Text34->text();
+        const QDateTime now = m_context.clock.now();
+        const QString folder = m_context.folder;
+        QString safetyCopy;
+        showStatus({});
         try {
-            m_history.writeSafetyCopy(m_context.store, m_context.clock.now(),
-                                      BackupEntry::Kind::BeforeRestore);
-        } catch (const StoreError& error) {
-            throw StoreError(QStringLiteral("没有还原。\n") + error.message());
+            runCopy(QFileInfo(source).size(), [&](DataStore& store, const CopyProgress& progress) {
+                BackupHistory history(folder);
+                restoreDatabase(store, source, progress, [&] {
+                    safetyCopy =
+                        history.writeSafetyCopy(store, now, BackupEntry::Kind::BeforeRestore);
+                });
+                // Only now: the source may be the oldest entry.
+                history.removeBeyondKeep(safetyCopy);
+            });
+        } catch (const StoreError&) {
+            listHistory();
+            throw;
         }
-        runCopy(QFileInfo(source).size(), [this, &source](const CopyProgress& progress) {
-            restoreDatabase(m_context.store, source, progress);
-        });
-        // Only now: the source may be the oldest entry.
-        m_history.removeBeyondKeep();
         listHistory();
+        showStatus(QStringLiteral("%1 已还原。还原前的数据已保存，列在备份记录中（还原前，%1）。")
+                       .arg(timeText(now)));
         m_context.dialogs.message(this, QStringLiteral("还原完毕。"));
     });
 }
 
 QString BackupPage::restoreQuestion()
 {
-    return QStringLiteral("还原的数据将覆盖当前数据。是否确定还原？\n"
-                          "还原前的数据会先保存一份副本，列在备份记录中。");
+    return QStringLiteral("还原的数据将覆盖当前数据。是否确定还原？");
 }
 
-void BackupPage::runCopy(qint64 length, const std::function<void(const CopyProgress&)>& copy)
+void BackupPage::runCopy(qint64 length,
+                         const std::function<void(DataStore& store, const CopyProgress&)>& copy)
 {
     const qint64 maximum = length + kProgressSlack;
     m_progressUnit = 1 + maximum / std::numeric_limits<int>::max();
@@ -227,26 +265,64 @@ void BackupPage::runCopy(qint64 length, const std::function<void(const CopyProgr
     m_ui->Pro1->setValue(0);
     m_ui->Pro1->show();
     m_copying = true;
-    const auto finish = [this] {
-        m_ui->Pro1->hide();
-        m_ui->Pro1->setValue(0);
-        m_copying = false;
-    };
-    try {
-        copy([this](qint64 copied) { showProgress(copied); });
-    } catch (...) {
-        finish();
-        throw;
+    // Nothing of the window reaches the data meanwhile: a timer or a repaint that asks the
+    // store is told it is busy, and the window cannot be closed under the copy.
+    DataStore& live = m_context.store;
+    live.close();
+    setStoreHeld(live, true);
+    QWidget* top = window();
+    top->installEventFilter(this);
+    const QString folder = m_context.folder;
+    const QString server = live.serverAddress();
+    std::exception_ptr failure;
+    QThread* worker = QThread::create([this, &copy, &failure, folder, server] {
+        try {
+            const auto copying = wholeFileWork(); // after a daily backup under way
+            DataStore own(folder, server);
+            own.open();
+            copy(own, [this](qint64 copied) {
+                QMetaObject::invokeMethod(
+                    this, [this, copied] { showProgress(copied); }, Qt::QueuedConnection);
+            });
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    bool finished = false;
+    connect(worker, &QThread::finished, this, [&finished] { finished = true; });
+    worker->start();
+    // Repaints, timers and progress go on; typing and clicks wait until the copy is over.
+    while (!finished) {
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
     }
-    finish();
+    worker->wait();
+    delete worker;
+    top->removeEventFilter(this);
+    setStoreHeld(live, false);
+    m_ui->Pro1->hide();
+    m_ui->Pro1->setValue(0);
+    m_copying = false;
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
 }
 
-// Repaints the bar between blocks; input waits until the copy is over.
+bool BackupPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_copying && event->type() == QEvent::Close) {
+        event->ignore();
+        return true;
+    }
+    return Page::eventFilter(watched, event);
+}
+
 void BackupPage::showProgress(qint64 copied)
 {
-    m_ui->Pro1->setValue(
-        std::min(m_ui->Pro1->maximum(), static_cast<int>(copied / m_progressUnit)));
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if (m_copying) {
+        m_ui->Pro1->setValue(
+            std::min(m_ui->Pro1->maximum(), static_cast<int>(copied / m_progressUnit)));
+    }
 }
 
 } // namespace khgl

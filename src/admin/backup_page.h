@@ -13,6 +13,8 @@ class BackupPage;
 
 namespace khgl {
 
+class DataStore;
+
 // The backup sub-page of the settings: copies khgl.dll to the backup file in the application
 // folder, and a chosen backup back over khgl.dll.
 class BackupPage final : public Page
@@ -27,7 +29,6 @@ public:
     void opened() override;
 
     static QString backupFileName() { return QStringLiteral("备份卡.dat"); }
-    // Asked before a restore: says that the data it replaces is kept.
     static QString restoreQuestion();
 
     // The state of the daily backup, shown under the progress bar; a finished one is listed.
@@ -39,9 +40,13 @@ private:
     void backUp();
     void chooseSource();
     void restore();
-    // Runs one copy with the progress bar shown; length is the source's size in bytes.
-    void runCopy(qint64 length, const std::function<void(const CopyProgress&)>& copy);
+    // Runs one copy on a thread of its own, through a connection of its own, with the progress
+    // bar shown; length is the source's size in bytes. The store is held meanwhile.
+    void runCopy(qint64 length,
+                 const std::function<void(DataStore& store, const CopyProgress&)>& copy);
     void showProgress(qint64 copied);
+    void showStatus(const QString& text);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::unique_ptr<Ui::BackupPage> m_ui;
     BackupHistory m_history;

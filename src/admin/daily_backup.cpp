@@ -1,6 +1,7 @@
 #include "admin/daily_backup.h"
 
 #include "admin/backup_history.h"
+#include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 
@@ -34,18 +35,22 @@ bool DailyBackup::startIfDue(const QDateTime& now)
     if (m_thread) {
         return false;
     }
-    const std::vector<BackupEntry> entries = BackupHistory(m_folder).entries();
-    if (!entries.empty() && entries.front().made.date() >= now.date()) {
+    // Only a backup counts: a safety copy holds the data as it was before a restore or a
+    // clearing, not today's.
+    if (BackupHistory(m_folder).hasBackupOn(now.date())) {
         return false;
     }
     auto outcome = std::make_shared<Outcome>();
     m_outcome = outcome;
     m_thread = QThread::create([folder = m_folder, server = m_server, now, outcome] {
         try {
+            const auto copying = wholeFileWork();
             // Its own connection: the windows' one stays with the main thread.
             DataStore store(folder, server);
             store.open();
-            outcome->path = BackupHistory(folder).add(store, now);
+            BackupHistory history(folder);
+            outcome->path = history.add(store, now);
+            outcome->notice = history.clockNotice(now);
         } catch (const StoreError& error) {
             outcome->error = error.message();
         } catch (const std::exception& error) {
@@ -65,9 +70,12 @@ void DailyBackup::finish()
     m_thread = nullptr;
     const Outcome outcome = *m_outcome;
     if (outcome.error.isEmpty()) {
-        setStatus(QStringLiteral("今天的自动备份已完成：%1")
-                      .arg(QDir::toNativeSeparators(QFileInfo(outcome.path).fileName())),
-                  true);
+        QString text = QStringLiteral("今天的自动备份已完成：%1")
+                           .arg(QDir::toNativeSeparators(QFileInfo(outcome.path).fileName()));
+        if (!outcome.notice.isEmpty()) {
+            text += QLatin1Char('\n') + outcome.notice;
+        }
+        setStatus(text, true);
         return;
     }
     setStatus(QStringLiteral("今天的自动备份没有完成：") + outcome.error, true);

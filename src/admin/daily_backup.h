@@ -39,6 +39,7 @@ private:
     {
         QString path;
         QString error;
+        QString notice; // the history's word on a wrong clock
     };
     void finish();
     void setStatus(const QString& text, bool finished);

@@ -93,13 +93,14 @@ void DataPage::emptyTables(const QStringList& tables)
         return;
     }
     BackupHistory history(m_context.folder);
+    QString written;
     try {
-        history.writeSafetyCopy(m_context.store, m_context.clock.now(),
-                                BackupEntry::Kind::BeforeClear);
+        written = history.writeSafetyCopy(m_context.store, m_context.clock.now(),
+                                          BackupEntry::Kind::BeforeClear);
     } catch (const StoreError& error) {
         throw StoreError(QStringLiteral("没有删除。\n") + error.message());
     }
-    history.removeBeyondKeep();
+    history.removeBeyondKeep(written);
     account_records::emptyTables(m_context.store, tables);
 }
 

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,6 +17,8 @@
 
 namespace khgl {
 namespace {
+
+Q_LOGGING_CATEGORY(lcCopy, "khgl.backup")
 
 QString quoted(const QString& path)
 {
@@ -39,8 +43,9 @@ void syncFolder(const QString& folder)
 // A new empty file (mode 0600) beside target, for a copy that will take target's place.
 QString newFileBeside(const QString& target)
 {
-    QByteArray name = encoded(target + QStringLiteral(".XXXXXX"));
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    QByteArray name = encoded(target + QStringLiteral(".XXXXXX") + temporarySuffix());
+    const int fd =
+        ::mkostemps(name.data(), static_cast<int>(encoded(temporarySuffix()).size()), O_CLOEXEC);
     if (fd < 0) {
         throw StoreError(
             QStringLiteral("无法写入%1：%2").arg(quoted(target), fileFailureText(errno, target)));
@@ -101,28 +106,67 @@ void backupDatabase(DataStore& store, const QString& target, const CopyProgress&
     }
 }
 
-void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress)
+void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress,
+                     const std::function<void()>& beforeSwap)
 {
     try {
         requireRestoreSource(source);
-        // The clean copy is built beside the data, where there is room for the data.
+        // The clean copy is built beside the data, where there is room for the data and from
+        // where a rename replaces it.
         const QString database = DataStore::resolvedPath(store.filePath());
         const QString clean = newFileBeside(database);
         try {
-            database_file::cleanCopy(source, clean);
-            database_file::replaceContents(store, clean, progress);
+            database_file::cleanCopy(source, clean, progress);
+            database_file::swapIn(store, clean, beforeSwap);
         } catch (...) {
             QFile::remove(clean);
             throw;
         }
-        QFile::remove(clean);
+        QFile::remove(clean); // on a server: loaded, no longer needed
     } catch (const StoreError& error) {
         throw StoreError(QStringLiteral("没有还原。\n%1\n当前数据没有改动。").arg(error.message()),
                          error.code());
     }
-    // Listings read the restored tables from here on.
-    store.close();
-    store.open();
+}
+
+std::unique_lock<std::mutex> wholeFileWork()
+{
+    static std::mutex work;
+    return std::unique_lock<std::mutex>(work);
+}
+
+QStringList removeStaleTemporaries(const QString& dataFolder)
+{
+    const QString history = QDir(dataFolder).filePath(QStringLiteral("备份"));
+    // Named by this program, or by its earlier versions (name.XXXXXX from mkstemp: a random
+    // tail holds capitals, small letters and digits, a name a person gives rarely does).
+    static const QRegularExpression ours(
+        QStringLiteral(R"(\.[A-Za-z0-9]{6}\.khgl-tmp(-journal)?$)"));
+    static const QRegularExpression earlier(
+        QStringLiteral(R"(^(khgl\.dll|备份卡\.dat|khgl-[0-9]{8}-[0-9]{6}[-a-z0-9]*\.dat)\.)"
+                       R"((?=[^.]*[A-Z])(?=[^.]*[a-z])(?=[^.]*[0-9])[A-Za-z0-9]{6}(-journal)?$)"));
+    QStringList folders{dataFolder, history};
+    for (const QString& name : {DataStore::fileName(), QStringLiteral("备份卡.dat")}) {
+        const QString path = QDir(dataFolder).filePath(name);
+        if (QFileInfo(path).isSymLink()) {
+            folders << QFileInfo(DataStore::resolvedPath(path)).absolutePath();
+        }
+    }
+    folders.removeDuplicates();
+    QStringList removed;
+    for (const QString& folder : folders) {
+        const QDir dir(folder);
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+            const bool stale =
+                ours.match(name).hasMatch() ||
+                ((folder == dataFolder || folder == history) && earlier.match(name).hasMatch());
+            if (stale && QFile::remove(dir.filePath(name))) {
+                qCInfo(lcCopy) << "removed the unfinished copy" << dir.filePath(name);
+                removed << dir.filePath(name);
+            }
+        }
+    }
+    return removed;
 }
 
 } // namespace khgl

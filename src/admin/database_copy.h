@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <functional>
+#include <mutex>
 
 namespace khgl {
 
@@ -18,8 +20,27 @@ using CopyProgress = std::function<void(qint64 copied)>;
 void backupDatabase(DataStore& store, const QString& target, const CopyProgress& progress = {});
 
 // Replaces the store's data with the six tables of the backup source. Only their rows come
-// in, into a file built with this program's own tables; the live file is rewritten while the
-// store holds it exclusively. On any failure the data stays as it was. Throws StoreError.
-void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress = {});
+// in, into a file built beside the live one with this program's own tables and checked; then
+// beforeSwap runs (the safety copy of the data about to be replaced: written only once the
+// restore is sure to go ahead), and the new file takes the live one's place in one rename.
+// The store is closed meanwhile and open on the new data afterwards. On any failure the data
+// stays as it was. Throws StoreError.
+void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress = {},
+                     const std::function<void()>& beforeSwap = {});
+
+// Held by whatever copies the whole data (the backup page, the daily backup): one at a time.
+std::unique_lock<std::mutex> wholeFileWork();
+
+// The ending of every temporary file of backups and restores: a copy interrupted by a crash
+// or a kill is recognised by it.
+inline QString temporarySuffix()
+{
+    return QStringLiteral(".khgl-tmp");
+}
+
+// Removes the temporary copies an interrupted backup or restore left in the data folder, its
+// backup history and beside the files its links point at. Only while no other copy of the
+// program uses the folder (at start, under the folder lock). Returns the names removed.
+QStringList removeStaleTemporaries(const QString& dataFolder);
 
 } // namespace khgl

@@ -6,6 +6,7 @@
 #include "data_store/sql_dialect.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
+#include "data_store/store_hold.h"
 #include "data_store/values.h"
 
 #include <sqlite3.h>
@@ -15,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <atomic>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -147,7 +149,21 @@ QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
     return value.toString();
 }
 
+// At most one store is held at a time (the windows' one, during a backup or restore); the
+// worker's own store asks from its thread.
+std::atomic<const DataStore*> g_held{nullptr};
+
 } // namespace
+
+void setStoreHeld(const DataStore& store, bool held)
+{
+    g_held = held ? &store : nullptr;
+}
+
+bool isStoreHeld(const DataStore& store)
+{
+    return g_held.load() == &store;
+}
 
 DataStore::DataStore(QString folder, QString server)
     : m_folder(std::move(folder)), m_serverAddress(std::move(server).trimmed())
@@ -324,6 +340,9 @@ void DataStore::create()
 
 void DataStore::open()
 {
+    if (isStoreHeld(*this)) {
+        throw StoreError(heldStoreText(), SQLITE_BUSY);
+    }
     if (m_server) {
         openServer();
         return;
@@ -419,6 +438,9 @@ void DataStore::ensureOpen()
     if (m_waiting) {
         // Reached from an event handled while a statement waits for the file.
         throw StoreError(busyText(), SQLITE_BUSY);
+    }
+    if (isStoreHeld(*this)) {
+        throw StoreError(heldStoreText(), SQLITE_BUSY);
     }
     // A file removed underneath would swallow every later write unseen.
     if (!m_server && m_db && !QFileInfo::exists(filePath())) {

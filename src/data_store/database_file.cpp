@@ -13,6 +13,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QUrl>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <unistd.h>
 #include <vector>
 
 namespace khgl::database_file {
@@ -20,6 +26,12 @@ namespace {
 
 // Pages copied between two progress reports.
 constexpr int kPagesPerStep = 16;
+// Rows a restore copies between two progress reports.
+constexpr int kRowsPerStep = 2000;
+// No value of this program comes near it; a larger one would take the grids down.
+constexpr int kMaxCellBytes = 4 * 1024 * 1024;
+// How many schema objects of the program's own a restore source may hold at most.
+constexpr qint64 kSchemaFactor = 20;
 
 QString quoted(const QString& path)
 {
@@ -36,6 +48,202 @@ qint64 single(sqlite3* db, const QString& sql)
 {
     Statement statement(db, sql);
     return statement.step() ? statement.value(0).toLongLong() : 0;
+}
+
+QByteArray encoded(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+quint32 bigEndian(const uchar* at, int bytes)
+{
+    quint32 value = 0;
+    for (int i = 0; i < bytes; ++i) {
+        value = (value << 8) | at[i];
+    }
+    return value;
+}
+
+// The rows of the file's schema table, counted by walking its pages without the engine (which
+// parses every object before it answers anything), up to a little beyond limit. A file that
+// is no database or is damaged counts what was found: the engine's checks say the rest.
+qint64 schemaRows(const QString& path, qint64 limit)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3"))) {
+        return 0;
+    }
+    qint64 pageSize = bigEndian(reinterpret_cast<const uchar*>(header.constData()) + 16, 2);
+    if (pageSize == 1) {
+        pageSize = 65536;
+    }
+    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) {
+        return 0;
+    }
+    const qint64 pages = file.size() / pageSize;
+    std::vector<quint32> pending{1};
+    qint64 rows = 0;
+    for (qint64 visited = 0; !pending.empty() && rows <= limit && visited < pages; ++visited) {
+        const quint32 number = pending.back();
+        pending.pop_back();
+        if (number < 1 || number > pages || !file.seek((number - 1) * pageSize)) {
+            break;
+        }
+        const QByteArray page = file.read(pageSize);
+        if (page.size() != pageSize) {
+            break;
+        }
+        const auto* bytes = reinterpret_cast<const uchar*>(page.constData());
+        const int at = number == 1 ? 100 : 0;
+        const quint32 cells = bigEndian(bytes + at + 3, 2);
+        if (bytes[at] == 0x0d) { // a leaf: one row per cell
+            rows += cells;
+        } else if (bytes[at] == 0x05 && at + 12 + 2 * qint64(cells) <= pageSize) {
+            pending.push_back(bigEndian(bytes + at + 8, 4));
+            for (quint32 i = 0; i < cells; ++i) {
+                const quint32 cell = bigEndian(bytes + at + 12 + 2 * i, 2);
+                if (cell + 4 <= pageSize) {
+                    pending.push_back(bigEndian(bytes + cell, 4));
+                }
+            }
+        } else {
+            break;
+        }
+    }
+    return rows;
+}
+
+// The objects of a new file of this program (tables and indexes).
+qint64 ownSchemaRows()
+{
+    static const qint64 rows = [] {
+        Connection memory(DataStore::openConnection(QStringLiteral(":memory:"),
+                                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY));
+        DataStore::writeSchema(memory.db);
+        return single(memory.db, QStringLiteral("select count(*) from sqlite_master"));
+    }();
+    return rows;
+}
+
+// Before anything reads a source's schema: ten thousands of views would hold the restore for
+// minutes while the engine parses them.
+void requireModestSchema(const QString& source)
+{
+    const qint64 limit = kSchemaFactor * ownSchemaRows();
+    if (schemaRows(source, limit) > limit) {
+        throw StoreError(QStringLiteral("%1中的数据库对象（表、视图等）超过 %2 个，远多于本系统"
+                                        "的数据文件，不是本系统的备份。")
+                             .arg(quoted(source))
+                             .arg(limit));
+    }
+}
+
+// A source left in the middle of a write (its -journal beside it) cannot be read as it was
+// meant without changing it: the backup may be incomplete.
+void requireNoHotJournal(sqlite3* db, const QString& source)
+{
+    sqlite3_stmt* probe = nullptr;
+    int rc = sqlite3_prepare_v2(db, "select count(*) from sqlite_master", -1, &probe, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(probe);
+    }
+    sqlite3_finalize(probe);
+    const int extended = sqlite3_extended_errcode(db);
+    if (extended == SQLITE_READONLY_ROLLBACK || extended == SQLITE_READONLY_RECOVERY) {
+        throw StoreError(
+            QStringLiteral("%1旁边有未完成的写入留下的日志文件%2：这个文件是在写入"
+                           "中途被复制或中断的，可能不完整。请换用其他备份。")
+                .arg(quoted(source), quoted(source + (extended == SQLITE_READONLY_RECOVERY
+                                                          ? QStringLiteral("-wal")
+                                                          : QStringLiteral("-journal")))),
+            SQLITE_READONLY);
+    }
+}
+
+// Hands each value through unchanged, refusing any text or blob beyond kMaxCellBytes.
+void boundedCell(sqlite3_context* context, int, sqlite3_value** values)
+{
+    const int type = sqlite3_value_type(values[0]);
+    if ((type == SQLITE_TEXT || type == SQLITE_BLOB) &&
+        sqlite3_value_bytes(values[0]) > kMaxCellBytes) {
+        *static_cast<bool*>(sqlite3_user_data(context)) = true;
+        sqlite3_result_error(context, "value too long", -1);
+        return;
+    }
+    sqlite3_result_value(context, values[0]);
+}
+
+// Writes the file's data to the disk before it is renamed into place.
+void syncFile(const QString& path)
+{
+    const int fd = ::open(encoded(path).constData(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        const int error = errno;
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw StoreError(
+            QStringLiteral("无法写入%1：%2").arg(quoted(path), fileFailureText(error, path)));
+    }
+    ::close(fd);
+}
+
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(encoded(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Copies one table's rows from the attached source in blocks of rows, by key.
+void copyRows(sqlite3* db, const TableSpec& table, bool& tooLong,
+              const std::function<void(qint64 rows)>& copied)
+{
+    const QString name = QString::fromUtf16(table.name);
+    QStringList columns;
+    QStringList values;
+    for (const auto& column : table.columns) {
+        columns << QString::fromUtf16(column.name);
+        values << QStringLiteral("khgl_cell(%1)").arg(QString::fromUtf16(column.name));
+    }
+    // Rows keep their keys, so listings keep their order.
+    Statement insert(
+        db, QStringLiteral("insert into main.%1 (rowid, %2) select rowid, %3 from "
+                           "来源.%1 where rowid > ? order by rowid limit %4")
+                .arg(name, columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", ")))
+                .arg(kRowsPerStep));
+    Statement last(db, QStringLiteral("select max(rowid) from main.%1").arg(name));
+    qint64 after = std::numeric_limits<qint64>::min();
+    for (;;) {
+        sqlite3_reset(insert.handle());
+        insert.bind(1, after);
+        try {
+            insert.run();
+        } catch (const StoreError&) {
+            if (tooLong) {
+                throw StoreError(
+                    QStringLiteral("“%1”中有一项内容超过 %2 MB，本系统的数据不会这样长，"
+                                   "这不是本系统的备份。")
+                        .arg(name)
+                        .arg(kMaxCellBytes / (1024 * 1024)));
+            }
+            throw;
+        }
+        const int rows = sqlite3_changes(db);
+        if (rows == 0) {
+            return;
+        }
+        sqlite3_reset(last.handle());
+        last.step();
+        after = last.value(0).toLongLong();
+        copied(rows);
+    }
 }
 
 // Throws unless the engine finds the file sound, naming what it found.
@@ -138,35 +346,51 @@ void snapshot(DataStore& store, const QString& target, const Progress& progress)
     }
 }
 
-void cleanCopy(const QString& source, const QString& target)
+void cleanCopy(const QString& source, const QString& target, const Progress& progress)
 {
     try {
+        requireModestSchema(source);
+        qint64 total = 0;
         {
             Connection from(DataStore::openConnection(source, SQLITE_OPEN_READONLY));
+            requireNoHotJournal(from.db, source);
             requireSound(from.db, source);
             DataStore::validateTables(from.db, source);
+            for (const qint64 rows : rowCounts(from.db)) {
+                total += rows;
+            }
         }
-        Connection copy(DataStore::openConnection(target, SQLITE_OPEN_READWRITE));
-        runPlain(copy.db, QStringLiteral("pragma journal_mode=DELETE"));
+        Connection copy(DataStore::openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI));
+        // A failure throws the file away, so it needs no journal; it is synced before it is used.
+        runPlain(copy.db, QStringLiteral("pragma journal_mode=OFF"));
+        runPlain(copy.db, QStringLiteral("pragma synchronous=OFF"));
         DataStore::writeSchema(copy.db);
         {
+            // Read only: the operator's file is never changed, whatever it holds.
             Statement attach(copy.db, QStringLiteral("attach database ? as 来源"));
-            attach.bind(1, source);
+            QUrl uri = QUrl::fromLocalFile(source);
+            uri.setQuery(QStringLiteral("mode=ro"));
+            attach.bind(1, QString::fromLatin1(uri.toEncoded()));
             attach.run();
         }
+        bool tooLong = false;
+        sqlite3_create_function_v2(copy.db, "khgl_cell", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                   &tooLong, &boundedCell, nullptr, nullptr, nullptr);
+        // The bar counts the source's bytes: each row stands for its share of them.
+        const qint64 length = QFileInfo(source).size();
+        qint64 done = 0;
+        const auto copied = [&](qint64 rows) {
+            done += rows;
+            if (progress && total > 0) {
+                progress(
+                    static_cast<qint64>(static_cast<double>(length) * static_cast<double>(done) /
+                                        static_cast<double>(total)));
+            }
+        };
         try {
             runPlain(copy.db, QStringLiteral("begin immediate"));
             for (const auto& table : allTables()) {
-                const QString name = QString::fromUtf16(table.name);
-                QStringList columns;
-                for (const auto& column : table.columns) {
-                    columns << QString::fromUtf16(column.name);
-                }
-                const QString list = columns.join(QStringLiteral(", "));
-                // Rows keep their keys, so listings keep their order.
-                runPlain(copy.db, QStringLiteral("insert into main.%1 (rowid, %2) select rowid, %2 "
-                                                 "from 来源.%1 order by rowid")
-                                      .arg(name, list));
+                copyRows(copy.db, table, tooLong, copied);
             }
             // The program's own tables come along when the source has them (older files do not).
             for (const auto& table : ownTables()) {
@@ -185,45 +409,85 @@ void cleanCopy(const QString& source, const QString& target)
             throw;
         }
         runPlain(copy.db, QStringLiteral("detach database 来源"));
+        runPlain(copy.db, QStringLiteral("pragma mmap_size=1073741824"));
         requireSound(copy.db, target);
+        if (progress) {
+            progress(length);
+        }
     } catch (...) {
         QFile::remove(target);
         QFile::remove(target + QStringLiteral("-journal"));
         throw;
     }
+    syncFile(target);
 }
 
-void replaceContents(DataStore& store, const QString& source, const Progress& progress)
+namespace {
+
+QString busyRestoreText()
 {
-    if (store.onServer()) {
-        server_transfer::loadFile(store, source);
-        if (progress) {
-            progress(QFileInfo(source).size());
-        }
-        return;
-    }
-    sqlite3* live = store.handle();
-    Connection from(DataStore::openConnection(source, SQLITE_OPEN_READONLY));
-    const qint64 pageSize = single(from.db, QStringLiteral("pragma page_size"));
-    // The engine writes the new pages into the live file under its own exclusive lock and
-    // journal: all of them, or none.
-    const int rc = copyPages(live, from.db, pageSize, progress);
-    if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-        throw StoreError(QStringLiteral("另一个程序正在使用数据文件，还原需要独占它。"
-                                        "请关闭那个程序后再试。"),
-                         SQLITE_BUSY);
+    return QStringLiteral("另一个程序正在使用数据文件，还原需要独占它。请关闭那个程序后再试。");
+}
+
+// Begins a transaction of the given kind on the guard connection; a file another program
+// holds is reported as such.
+void lockFile(sqlite3* guard, const char* begin, const QString& path)
+{
+    const int rc = sqlite3_exec(guard, begin, nullptr, nullptr, nullptr);
+    if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+        throw StoreError(busyRestoreText(), SQLITE_BUSY);
     }
     if (rc != SQLITE_OK) {
-        throw StoreError(QStringLiteral("无法写入数据文件%1：%2")
-                             .arg(quoted(store.filePath()), engineFailureText(live)),
-                         rc & 0xff);
+        throw StoreError(
+            QStringLiteral("无法写入数据文件%1：%2").arg(quoted(path), engineFailureText(guard)),
+            rc & 0xff);
     }
+}
+
+} // namespace
+
+void swapIn(DataStore& store, const QString& clean, const std::function<void()>& beforeSwap)
+{
+    if (store.onServer()) {
+        if (beforeSwap) {
+            beforeSwap();
+        }
+        // One transaction on the server: all of the rows, or none.
+        server_transfer::loadFile(store, clean);
+        return;
+    }
+    const QString database = DataStore::resolvedPath(store.filePath());
+    Connection guard(DataStore::openConnection(database, SQLITE_OPEN_READWRITE));
+    // No other program may start a write from here on (reading stays possible, for the safety
+    // copy): what beforeSwap keeps is what the rename replaces.
+    lockFile(guard.db, "begin immediate", store.filePath());
+    if (beforeSwap) {
+        beforeSwap();
+    }
+    store.close();
+    sqlite3_exec(guard.db, "rollback", nullptr, nullptr, nullptr);
+    // Held exclusively while it is replaced: no reader is in the middle of the old file and no
+    // other program's journal can be rolled into the new one.
+    lockFile(guard.db, "begin exclusive", store.filePath());
+    if (::rename(encoded(clean).constData(), encoded(database).constData()) != 0) {
+        const int error = errno;
+        sqlite3_exec(guard.db, "rollback", nullptr, nullptr, nullptr);
+        throw StoreError(QStringLiteral("无法写入数据文件%1：%2")
+                             .arg(quoted(store.filePath()), fileFailureText(error, database)));
+    }
+    syncFolder(QFileInfo(database).absolutePath());
+    sqlite3_exec(guard.db, "rollback", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(guard.db);
+    guard.db = nullptr;
+    store.open();
 }
 
 std::vector<std::pair<QString, qint64>> tableCounts(const QString& path)
 {
     // With the program's text rules: a count may walk an index of a text column.
+    requireModestSchema(path);
     Connection connection(DataStore::openConnection(path, SQLITE_OPEN_READONLY));
+    requireNoHotJournal(connection.db, path);
     std::vector<std::pair<QString, qint64>> counts;
     for (const TableSpec& table : allTables()) {
         const QString tableName = QString::fromUtf16(table.name);

@@ -23,15 +23,19 @@ using Progress = std::function<void(qint64 copied)>;
 void snapshot(DataStore& store, const QString& target, const Progress& progress = {});
 
 // Builds the new file target (which must not exist) with this program's own tables and
-// copies into it, column by column by name, only the rows of the six tables of source.
-// Triggers, views and any other object of source never reach target. Throws StoreError
-// when source is not a sound database of this program; target is then removed.
-void cleanCopy(const QString& source, const QString& target);
+// copies into it, column by column by name, only the rows of the six tables of source, which
+// is opened read only. Triggers, views and any other object of source never reach target.
+// Throws StoreError when source is not a sound database of this program (a schema of far more
+// objects than the program's, a value of several megabytes, a write left unfinished beside it);
+// target is then removed. Progress counts bytes of source, ending at its length.
+void cleanCopy(const QString& source, const QString& target, const Progress& progress = {});
 
-// Replaces everything the store's file holds with the contents of source, through the
-// store's own connection, holding the file exclusively: another program's journal cannot
-// be rolled into the new data. Throws StoreError (the data unchanged) when the file is busy.
-void replaceContents(DataStore& store, const QString& source, const Progress& progress = {});
+// Makes the finished file clean (built by cleanCopy beside the store's file) the store's data:
+// with other programs kept from writing, beforeSwap runs (the safety copy of the data about to
+// be replaced), then clean is renamed over the file in one step while held exclusively and the
+// store is reopened; on a server its rows are loaded in one transaction. Throws StoreError (the
+// data unchanged) when another program holds the file.
+void swapIn(DataStore& store, const QString& clean, const std::function<void()>& beforeSwap = {});
 
 // The row count of each of the six tables in the database file at path (a backup), in
 // table order; a table the file does not have (a backup from before it existed) is left out.

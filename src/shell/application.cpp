@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include "admin/account_records.h"
+#include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "input_aids/input_aids.h"
@@ -150,6 +151,9 @@ int runApplication(const QString& folder, const QString& server)
                                 Dialogs::Icon::Information);
         return 1;
     }
+    // No other copy of the program uses the folder: what a killed backup or restore left is
+    // no one's.
+    removeStaleTemporaries(folder);
     if (!prepareDatabase(context, nullptr)) {
         return 1;
     }

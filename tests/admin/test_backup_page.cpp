@@ -22,6 +22,7 @@
 #include <QProgressBar>
 #include <QRandomGenerator>
 #include <QTableWidget>
+#include <QTimer>
 #include <algorithm>
 #include <csignal>
 #include <functional>
@@ -100,6 +101,35 @@ QStringList contents(const QString& path)
     }
     sqlite3_close(db);
     return rows;
+}
+
+// What the engine's integrity check says of the file at path, and the row count of each table.
+QStringList checkedCounts(const QString& path)
+{
+    sqlite3* db = nullptr;
+    QStringList found;
+    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    registerDialect(db);
+    QString sql = QStringLiteral("pragma integrity_check");
+    for (const char16_t* table :
+         {u"客户表", u"进货表", u"销售表", u"提醒表", u"用户表", u"登录表"}) {
+        sql += QStringLiteral(";select count(*) from ") + QString::fromUtf16(table);
+    }
+    const QByteArray all = sql.toUtf8();
+    const char* next = all.constData();
+    while (next != nullptr && *next != 0) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, next, -1, &stmt, &next) != SQLITE_OK) {
+            found << QString::fromUtf8(sqlite3_errmsg(db));
+            break;
+        }
+        while (sqlite3_step(stmt) == SQLITE_ROW) {
+            found << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return found;
 }
 
 // Objects of the file at path other than the program's tables and indexes.
@@ -375,9 +405,12 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.texts(),
                  (QStringList{BackupPage::restoreQuestion(), QStringLiteral("还原完毕。")}));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 5);
-        QCOMPARE(list->rowCount(), 10);
+        QCOMPARE(list->rowCount(), 11); // the ten backups keep their places
         QCOMPARE(list->item(0, 0)->text(), QStringLiteral("2026-12-02 10:00:00"));
-        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("还原前的数据"));
+        QCOMPARE(list->item(0, 1)->text(), QStringLiteral("还原前"));
+        QCOMPARE(f.child<QLabel>("BackupStatus")->text(),
+                 QStringLiteral("2026-12-02 10:00:00 已还原。还原前的数据已保存，列在备份记录中"
+                                "（还原前，2026-12-02 10:00:00）。"));
         QVERIFY(list->item(0, 2)->text().contains(QStringLiteral("销售表 13")));
 
         // The file dialog opens in the data folder.
@@ -437,6 +470,138 @@ private Q_SLOTS:
         QVERIFY(tray->balloons[0].startsWith(QStringLiteral("自动备份没有完成|")));
     }
 
+    // Ten backups, then restores refused and one done, then the day's backup: every kind keeps
+    // its own ten, the one just written stays, and names from a clock that was a year ahead
+    // neither push new entries out nor stop the daily backup.
+    void historyKeepsWhatItWasAskedToKeep_data()
+    {
+        QTest::addColumn<int>("yearsAhead"); // of the clock that named the ten backups
+        QTest::addColumn<int>("refused");    // restores refused before the one done
+        QTest::newRow("rotation") << 0 << 0;
+        QTest::newRow("future_dated") << 1 << 0;
+        QTest::newRow("refused_restores") << 0 << 2;
+    }
+
+    void historyKeepsWhatItWasAskedToKeep()
+    {
+        QFETCH(int, yearsAhead);
+        QFETCH(int, refused);
+        SettingsFixture f;
+        khgl::test::click(f.child("Label76"));
+        const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
+        QStringList ten;
+        for (int day = 0; day < 10; ++day) {
+            addSale(f, QStringLiteral("货%1").arg(day));
+            f.env.clock.set(now.addYears(yearsAhead).addDays(day - 10));
+            khgl::test::click(f.child("Label89"));
+            ten << BackupHistory(f.env.folder()).entries().front().path;
+        }
+        f.env.clock.set(now);
+        QTemporaryDir sources;
+        const QString noise = sources.filePath(QStringLiteral("noise.dat"));
+        writeFile(noise, QByteArray(5000, 'x'));
+        for (int i = 0; i < refused; ++i) {
+            chooseAndRestore(f, noise);
+            QVERIFY(f.env.dialogs.lastText().contains(QStringLiteral("没有还原")));
+        }
+        chooseAndRestore(f, ten[4]);
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 5);
+        // A safety copy of today is not today's backup.
+        DailyBackup daily(f.env.folder());
+        QVERIFY(daily.startIfDue(now));
+        QTRY_VERIFY(!daily.isRunning());
+        QVERIFY(!daily.startIfDue(now.addSecs(3600)));
+        khgl::test::click(f.child("Label89"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
+
+        QStringList backups;
+        QStringList safety;
+        for (const BackupEntry& entry : BackupHistory(f.env.folder()).entries()) {
+            (entry.kind == BackupEntry::Kind::Backup ? backups : safety)
+                << QFileInfo(entry.path).fileName();
+        }
+        // The page's and the daily backup, then the eight last of the ten.
+        QStringList expected{QStringLiteral("khgl-20261207-090000-2.dat"),
+                             QStringLiteral("khgl-20261207-090000.dat")};
+        for (int i = 9; i >= 2; --i) {
+            expected << QFileInfo(ten[i]).fileName();
+        }
+        QCOMPARE(backups, expected);
+        QCOMPARE(safety, QStringList{QStringLiteral("khgl-20261207-090000-before-restore.dat")});
+        QCOMPARE(f.child<QLabel>("BackupStatus")->text().contains(QStringLiteral("时钟可能不准")),
+                 yearsAhead > 0);
+        QCOMPARE(daily.status().contains(QStringLiteral("时钟可能不准")), yearsAhead > 0);
+    }
+
+    // A file of a few hundred megabytes backed up and restored from the page of the running
+    // main window, whose one-second timer queries the store meanwhile: each copy is whole.
+    void largeFilesWithTheWindowRunning()
+    {
+        khgl::test::TestEnv env;
+#ifdef KHGL_SANITIZED
+        constexpr int customers = 50000; // the instrumented build is several times slower
+#else
+        constexpr int customers = 200000;
+#endif
+        {
+            OtherWriter writer(env.databasePath());
+            writer.run("begin");
+            sqlite3_stmt* insert = nullptr;
+            sqlite3_prepare_v2(writer.db,
+                               "insert into 客户表 (客户名, 客户简述, 附加信息) values "
+                               "('客户' || ?1, printf('%.300c', '述') || ?1, "
+                               "printf('%.300c', 'x'))",
+                               -1, &insert, nullptr);
+            for (int i = 0; i < customers; ++i) {
+                sqlite3_bind_int(insert, 1, i);
+                sqlite3_step(insert);
+                sqlite3_reset(insert);
+            }
+            sqlite3_finalize(insert);
+            QCOMPARE(writer.run("commit"), SQLITE_OK);
+        }
+        const QStringList made = checkedCounts(env.databasePath());
+        QCOMPARE(made.mid(0, 2), (QStringList{QStringLiteral("ok"), QString::number(customers)}));
+        const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
+        env.clock.set(now);
+        // Today's backup is there already: nothing else copies.
+        const QString history = QDir(env.folder()).filePath(QStringLiteral("备份"));
+        QDir().mkpath(history);
+        writeFile(QDir(history).filePath(QStringLiteral("khgl-20261207-080000.dat")), "x");
+        MainWindow window(env.context);
+        window.setAttribute(Qt::WA_DeleteOnClose, false);
+        window.show();
+        window.load();
+        khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label59")));
+        khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label76")));
+        int ticks = 0;
+        connect(window.timer1(), &QTimer::timeout, this, [&ticks] { ++ticks; });
+
+        env.dialogs.answerNext(Dialogs::Answer::Ok);
+        khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label89")));
+        QCOMPARE(env.dialogs.lastText(), QStringLiteral("备份完成。"));
+        const QString backup = QDir(env.folder()).filePath(QStringLiteral("备份卡.dat"));
+        QCOMPARE(checkedCounts(backup), made);
+
+        env.store.execute(QStringLiteral("insert into 销售表 (名称) values ('后来')"));
+        env.dialogs.fileNext(backup);
+        khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Text34")));
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label90")));
+        QCOMPARE(env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(checkedCounts(env.databasePath()), made);
+        QVERIFY2(ticks >= 2, qPrintable(QString::number(ticks))); // the timer ran meanwhile
+        // The restored file opens as the next start opens it, and the window reads it.
+        {
+            DataStore next(env.folder());
+            next.open();
+        }
+        QCOMPARE(env.store.select(QStringLiteral("select count(*) from 客户表")).valueAt(0, 0),
+                 QVariant(qlonglong{customers}));
+        QVERIFY(!window.findChild<QProgressBar*>(QStringLiteral("Pro1"))->isVisible());
+    }
+
     void theFirstRestoreClickChoosesTheFile()
     {
         SettingsFixture f;
@@ -468,6 +633,10 @@ private Q_SLOTS:
         }
         QTest::newRow("other_columns")
             << QStringLiteral("other_columns") << QStringLiteral("用户表缺少“答案”");
+        QTest::newRow("huge_cell") << QStringLiteral("huge_cell") << QStringLiteral("超过 4 MB");
+        QTest::newRow("huge_schema")
+            << QStringLiteral("huge_schema") << QStringLiteral("数据库对象（表、视图等）超过");
+        QTest::newRow("hot_journal") << QStringLiteral("hot_journal") << QStringLiteral("日志文件");
     }
 
     void refusesSourcesThatAreNotOurDatabases()
@@ -531,6 +700,39 @@ private Q_SLOTS:
             writeFile(source, bytes);
         } else if (kind == u"folder") {
             QDir().mkpath(source);
+        } else if (kind == u"huge_cell" || kind == u"huge_schema") {
+            QTemporaryDir scratch;
+            DataStore made(scratch.path());
+            made.create();
+            made.close();
+            OtherWriter tool(made.filePath());
+            if (kind == u"huge_cell") {
+                QCOMPARE(tool.run("insert into 客户表 (客户名, 客户简述) values "
+                                  "('大', hex(zeroblob(2200000)))"),
+                         SQLITE_OK);
+            } else {
+                tool.run("begin");
+                for (int i = 0; i < 5000; ++i) {
+                    tool.run(
+                        QStringLiteral("create view v%1 as select 1").arg(i).toUtf8().constData());
+                }
+                tool.run("commit");
+            }
+            QFile::copy(made.filePath(), source);
+        } else if (kind == u"hot_journal") {
+            // Copied in the middle of a write, together with the journal that would undo it.
+            const QString busy = sources.filePath(QStringLiteral("busy.dat"));
+            writeFile(busy, good);
+            OtherWriter writer(busy);
+            writer.run("pragma cache_size=2; begin immediate;");
+            for (int i = 0; i < 100; ++i) {
+                writer.run(
+                    "insert into 客户表 (客户名, 附加信息) values ('半', hex(randomblob(2000)))");
+            }
+            QVERIFY(QFile::copy(busy, source));
+            QVERIFY(QFile::copy(busy + QStringLiteral("-journal"),
+                                source + QStringLiteral("-journal")));
+            writer.run("rollback");
         }
 
         chooseAndRestore(f, source);
@@ -543,6 +745,8 @@ private Q_SLOTS:
         QVERIFY(!f.child("Pro1")->isVisible());
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
         QCOMPARE(f.env.store.select(QStringLiteral("销售表")).recordCount(), 1);
+        // No safety copy for a restore that did not happen.
+        QCOMPARE(BackupHistory(f.env.folder()).entries().size(), size_t{1});
     }
 
     // A backup that carries a trigger, a view, an extra table, and tables whose columns are
@@ -634,16 +838,18 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
         QCOMPARE(contents(f.env.databasePath()), first);
 
-        // The other program holding the file exclusively: no backup, the old one stays.
-        QCOMPARE(other.run("begin exclusive"), SQLITE_OK);
-        other.run("insert into 销售表 (名称) values ('别处')");
+        // A program that opens the restored file and holds it exclusively: no backup, the old
+        // one stays.
+        OtherWriter later(f.env.databasePath());
+        QCOMPARE(later.run("begin exclusive"), SQLITE_OK);
+        later.run("insert into 销售表 (名称) values ('别处')");
         f.env.dialogs.clear();
         khgl::test::click(f.child("Label89"));
         QVERIFY(!f.env.dialogs.texts().contains(QStringLiteral("备份完成。")));
         QVERIFY2(f.env.dialogs.lastText().contains(QStringLiteral("正被其他程序使用")),
                  qPrintable(f.env.dialogs.lastText()));
         QCOMPARE(contents(backupPath(f)), first);
-        other.run("rollback");
+        later.run("rollback");
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
 
         // A damaged page of the live file is found, reported, and not copied over the backup.
@@ -743,6 +949,22 @@ private Q_SLOTS:
         khgl::test::click(f.child("Label89"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
+
+        // What a kill in the middle of a copy leaves (of this version and the one before) is
+        // removed at the next start; a person's own copy is not.
+        const QDir data(f.env.folder());
+        const QStringList left{QStringLiteral("khgl.dll.a8Fk2Q.khgl-tmp"),
+                               QStringLiteral("khgl.dll.a8Fk2Q.khgl-tmp-journal"),
+                               QStringLiteral("备份卡.dat.Zq7wPx"),
+                               QStringLiteral("khgl.dll.t5RmK2"),
+                               QStringLiteral("备份/khgl-20261207-090000.dat.Lx9QaB.khgl-tmp")};
+        const QStringList kept{QStringLiteral("khgl.dll.backup"), QStringLiteral("khgl.dll.Old")};
+        for (const QString& name : left + kept) {
+            writeFile(data.filePath(name), "copy");
+        }
+        QCOMPARE(removeStaleTemporaries(f.env.folder()).size(), left.size());
+        QCOMPARE(strayFiles(f, QStringList{QStringLiteral("备份卡.dat")} + kept), QStringList());
+        QVERIFY(QFileInfo::exists(data.filePath(kept[1])));
     }
 };
 

@@ -242,7 +242,7 @@ private Q_SLOTS:
         };
         const QString clean = emptyFile(QStringLiteral("clean.dat"));
         database_file::cleanCopy(backup, clean);
-        database_file::replaceContents(file, clean);
+        database_file::swapIn(file, clean);
         const QStringList tables{QStringLiteral("进货表"), QStringLiteral("销售表"),
                                  QStringLiteral("客户表")};
         for (const QString& table : tables) {
@@ -253,7 +253,7 @@ private Q_SLOTS:
         TestEnv again;
         const QString second = emptyFile(QStringLiteral("second.dat"));
         database_file::snapshot(file, second);
-        database_file::replaceContents(again.store, second);
+        database_file::swapIn(again.store, second);
         for (const QString& table : tables) {
             QCOMPARE(allRows(again.store, table), allRows(server.store, table));
         }

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace khgl {
+
+class DataStore;
+
+// While a store is held it answers every call with a busy message and opens nothing: a backup
+// or restore works on the data through connections of its own, and a timer or a repaint must
+// not reach the file meanwhile. Held and released on the thread that uses the store.
+void setStoreHeld(const DataStore& store, bool held);
+bool isStoreHeld(const DataStore& store);
+inline QString heldStoreText()
+{
+    return QStringLiteral("正在备份或还原数据，请稍候再试。");
+}
+
+} // namespace khgl
