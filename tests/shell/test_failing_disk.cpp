@@ -343,17 +343,21 @@ private Q_SLOTS:
     void aSafetyCopyThatCannotBeWrittenStopsRestoreAndFormat()
     {
         TestEnv env;
-        fillShop(env);
+        // The backup of an empty shop: its new file fits under the limit, the copy of the
+        // filled shop kept before the restore does not.
         const QString source = QDir(env.folder()).filePath(QStringLiteral("备份卡.dat"));
         backupDatabase(env.store, source);
-        env.store.execute(QStringLiteral("delete from 销售表"));
+        fillShop(env);
+        env.store.execute(QStringLiteral("insert into 客户表 (客户名, 附加信息) values ('大', ?)"),
+                          {QString(100000, QChar(u'附'))});
         env.store.close();
         const auto before = everything(env);
         const QByteArray sourceBytes = [&source] {
             QFile file(source);
             return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
         }();
-        const qint64 limit = QFileInfo(env.databasePath()).size() / 2;
+        const qint64 limit = (QFileInfo(source).size() + QFileInfo(env.databasePath()).size()) / 2;
+        QVERIFY(QFileInfo(env.databasePath()).size() > QFileInfo(source).size() + 16384);
 
         const int restored = runWithFileSizeLimit(limit, [&env, &source]() -> int {
             PageHarness harness(env);
