@@ -147,10 +147,16 @@ void BackupPage::showDailyBackupStatus(const QString& text, bool finished)
     }
 }
 
-void BackupPage::showStatus(const QString& text)
+// What the last backup or restore did, and a word on the clock when names lie ahead of it.
+void BackupPage::showStatus(const QString& text, const QDateTime& now)
 {
-    m_ui->BackupStatus->setText(text);
-    m_ui->BackupStatus->setToolTip(text);
+    QString status = text;
+    const QString notice = now.isValid() ? m_history.clockNotice(now) : QString();
+    if (!notice.isEmpty()) {
+        status += QLatin1Char('\n') + notice;
+    }
+    m_ui->BackupStatus->setText(status);
+    m_ui->BackupStatus->setToolTip(status);
 }
 
 void BackupPage::backUp()
@@ -172,26 +178,16 @@ void BackupPage::backUp()
         const QDateTime now = m_context.clock.now();
         const QString folder = m_context.folder;
         showStatus({});
-        try {
-            runCopy(QFileInfo(m_context.store.filePath()).size(),
-                    [&target, &now, &folder](DataStore& store, const CopyProgress& progress) {
-                        // The history entry first: when it fails, 备份卡.dat is still the
-                        // previous backup.
-                        BackupHistory(folder).add(store, now);
-                        backupDatabase(store, target, progress);
-                    });
-        } catch (const StoreError&) {
-            listHistory();
-            throw;
-        }
-        listHistory();
-        QString status =
-            QStringLiteral("%1 已备份到%2，并记入备份记录。").arg(timeText(now), backupFileName());
-        const QString notice = m_history.clockNotice(now);
-        if (!notice.isEmpty()) {
-            status += QLatin1Char('\n') + notice;
-        }
-        showStatus(status);
+        runCopy(QFileInfo(m_context.store.filePath()).size(),
+                [&target, &now, &folder](DataStore& store, const CopyProgress& progress) {
+                    // The history entry first: when it fails, 备份卡.dat is still the previous
+                    // backup.
+                    BackupHistory(folder).add(store, now);
+                    backupDatabase(store, target, progress);
+                });
+        showStatus(
+            QStringLiteral("%1 已备份到%2，并记入备份记录。").arg(timeText(now), backupFileName()),
+            now);
         m_context.dialogs.message(this, QStringLiteral("备份完成。"));
     });
 }
@@ -230,23 +226,17 @@ void BackupPage::restore()
         const QString folder = m_context.folder;
         QString safetyCopy;
         showStatus({});
-        try {
-            runCopy(QFileInfo(source).size(), [&](DataStore& store, const CopyProgress& progress) {
-                BackupHistory history(folder);
-                restoreDatabase(store, source, progress, [&] {
-                    safetyCopy =
-                        history.writeSafetyCopy(store, now, BackupEntry::Kind::BeforeRestore);
-                });
-                // Only now: the source may be the oldest entry.
-                history.removeBeyondKeep(safetyCopy);
+        runCopy(QFileInfo(source).size(), [&](DataStore& store, const CopyProgress& progress) {
+            BackupHistory history(folder);
+            restoreDatabase(store, source, progress, [&] {
+                safetyCopy = history.writeSafetyCopy(store, now, BackupEntry::Kind::BeforeRestore);
             });
-        } catch (const StoreError&) {
-            listHistory();
-            throw;
-        }
-        listHistory();
+            // Only now: the source may be the oldest entry.
+            history.removeBeyondKeep(safetyCopy);
+        });
         showStatus(QStringLiteral("%1 已还原。还原前的数据已保存，列在备份记录中（还原前，%1）。")
-                       .arg(timeText(now)));
+                       .arg(timeText(now)),
+                   now);
         m_context.dialogs.message(this, QStringLiteral("还原完毕。"));
     });
 }
@@ -303,6 +293,7 @@ void BackupPage::runCopy(qint64 length,
     m_ui->Pro1->hide();
     m_ui->Pro1->setValue(0);
     m_copying = false;
+    listHistory(); // what was written, also by a copy that failed later
     if (failure) {
         std::rethrow_exception(failure);
     }

@@ -45,7 +45,7 @@ private:
     void runCopy(qint64 length,
                  const std::function<void(DataStore& store, const CopyProgress&)>& copy);
     void showProgress(qint64 copied);
-    void showStatus(const QString& text);
+    void showStatus(const QString& text, const QDateTime& now = {});
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     std::unique_ptr<Ui::BackupPage> m_ui;
