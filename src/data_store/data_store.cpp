@@ -21,6 +21,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -694,6 +695,30 @@ void DataStore::scan(const QString& sql, const RowVisitor& visit)
     while (rows.step()) {
         visit(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
               sqlite3_column_bytes(stmt, 0), withNumber ? sqlite3_column_double(stmt, 1) : 0.0);
+    }
+}
+
+void DataStore::scanTexts(const QString& sql, const QVariantList& params,
+                          const TextRowVisitor& visit)
+{
+    ensureOpen();
+    if (m_server) {
+        scanServerTexts(serverQuery(sql), params, visit);
+        return;
+    }
+    Statement rows(m_db, rewriteQuery(sql));
+    rows.bindAll(params);
+    sqlite3_stmt* stmt = rows.handle();
+    const int columns = rows.columnCount();
+    std::vector<const char*> texts(static_cast<std::size_t>(columns));
+    std::vector<int> lengths(static_cast<std::size_t>(columns));
+    while (rows.step()) {
+        for (int c = 0; c < columns; ++c) {
+            texts[static_cast<std::size_t>(c)] =
+                reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
+            lengths[static_cast<std::size_t>(c)] = sqlite3_column_bytes(stmt, c);
+        }
+        visit(texts.data(), lengths.data());
     }
 }
 

@@ -78,6 +78,10 @@ public:
     // and the second as a number (0 when null or absent). For listings too long to hold.
     using RowVisitor = std::function<void(const char* text, int length, double number)>;
     void scan(const QString& sql, const RowVisitor& visit);
+    // Hands each row of a query to visit as the UTF-8 texts of its columns (nullptr for null)
+    // and their lengths, as the engine writes them; nothing is kept between rows.
+    using TextRowVisitor = std::function<void(const char* const* texts, const int* lengths)>;
+    void scanTexts(const QString& sql, const QVariantList& params, const TextRowVisitor& visit);
 
     // Deletes the record with this key from table, but only while its stored values still
     // read as a grid row shows them (column name, shown text). Otherwise nothing is deleted
@@ -111,6 +115,8 @@ private:
     qint64 insertOnServer(const QString& sql, const QVariantList& values);
     void serverTransaction(const std::function<void()>& work);
     void scanServer(const QString& sql, const RowVisitor& visit);
+    void scanServerTexts(const QString& sql, const QVariantList& params,
+                         const TextRowVisitor& visit);
     void scanServerKeys(const QString& sql, const QVariantList& params,
                         const std::function<bool(qint64)>& visit);
 

@@ -7,6 +7,7 @@
 #include "data_store/store_error.h"
 
 #include <bit>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -175,6 +176,24 @@ void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
         int length = 0;
         const char* text = result.isNull(r, 0) ? nullptr : result.text(r, 0, &length);
         visit(text, length, withNumber ? result.value(r, 1).toDouble() : 0.0);
+    }
+}
+
+void DataStore::scanServerTexts(const QString& sql, const QVariantList& params,
+                                const TextRowVisitor& visit)
+{
+    const ServerResult result = m_server->run(sql, params);
+    const int columns = result.columns();
+    std::vector<const char*> texts(static_cast<std::size_t>(columns));
+    std::vector<int> lengths(static_cast<std::size_t>(columns));
+    for (int r = 0; r < result.rows(); ++r) {
+        for (int c = 0; c < columns; ++c) {
+            int length = 0;
+            texts[static_cast<std::size_t>(c)] =
+                result.isNull(r, c) ? nullptr : result.text(r, c, &length);
+            lengths[static_cast<std::size_t>(c)] = length;
+        }
+        visit(texts.data(), lengths.data());
     }
 }
 

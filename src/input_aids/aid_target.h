@@ -21,6 +21,8 @@ enum Target : qint16
     MailProductFrom = 9, // mail page: product bought between, first date
     MailProductTo = 10,  // mail page: product bought between, last date
     SalesQueryDate = 11, // the sales page's date query dialog
+    ProfitFrom = 12,     // profit window: first day
+    ProfitTo = 13,       // profit window: last day
                          // calculator
     CustomerAmount = 2,
     PurchaseAmount = 3,

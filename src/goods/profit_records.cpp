@@ -1,0 +1,461 @@
+#include "goods/profit_records.h"
+
+#include "data_store/data_store.h"
+
+#include <QStringList>
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <unordered_map>
+
+namespace khgl::goods {
+namespace {
+
+__extension__ using Wide = __int128;
+
+constexpr int kMoneyDecimals = 2;
+constexpr int kQuantityDecimals = 3;
+constexpr qint64 kThousand = 1000;
+// Day keys are yyyymmdd; a date that names no day has the key -1.
+constexpr qint64 kNoDay = -1;
+constexpr qint64 kLastKey = std::numeric_limits<qint32>::max();
+
+// n / d rounded half away from zero; d > 0.
+qint64 divideRounded(Wide n, Wide d)
+{
+    return static_cast<qint64>((n >= 0 ? 2 * n + d : 2 * n - d) / (2 * d));
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The keys a period counts, both ends included.
+struct KeyRange
+{
+    qint64 low = kNoDay;
+    qint64 high = kLastKey;
+
+    bool holds(qint64 key) const { return key >= low && key <= high; }
+};
+
+qint64 dayKey(const QDate& date)
+{
+    return date.year() * 10000LL + date.month() * 100LL + date.day();
+}
+
+// Sales: the period itself; a date that names no day counts only when both ends are open.
+KeyRange salesRange(const ProfitPeriod& period)
+{
+    if (!period.from.isValid() && !period.to.isValid()) {
+        return {};
+    }
+    return {period.from.isValid() ? dayKey(period.from) : 0,
+            period.to.isValid() ? dayKey(period.to) : kLastKey};
+}
+
+// Purchases: every one dated up to the period's last day.
+KeyRange purchaseRange(const ProfitPeriod& period)
+{
+    return period.to.isValid() ? KeyRange{0, dayKey(period.to)} : KeyRange{};
+}
+
+struct Sums
+{
+    qint64 soldThousandths = 0;
+    qint64 salesCents = 0;
+    qint64 boughtThousandths = 0;
+    qint64 boughtCents = 0;
+    bool sold = false;
+};
+
+// One product and its sums for each period.
+struct Product
+{
+    QString name;
+    std::vector<Sums> sums;
+};
+
+qint64 numberOr0(const char* text, int length, int decimals)
+{
+    return text == nullptr ? 0 : scaledNumber(text, length, decimals).value_or(0);
+}
+
+// The file's rule for names: trailing blanks and letter case do not count.
+std::string nameKey(const char* text, int length)
+{
+    while (length > 0 && text[length - 1] == ' ') {
+        --length;
+    }
+    std::string key(text, static_cast<std::size_t>(length));
+    const bool ascii = std::all_of(key.begin(), key.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (!ascii) {
+        return QString::fromUtf8(key.data(), length).toCaseFolded().toStdString();
+    }
+    for (char& c : key) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return key;
+}
+
+// Adds up both tables of the file row by row in storage order: grouping in SQL would walk
+// the name index and fetch each row from elsewhere in the file.
+class FileTotals
+{
+public:
+    explicit FileTotals(std::size_t periods) : m_periods(periods) {}
+
+    void add(DataStore& store, const QString& table, const std::vector<KeyRange>& ranges,
+             bool sales)
+    {
+        store.scanTexts(QStringLiteral("select 名称, 日期, 数量, 总金额 from ") + table, {},
+                        [&](const char* const* texts, const int* lengths) {
+                            addRow(texts, lengths, ranges, sales);
+                        });
+    }
+
+    std::vector<Product> take() { return std::move(m_products); }
+
+private:
+    void addRow(const char* const* texts, const int* lengths, const std::vector<KeyRange>& ranges,
+                bool sales)
+    {
+        const qint64 key = texts[1] == nullptr ? kNoDay : storedDayKey(texts[1], lengths[1]);
+        Product* product = nullptr;
+        for (std::size_t i = 0; i < ranges.size(); ++i) {
+            if (!ranges[i].holds(key)) {
+                continue;
+            }
+            if (product == nullptr) {
+                product = &find(texts[0], lengths[0], sales);
+                if (product == nullptr) {
+                    return;
+                }
+            }
+            Sums& sums = product->sums[i];
+            const qint64 quantity = numberOr0(texts[2], lengths[2], kQuantityDecimals);
+            const qint64 cents = numberOr0(texts[3], lengths[3], kMoneyDecimals);
+            if (sales) {
+                sums.soldThousandths += quantity;
+                sums.salesCents += cents;
+                sums.sold = true;
+            } else {
+                sums.boughtThousandths += quantity;
+                sums.boughtCents += cents;
+            }
+        }
+    }
+
+    Product& find(const char* text, int length, bool sales)
+    {
+        const std::string raw = text == nullptr ? std::string() : std::string(text, length);
+        if (const auto known = m_byRaw.find(raw); known != m_byRaw.end()) {
+            return m_products[known->second];
+        }
+        const std::string key = nameKey(raw.data(), static_cast<int>(raw.size()));
+        auto [slot, added] = m_byKey.try_emplace(key, m_products.size());
+        if (added) {
+            m_products.push_back({QString::fromStdString(raw), std::vector<Sums>(m_periods)});
+        } else if (sales && m_products[slot->second].name.isEmpty()) {
+            m_products[slot->second].name = QString::fromStdString(raw);
+        }
+        m_byRaw.emplace(raw, slot->second);
+        return m_products[slot->second];
+    }
+
+    std::size_t m_periods;
+    std::vector<Product> m_products;
+    std::unordered_map<std::string, std::size_t> m_byRaw;
+    std::unordered_map<std::string, std::size_t> m_byKey;
+};
+
+std::vector<Product> fileProducts(DataStore& store, const std::vector<KeyRange>& sales,
+                                  const std::vector<KeyRange>& purchases)
+{
+    FileTotals totals(sales.size());
+    // Both tables from one state of the file.
+    store.transaction([&] {
+        totals.add(store, QStringLiteral("销售表"), sales, true);
+        totals.add(store, QStringLiteral("进货表"), purchases, false);
+    });
+    return totals.take();
+}
+
+// A server groups by its own rule for names, both tables in one statement. The day key is
+// the one storedDayKey reads.
+std::vector<Product> serverProducts(DataStore& store, const std::vector<KeyRange>& sales,
+                                    const std::vector<KeyRange>& purchases)
+{
+    QStringList sums;
+    QVariantList params;
+    for (std::size_t i = 0; i < sales.size(); ++i) {
+        const QString inSales = QStringLiteral("t=0 and k between ? and ?");
+        const QString inPurchases = QStringLiteral("t=1 and k between ? and ?");
+        sums << QStringLiteral("count(case when %1 then 1 end)").arg(inSales)
+             << QStringLiteral("sum(case when %1 then 数量 end)").arg(inSales)
+             << QStringLiteral("sum(case when %1 then 总金额 end)").arg(inSales)
+             << QStringLiteral("sum(case when %1 then 数量 end)").arg(inPurchases)
+             << QStringLiteral("sum(case when %1 then 总金额 end)").arg(inPurchases);
+        for (int n = 0; n < 3; ++n) {
+            params << sales[i].low << sales[i].high;
+        }
+        for (int n = 0; n < 2; ++n) {
+            params << purchases[i].low << purchases[i].high;
+        }
+    }
+    const QString sql =
+        QStringLiteral(
+            "select 名称, %1 from (select 名称, t, 数量, 总金额, case when d ~ "
+            "'^[0-9]{1,4}-(0?[1-9]|1[0-2])-(0?[1-9]|[12][0-9]|3[01]) *$' then "
+            "split_part(d, '-', 1)::int * 10000 + split_part(d, '-', 2)::int * 100 + "
+            "rtrim(split_part(d, '-', 3))::int else -1 end as k from (select 名称, 0 as t, "
+            "数量, 总金额, 日期::text collate \"C\" as d from 销售表 union all select 名称, 1, "
+            "数量, 总金额, 日期::text collate \"C\" from 进货表) as u) as r group by 名称")
+            .arg(sums.join(QStringLiteral(", ")));
+    std::vector<Product> products;
+    store.scanTexts(sql, params, [&](const char* const* texts, const int* lengths) {
+        Product product{texts[0] == nullptr ? QString() : QString::fromUtf8(texts[0], lengths[0]),
+                        std::vector<Sums>(sales.size())};
+        for (std::size_t i = 0; i < sales.size(); ++i) {
+            const int c = 1 + 5 * static_cast<int>(i);
+            Sums& s = product.sums[i];
+            s.sold = numberOr0(texts[c], lengths[c], 0) > 0;
+            s.soldThousandths = numberOr0(texts[c + 1], lengths[c + 1], kQuantityDecimals);
+            s.salesCents = numberOr0(texts[c + 2], lengths[c + 2], kMoneyDecimals);
+            s.boughtThousandths = numberOr0(texts[c + 3], lengths[c + 3], kQuantityDecimals);
+            s.boughtCents = numberOr0(texts[c + 4], lengths[c + 4], kMoneyDecimals);
+        }
+        products.push_back(std::move(product));
+    });
+    return products;
+}
+
+ProfitReport reportOf(const std::vector<Product>& products, std::size_t period)
+{
+    ProfitReport report;
+    for (const Product& product : products) {
+        const Sums& s = product.sums[period];
+        if (!s.sold) {
+            continue;
+        }
+        ProductProfit row{product.name, s.soldThousandths, s.salesCents, s.boughtThousandths,
+                          s.boughtCents};
+        report.soldThousandths += row.soldThousandths;
+        report.salesCents += row.salesCents;
+        if (row.hasCost()) {
+            report.costedSalesCents += row.salesCents;
+            report.costCents += row.costCents();
+            report.profitCents += row.profitCents();
+        } else {
+            ++report.withoutPurchases;
+        }
+        report.products.push_back(std::move(row));
+    }
+    std::sort(report.products.begin(), report.products.end(),
+              [](const ProductProfit& a, const ProductProfit& b) {
+                  if (a.hasCost() != b.hasCost()) {
+                      return a.hasCost();
+                  }
+                  const qint64 left = a.hasCost() ? a.profitCents() : a.salesCents;
+                  const qint64 right = b.hasCost() ? b.profitCents() : b.salesCents;
+                  return left != right ? left > right : a.name < b.name;
+              });
+    return report;
+}
+
+} // namespace
+
+qint64 ProductProfit::averagePriceCents() const
+{
+    return hasCost() ? divideRounded(Wide(boughtCents) * kThousand, boughtThousandths) : 0;
+}
+
+qint64 ProductProfit::costCents() const
+{
+    return hasCost() ? divideRounded(Wide(soldThousandths) * boughtCents, boughtThousandths) : 0;
+}
+
+std::vector<ProfitReport> profitReports(DataStore& store, const std::vector<ProfitPeriod>& periods)
+{
+    std::vector<KeyRange> sales;
+    std::vector<KeyRange> purchases;
+    for (const ProfitPeriod& period : periods) {
+        sales.push_back(salesRange(period));
+        purchases.push_back(purchaseRange(period));
+    }
+    const std::vector<Product> products = store.onServer()
+                                              ? serverProducts(store, sales, purchases)
+                                              : fileProducts(store, sales, purchases);
+    std::vector<ProfitReport> reports;
+    for (std::size_t i = 0; i < periods.size(); ++i) {
+        reports.push_back(reportOf(products, i));
+    }
+    return reports;
+}
+
+ProfitReport profitReport(DataStore& store, const ProfitPeriod& period)
+{
+    return std::move(profitReports(store, {period}).front());
+}
+
+std::vector<qint64> monthlyProfitCents(DataStore& store, int year)
+{
+    std::vector<ProfitPeriod> months;
+    for (int month = 1; month <= 12; ++month) {
+        const QDate first(year, month, 1);
+        months.push_back({first, first.addMonths(1).addDays(-1)});
+    }
+    std::vector<qint64> profits;
+    for (const ProfitReport& report : profitReports(store, months)) {
+        profits.push_back(report.profitCents);
+    }
+    return profits;
+}
+
+qint64 storedDayKey(const char* text, int length)
+{
+    while (length > 0 && text[length - 1] == ' ') {
+        --length;
+    }
+    int at = 0;
+    // Up to four digits, then one or two, then one or two, separated by "-".
+    auto number = [&](int most, int& value) {
+        const int start = at;
+        value = 0;
+        while (at < length && at - start < most && isDigit(text[at])) {
+            value = value * 10 + (text[at++] - '0');
+        }
+        return at > start && (at == length || !isDigit(text[at]));
+    };
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    const bool read = number(4, year) && at < length && text[at++] == '-' && number(2, month) &&
+                      at < length && text[at++] == '-' && number(2, day) && at == length;
+    if (!read || month < 1 || month > 12 || day < 1 || day > 31) {
+        return kNoDay;
+    }
+    return year * 10000LL + month * 100LL + day;
+}
+
+std::optional<qint64> scaledNumber(const char* text, int length, int decimals)
+{
+    int at = 0;
+    auto skipBlanks = [&] {
+        while (at < length && (text[at] == ' ' || text[at] == '\t')) {
+            ++at;
+        }
+    };
+    skipBlanks();
+    bool negative = false;
+    if (at < length && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at++] == '-';
+    }
+    Wide digits = 0;
+    int exponent = 0; // of the last digit kept
+    int seen = 0;
+    int kept = 0;
+    bool fraction = false;
+    for (; at < length; ++at) {
+        const char c = text[at];
+        if (c == '.' && !fraction) {
+            fraction = true;
+        } else if (isDigit(c)) {
+            ++seen;
+            if (kept < 30) {
+                digits = digits * 10 + (c - '0');
+                kept += digits != 0 ? 1 : 0;
+                exponent -= fraction ? 1 : 0;
+            } else if (!fraction) {
+                ++exponent; // a digit beyond what counts still moves the point
+            }
+        } else {
+            break;
+        }
+    }
+    if (seen == 0) {
+        return std::nullopt;
+    }
+    if (at < length && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        bool down = false;
+        if (at < length && (text[at] == '+' || text[at] == '-')) {
+            down = text[at++] == '-';
+        }
+        int power = 0;
+        const int start = at;
+        while (at < length && isDigit(text[at])) {
+            power = std::min(power * 10 + (text[at++] - '0'), 1000);
+        }
+        if (at == start) {
+            return std::nullopt;
+        }
+        exponent += down ? -power : power;
+    }
+    skipBlanks();
+    if (at != length) {
+        return std::nullopt;
+    }
+    int shift = exponent + decimals;
+    if (shift > 18 || (shift > 0 && digits > Wide(std::numeric_limits<qint64>::max()))) {
+        return std::nullopt;
+    }
+    for (; shift > 0; --shift) {
+        digits *= 10;
+    }
+    if (shift < -38) {
+        digits = 0;
+    } else if (shift < 0) {
+        Wide divisor = 1;
+        for (; shift < 0; ++shift) {
+            divisor *= 10;
+        }
+        digits = divideRounded(digits, divisor);
+    }
+    if (digits > Wide(std::numeric_limits<qint64>::max())) {
+        return std::nullopt;
+    }
+    const auto value = static_cast<qint64>(digits);
+    return negative ? -value : value;
+}
+
+QString centsText(qint64 cents)
+{
+    const qint64 whole = cents / 100;
+    const qint64 part = cents % 100;
+    const QString sign = cents < 0 ? QStringLiteral("-") : QString();
+    return sign + QString::number(whole < 0 ? -whole : whole) + QLatin1Char('.') +
+           QString::number(part < 0 ? -part : part).rightJustified(2, QLatin1Char('0'));
+}
+
+QString quantityText(qint64 thousandths)
+{
+    const qint64 magnitude = thousandths < 0 ? -thousandths : thousandths;
+    QString text = QString::number(magnitude / kThousand);
+    QString part = QString::number(magnitude % kThousand).rightJustified(3, QLatin1Char('0'));
+    while (part.endsWith(QLatin1Char('0'))) {
+        part.chop(1);
+    }
+    if (!part.isEmpty()) {
+        text += QLatin1Char('.') + part;
+    }
+    return thousandths < 0 ? QLatin1Char('-') + text : text;
+}
+
+QString marginText(qint64 profitCents, qint64 salesCents)
+{
+    if (salesCents == 0) {
+        return {};
+    }
+    // In hundredths of a per cent, rounded once.
+    const Wide scaled = Wide(profitCents) * 10000;
+    const qint64 share = salesCents > 0 ? divideRounded(scaled, salesCents)
+                                        : divideRounded(-scaled, -Wide(salesCents));
+    return centsText(share) + QLatin1Char('%');
+}
+
+} // namespace khgl::goods
