@@ -698,27 +698,31 @@ void DataStore::scan(const QString& sql, const RowVisitor& visit)
     }
 }
 
-void DataStore::scanTexts(const QString& sql, const QVariantList& params,
-                          const TextRowVisitor& visit)
+void DataStore::scanCells(const QString& sql, const QVariantList& params,
+                          const CellRowVisitor& visit)
 {
     ensureOpen();
     if (m_server) {
-        scanServerTexts(serverQuery(sql), params, visit);
+        scanServerCells(serverQuery(sql), params, visit);
         return;
     }
     Statement rows(m_db, rewriteQuery(sql));
     rows.bindAll(params);
     sqlite3_stmt* stmt = rows.handle();
-    const int columns = rows.columnCount();
-    std::vector<const char*> texts(static_cast<std::size_t>(columns));
-    std::vector<int> lengths(static_cast<std::size_t>(columns));
+    std::vector<ScanCell> cells(static_cast<std::size_t>(rows.columnCount()));
     while (rows.step()) {
-        for (int c = 0; c < columns; ++c) {
-            texts[static_cast<std::size_t>(c)] =
-                reinterpret_cast<const char*>(sqlite3_column_text(stmt, c));
-            lengths[static_cast<std::size_t>(c)] = sqlite3_column_bytes(stmt, c);
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            const int column = static_cast<int>(c);
+            const int type = sqlite3_column_type(stmt, column);
+            ScanCell& cell = cells[c];
+            cell.isNumber = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+            cell.number = cell.isNumber ? sqlite3_column_double(stmt, column) : 0.0;
+            cell.text = type == SQLITE_TEXT || type == SQLITE_BLOB
+                            ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, column))
+                            : nullptr;
+            cell.length = cell.text != nullptr ? sqlite3_column_bytes(stmt, column) : 0;
         }
-        visit(texts.data(), lengths.data());
+        visit(cells.data());
     }
 }
 

@@ -179,21 +179,20 @@ void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
     }
 }
 
-void DataStore::scanServerTexts(const QString& sql, const QVariantList& params,
-                                const TextRowVisitor& visit)
+void DataStore::scanServerCells(const QString& sql, const QVariantList& params,
+                                const CellRowVisitor& visit)
 {
+    // Numbers come as the server writes them: exact decimal text.
     const ServerResult result = m_server->run(sql, params);
-    const int columns = result.columns();
-    std::vector<const char*> texts(static_cast<std::size_t>(columns));
-    std::vector<int> lengths(static_cast<std::size_t>(columns));
+    std::vector<ScanCell> cells(static_cast<std::size_t>(result.columns()));
     for (int r = 0; r < result.rows(); ++r) {
-        for (int c = 0; c < columns; ++c) {
-            int length = 0;
-            texts[static_cast<std::size_t>(c)] =
-                result.isNull(r, c) ? nullptr : result.text(r, c, &length);
-            lengths[static_cast<std::size_t>(c)] = length;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            ScanCell& cell = cells[c];
+            const int column = static_cast<int>(c);
+            cell.length = 0;
+            cell.text = result.isNull(r, column) ? nullptr : result.text(r, column, &cell.length);
         }
-        visit(texts.data(), lengths.data());
+        visit(cells.data());
     }
 }
 

@@ -4,8 +4,11 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace khgl::goods {
@@ -77,9 +80,24 @@ struct Product
     std::vector<Sums> sums;
 };
 
-qint64 numberOr0(const char* text, int length, int decimals)
+using Cell = DataStore::ScanCell;
+
+// A number the file stores as a double is exact when it has at most `decimals` places, as
+// typed amounts do; any other is read from the shortest text of 15 digits, as SQLite
+// writes it. Text that is no number counts as 0, as in SQL sums.
+qint64 cellNumber(const Cell& cell, int decimals)
 {
-    return text == nullptr ? 0 : scaledNumber(text, length, decimals).value_or(0);
+    if (cell.isNumber) {
+        const double scaled = cell.number * (decimals == kMoneyDecimals ? 100.0 : 1000.0);
+        const double nearest = std::round(scaled);
+        if (std::fabs(scaled - nearest) < 1e-6 && std::fabs(nearest) < 1e15) {
+            return static_cast<qint64>(nearest);
+        }
+        char text[32];
+        const int length = std::snprintf(text, sizeof text, "%.15g", cell.number);
+        return scaledNumber(text, length, decimals).value_or(0);
+    }
+    return cell.text == nullptr ? 0 : scaledNumber(cell.text, cell.length, decimals).value_or(0);
 }
 
 // The file's rule for names: trailing blanks and letter case do not count.
@@ -112,33 +130,28 @@ public:
     void add(DataStore& store, const QString& table, const std::vector<KeyRange>& ranges,
              bool sales)
     {
-        store.scanTexts(QStringLiteral("select 名称, 日期, 数量, 总金额 from ") + table, {},
-                        [&](const char* const* texts, const int* lengths) {
-                            addRow(texts, lengths, ranges, sales);
-                        });
+        store.scanCells(QStringLiteral("select 名称, 日期, 数量, 总金额 from ") + table, {},
+                        [&](const Cell* cells) { addRow(cells, ranges, sales); });
     }
 
     std::vector<Product> take() { return std::move(m_products); }
 
 private:
-    void addRow(const char* const* texts, const int* lengths, const std::vector<KeyRange>& ranges,
-                bool sales)
+    void addRow(const Cell* cells, const std::vector<KeyRange>& ranges, bool sales)
     {
-        const qint64 key = texts[1] == nullptr ? kNoDay : storedDayKey(texts[1], lengths[1]);
+        const qint64 key =
+            cells[1].text == nullptr ? kNoDay : storedDayKey(cells[1].text, cells[1].length);
         Product* product = nullptr;
         for (std::size_t i = 0; i < ranges.size(); ++i) {
             if (!ranges[i].holds(key)) {
                 continue;
             }
             if (product == nullptr) {
-                product = &find(texts[0], lengths[0], sales);
-                if (product == nullptr) {
-                    return;
-                }
+                product = &find(cells[0].text, cells[0].length, sales);
             }
             Sums& sums = product->sums[i];
-            const qint64 quantity = numberOr0(texts[2], lengths[2], kQuantityDecimals);
-            const qint64 cents = numberOr0(texts[3], lengths[3], kMoneyDecimals);
+            const qint64 quantity = cellNumber(cells[2], kQuantityDecimals);
+            const qint64 cents = cellNumber(cells[3], kMoneyDecimals);
             if (sales) {
                 sums.soldThousandths += quantity;
                 sums.salesCents += cents;
@@ -152,10 +165,12 @@ private:
 
     Product& find(const char* text, int length, bool sales)
     {
-        const std::string raw = text == nullptr ? std::string() : std::string(text, length);
-        if (const auto known = m_byRaw.find(raw); known != m_byRaw.end()) {
+        const std::string_view seen =
+            text == nullptr ? std::string_view() : std::string_view(text, length);
+        if (const auto known = m_byRaw.find(seen); known != m_byRaw.end()) {
             return m_products[known->second];
         }
+        const std::string raw(seen);
         const std::string key = nameKey(raw.data(), static_cast<int>(raw.size()));
         auto [slot, added] = m_byKey.try_emplace(key, m_products.size());
         if (added) {
@@ -169,7 +184,16 @@ private:
 
     std::size_t m_periods;
     std::vector<Product> m_products;
-    std::unordered_map<std::string, std::size_t> m_byRaw;
+    // Names as stored, looked up without copying each row's name.
+    struct Hash
+    {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const
+        {
+            return std::hash<std::string_view>{}(text);
+        }
+    };
+    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> m_byRaw;
     std::unordered_map<std::string, std::size_t> m_byKey;
 };
 
@@ -217,17 +241,19 @@ std::vector<Product> serverProducts(DataStore& store, const std::vector<KeyRange
             "数量, 总金额, 日期::text collate \"C\" from 进货表) as u) as r group by 名称")
             .arg(sums.join(QStringLiteral(", ")));
     std::vector<Product> products;
-    store.scanTexts(sql, params, [&](const char* const* texts, const int* lengths) {
-        Product product{texts[0] == nullptr ? QString() : QString::fromUtf8(texts[0], lengths[0]),
+    store.scanCells(sql, params, [&](const Cell* cells) {
+        Product product{cells[0].text == nullptr
+                            ? QString()
+                            : QString::fromUtf8(cells[0].text, cells[0].length),
                         std::vector<Sums>(sales.size())};
         for (std::size_t i = 0; i < sales.size(); ++i) {
-            const int c = 1 + 5 * static_cast<int>(i);
+            const Cell* c = cells + 1 + 5 * i;
             Sums& s = product.sums[i];
-            s.sold = numberOr0(texts[c], lengths[c], 0) > 0;
-            s.soldThousandths = numberOr0(texts[c + 1], lengths[c + 1], kQuantityDecimals);
-            s.salesCents = numberOr0(texts[c + 2], lengths[c + 2], kMoneyDecimals);
-            s.boughtThousandths = numberOr0(texts[c + 3], lengths[c + 3], kQuantityDecimals);
-            s.boughtCents = numberOr0(texts[c + 4], lengths[c + 4], kMoneyDecimals);
+            s.sold = cellNumber(c[0], kMoneyDecimals) > 0;
+            s.soldThousandths = cellNumber(c[1], kQuantityDecimals);
+            s.salesCents = cellNumber(c[2], kMoneyDecimals);
+            s.boughtThousandths = cellNumber(c[3], kQuantityDecimals);
+            s.boughtCents = cellNumber(c[4], kMoneyDecimals);
         }
         products.push_back(std::move(product));
     });
