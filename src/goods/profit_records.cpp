@@ -5,7 +5,9 @@
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -120,6 +122,87 @@ std::string nameKey(const char* text, int length)
     return key;
 }
 
+// The product number of each name as stored, in one open-addressed table: looking a name
+// up for each of a million rows must not chase a pointer per entry.
+class StoredNames
+{
+public:
+    static constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+
+    std::uint32_t find(std::string_view name) const
+    {
+        if (m_slots.empty()) {
+            return kNone;
+        }
+        const std::uint64_t hash = hashOf(name);
+        for (std::size_t at = hash & m_mask;; at = (at + 1) & m_mask) {
+            const Slot& slot = m_slots[at];
+            if (slot.product == kNone) {
+                return kNone;
+            }
+            if (slot.hash == hash && slot.length == name.size() &&
+                std::memcmp(m_text.data() + slot.offset, name.data(), name.size()) == 0) {
+                return slot.product;
+            }
+        }
+    }
+
+    void add(std::string_view name, std::uint32_t product)
+    {
+        if ((m_count + 1) * 2 > m_slots.size()) {
+            grow();
+        }
+        place({hashOf(name), static_cast<std::uint32_t>(m_text.size()),
+               static_cast<std::uint32_t>(name.size()), product});
+        m_text.append(name);
+        ++m_count;
+    }
+
+private:
+    struct Slot
+    {
+        std::uint64_t hash = 0;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+        std::uint32_t product = kNone;
+    };
+
+    static std::uint64_t hashOf(std::string_view name)
+    {
+        std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
+        for (const char c : name) {
+            hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        }
+        return hash ^ (hash >> 29);
+    }
+
+    void place(const Slot& slot)
+    {
+        std::size_t at = slot.hash & m_mask;
+        while (m_slots[at].product != kNone) {
+            at = (at + 1) & m_mask;
+        }
+        m_slots[at] = slot;
+    }
+
+    void grow()
+    {
+        std::vector<Slot> old = std::move(m_slots);
+        m_slots.assign(std::max<std::size_t>(1024, old.size() * 2), Slot{});
+        m_mask = m_slots.size() - 1;
+        for (const Slot& slot : old) {
+            if (slot.product != kNone) {
+                place(slot);
+            }
+        }
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+    std::size_t m_count = 0;
+    std::string m_text;
+};
+
 // Adds up both tables of the file row by row in storage order: grouping in SQL would walk
 // the name index and fetch each row from elsewhere in the file.
 class FileTotals
@@ -134,66 +217,66 @@ public:
                         [&](const Cell* cells) { addRow(cells, ranges, sales); });
     }
 
-    std::vector<Product> take() { return std::move(m_products); }
+    std::vector<Product> take()
+    {
+        std::vector<Product> products;
+        products.reserve(m_names.size());
+        for (std::size_t p = 0; p < m_names.size(); ++p) {
+            const auto first = m_sums.begin() + static_cast<std::ptrdiff_t>(p * m_periods);
+            products.push_back(
+                {m_names[p], std::vector<Sums>(first, first + static_cast<std::ptrdiff_t>(m_periods))});
+        }
+        return products;
+    }
 
 private:
     void addRow(const Cell* cells, const std::vector<KeyRange>& ranges, bool sales)
     {
         const qint64 key =
             cells[1].text == nullptr ? kNoDay : storedDayKey(cells[1].text, cells[1].length);
-        Product* product = nullptr;
+        Sums* sums = nullptr;
         for (std::size_t i = 0; i < ranges.size(); ++i) {
             if (!ranges[i].holds(key)) {
                 continue;
             }
-            if (product == nullptr) {
-                product = &find(cells[0].text, cells[0].length, sales);
+            if (sums == nullptr) {
+                sums = &m_sums[find(cells[0].text, cells[0].length) * m_periods];
             }
-            Sums& sums = product->sums[i];
             const qint64 quantity = cellNumber(cells[2], kQuantityDecimals);
             const qint64 cents = cellNumber(cells[3], kMoneyDecimals);
             if (sales) {
-                sums.soldThousandths += quantity;
-                sums.salesCents += cents;
-                sums.sold = true;
+                sums[i].soldThousandths += quantity;
+                sums[i].salesCents += cents;
+                sums[i].sold = true;
             } else {
-                sums.boughtThousandths += quantity;
-                sums.boughtCents += cents;
+                sums[i].boughtThousandths += quantity;
+                sums[i].boughtCents += cents;
             }
         }
     }
 
-    Product& find(const char* text, int length, bool sales)
+    std::size_t find(const char* text, int length)
     {
-        const std::string_view seen =
+        const std::string_view stored =
             text == nullptr ? std::string_view() : std::string_view(text, length);
-        if (const auto known = m_byRaw.find(seen); known != m_byRaw.end()) {
-            return m_products[known->second];
+        if (const std::uint32_t known = m_stored.find(stored); known != StoredNames::kNone) {
+            return known;
         }
-        const std::string raw(seen);
-        const std::string key = nameKey(raw.data(), static_cast<int>(raw.size()));
-        auto [slot, added] = m_byKey.try_emplace(key, m_products.size());
+        // A name not seen in this spelling: the same product when it matches by the rule.
+        const std::string key = nameKey(stored.data(), static_cast<int>(stored.size()));
+        auto [slot, added] = m_byKey.try_emplace(key, m_names.size());
         if (added) {
-            m_products.push_back({QString::fromStdString(raw), std::vector<Sums>(m_periods)});
-        } else if (sales && m_products[slot->second].name.isEmpty()) {
-            m_products[slot->second].name = QString::fromStdString(raw);
+            m_names.push_back(QString::fromUtf8(stored.data(), stored.size()));
+            m_sums.resize(m_sums.size() + m_periods);
         }
-        m_byRaw.emplace(raw, slot->second);
-        return m_products[slot->second];
+        m_stored.add(stored, static_cast<std::uint32_t>(slot->second));
+        return slot->second;
     }
 
     std::size_t m_periods;
-    std::vector<Product> m_products;
-    // Names as stored, looked up without copying each row's name.
-    struct Hash
-    {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const
-        {
-            return std::hash<std::string_view>{}(text);
-        }
-    };
-    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> m_byRaw;
+    std::vector<QString> m_names;
+    std::vector<Sums> m_sums; // m_periods per product
+    StoredNames m_stored;
     std::unordered_map<std::string, std::size_t> m_byKey;
 };
 
