@@ -104,10 +104,8 @@ int main(int argc, char* argv[])
         runRaw(store.handle(), "select 名称, 日期, 数量, 总金额 from 进货表");
     };
     auto rawGrouped = [&] {
-        runRaw(store.handle(),
-               "select 名称, sum(数量), sum(总金额) from 销售表 group by 名称");
-        runRaw(store.handle(),
-               "select 名称, sum(数量), sum(总金额) from 进货表 group by 名称");
+        runRaw(store.handle(), "select 名称, sum(数量), sum(总金额) from 销售表 group by 名称");
+        runRaw(store.handle(), "select 名称, sum(数量), sum(总金额) from 进货表 group by 名称");
     };
     raw(); // warm the page cache
     const Timing rawRead = measure(raw);
@@ -116,8 +114,10 @@ int main(int argc, char* argv[])
     QWidget host;
     ProfitWindow* window = nullptr;
     const Timing open = measure([&] { window = ProfitWindow::open(context, &host); });
-    window->findChild<QLineEdit*>(QStringLiteral("ProfitFrom"))->setText(QStringLiteral("2026-1-1"));
-    window->findChild<QLineEdit*>(QStringLiteral("ProfitTo"))->setText(QStringLiteral("2026-12-31"));
+    window->findChild<QLineEdit*>(QStringLiteral("ProfitFrom"))
+        ->setText(QStringLiteral("2026-1-1"));
+    window->findChild<QLineEdit*>(QStringLiteral("ProfitTo"))
+        ->setText(QStringLiteral("2026-12-31"));
     auto* show = window->findChild<QPushButton*>(QStringLiteral("ProfitShow"));
     const Timing year = measure([&] { show->click(); });
     const auto* grid = window->findChild<RecordGrid*>(QStringLiteral("ProfitGrid"));

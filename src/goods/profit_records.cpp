@@ -224,7 +224,8 @@ public:
         for (std::size_t p = 0; p < m_names.size(); ++p) {
             const auto first = m_sums.begin() + static_cast<std::ptrdiff_t>(p * m_periods);
             products.push_back(
-                {m_names[p], std::vector<Sums>(first, first + static_cast<std::ptrdiff_t>(m_periods))});
+                {m_names[p],
+                 std::vector<Sums>(first, first + static_cast<std::ptrdiff_t>(m_periods))});
         }
         return products;
     }
@@ -396,9 +397,8 @@ std::vector<ProfitReport> profitReports(DataStore& store, const std::vector<Prof
         sales.push_back(salesRange(period));
         purchases.push_back(purchaseRange(period));
     }
-    const std::vector<Product> products = store.onServer()
-                                              ? serverProducts(store, sales, purchases)
-                                              : fileProducts(store, sales, purchases);
+    const std::vector<Product> products = store.onServer() ? serverProducts(store, sales, purchases)
+                                                           : fileProducts(store, sales, purchases);
     std::vector<ProfitReport> reports;
     for (std::size_t i = 0; i < periods.size(); ++i) {
         reports.push_back(reportOf(products, i));

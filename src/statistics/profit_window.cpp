@@ -92,8 +92,8 @@ ProfitWindow::ProfitWindow(AppContext& context, QWidget* parent)
     m_ui->profitSplitter->setStretchFactor(1, 2);
     new GridMenu(*m_ui->ProfitGrid, {m_context.dialogs, m_context.clock,
                                      [this] { return windowTitle(); }, [] { return QString(); }});
-    for (const auto& [box, code] : {std::pair{m_ui->ProfitFrom, aid::ProfitFrom},
-                                    std::pair{m_ui->ProfitTo, aid::ProfitTo}}) {
+    for (const auto& [box, code] :
+         {std::pair{m_ui->ProfitFrom, aid::ProfitFrom}, std::pair{m_ui->ProfitTo, aid::ProfitTo}}) {
         m_context.inputAids.registerDateBox(code, box);
         connect(box, &ClickLineEdit::clicked, this, [this, box, code] {
             m_context.inputAids.showCalendarBelow(code, box, kCalendarGap);
@@ -274,10 +274,9 @@ void ProfitWindow::fillChart()
         }
     }
     const auto shown = std::min<std::size_t>(costed.size(), kChartBars);
-    std::partial_sort(costed.begin(), costed.begin() + static_cast<std::ptrdiff_t>(shown),
-                      costed.end(), [](const auto* a, const auto* b) {
-                          return a->profitCents() > b->profitCents();
-                      });
+    std::partial_sort(
+        costed.begin(), costed.begin() + static_cast<std::ptrdiff_t>(shown), costed.end(),
+        [](const auto* a, const auto* b) { return a->profitCents() > b->profitCents(); });
     ChartTable table;
     for (std::size_t i = 0; i < shown; ++i) {
         table.push_back({costed[i]->name.trimmed(), costed[i]->profitCents() / 100.0});
@@ -303,21 +302,21 @@ void ProfitWindow::sortBy(int col)
     m_descending = col == m_sortCol ? !m_descending : col != kName;
     m_sortCol = col;
     const bool descending = m_descending;
-    std::stable_sort(m_report.products.begin(), m_report.products.end(),
-                     [col, descending](const goods::ProductProfit& a,
-                                       const goods::ProductProfit& b) {
-                         if (col == kName) {
-                             const int order = a.name.compare(b.name, Qt::CaseInsensitive);
-                             return descending ? order > 0 : order < 0;
-                         }
-                         const bool costColumn = col >= kAveragePrice;
-                         if (costColumn && a.hasCost() != b.hasCost()) {
-                             return a.hasCost();
-                         }
-                         const qint64 left = sortValue(a, col);
-                         const qint64 right = sortValue(b, col);
-                         return descending ? left > right : left < right;
-                     });
+    std::stable_sort(
+        m_report.products.begin(), m_report.products.end(),
+        [col, descending](const goods::ProductProfit& a, const goods::ProductProfit& b) {
+            if (col == kName) {
+                const int order = a.name.compare(b.name, Qt::CaseInsensitive);
+                return descending ? order > 0 : order < 0;
+            }
+            const bool costColumn = col >= kAveragePrice;
+            if (costColumn && a.hasCost() != b.hasCost()) {
+                return a.hasCost();
+            }
+            const qint64 left = sortValue(a, col);
+            const qint64 right = sortValue(b, col);
+            return descending ? left > right : left < right;
+        });
     fillGrid();
 }
 

@@ -76,13 +76,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("totals");
         // March: 茶叶 at the average of both purchases (46 / 20), the April one left out;
         // the sales of 3-31 and 03-31 count, those of 2-28 and 4-1 do not.
-        QTest::newRow("march")
-            << QDate(2026, 3, 1) << QDate(2026, 3, 31)
-            << QStringList{QStringLiteral("coffee|3|12.30|2.50|7.50|4.80|39.02%"),
-                           QStringLiteral("茶叶|5|16.00|2.30|11.50|4.50|28.13%"),
-                           QStringLiteral("盐|3|0.30|0.70|2.10|-1.80|-600.00%"),
-                           QStringLiteral("糖|2|5.00|-|-|-|-")}
-            << QStringLiteral("13|33.60|21.10|7.50|26.22%|1");
+        QTest::newRow("march") << QDate(2026, 3, 1) << QDate(2026, 3, 31)
+                               << QStringList{QStringLiteral(
+                                                  "coffee|3|12.30|2.50|7.50|4.80|39.02%"),
+                                              QStringLiteral("茶叶|5|16.00|2.30|11.50|4.50|28.13%"),
+                                              QStringLiteral("盐|3|0.30|0.70|2.10|-1.80|-600.00%"),
+                                              QStringLiteral("糖|2|5.00|-|-|-|-")}
+                               << QStringLiteral("13|33.60|21.10|7.50|26.22%|1");
         // Up to 3-10 the second purchase of 茶叶 has not happened yet.
         QTest::newRow("first days")
             << QDate(2026, 3, 1) << QDate(2026, 3, 10)
@@ -97,9 +97,8 @@ private Q_SLOTS:
                                             QStringLiteral("盐|3|0.30|0.70|2.10|-1.80|-600.00%"),
                                             QStringLiteral("糖|3|6.00|-|-|-|-")}
                              << QStringLiteral("20|87.60|63.13|18.47|22.63%|1");
-        QTest::newRow("nothing sold")
-            << QDate(2025, 1, 1) << QDate(2025, 12, 31) << QStringList{}
-            << QStringLiteral("0|0.00|0.00|0.00||0");
+        QTest::newRow("nothing sold") << QDate(2025, 1, 1) << QDate(2025, 12, 31) << QStringList{}
+                                      << QStringLiteral("0|0.00|0.00|0.00||0");
     }
 
     void profitPerProduct()
@@ -139,20 +138,18 @@ private Q_SLOTS:
     void numbersAndDates_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<qint64>("cents");   // -1 for no number
-        QTest::addColumn<qint64>("dayKey");  // what the text names as a date
-        QTest::newRow("float noise") << QStringLiteral("2.0999999999999996") << qint64(210)
-                                     << qint64(-1);
+        QTest::addColumn<qint64>("cents");  // -1 for no number
+        QTest::addColumn<qint64>("dayKey"); // what the text names as a date
+        QTest::newRow("float noise")
+            << QStringLiteral("2.0999999999999996") << qint64(210) << qint64(-1);
         QTest::newRow("half away") << QStringLiteral(" -0.015 ") << qint64(-2) << qint64(-1);
         QTest::newRow("exponent") << QStringLiteral("1.5e+3") << qint64(150000) << qint64(-1);
         QTest::newRow("tiny") << QStringLiteral("1.0e-05") << qint64(0) << qint64(-1);
-        QTest::newRow("padded") << QStringLiteral("2026-03-05") << qint64(-1)
-                                << qint64(20260305);
-        QTest::newRow("plain, blank") << QStringLiteral("2026-3-5 ") << qint64(-1)
-                                      << qint64(20260305);
+        QTest::newRow("padded") << QStringLiteral("2026-03-05") << qint64(-1) << qint64(20260305);
+        QTest::newRow("plain, blank")
+            << QStringLiteral("2026-3-5 ") << qint64(-1) << qint64(20260305);
         QTest::newRow("month 13") << QStringLiteral("2026-13-5") << qint64(-1) << qint64(-1);
-        QTest::newRow("three digits") << QStringLiteral("2026-010-5") << qint64(-1)
-                                      << qint64(-1);
+        QTest::newRow("three digits") << QStringLiteral("2026-010-5") << qint64(-1) << qint64(-1);
     }
 
     void numbersAndDates()

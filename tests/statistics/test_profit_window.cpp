@@ -93,13 +93,20 @@ private Q_SLOTS:
                               QStringLiteral("销售金额"), QStringLiteral("平均进价"),
                               QStringLiteral("销售成本"), QStringLiteral("毛利"),
                               QStringLiteral("毛利率")}));
-        QCOMPARE(rowTexts(grid, 2),
-                 QStringList({QStringLiteral("糖"), QStringLiteral("2"), QStringLiteral("5.00"),
-                              QStringLiteral("无进货记录"), QStringLiteral("无进货记录"), {}, {}}));
-        QCOMPARE(rowTexts(grid, 3),
-                 QStringList({QStringLiteral("合计"), QStringLiteral("5"),
-                              QStringLiteral("14.00"), {}, QStringLiteral("6.00"),
-                              QStringLiteral("3.00"), QStringLiteral("33.33%")}));
+        QCOMPARE(rowTexts(grid, 2), QStringList({QStringLiteral("糖"),
+                                                 QStringLiteral("2"),
+                                                 QStringLiteral("5.00"),
+                                                 QStringLiteral("无进货记录"),
+                                                 QStringLiteral("无进货记录"),
+                                                 {},
+                                                 {}}));
+        QCOMPARE(rowTexts(grid, 3), QStringList({QStringLiteral("合计"),
+                                                 QStringLiteral("5"),
+                                                 QStringLiteral("14.00"),
+                                                 {},
+                                                 QStringLiteral("6.00"),
+                                                 QStringLiteral("3.00"),
+                                                 QStringLiteral("33.33%")}));
         QVERIFY(window->findChild<QLabel*>(QStringLiteral("ProfitStatus"))
                     ->text()
                     .contains(QStringLiteral("1 种没有进货记录")));
@@ -112,9 +119,9 @@ private Q_SLOTS:
         QTest::keyClick(period, Qt::Key_End);
         QCOMPARE(period->currentText(), QStringLiteral("全部"));
         QVERIFY(window->findChild<QLineEdit*>(QStringLiteral("ProfitFrom"))->text().isEmpty());
-        QCOMPARE(rowTexts(grid, 3).mid(0, 3),
-                 QStringList({QStringLiteral("合计"), QStringLiteral("6"),
-                              QStringLiteral("17.00")}));
+        QCOMPARE(
+            rowTexts(grid, 3).mid(0, 3),
+            QStringList({QStringLiteral("合计"), QStringLiteral("6"), QStringLiteral("17.00")}));
 
         // A header click sorts by that column; the totals stay last.
         QTest::mouseClick(grid->horizontalHeader()->viewport(), Qt::LeftButton, {},
@@ -127,8 +134,8 @@ private Q_SLOTS:
     void monthlyProfitFromTheYearPage()
     {
         ShopPages shop;
-        std::unique_ptr<Page> year(createPage(QStringLiteral("Frame15"),
-                                              QStringLiteral("销售图表"), shop.pageEnv, nullptr));
+        std::unique_ptr<Page> year(createPage(QStringLiteral("Frame15"), QStringLiteral("销售图表"),
+                                              shop.pageEnv, nullptr));
         auto* entry = year->findChild<QAction*>(QStringLiteral("profitMonths"));
         QVERIFY(entry != nullptr);
         QVERIFY(year->actions().contains(entry));
