@@ -4,7 +4,7 @@
 
 namespace khgl {
 
-// The target codes of the boxes the calendar (1..11) and the calculator (2..4) write to.
+// The target codes of the boxes the calendar (1..13) and the calculator (2..4) write to.
 // Unscoped on purpose: the codes are plain numbers wherever they are routed.
 namespace aid {
 enum Target : qint16
