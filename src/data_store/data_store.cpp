@@ -23,6 +23,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -716,6 +717,34 @@ void DataStore::scan(const QString& sql, const RowVisitor& visit)
     while (rows.step()) {
         visit(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)),
               sqlite3_column_bytes(stmt, 0), withNumber ? sqlite3_column_double(stmt, 1) : 0.0);
+    }
+}
+
+void DataStore::scanCells(const QString& sql, const QVariantList& params,
+                          const CellRowVisitor& visit)
+{
+    ensureOpen();
+    if (m_server) {
+        scanServerCells(serverQuery(sql), params, visit);
+        return;
+    }
+    Statement rows(m_db, rewriteQuery(sql));
+    rows.bindAll(params);
+    sqlite3_stmt* stmt = rows.handle();
+    std::vector<ScanCell> cells(static_cast<std::size_t>(rows.columnCount()));
+    while (rows.step()) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            const int column = static_cast<int>(c);
+            const int type = sqlite3_column_type(stmt, column);
+            ScanCell& cell = cells[c];
+            cell.isNumber = type == SQLITE_INTEGER || type == SQLITE_FLOAT;
+            cell.number = cell.isNumber ? sqlite3_column_double(stmt, column) : 0.0;
+            cell.text = type == SQLITE_TEXT || type == SQLITE_BLOB
+                            ? reinterpret_cast<const char*>(sqlite3_column_text(stmt, column))
+                            : nullptr;
+            cell.length = cell.text != nullptr ? sqlite3_column_bytes(stmt, column) : 0;
+        }
+        visit(cells.data());
     }
 }
 

@@ -78,6 +78,18 @@ public:
     // and the second as a number (0 when null or absent). For listings too long to hold.
     using RowVisitor = std::function<void(const char* text, int length, double number)>;
     void scan(const QString& sql, const RowVisitor& visit);
+    // One column of a scanned row: a number the file stores as one (turning it into text
+    // would cost more than the rest of the read), or else UTF-8 text, nullptr for null.
+    struct ScanCell
+    {
+        const char* text = nullptr;
+        int length = 0;
+        bool isNumber = false;
+        double number = 0;
+    };
+    // Hands each row of a query to visit, its columns in order; nothing is kept between rows.
+    using CellRowVisitor = std::function<void(const ScanCell* cells)>;
+    void scanCells(const QString& sql, const QVariantList& params, const CellRowVisitor& visit);
 
     // Deletes the record with this key from table, but only while its stored values still
     // read as a grid row shows them (column name, shown text). Otherwise nothing is deleted
@@ -111,6 +123,8 @@ private:
     qint64 insertOnServer(const QString& sql, const QVariantList& values);
     void serverTransaction(const std::function<void()>& work);
     void scanServer(const QString& sql, const RowVisitor& visit);
+    void scanServerCells(const QString& sql, const QVariantList& params,
+                         const CellRowVisitor& visit);
     void scanServerKeys(const QString& sql, const QVariantList& params,
                         const std::function<bool(qint64)>& visit);
 

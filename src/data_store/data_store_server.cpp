@@ -7,6 +7,7 @@
 #include "data_store/store_error.h"
 
 #include <bit>
+#include <vector>
 
 namespace khgl {
 namespace {
@@ -175,6 +176,23 @@ void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
         int length = 0;
         const char* text = result.isNull(r, 0) ? nullptr : result.text(r, 0, &length);
         visit(text, length, withNumber ? result.value(r, 1).toDouble() : 0.0);
+    }
+}
+
+void DataStore::scanServerCells(const QString& sql, const QVariantList& params,
+                                const CellRowVisitor& visit)
+{
+    // Numbers come as the server writes them: exact decimal text.
+    const ServerResult result = m_server->run(sql, params);
+    std::vector<ScanCell> cells(static_cast<std::size_t>(result.columns()));
+    for (int r = 0; r < result.rows(); ++r) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            ScanCell& cell = cells[c];
+            const int column = static_cast<int>(c);
+            cell.length = 0;
+            cell.text = result.isNull(r, column) ? nullptr : result.text(r, column, &cell.length);
+        }
+        visit(cells.data());
     }
 }
 

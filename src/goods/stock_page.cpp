@@ -5,8 +5,12 @@
 #include "goods/stock_minimum_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
+#include "platform/grid_menu.h"
 #include "platform/hover.h"
 #include "ui_stock_page.h"
+
+#include <QAction>
+#include <QMenu>
 
 namespace khgl {
 namespace {
@@ -26,6 +30,11 @@ StockPage::StockPage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     addGridMenus();
+    if (auto* menu = m_ui->MS6->findChild<GridMenu*>()) {
+        QAction* profit = menu->menu().addAction(QStringLiteral("利润分析…"));
+        profit->setObjectName(QStringLiteral("profitAnalysis"));
+        connect(profit, &QAction::triggered, this, &StockPage::profitRequested);
+    }
     m_hover.addSmall(m_ui->Frame14, m_ui->Label67, m_ui->Image22, nullptr);
     onCommand(m_ui->Label67, &ClickLabel::clicked, &StockPage::searchProduct);
     m_ui->MS6->setEditableCol(kMinimum);

@@ -28,6 +28,10 @@ public:
     // Lists only the products at or below their stock minimum (the desktop's low-stock line).
     void showLowStock();
 
+Q_SIGNALS:
+    // The grid menu's "利润分析…": the window that shows it lives above this page.
+    void profitRequested();
+
 private:
     void setUpGrid();
     void listStock();

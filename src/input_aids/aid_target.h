@@ -4,7 +4,7 @@
 
 namespace khgl {
 
-// The target codes of the boxes the calendar (1..11) and the calculator (2..4) write to.
+// The target codes of the boxes the calendar (1..13) and the calculator (2..4) write to.
 // Unscoped on purpose: the codes are plain numbers wherever they are routed.
 namespace aid {
 enum Target : qint16
@@ -21,6 +21,8 @@ enum Target : qint16
     MailProductFrom = 9, // mail page: product bought between, first date
     MailProductTo = 10,  // mail page: product bought between, last date
     SalesQueryDate = 11, // the sales page's date query dialog
+    ProfitFrom = 12,     // profit window: first day
+    ProfitTo = 13,       // profit window: last day
                          // calculator
     CustomerAmount = 2,
     PurchaseAmount = 3,

@@ -17,6 +17,7 @@
 #include "shell/desktop_page.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
+#include "statistics/profit_window.h"
 #include "ui_main_window.h"
 
 #include <QCloseEvent>
@@ -73,6 +74,9 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         const NavEntry& entry = m_nav[i];
         connect(shortcut, &QShortcut::activated, this, [this, &entry] { select(entry); });
     }
+    // Ctrl+G: what the shop earned (gross profit).
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this), &QShortcut::activated, this,
+            [this] { ProfitWindow::open(m_context, this); });
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
     connect(m_ui->Image43, &ClickLabel::clicked, this, &MainWindow::openSite);

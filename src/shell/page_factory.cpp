@@ -13,6 +13,7 @@
 #include "shell/desktop_page.h"
 #include "shell/settings_page.h"
 #include "statistics/month_chart_page.h"
+#include "statistics/profit_window.h"
 #include "statistics/year_chart_page.h"
 
 namespace khgl {
@@ -39,11 +40,22 @@ constexpr PageKind kPages[] = {
     {u"Frame34", make<BackupPage>},
 };
 
+// Windows of a higher layer that a page asks for.
+Page* connectWindows(Page* page, PageEnv& env)
+{
+    if (auto* stock = qobject_cast<StockPage*>(page)) {
+        AppContext& context = env.context;
+        QObject::connect(stock, &StockPage::profitRequested, stock,
+                         [&context, stock] { ProfitWindow::open(context, stock); });
+    }
+    return page;
+}
+
 Page* build(const QString& frameName, const QString& caption, PageEnv& env, QWidget* parent)
 {
     for (const PageKind& kind : kPages) {
         if (frameName == QString::fromUtf16(kind.frame)) {
-            return kind.create(env, parent);
+            return connectWindows(kind.create(env, parent), env);
         }
     }
     return new CaptionPage(env, frameName, caption, parent);

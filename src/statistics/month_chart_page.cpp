@@ -1,6 +1,7 @@
 #include "statistics/month_chart_page.h"
 
 #include "statistics/chart_tables.h"
+#include "statistics/profit_window.h"
 #include "ui_month_chart_page.h"
 
 namespace khgl {
@@ -11,6 +12,7 @@ MonthChartPage::MonthChartPage(PageEnv& env, QWidget* parent)
     m_ui->setupUi(this);
     m_ui->MSC1->setKind(TableChart::Kind::Line);
     m_ui->MSC2->setKind(TableChart::Kind::Line);
+    ProfitWindow::addMenuEntries(m_context, *this, false);
 }
 
 MonthChartPage::~MonthChartPage() = default;

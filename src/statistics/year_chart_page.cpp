@@ -1,6 +1,7 @@
 #include "statistics/year_chart_page.h"
 
 #include "statistics/chart_tables.h"
+#include "statistics/profit_window.h"
 #include "ui_year_chart_page.h"
 
 namespace khgl {
@@ -11,6 +12,7 @@ YearChartPage::YearChartPage(PageEnv& env, QWidget* parent)
     m_ui->setupUi(this);
     m_ui->MSC3->setKind(TableChart::Kind::Bar);
     m_ui->MSC4->setKind(TableChart::Kind::Bar);
+    ProfitWindow::addMenuEntries(m_context, *this, true);
 }
 
 YearChartPage::~YearChartPage() = default;
