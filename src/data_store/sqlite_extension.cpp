@@ -1,7 +1,7 @@
 // The program's text rules as a loadable SQLite extension, so that other SQLite programs (the
 // sqlite3 shell, a database browser) can compare, search and check the text columns of
 // khgl.dll and the indexes on them:
-//   sqlite3 -cmd '.load /usr/lib/khgl/khgl_text' khgl.dll
+//   sqlite3 -cmd '.load /usr/lib/x86_64-linux-gnu/khgl/khgl_text' khgl.dll
 #include <sqlite3ext.h>
 SQLITE_EXTENSION_INIT1
 

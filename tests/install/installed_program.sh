@@ -125,7 +125,7 @@ decline_first_operator
 expect_login_with_pictures
 stop_program
 
-extension=$root/usr/lib/khgl/khgl_text
+extension=$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/khgl/khgl_text
 [ -f "$extension.so" ] || fail "not installed: $extension.so"
 shell_copy=$work/shell-copy.dll
 cp "$data/khgl.dll" "$shell_copy"
