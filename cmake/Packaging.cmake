@@ -1,5 +1,6 @@
 # Install layout and the Debian package.
 #   bin/khgl                                  the program
+#   lib/<multiarch>/khgl/khgl_text.so         its text rules for other SQLite programs
 #   share/khgl/                               its pictures (found as ../share/khgl from bin/)
 #   share/applications/, share/metainfo/      menu entry and AppStream metadata
 #   share/icons/hicolor/<size>/apps/khgl.png  the leaf icon

@@ -19,12 +19,6 @@ QStringList businessTables()
             QStringLiteral("客户表")};
 }
 
-// Added to both questions: what is deleted can be brought back.
-QString copyKept()
-{
-    return QStringLiteral("\n删除前的数据会先保存一份副本，可在“数据库备份还原”的备份记录中还原。");
-}
-
 } // namespace
 
 DataPage::DataPage(PageEnv& env, QWidget* parent)
@@ -49,9 +43,9 @@ void DataPage::loadNormalPictures()
 void DataPage::deleteTicked()
 {
     m_context.pictures.show(m_ui->Image38, Pictures::largeNormal());
-    const auto answer = m_context.dialogs.message(
-        this, QStringLiteral("即将删除选中的数据项。") + copyKept(), QStringLiteral("删除"),
-        Dialogs::Icon::None, Dialogs::Buttons::OkCancelDefaultCancel);
+    const auto answer = m_context.dialogs.message(this, QStringLiteral("即将删除选中的数据项。"),
+                                                  QStringLiteral("删除"), Dialogs::Icon::None,
+                                                  Dialogs::Buttons::OkCancelDefaultCancel);
     if (answer != Dialogs::Answer::Ok) {
         return;
     }
@@ -62,9 +56,9 @@ void DataPage::deleteTicked()
 void DataPage::format()
 {
     m_context.pictures.show(m_ui->Image37, Pictures::largeNormal());
-    const auto answer = m_context.dialogs.message(
-        this, QStringLiteral("确定要格式化系统数据吗？") + copyKept(), QString(),
-        Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
+    const auto answer =
+        m_context.dialogs.message(this, QStringLiteral("确定要格式化系统数据吗？"), QString(),
+                                  Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
     if (answer != Dialogs::Answer::Yes) {
         return;
     }
@@ -93,15 +87,19 @@ void DataPage::emptyTables(const QStringList& tables)
         return;
     }
     BackupHistory history(m_context.folder);
+    const QDateTime now = m_context.clock.now();
     QString written;
     try {
-        written = history.writeSafetyCopy(m_context.store, m_context.clock.now(),
-                                          BackupEntry::Kind::BeforeClear);
+        written = history.writeSafetyCopy(m_context.store, now, BackupEntry::Kind::BeforeClear);
     } catch (const StoreError& error) {
         throw StoreError(QStringLiteral("没有删除。\n") + error.message());
     }
     history.removeBeyondKeep(written);
     account_records::emptyTables(m_context.store, tables);
+    // The questions keep their own words; where the deleted data went is said here.
+    m_ui->DataStatus->setText(
+        QStringLiteral("删除前的数据已保存一份副本（%1），可在“数据库备份还原”的备份记录中还原。")
+            .arg(now.toString(QStringLiteral("yyyy-M-d H:mm"))));
 }
 
 void DataPage::reportDone()

@@ -9,9 +9,6 @@
 #include "platform/guard.h"
 #include "ui_customer_entry_window.h"
 
-#include <QLocale>
-#include <QRegularExpression>
-
 namespace khgl {
 namespace {
 
@@ -25,31 +22,6 @@ qsizetype characterCount(const QString& text)
 }
 
 } // namespace
-
-bool isNumberEntry(const QString& text)
-{
-    // A whole number or nothing: a lone sign, a lone point or an exponent without digits is no
-    // number, so the box empties at once, as the other number boxes do, and never reaches the
-    // store half typed.
-    const QLocale locale = QLocale::system();
-    const QRegularExpression pattern(
-        QStringLiteral(R"(^[+-]?(\d(\d|%1)*(%2\d*)?|%2\d+)([eE][+-]?\d+)?$)")
-            .arg(QRegularExpression::escape(locale.groupSeparator()),
-                 QRegularExpression::escape(locale.decimalPoint())));
-    if (text.isEmpty()) {
-        return true;
-    }
-    return pattern.match(text.trimmed()).hasMatch();
-}
-
-QString storedNumber(const QString& text)
-{
-    const QLocale locale = QLocale::system();
-    QString number = text.trimmed();
-    number.remove(locale.groupSeparator());
-    number.replace(locale.decimalPoint(), QStringLiteral("."));
-    return number;
-}
 
 CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), m_context(context),
@@ -113,7 +85,7 @@ void CustomerEntryWindow::limitLength(QLineEdit* box, const QString& message)
 void CustomerEntryWindow::keepNumeric(QLineEdit* box)
 {
     connect(box, &QLineEdit::textChanged, this, [box](const QString& text) {
-        if (!isNumberEntry(text)) {
+        if (!customer_records::isNumberEntry(text)) {
             box->clear();
         }
     });
@@ -156,7 +128,7 @@ void CustomerEntryWindow::writeRecord()
                 continue; // an empty box leaves its column unset
             }
             if (boxes[i] == m_ui->Text6 || boxes[i] == m_ui->Text7) {
-                text = storedNumber(text);
+                text = customer_records::storedNumber(text);
             }
             customers.setValue(customers.fieldName(static_cast<int>(i)), text);
         }

@@ -49,10 +49,4 @@ private:
     std::unique_ptr<Ui::CustomerEntryWindow> m_ui;
 };
 
-// Whether text is empty or a number in the locale's notation (sign, thousands separators,
-// decimal point, exponent, blanks around). A lone sign, point or "1e" is not.
-bool isNumberEntry(const QString& text);
-// A number entry as the store reads numbers: no thousands separators, "." as decimal point.
-QString storedNumber(const QString& text);
-
 } // namespace khgl

@@ -25,8 +25,15 @@ RecordSet extraInformation(DataStore& store, const QString& name, const QString&
 // A set that appends records to 客户表 (addNew, setValue, update) without reading it all.
 RecordSet appender(DataStore& store);
 // Removes exactly the record with this key, and only while the file still holds what the
-// grid shows of it (column name, shown text); otherwise a StoreError says it has changed.
+// grid shows of it (column name, shown text; a number as the entry window took it, "1,234"
+// for 1234); otherwise a StoreError says it has changed.
 void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown);
+// Whether text is empty or a number in the locale's notation (sign, thousands separators,
+// decimal point, exponent, blanks around): what the entry window's number boxes keep. A lone
+// sign, point or "1e" is not.
+bool isNumberEntry(const QString& text);
+// A number entry as the store reads numbers: no thousands separators, "." as decimal point.
+QString storedNumber(const QString& text);
 // How many customer records there are (every purchase record counts).
 QString countText(DataStore& store);
 

@@ -3,7 +3,14 @@
 #include "data_store/schema.h"
 #include "data_store/values.h"
 
+// Built a second time into the loadable extension (sqlite_extension.cpp), where SQLite's
+// functions are reached through the table the loading program hands over.
+#ifdef KHGL_SQLITE_EXTENSION
+#include <sqlite3ext.h>
+SQLITE_EXTENSION_INIT3
+#else
 #include <sqlite3.h>
+#endif
 
 #include <QString>
 #include <algorithm>

@@ -18,7 +18,8 @@ QString rewriteQuery(const QString& sql);
 // compareText orders.
 QString serverQuery(const QString& sql);
 
-// Registers the text collation and the functions left() and str() on a connection.
+// Registers the text collation and the functions left() and str() on a connection. The same
+// code, built as the loadable extension khgl_text, gives them to other SQLite programs.
 void registerDialect(sqlite3* db);
 
 // The collation's comparison: trailing blanks ignored, letters compared without case.

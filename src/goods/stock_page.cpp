@@ -20,8 +20,6 @@ constexpr int kName = 2;
 constexpr int kBought = 3;
 constexpr int kSold = 4;
 constexpr int kDifference = 5;
-// The program's own column beside the five: the product's stock minimum, edited in place.
-constexpr int kMinimum = 6;
 
 } // namespace
 
@@ -37,9 +35,15 @@ StockPage::StockPage(PageEnv& env, QWidget* parent)
     }
     m_hover.addSmall(m_ui->Frame14, m_ui->Label67, m_ui->Image22, nullptr);
     onCommand(m_ui->Label67, &ClickLabel::clicked, &StockPage::searchProduct);
-    m_ui->MS6->setEditableCol(kMinimum);
+    // The minimums stand beside the grid: a menu entry sets one, the row's colour and tooltip
+    // show it.
+    addGridCommand(m_ui->MS6, QStringLiteral("setStockMinimum"), QStringLiteral("设置库存下限…"),
+                   &StockPage::setMinimum);
     m_ui->MS6->setRowMarker([this](int row) { return isLow(row); });
-    onCommand(m_ui->MS6, &RecordGrid::cellEdited, &StockPage::minimumEdited);
+    m_ui->MS6->setRowToolTip([this](int row) {
+        const QString minimum = minimumOf(row);
+        return minimum.isEmpty() ? QString() : QStringLiteral("库存下限：") + minimum;
+    });
 }
 
 StockPage::~StockPage() = default;
@@ -57,7 +61,7 @@ void StockPage::opened()
 void StockPage::setUpGrid()
 {
     RecordGrid& grid = *m_ui->MS6;
-    grid.setCols(7);
+    grid.setCols(6);
     grid.setColWidth(0, 300);
     const QStringList headers{QStringLiteral("编号"), QStringLiteral("名称"),
                               QStringLiteral("进货总量"), QStringLiteral("销售总量"),
@@ -66,46 +70,43 @@ void StockPage::setUpGrid()
         grid.setColWidth(col, 2000);
         grid.setText(0, col, headers[col - 1]);
     }
-    grid.setColWidth(kMinimum, 1200);
-    grid.setText(0, kMinimum, QStringLiteral("下限"));
+}
+
+QString StockPage::minimumOf(int row) const
+{
+    return m_minimums.value(m_ui->MS6->text(row, kName));
 }
 
 bool StockPage::isLow(int row) const
 {
-    const RecordGrid& grid = *m_ui->MS6;
-    const QString minimum = grid.text(row, kMinimum);
-    const QString difference = grid.text(row, kDifference);
+    const QString minimum = minimumOf(row);
+    const QString difference = m_ui->MS6->text(row, kDifference);
     return !minimum.isEmpty() && !difference.isEmpty() &&
            goods::leadingNumber(difference) <= goods::leadingNumber(minimum);
 }
 
-void StockPage::fillMinimums()
+void StockPage::readMinimums()
 {
-    RecordGrid& grid = *m_ui->MS6;
-    const QHash<QString, QString> minimums = goods::stockMinimums(m_context.store);
-    if (minimums.isEmpty()) {
-        return;
-    }
-    RecordGrid::Batch batch(grid);
-    for (int row = 1; row < grid.rows(); ++row) {
-        const auto found = minimums.constFind(grid.text(row, kName));
-        if (found != minimums.constEnd()) {
-            grid.setText(row, kMinimum, *found);
-        }
-    }
+    m_minimums = goods::stockMinimums(m_context.store);
+    m_ui->MS6->viewport()->update(); // the rows' colours follow their minimums
 }
 
-void StockPage::minimumEdited(int row, int col, const QString& previous)
+// Asks for the highlighted product's minimum; an empty answer removes it.
+void StockPage::setMinimum()
 {
-    RecordGrid& grid = *m_ui->MS6;
-    const QString name = grid.text(row, kName);
-    const QString minimum = grid.text(row, col).trimmed();
-    const bool saved = !name.isEmpty() && guard([this, &name, &minimum] {
-        goods::setStockMinimum(m_context.store, name, minimum);
-    });
-    // A row without a product or a refused minimum shows what the file holds.
-    grid.setText(row, col, saved ? minimum : previous);
-    grid.viewport()->update(); // the row's colour follows its minimum
+    const QString name = m_ui->MS6->text(m_ui->MS6->row(), kName);
+    if (name.isEmpty()) {
+        inform(QStringLiteral("请先选中一种商品。"));
+        return;
+    }
+    const std::optional<QString> minimum =
+        m_context.dialogs.editText(this, QStringLiteral("“%1”的库存下限（留空为不设）：").arg(name),
+                                   QStringLiteral("设置库存下限"), minimumOf(m_ui->MS6->row()));
+    if (!minimum) {
+        return;
+    }
+    goods::setStockMinimum(m_context.store, name, minimum->trimmed());
+    readMinimums();
 }
 
 void StockPage::showLowStock()
@@ -141,7 +142,7 @@ void StockPage::listStock()
     goods::listRecords(*m_ui->MS6, bought, {QStringLiteral("名称"), QStringLiteral("总数量")});
     fillSoldQuantities();
     fillDifferences();
-    fillMinimums();
+    readMinimums();
     m_ui->MS6->scrollToTop();
 }
 
@@ -183,7 +184,7 @@ void StockPage::searchProduct()
         inform(QStringLiteral("查询的商品不存在。"));
     }
     fillDifferences();
-    fillMinimums();
+    readMinimums();
 }
 
 void StockPage::fillSoldOfProduct(const QString& name)

@@ -2,6 +2,8 @@
 
 #include "platform/page.h"
 
+#include <QHash>
+#include <QString>
 #include <memory>
 
 namespace Ui {
@@ -39,11 +41,13 @@ private:
     void searchProduct();
     void fillSoldOfProduct(const QString& name);
     void fillDifferences();
-    void fillMinimums();
+    void readMinimums();
+    QString minimumOf(int row) const;
     bool isLow(int row) const;
-    void minimumEdited(int row, int col, const QString& previous);
+    void setMinimum();
 
     std::unique_ptr<Ui::StockPage> m_ui;
+    QHash<QString, QString> m_minimums; // by product name, as the file holds them
 };
 
 } // namespace khgl

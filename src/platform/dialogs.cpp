@@ -103,6 +103,15 @@ QString QtDialogs::input(QWidget* parent, const QString& prompt, const QString& 
     return ok ? text : QString();
 }
 
+std::optional<QString> QtDialogs::editText(QWidget* parent, const QString& prompt,
+                                           const QString& title, const QString& current)
+{
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, current, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
 QString QtDialogs::qtFilter(const QString& filter)
 {
     const QStringList parts = filter.split(QLatin1Char('|'));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 class QCoreApplication;
 class QWidget;
@@ -49,6 +50,9 @@ public:
     // Returns the typed text; a cancelled dialog returns an empty text.
     virtual QString input(QWidget* parent, const QString& prompt, const QString& title,
                           const QString& defaultText = {}) = 0;
+    // An input dialog where an empty text is an answer too: nothing when cancelled.
+    virtual std::optional<QString> editText(QWidget* parent, const QString& prompt,
+                                            const QString& title, const QString& current) = 0;
     // filter in the form "MP3音乐(*.mp3)|*.mp3|wave声音(*.wav)|*.wav"; empty when cancelled.
     virtual QString openFile(QWidget* parent, const QString& title, const QString& filter,
                              const QString& startFolder) = 0;
@@ -81,6 +85,8 @@ public:
                    Buttons buttons) override;
     QString input(QWidget* parent, const QString& prompt, const QString& title,
                   const QString& defaultText) override;
+    std::optional<QString> editText(QWidget* parent, const QString& prompt, const QString& title,
+                                    const QString& current) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder) override;
     QString saveFile(QWidget* parent, const QString& title, const QString& filter,

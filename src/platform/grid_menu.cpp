@@ -51,6 +51,17 @@ GridMenu::GridMenu(RecordGrid& grid, Env env)
 
 GridMenu::~GridMenu() = default;
 
+QAction* GridMenu::addCommand(const QString& objectName, const QString& text)
+{
+    if (!m_hasCommands) {
+        m_menu->addSeparator();
+        m_hasCommands = true;
+    }
+    QAction* action = m_menu->addAction(text);
+    action->setObjectName(objectName);
+    return action;
+}
+
 QString GridMenu::csvFilter()
 {
     return QStringLiteral("CSV 文件，UTF-8(*.csv)|*.csv|CSV 文件，GB18030(*.csv)|*.csv");

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QMenu;
 class QTextDocument;
 
@@ -35,6 +36,8 @@ public:
     ~GridMenu() override;
 
     QMenu& menu() { return *m_menu; }
+    // Adds a command of the page's own below the common ones.
+    QAction* addCommand(const QString& objectName, const QString& text);
 
     static QString csvFilter();
 
@@ -49,6 +52,7 @@ private:
     RecordGrid& m_grid;
     Env m_env;
     QMenu* m_menu;
+    bool m_hasCommands = false;
 };
 
 } // namespace khgl

@@ -26,9 +26,22 @@ void Page::inform(const QString& text)
 void Page::addGridMenus()
 {
     for (RecordGrid* grid : findChildren<RecordGrid*>()) {
-        new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); },
-                             [this] { return printedTotal(); }});
+        gridMenu(*grid);
     }
+}
+
+GridMenu& Page::gridMenu(RecordGrid& grid)
+{
+    if (auto* menu = grid.findChild<GridMenu*>(QString(), Qt::FindDirectChildrenOnly)) {
+        return *menu;
+    }
+    return *new GridMenu(grid, {m_context.dialogs, m_context.clock, [this] { return title(); },
+                                [this] { return printedTotal(); }});
+}
+
+QAction* Page::gridMenuEntry(RecordGrid& grid, const QString& objectName, const QString& text)
+{
+    return gridMenu(grid).addCommand(objectName, text);
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

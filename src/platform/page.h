@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QGroupBox>
 #include <functional>
 
@@ -7,6 +8,8 @@ namespace khgl {
 
 struct AppContext;
 struct ChartTables;
+class GridMenu;
+class RecordGrid;
 class HoverCommands;
 struct HoverFlags;
 
@@ -47,6 +50,14 @@ protected:
     // Gives every record grid of the page its context menu (export); pages call it once their
     // controls are built.
     void addGridMenus();
+    // Adds a command of this page to a grid's context menu, run under the guard like any
+    // other command: one line per entry.
+    template <typename Target>
+    void addGridCommand(RecordGrid* grid, const QString& objectName, const QString& text,
+                        void (Target::*handler)())
+    {
+        onCommand(gridMenuEntry(*grid, objectName, text), &QAction::triggered, handler);
+    }
 
     // Connects a command to a member function of this page that runs under the guard, so a
     // handler cannot end the program by forgetting its own guard. The handler may take the
@@ -65,6 +76,11 @@ protected:
     AppContext& m_context;
     HoverCommands& m_hover;
     HoverFlags& m_flags;
+
+private:
+    // The grid's context menu, made on first use.
+    GridMenu& gridMenu(RecordGrid& grid);
+    QAction* gridMenuEntry(RecordGrid& grid, const QString& objectName, const QString& text);
 };
 
 // The page a navigation label shows until its own page is built: its frame and caption.

@@ -279,6 +279,11 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= m_dataRows || index.column() + 1 >= m_cols) {
         return {};
     }
+    if (role == Qt::ToolTipRole && m_rowTip) {
+        if (QString tip = m_rowTip(index.row() + 1); !tip.isEmpty()) {
+            return tip;
+        }
+    }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         const std::string& text = cell(index.row(), index.column() + 1);
         if (role == Qt::ToolTipRole && text.size() < 40) {
@@ -447,6 +452,11 @@ void RecordGrid::setRowMarker(std::function<bool(int row)> marker)
 {
     m_model->m_marker = std::move(marker);
     viewport()->update();
+}
+
+void RecordGrid::setRowToolTip(std::function<QString(int row)> tip)
+{
+    m_model->m_rowTip = std::move(tip);
 }
 
 RecordGrid::~RecordGrid() = default;

@@ -98,6 +98,8 @@ public:
     void setEditableCol(int col);
     // Rows for which marker answers true are drawn in red (asked only for painted rows).
     void setRowMarker(std::function<bool(int row)> marker);
+    // A row's tooltip, asked when the pointer rests on it; an empty text leaves the cell's own.
+    void setRowToolTip(std::function<QString(int row)> tip);
 
     // Typing a letter over a listing read in blocks finds nothing: the search would read the
     // whole listing row by row on each key.
@@ -206,6 +208,7 @@ private:
     int m_cols = 2;
     int m_editableCol = 0;
     std::function<bool(int row)> m_marker;
+    std::function<QString(int row)> m_rowTip;
 };
 
 } // namespace khgl

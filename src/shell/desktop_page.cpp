@@ -152,7 +152,7 @@ QString DesktopPage::scheduleText(const QStringList& reminders)
     QString text;
     for (int i = 0; i < reminders.size(); ++i) {
         text += QStringLiteral("日程") + QString::number(i + 1) + QStringLiteral("：") +
-                reminders.at(i) + QLatin1Char('\n');
+                reminders.at(i) + QStringLiteral("\r\n");
     }
     return text;
 }

@@ -182,12 +182,11 @@ bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
+// Any mouse button drags the background.
 void LoginWindow::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragStart = event->position().toPoint();
-    }
+    m_dragging = true;
+    m_dragStart = event->position().toPoint();
 }
 
 void LoginWindow::mouseMoveEvent(QMouseEvent* event)

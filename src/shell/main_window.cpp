@@ -314,17 +314,20 @@ void MainWindow::openSite()
     m_openUrl(QUrl(siteAddress()));
 }
 
+// Any mouse button drags the background.
 void MainWindow::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        m_dragging = true;
-        m_dragStart = event->position().toPoint();
-    }
+    m_dragging = true;
+    m_dragStart = event->position().toPoint();
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_dragging && windowState() == Qt::WindowNoState) {
+    // Only a normal window moves; being the active window (as a second start leaves it) is
+    // still normal.
+    constexpr Qt::WindowStates notNormal =
+        Qt::WindowMinimized | Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (m_dragging && (windowState() & notNormal) == Qt::WindowNoState) {
         move(pos() + event->position().toPoint() - m_dragStart);
     }
 }

@@ -37,6 +37,10 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
     onCommand(m_ui->Label75, &ClickLabel::clicked, &SettingsPage::showDataTab);
     onCommand(m_ui->Label76, &ClickLabel::clicked, &SettingsPage::showBackupTab);
     m_ui->Text32->setEchoMode(QLineEdit::Password);
+    // Every typed character shows as "*". Under the main window's style sheet, a sheet given
+    // to a box not yet polished is only stored, and a line edit reads its mask character only
+    // when its style changes: polished first, the box takes the "*" at once.
+    m_ui->Text32->ensurePolished();
     m_ui->Text32->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     hideUnlockPrompt();
     // The tabs show their normal pictures from the start.

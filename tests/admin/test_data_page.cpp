@@ -10,9 +10,6 @@ using khgl::test::SettingsFixture;
 
 namespace {
 
-const QString kCopyKept =
-    QStringLiteral("\n删除前的数据会先保存一份副本，可在“数据库备份还原”的备份记录中还原。");
-
 // The safety copies in the history, newest first, with the 销售表 count each holds.
 QList<qint64> salesInSafetyCopies(SettingsFixture& f)
 {
@@ -77,23 +74,26 @@ private Q_SLOTS:
         f.child<QCheckBox>("Check3")->setChecked(true);
         f.env.dialogs.answerNext(Dialogs::Answer::Cancel);
         khgl::test::click(f.child("Label88"));
-        QCOMPARE(f.env.dialogs.texts(),
-                 QStringList{QStringLiteral("即将删除选中的数据项。") + kCopyKept});
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("即将删除选中的数据项。")});
         const auto& ask = f.env.dialogs.messages[0];
         QCOMPARE(ask.title, QStringLiteral("删除"));
         QCOMPARE(ask.icon, Dialogs::Icon::None);
         QCOMPARE(ask.buttons, Dialogs::Buttons::OkCancelDefaultCancel);
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
         QVERIFY(salesInSafetyCopies(f).isEmpty());
+        auto* status = f.child<QLabel>("DataStatus");
+        QVERIFY(status->text().isEmpty());
 
         // Only 销售表 goes; the copy taken first still holds its rows.
         f.env.dialogs.clear();
         f.env.dialogs.answerNext(Dialogs::Answer::Ok);
         khgl::test::click(f.child("Label88"));
-        QCOMPARE(f.env.dialogs.texts(),
-                 (QStringList{QStringLiteral("即将删除选中的数据项。") + kCopyKept,
-                              QStringLiteral("删除完毕。")}));
+        QCOMPARE(f.env.dialogs.texts(), (QStringList{QStringLiteral("即将删除选中的数据项。"),
+                                                     QStringLiteral("删除完毕。")}));
         QCOMPARE(salesInSafetyCopies(f), QList<qint64>{2});
+        // The copy is named beside the questions, not inside them.
+        QCOMPARE(status->text(), QStringLiteral("删除前的数据已保存一份副本（2026-12-7 9:30），"
+                                                "可在“数据库备份还原”的备份记录中还原。"));
         QCOMPARE(f.env.dialogs.messages[1].title, QStringLiteral("提示"));
         QCOMPARE(f.env.dialogs.messages[1].icon, Dialogs::Icon::Information);
         QCOMPARE(counts(f), (QList<int>{2, 2, 0, 2, 1, 1}));
@@ -124,8 +124,7 @@ private Q_SLOTS:
         seed(f);
         f.env.dialogs.answerNext(Dialogs::Answer::No);
         khgl::test::click(f.child("Label86"));
-        QCOMPARE(f.env.dialogs.texts(),
-                 QStringList{QStringLiteral("确定要格式化系统数据吗？") + kCopyKept});
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("确定要格式化系统数据吗？")});
         const auto& ask = f.env.dialogs.messages[0];
         QVERIFY(ask.title.isEmpty()); // the application's title
         QCOMPARE(ask.icon, Dialogs::Icon::Question);
@@ -162,7 +161,6 @@ private Q_SLOTS:
         // 提醒表, 进货表 and 销售表 were emptied before 客户表 failed: all of it is undone.
         QCOMPARE(counts(f), (QList<int>{2, 2, 2, 2, 1, 1}));
     }
-
 };
 
 QTEST_MAIN(TestDataPage)

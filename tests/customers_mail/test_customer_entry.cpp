@@ -1,5 +1,6 @@
 #include "customer_test_util.h"
 #include "customers_mail/customer_entry_window.h"
+#include "customers_mail/customer_records.h"
 #include "input_aids/input_aids.h"
 #include "platform/click_widgets.h"
 
@@ -74,10 +75,20 @@ private Q_SLOTS:
         typeText(price, QStringLiteral("a"));
         QCOMPARE(price->text(), QString());
         for (const QString& ok :
-             {QStringLiteral("1.5"), QStringLiteral("12."), QStringLiteral("1,234.5")}) {
+             {QStringLiteral("1.5"), QStringLiteral("12."), QStringLiteral("1,234.5"),
+              QStringLiteral("1,234"), QStringLiteral("007")}) {
             price->clear();
             typeText(price, ok);
             QCOMPARE(price->text(), ok);
+            // Written as the store reads it, the record is deleted by the row showing it typed.
+            insertRow(f.env.store, QStringLiteral("客户表"),
+                      {{QStringLiteral("客户名"), QStringLiteral("甲")},
+                       {QStringLiteral("商品单价"), customer_records::storedNumber(ok)}});
+            customer_records::remove(f.env.store,
+                                     f.env.store.select(QStringLiteral("客户表")).rowKey(),
+                                     {{QStringLiteral("客户名"), QStringLiteral("甲")},
+                                      {QStringLiteral("商品单价"), ok}});
+            QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 0);
         }
         // A sign typed first is no number yet: the box empties, as the goods boxes do.
         price->clear();
@@ -97,7 +108,8 @@ private Q_SLOTS:
         price->setText(QStringLiteral(" 2e3 ")); // pasted, blanks around
         QCOMPARE(price->text(), QStringLiteral(" 2e3 "));
         QVERIFY(f.env.dialogs.messages.empty());
-        QCOMPARE(storedNumber(QStringLiteral(" 1,234.5 ")), QStringLiteral("1234.5"));
+        QCOMPARE(customer_records::storedNumber(QStringLiteral(" 1,234.5 ")),
+                 QStringLiteral("1234.5"));
     }
 
     void savesFillTheEmptyRowThenAppend()

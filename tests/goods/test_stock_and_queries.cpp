@@ -7,6 +7,7 @@
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QBrush>
 #include <QTest>
@@ -73,10 +74,8 @@ private Q_SLOTS:
         page.loadNormalPictures();
         page.opened();
         auto* grid = child<RecordGrid>(&page, "MS6");
-        // The five columns, then the program's own 下限.
-        QCOMPARE(grid->cols(), 7);
-        QCOMPARE(rowTexts(grid, 0),
-                 strings({"编号", "名称", "进货总量", "销售总量", "进销差值", "下限"}));
+        QCOMPARE(grid->cols(), 6);
+        QCOMPARE(rowTexts(grid, 0), strings({"编号", "名称", "进货总量", "销售总量", "进销差值"}));
         QCOMPARE(grid->colWidth(0), 300);
         QCOMPARE(grid->colWidth(5), 1995); // 2000 twips in whole pixels
         QMap<QString, QStringList> expected;
@@ -92,16 +91,16 @@ private Q_SLOTS:
         auto* name = child<QLineEdit>(&page, "Text20");
         typeText(name, QStringLiteral("苹果"));
         click(child(&page, "Label67"));
-        QCOMPARE(rowTexts(grid, 1), strings({"1", "苹果", "7", "5", "2", ""}));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "苹果", "7", "5", "2"}));
         QCOMPARE(grid->rows(), 2);
         name->clear();
         typeText(name, QStringLiteral("梨"));
         click(child(&page, "Label67"));
-        QCOMPARE(rowTexts(grid, 1), strings({"1", "梨", "2.5", "", "2.5", ""}));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "梨", "2.5", "", "2.5"}));
         name->clear();
         typeText(name, QStringLiteral("O'Brien茶"));
         click(child(&page, "Label67"));
-        QCOMPARE(rowTexts(grid, 1), strings({"1", "O'Brien茶", "10", "3", "7", ""}));
+        QCOMPARE(rowTexts(grid, 1), strings({"1", "O'Brien茶", "10", "3", "7"}));
         QVERIFY(env.dialogs.messages.empty());
 
         // A product only ever sold is not in stock.
@@ -111,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(env.dialogs.texts(), strings({"查询的商品不存在。"}));
         QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("提示"));
         QCOMPARE(grid->rows(), 2);
-        QCOMPARE(rowTexts(grid, 1), QStringList(6, QString()));
+        QCOMPARE(rowTexts(grid, 1), QStringList(5, QString()));
 
         // An empty name does nothing.
         name->clear();
@@ -166,65 +165,65 @@ private Q_SLOTS:
         QCOMPARE(names, strings({"a", "B1", "b_", "b~", "绿茶", "（"}));
     }
 
-    // The minimum is typed into the grid; rows at or below it turn red; the low-stock listing
-    // keeps only them; a refused minimum leaves the file and the cell as they were.
-    void stockMinimumsAreEditedInPlace()
+    // The grid's menu sets the highlighted product's minimum; rows at or below it turn red and
+    // show it in their tooltip; the low-stock listing keeps only them; a refused minimum or a
+    // cancelled dialog leaves the file as it was; an empty answer removes the minimum.
+    void stockMinimumsAreSetFromTheGridMenu()
     {
         StockFixture f;
         TestEnv& env = f.env;
         StockPage& page = f.page;
-        QVERIFY(QTest::qWaitForWindowExposed(&page));
         page.opened();
         auto* grid = child<RecordGrid>(&page, "MS6");
+        auto* setMinimum = grid->findChild<QAction*>(QStringLiteral("setStockMinimum"));
+        QVERIFY(setMinimum != nullptr);
+        QCOMPARE(setMinimum->text(), QStringLiteral("设置库存下限…"));
         const auto rowOf = [grid](const QString& name) {
             return static_cast<int>(listedNames(grid).indexOf(name)) + 1;
         };
-        const auto typeMinimum = [grid](int row, const QString& text) {
-            grid->setFocus();
-            grid->setCurrentIndex(grid->cellIndex(row, 6));
-            QTest::keyClick(grid, Qt::Key_F2);
-            QLineEdit* editor = nullptr;
-            for (auto* open : grid->viewport()->findChildren<QLineEdit*>()) {
-                editor = open->isVisible() ? open : editor;
-            }
-            QVERIFY(editor != nullptr);
-            editor->selectAll();
-            QTest::keyClick(editor, Qt::Key_Backspace);
-            QTest::keyClicks(editor, text);
-            QTest::keyClick(editor, Qt::Key_Return);
-            QCoreApplication::processEvents(); // the delegate commits on the next turn
+        const auto setTo = [&](const QString& name, const QString& text) {
+            grid->setRow(rowOf(name));
+            env.dialogs.inputNext(text);
+            setMinimum->trigger();
         };
         const auto isRed = [grid](int row) {
             return grid->model()->data(grid->cellIndex(row, 2), Qt::ForegroundRole) ==
                    QVariant(QBrush(Qt::red));
         };
+        const auto tip = [grid](int row) {
+            return grid->model()->data(grid->cellIndex(row, 3), Qt::ToolTipRole).toString();
+        };
 
-        typeMinimum(rowOf(QStringLiteral("苹果")), QStringLiteral("2"));
-        typeMinimum(rowOf(QStringLiteral("梨")), QStringLiteral("1"));
+        setTo(QStringLiteral("苹果"), QStringLiteral("2"));
+        setTo(QStringLiteral("梨"), QStringLiteral(" 1 "));
         QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称, 下限 from 库存下限 order by 下限")),
                  rows({{"梨", "1"}, {"苹果", "2"}}));
         QVERIFY(isRed(rowOf(QStringLiteral("苹果")))); // 2 left, minimum 2
         QVERIFY(!isRed(rowOf(QStringLiteral("梨"))));  // 2.5 left, minimum 1
         QVERIFY(!isRed(rowOf(QStringLiteral("桃"))));  // no minimum
+        QCOMPARE(tip(rowOf(QStringLiteral("苹果"))), QStringLiteral("库存下限：2"));
+        QVERIFY(tip(rowOf(QStringLiteral("桃"))).isEmpty());
 
-        typeMinimum(rowOf(QStringLiteral("梨")), QStringLiteral("many"));
+        setTo(QStringLiteral("梨"), QStringLiteral("many"));
+        QCOMPARE(env.dialogs.inputs.back().defaultText, QStringLiteral("1"));
         QCOMPARE(env.dialogs.messages.size(), size_t(1));
         QCOMPARE(env.dialogs.messages[0].icon, Dialogs::Icon::Critical);
-        QCOMPARE(grid->text(rowOf(QStringLiteral("梨")), 6), QStringLiteral("1"));
+        setMinimum->trigger(); // cancelled
         QCOMPARE(env.countOnDisk(QStringLiteral("库存下限")), 2);
+        QCOMPARE(tip(rowOf(QStringLiteral("梨"))), QStringLiteral("库存下限：1"));
 
         page.opened(); // the minimums come back from the file
-        QCOMPARE(grid->text(rowOf(QStringLiteral("苹果")), 6), QStringLiteral("2"));
+        QCOMPARE(tip(rowOf(QStringLiteral("苹果"))), QStringLiteral("库存下限：2"));
         page.showLowStock();
         QCOMPARE(listedNames(grid), strings({"苹果"}));
-        QCOMPARE(rowTexts(grid, 1).mid(1), strings({"苹果", "7", "5", "2", "2"}));
+        QCOMPARE(rowTexts(grid, 1).mid(1), strings({"苹果", "7", "5", "2"}));
+        QVERIFY(isRed(1));
 
-        // Emptying the cell removes the minimum; nothing is low any more.
-        typeMinimum(1, QString());
+        setTo(QStringLiteral("苹果"), QString());
         QCOMPARE(env.countOnDisk(QStringLiteral("库存下限")), 1);
         page.showLowStock();
         QCOMPARE(grid->rows(), 2);
-        QCOMPARE(rowTexts(grid, 1), QStringList(6, QString()));
+        QCOMPARE(rowTexts(grid, 1), QStringList(5, QString()));
     }
 
     void goodsQueryWindowFillsThePurchasePage()

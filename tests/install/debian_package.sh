@@ -24,7 +24,8 @@ for needed in libqt6widgets6 libqt6charts6 libqt6multimedia6 libsqlite3-0 libcur
 done
 
 dpkg-deb -c "$deb" >"$work/contents"
-for file in ./usr/bin/khgl ./usr/share/khgl/dl.dll ./usr/share/khgl/叶子.ico \
+for file in ./usr/bin/khgl "./usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/khgl/khgl_text.so" \
+  ./usr/share/khgl/dl.dll ./usr/share/khgl/叶子.ico \
   ./usr/share/applications/cn.lichuan_shop.khgl.desktop \
   ./usr/share/metainfo/cn.lichuan_shop.khgl.metainfo.xml \
   ./usr/share/icons/hicolor/48x48/apps/khgl.png ./usr/share/doc/khgl/copyright \

@@ -6,7 +6,9 @@
 #    ~/.local/share/khgl/ (folder 0700, khgl.dll 0600), and the login window shows with the
 #    pictures of the prefix, none being in the data folder;
 #  - --folder on an empty folder: the data goes there, the pictures still come from the prefix;
-#  - portable: the executable beside a khgl.dll uses its own folder and leaves HOME alone.
+#  - portable: the executable beside a khgl.dll uses its own folder and leaves HOME alone;
+#  - the sqlite3 shell reads a khgl.dll the program made once the installed text-rules
+#    extension is loaded (its indexes use the program's collation), and not without it.
 # Usage: installed_program.sh BUILD_DIR
 set -euo pipefail
 build=$1
@@ -122,6 +124,24 @@ decline_first_operator
 [ ! -e "$data/dl.dll" ] || fail "pictures were copied into the data folder"
 expect_login_with_pictures
 stop_program
+
+extension=$root/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH)/khgl/khgl_text
+[ -f "$extension.so" ] || fail "not installed: $extension.so"
+shell_copy=$work/shell-copy.dll
+cp "$data/khgl.dll" "$shell_copy"
+if plain=$(sqlite3 "$shell_copy" "select count(*) from 销售表 where 名称 = 'TEA'" 2>&1) ||
+  ! grep -q 'no such collation sequence' <<<"$plain"; then
+  fail "sqlite3 without the extension: $plain"
+fi
+with_rules() { sqlite3 -bail -cmd ".load $extension" "$shell_copy" "$@" 2>&1; }
+with_rules "insert into 销售表 (名称, 数量) values ('Tea', 2), ('tea  ', 3), ('茶', 4)" ||
+  fail "sqlite3 insert with the extension"
+[ "$(with_rules "select count(*), sum(数量) from 销售表 where 名称 = 'TEA'")" = "2|5" ] ||
+  fail "names do not match by the program's rules: $(with_rules "select * from 销售表")"
+with_rules "explain query plan select sum(数量) from 销售表 where 名称 = 'TEA'" |
+  grep -q 'INDEX 销售表_名称' || fail "the index on 名称 is not used"
+[ "$(with_rules 'pragma integrity_check')" = ok ] || fail "integrity_check with the extension"
+[ "$(with_rules "select \"left\"('绿茶叶', 2)")" = 绿茶 ] || fail "left() is missing"
 
 shop=$work/shop
 mkdir "$shop"

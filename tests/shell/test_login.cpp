@@ -250,14 +250,14 @@ private Q_SLOTS:
         QVERIFY(image->pixmap().toImage() != normal);
         khgl::test::hover(login.window);
         QCOMPARE(image->pixmap().toImage(), normal);
-        // Dragging the background moves the window.
+        // Dragging the background with any button moves the window.
         const QPoint before = login.window->pos();
-        QTest::mousePress(login.window, Qt::LeftButton, {}, QPoint(20, 280));
+        QTest::mousePress(login.window, Qt::RightButton, {}, QPoint(20, 280));
         QMouseEvent move(QEvent::MouseMove, QPointF(60, 290),
-                         login.window->mapToGlobal(QPointF(60, 290)), Qt::LeftButton,
-                         Qt::LeftButton, Qt::NoModifier);
+                         login.window->mapToGlobal(QPointF(60, 290)), Qt::RightButton,
+                         Qt::RightButton, Qt::NoModifier);
         QApplication::sendEvent(login.window, &move);
-        QTest::mouseRelease(login.window, Qt::LeftButton, {}, QPoint(60, 290));
+        QTest::mouseRelease(login.window, Qt::RightButton, {}, QPoint(60, 290));
         QCOMPARE(login.window->pos(), before + QPoint(40, 10));
         login.name()->setEditText(QStringLiteral("店主"));
         khgl::test::typeText(login.password(), QStringLiteral("pw"));

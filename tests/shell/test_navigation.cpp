@@ -126,6 +126,8 @@ private Q_SLOTS:
         khgl::test::click(child(&window, "Label74"));
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame34")}));
         QVERIFY(prompt->isVisibleTo(&window) && box->isVisibleTo(&window));
+        khgl::test::typeText(box, QStringLiteral("ab"));
+        QCOMPARE(static_cast<QLineEdit*>(box)->displayText(), QStringLiteral("**")); // as drawn
         khgl::test::click(child(&window, "Label75"));
         QCOMPARE(shownSubPages(), QStringList({QStringLiteral("Frame29")}));
         QVERIFY(!box->isVisibleTo(&window));

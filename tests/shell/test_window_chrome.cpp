@@ -2,17 +2,20 @@
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "shell/application.h"
+#include "shell/login_window.h"
 #include "shell/main_window.h"
 #include "support/env.h"
 #include "support/fake_tray.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QTest>
 #include <QTimer>
@@ -41,19 +44,19 @@ struct Window
     }
     ~Window() { delete window.data(); }
 
-    void drag(QPoint from, QPoint to)
-    {
-        QTest::mousePress(window, Qt::LeftButton, {}, from);
-        QMouseEvent move(QEvent::MouseMove, QPointF(to), window->mapToGlobal(QPointF(to)),
-                         Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window, &move);
-        QTest::mouseRelease(window, Qt::LeftButton, {}, to);
-    }
-
     QPointer<MainWindow> window;
     FakeTray* tray = nullptr;
     QList<QUrl> opened;
 };
+
+void drag(QWidget* window, Qt::MouseButton button, QPoint from, QPoint to)
+{
+    QTest::mousePress(window, button, {}, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(to), window->mapToGlobal(QPointF(to)), button,
+                     button, Qt::NoModifier);
+    QApplication::sendEvent(window, &move);
+    QTest::mouseRelease(window, button, {}, to);
+}
 
 } // namespace
 
@@ -121,17 +124,30 @@ private Q_SLOTS:
         QCOMPARE(w.tray->adds, 0);
     }
 
+    // Raised by a second start, the window is active and still normal: any button drags it.
     void draggingOnlyWhileNormal()
     {
         TestEnv env;
-        Window w(env);
-        const QPoint start = w.window->pos();
-        w.drag(QPoint(400, 620), QPoint(430, 640));
-        QCOMPARE(w.window->pos(), start + QPoint(30, 20));
-        w.window->setWindowState(Qt::WindowMaximized);
-        const QPoint maximised = w.window->pos();
-        w.drag(QPoint(400, 620), QPoint(480, 700));
-        QCOMPARE(w.window->pos(), maximised);
+        env.addUser(QStringLiteral("店主"), QStringLiteral("pw"));
+        Session session(env.context);
+        LoginWindow* login = session.start();
+        login->findChild<QComboBox*>(QStringLiteral("Combo1"))->setEditText(QStringLiteral("店主"));
+        khgl::test::typeText(login->findChild<QLineEdit*>(QStringLiteral("Text1")),
+                             QStringLiteral("pw"));
+        khgl::test::click(login->findChild<QWidget*>(QStringLiteral("Label2")));
+        const std::unique_ptr<MainWindow> window(session.mainWindow());
+        QVERIFY(window != nullptr);
+        session.bringForward();
+        QVERIFY(window->windowState().testFlag(Qt::WindowActive));
+        const QPoint start = window->pos();
+        drag(window.get(), Qt::LeftButton, QPoint(400, 620), QPoint(430, 640));
+        QCOMPARE(window->pos(), start + QPoint(30, 20));
+        drag(window.get(), Qt::RightButton, QPoint(400, 620), QPoint(390, 600));
+        QCOMPARE(window->pos(), start + QPoint(20, 0));
+        window->setWindowState(Qt::WindowMaximized | Qt::WindowActive);
+        const QPoint maximised = window->pos();
+        drag(window.get(), Qt::LeftButton, QPoint(400, 620), QPoint(480, 700));
+        QCOMPARE(window->pos(), maximised);
     }
 
     void titleBarButtons()

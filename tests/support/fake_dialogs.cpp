@@ -39,6 +39,16 @@ QString FakeDialogs::input(QWidget*, const QString& prompt, const QString& title
     return text;
 }
 
+std::optional<QString> FakeDialogs::editText(QWidget* parent, const QString& prompt,
+                                             const QString& title, const QString& current)
+{
+    if (m_inputs.empty()) {
+        inputs.push_back({prompt, title, current});
+        return std::nullopt;
+    }
+    return input(parent, prompt, title, current);
+}
+
 QString FakeDialogs::openFile(QWidget*, const QString& title, const QString& filter,
                               const QString& startFolder)
 {

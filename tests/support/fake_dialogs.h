@@ -41,6 +41,9 @@ public:
                    Buttons buttons) override;
     QString input(QWidget* parent, const QString& prompt, const QString& title,
                   const QString& defaultText) override;
+    // Answered from the same script as input; with nothing scripted it is cancelled.
+    std::optional<QString> editText(QWidget* parent, const QString& prompt, const QString& title,
+                                    const QString& current) override;
     QString openFile(QWidget* parent, const QString& title, const QString& filter,
                      const QString& startFolder) override;
     QString saveFile(QWidget* parent, const QString& title, const QString& filter,
