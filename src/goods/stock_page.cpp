@@ -28,17 +28,14 @@ StockPage::StockPage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     addGridMenus();
-    if (auto* menu = m_ui->MS6->findChild<GridMenu*>()) {
-        QAction* profit = menu->menu().addAction(QStringLiteral("利润分析…"));
-        profit->setObjectName(QStringLiteral("profitAnalysis"));
-        connect(profit, &QAction::triggered, this, &StockPage::profitRequested);
-    }
     m_hover.addSmall(m_ui->Frame14, m_ui->Label67, m_ui->Image22, nullptr);
     onCommand(m_ui->Label67, &ClickLabel::clicked, &StockPage::searchProduct);
     // The minimums stand beside the grid: a menu entry sets one, the row's colour and tooltip
     // show it.
     addGridCommand(m_ui->MS6, QStringLiteral("setStockMinimum"), QStringLiteral("设置库存下限…"),
                    &StockPage::setMinimum);
+    addGridCommand(m_ui->MS6, QStringLiteral("profitAnalysis"), QStringLiteral("利润分析…"),
+                   &StockPage::profitRequested);
     m_ui->MS6->setRowMarker([this](int row) { return isLow(row); });
     m_ui->MS6->setRowToolTip([this](int row) {
         const QString minimum = minimumOf(row);
