@@ -37,6 +37,8 @@ void CustomerGridEditor::edit(int row, int col, const QString& text)
     m_grid.setRow(row);
     m_grid.setCol(col);
     m_editing = true;
+    // A text longer than the box holds is shown, not edited: taking the box back would cut it.
+    m_box->setReadOnly(text.size() > m_box->maxLength());
     m_box->setText(text);
     placeOverCell();
     m_box->show();
@@ -56,7 +58,9 @@ void CustomerGridEditor::commit()
     if (!m_editing) {
         return;
     }
-    m_grid.setText(m_row, m_col, m_box->text());
+    if (!m_box->isReadOnly()) {
+        m_grid.setText(m_row, m_col, m_box->text());
+    }
     close();
 }
 
