@@ -79,11 +79,24 @@ FolderLock::Result FolderLock::acquire()
     case Hold::Unsupported:
         break;
     }
+    return acquireByFile();
+}
+
+FolderLock::Result FolderLock::acquireByFile()
+{
     if (!m_lock.tryLock(0)) {
         if (m_lock.error() != QLockFile::LockFailedError) {
             // A folder the lock cannot be written to: the database will say what is wrong.
             return Result::Owned;
         }
+        return askRunning();
+    }
+    // Without the folder's lock, a socket that still answers is a live program's: kept.
+    QLocalSocket probe;
+    probe.connectToServer(serverName(m_folder));
+    if (probe.waitForConnected(kAnswerWaitMs)) {
+        probe.abort();
+        m_lock.unlock();
         return askRunning();
     }
     serve();

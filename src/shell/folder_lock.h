@@ -48,6 +48,7 @@ private:
         Unsupported, // a file system without such locks: the lock file alone decides
     };
     Hold holdFolder();
+    Result acquireByFile();
     Result askRunning();
     void serve();
     void answer();
