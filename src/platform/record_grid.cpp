@@ -552,6 +552,14 @@ QString RecordGrid::text(int row, int col) const
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+qsizetype RecordGrid::textBytes(int row, int col) const
+{
+    if (col < 0 || col >= cols() || row < 1 || row >= rows()) {
+        return text(row, col).toUtf8().size();
+    }
+    return static_cast<qsizetype>(m_model->cell(row - 1, col).size());
+}
+
 void RecordGrid::setText(int row, int col, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
