@@ -19,7 +19,7 @@ CustomerGridEditor::CustomerGridEditor(RecordGrid& grid)
     m_box->installEventFilter(this);
     m_grid.installEventFilter(this);
     connect(&m_grid, &RecordGrid::cellDoubleClicked, this,
-            [this](int row, int col) { edit(row, col, m_grid.text(row, col)); });
+            [this](int row, int col) { editCell(row, col); });
 }
 
 bool CustomerGridEditor::isEditable(int row, int col) const
@@ -37,11 +37,25 @@ void CustomerGridEditor::edit(int row, int col, const QString& text)
     m_grid.setRow(row);
     m_grid.setCol(col);
     m_editing = true;
+    // A text longer than the box holds is shown, not edited: taking the box back would cut it.
+    m_box->setReadOnly(text.size() > m_box->maxLength());
     m_box->setText(text);
     placeOverCell();
     m_box->show();
     m_box->raise();
     m_box->setFocus();
+}
+
+void CustomerGridEditor::editCell(int row, int col)
+{
+    // A text the box cannot hold (a UTF-8 byte is at least a third of a character) is not
+    // copied whole: the box shows its beginning, as the cell's tip does, and cannot change it.
+    if (m_grid.textBytes(row, col) > 3 * static_cast<qsizetype>(m_box->maxLength())) {
+        edit(row, col, m_grid.cellIndex(row, col).data(Qt::ToolTipRole).toString());
+        m_box->setReadOnly(true);
+        return;
+    }
+    edit(row, col, m_grid.text(row, col));
 }
 
 void CustomerGridEditor::placeOverCell()
@@ -56,7 +70,9 @@ void CustomerGridEditor::commit()
     if (!m_editing) {
         return;
     }
-    m_grid.setText(m_row, m_col, m_box->text());
+    if (!m_box->isReadOnly()) {
+        m_grid.setText(m_row, m_col, m_box->text());
+    }
     close();
 }
 
@@ -85,7 +101,7 @@ void CustomerGridEditor::commitAndAdvance()
     const int next = m_col + 1;
     commit();
     if (isEditable(row, next)) {
-        edit(row, next, m_grid.text(row, next));
+        editCell(row, next);
         m_box->selectAll();
     }
 }
@@ -115,7 +131,7 @@ bool CustomerGridEditor::handleGridKey(QKeyEvent* event)
     }
     if (event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return ||
         event->key() == Qt::Key_Enter) {
-        edit(row, col, m_grid.text(row, col));
+        editCell(row, col);
         return true;
     }
     const QString typed = event->text();

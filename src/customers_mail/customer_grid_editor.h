@@ -35,6 +35,8 @@ private:
     bool handleGridKey(QKeyEvent* event);
     bool handleBoxKey(QKeyEvent* event);
     void commitAndAdvance();
+    // Opens the box over a cell with the cell's own text.
+    void editCell(int row, int col);
     void close();
     void placeOverCell();
     bool isEditable(int row, int col) const;

@@ -12,6 +12,7 @@
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,6 +64,36 @@ QString danglingLinkText(const QString& path)
     return QStringLiteral("数据文件%1是一个链接，它指向的%2不存在。请找回链接指向的文件，"
                           "或删除这个链接（程序会新建数据文件）。")
         .arg(quoted(path), quoted(QFileInfo(path).symLinkTarget()));
+}
+
+// A rollback journal or write-ahead log left without its database (a crash mid-save, then the
+// file moved away) would be played into a new file of the same name and bring back pieces of
+// the old shop. Each is renamed aside with the time and kept; returns the new names.
+QStringList setAsideOrphanLogs(const QStringList& databases)
+{
+    QStringList setAside;
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (const QString& database : databases) {
+        for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+            const QString log = database + QLatin1String(suffix);
+            if (!QFileInfo(log).isFile()) {
+                continue;
+            }
+            QString aside = QStringLiteral("%1.%2.stale").arg(log, stamp);
+            for (int n = 2; QFileInfo::exists(aside); ++n) {
+                aside = QStringLiteral("%1.%2-%3.stale").arg(log, stamp).arg(n);
+            }
+            if (::rename(QFile::encodeName(log).constData(),
+                         QFile::encodeName(aside).constData()) != 0) {
+                throw StoreError(QStringLiteral("无法新建数据文件：旧的日志文件%1无法移开：%2")
+                                     .arg(quoted(log), fileFailureText(errno, log)));
+            }
+            qWarning("Set aside %s, left without its database, as %s", qUtf8Printable(log),
+                     qUtf8Printable(aside));
+            setAside << aside;
+        }
+    }
+    return setAside;
 }
 
 // Whether a stored value still reads as the text a grid shows for it.
@@ -278,11 +309,11 @@ void DataStore::validateTables(sqlite3* db, const QString& path)
     }
 }
 
-void DataStore::create()
+QStringList DataStore::create()
 {
     if (m_server) {
         createOnServer();
-        return;
+        return {};
     }
     close();
     const QString path = filePath();
@@ -315,6 +346,7 @@ void DataStore::create()
     ::close(fd);
     const QString temporary = QFile::decodeName(name);
     sqlite3* db = nullptr;
+    QStringList setAside;
     try {
         db = openConnection(temporary, SQLITE_OPEN_READWRITE);
         runPlain(db, QStringLiteral("pragma journal_mode=DELETE"));
@@ -322,6 +354,8 @@ void DataStore::create()
         writeSchema(db);
         sqlite3_close_v2(db);
         db = nullptr;
+        setAside =
+            setAsideOrphanLogs(target == path ? QStringList{path} : QStringList{path, target});
         if (::rename(name.constData(), QFile::encodeName(target).constData()) != 0) {
             throw StoreError(QStringLiteral("无法新建数据文件%1：%2")
                                  .arg(quoted(path), fileFailureText(errno, target)));
@@ -337,6 +371,7 @@ void DataStore::create()
         throw;
     }
     open();
+    return setAside;
 }
 
 void DataStore::open()

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
 #include <functional>
 #include <memory>
@@ -48,8 +49,10 @@ public:
     static QString resolvedPath(const QString& path);
     // Writes a new file (mode 0600) holding the six empty tables. It is built under another
     // name and renamed into place when complete, so an interrupted start leaves no half file.
-    // Fails if a file with data is there already.
-    void create();
+    // Fails if a file with data is there already. A journal or write-ahead log left beside the
+    // missing file is renamed aside first (never played into the new file); returns the new
+    // names of those, usually none.
+    QStringList create();
     void open();
     void close();
     bool isOpen() const;

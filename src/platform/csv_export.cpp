@@ -17,16 +17,16 @@ namespace {
 constexpr size_t kChunkBytes = 1 << 20;
 constexpr int kProgressRows = 1 << 16;
 
-bool isPlainNumber(std::string_view text)
+bool isPlainNumber(QStringView text)
 {
-    size_t i = (text.front() == '-' || text.front() == '+') ? 1 : 0;
+    qsizetype i = (text.front() == u'-' || text.front() == u'+') ? 1 : 0;
     bool digits = false;
     bool point = false;
     for (; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c >= '0' && c <= '9') {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
             digits = true;
-        } else if (c == '.' && !point) {
+        } else if (c == u'.' && !point) {
             point = true;
         } else {
             return false;
@@ -35,13 +35,36 @@ bool isPlainNumber(std::string_view text)
     return digits;
 }
 
+// Most cells start with none of the bytes a guarded text can start with (a blank, a sign, or
+// the first byte of a full-width sign or space): those are decided without decoding.
 bool looksLikeFormula(std::string_view text)
 {
     if (text.empty()) {
         return false;
     }
-    const char c = text.front();
-    return (c == '=' || c == '+' || c == '-' || c == '@') && !isPlainNumber(text);
+    switch (static_cast<unsigned char>(text.front())) {
+    case ' ':
+    case '\t':
+    case '\r':
+    case '\n':
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case 0xE3:
+    case 0xEF:
+        break;
+    default:
+        return false;
+    }
+    // A plain number is short: a longer text is decided on its beginning, marked as cut.
+    constexpr size_t kHead = 256;
+    QString head =
+        QString::fromUtf8(text.data(), static_cast<qsizetype>(std::min(text.size(), kHead)));
+    if (text.size() > kHead) {
+        head += u'x';
+    }
+    return needsFormulaGuard(head);
 }
 
 // The most bytes writeField can write for this text: every quote doubled, two quotes around
@@ -234,6 +257,33 @@ private:
 };
 
 } // namespace
+
+bool needsFormulaGuard(QStringView text)
+{
+    // Blanks before the sign do not stop a spreadsheet, nor does the full-width form of it.
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == u' ' || text[i] == u'\t' || text[i] == u'\r' ||
+                               text[i] == u'\n' || text[i] == u'\u3000')) {
+        ++i;
+    }
+    if (i == text.size()) {
+        return false;
+    }
+    switch (text[i].unicode()) {
+    case u'=':
+    case u'@':
+    case u'\uFF1D':
+    case u'\uFF0B':
+    case u'\uFF0D':
+    case u'\uFF20':
+        return true;
+    case u'+':
+    case u'-':
+        return !isPlainNumber(text.mid(i));
+    default:
+        return false;
+    }
+}
 
 void appendCsvField(std::string& line, std::string_view utf8)
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,9 +16,14 @@ enum class CsvEncoding
     Gb18030
 };
 
+// True when a spreadsheet would run text as a formula: it starts with =, +, - or @ or their
+// full-width forms, also after blanks, tabs or line breaks; a plain number such as -2.5 is
+// not. Such a text is written with a leading apostrophe, which an import takes off again.
+bool needsFormulaGuard(QStringView text);
+
 // Appends one field to a CSV line (RFC 4180): a field holding a comma, a quote or a line
-// break is quoted with its quotes doubled; a field a spreadsheet would run as a formula
-// (leading =, +, - or @, except a plain number such as -2.5) gets a leading apostrophe.
+// break is quoted with its quotes doubled; a field that needsFormulaGuard gets a leading
+// apostrophe.
 void appendCsvField(std::string& line, std::string_view utf8);
 
 // Called now and then with the rows written so far; returning false stops the export and

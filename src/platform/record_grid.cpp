@@ -15,6 +15,24 @@ int toPixels(int twips)
     return std::max(0, twips / kTwipsPerPixel);
 }
 
+// A cell shows, and its tooltip holds, at most this many bytes of its text: a description
+// may run to megabytes, and laying all of it out would take the program down. The whole
+// text stays in the cell for reading, copying and saving.
+constexpr size_t kShownBytes = 3000;
+constexpr size_t kTipBytes = 6000;
+
+QString shownText(const std::string& text, size_t limit)
+{
+    if (text.size() <= limit) {
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0U) == 0x80U) {
+        --end; // not inside a character
+    }
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(end)) + QChar(0x2026);
+}
+
 } // namespace
 
 int GridModel::rowCount(const QModelIndex& parent) const
@@ -289,7 +307,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
         if (role == Qt::ToolTipRole && text.size() < 40) {
             return {};
         }
-        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+        return shownText(text, role == Qt::ToolTipRole ? kTipBytes : kShownBytes);
     }
     if (role == Qt::EditRole) {
         const std::string& text = cell(index.row(), index.column() + 1);
@@ -542,6 +560,14 @@ QString RecordGrid::text(int row, int col) const
     }
     const std::string& text = m_model->cell(row - 1, col);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+qsizetype RecordGrid::textBytes(int row, int col) const
+{
+    if (col < 0 || col >= cols() || row < 1 || row >= rows()) {
+        return text(row, col).toUtf8().size();
+    }
+    return static_cast<qsizetype>(m_model->cell(row - 1, col).size());
 }
 
 void RecordGrid::setText(int row, int col, const QString& text)

@@ -56,6 +56,8 @@ public:
     void setCol(int col);
 
     QString text(int row, int col) const;
+    // The length of a cell's text in UTF-8 bytes, without copying it.
+    qsizetype textBytes(int row, int col) const;
     void setText(int row, int col, const QString& text);
     void setText(int row, int col, const char* utf8, int length);
     // The current cell's text.

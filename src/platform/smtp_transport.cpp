@@ -357,8 +357,16 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
         return {false, QStringLiteral("邮件服务器 %1 不支持加密连接。").arg(hostPort(*server)),
                 true};
     }
-    return {false, failureReason(code, *server, m_messageTimeoutMs, detail, watch.lastReply),
-            false};
+    // A server that never finishes its greeting is given up at the connect limit, not the
+    // message's: the text names the limit that ran out.
+    long limitMs = m_messageTimeoutMs;
+    curl_off_t reachedTransfer = 0;
+    if (code == CURLE_OPERATION_TIMEDOUT && !watch.timedOut &&
+        curl_easy_getinfo(curl, CURLINFO_PRETRANSFER_TIME_T, &reachedTransfer) == CURLE_OK &&
+        reachedTransfer == 0) {
+        limitMs = m_connectTimeoutMs;
+    }
+    return {false, failureReason(code, *server, limitMs, detail, watch.lastReply), false};
 }
 
 QByteArray SmtpTransport::encodeSubject(const QString& subject)

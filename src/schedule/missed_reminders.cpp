@@ -47,12 +47,21 @@ std::optional<QDateTime> LastRunStamp::read() const
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
+    const QByteArray content = file.read(64);
     const QDateTime when =
-        QDateTime::fromString(QString::fromLatin1(file.read(64)).trimmed(), Qt::ISODate);
-    if (!when.isValid()) {
+        QDateTime::fromString(QString::fromLatin1(content).trimmed(), Qt::ISODate);
+    if (when.isValid()) {
+        return when;
+    }
+    // Damaged: the file is written once a minute while the program runs, so the time it was
+    // last written still says when that was.
+    const QDateTime written = file.fileTime(QFileDevice::FileModificationTime);
+    qWarning("%s holds no time (\"%s\"); the time it was written stands in", qUtf8Printable(m_path),
+             content.toPercentEncoding(" :-").constData());
+    if (!written.isValid()) {
         return std::nullopt;
     }
-    return when;
+    return written;
 }
 
 bool LastRunStamp::write(const QDateTime& when)

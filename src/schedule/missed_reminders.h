@@ -20,8 +20,12 @@ public:
     static QString fileName() { return QStringLiteral("khgl-last-run.txt"); }
     QString path() const { return m_path; }
 
-    // Empty when the file is missing or unreadable (the first start on this folder).
+    // Empty when the file is missing (the first start on this folder). A file that holds no
+    // time gives the time it was last written.
     std::optional<QDateTime> read() const;
+    // How far back the reminders are listed when the last run lies ahead of now: the clock
+    // was wrong then or is now, and the real last run is not known.
+    static constexpr int kDaysListedAfterClockChange = 7;
     // Replaces the file in one step. False when it could not be written: a stale stamp only
     // means some reminders are listed again, so the caller goes on.
     bool write(const QDateTime& when);

@@ -22,6 +22,7 @@
 #include "shell/main_window.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 namespace khgl {
 namespace {
@@ -45,6 +46,25 @@ void offerFirstOperator(AppContext& context, QWidget* parent)
                          {dialog.name(), dialog.password(), dialog.question(), dialog.answer()});
 }
 
+// Logs left by a vanished database were kept aside, not played into the new file.
+void tellSetAside(AppContext& context, QWidget* parent, const QStringList& setAside)
+{
+    if (setAside.isEmpty()) {
+        return;
+    }
+    QStringList names;
+    for (const QString& path : setAside) {
+        names << QFileInfo(path).fileName();
+    }
+    context.dialogs.message(
+        parent,
+        QStringLiteral("数据文件不存在或是空的，旁边却留有它的日志文件。新建的数据文件没有"
+                       "使用这些日志，它们已改名保留在数据文件夹中：\n%1\n"
+                       "如需以前的数据，请从备份还原。")
+            .arg(names.join(QLatin1Char('\n'))),
+        QStringLiteral("提示"), Dialogs::Icon::Warning);
+}
+
 } // namespace
 
 bool prepareDatabase(AppContext& context, QWidget* parent)
@@ -52,7 +72,7 @@ bool prepareDatabase(AppContext& context, QWidget* parent)
     for (;;) {
         try {
             if (!context.store.fileExists()) {
-                context.store.create();
+                tellSetAside(context, parent, context.store.create());
             }
             context.store.open();
             break;

@@ -2,9 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace khgl {
@@ -28,6 +32,10 @@ FolderLock::~FolderLock()
     if (m_server) {
         m_server->close();
     }
+    m_lock.unlock();
+    if (m_folderFd >= 0) {
+        ::close(m_folderFd); // last: the folder is free once the rest is cleared
+    }
 }
 
 QString FolderLock::serverName(const QString& folder)
@@ -39,27 +47,81 @@ QString FolderLock::serverName(const QString& folder)
     return QStringLiteral("khgl-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
 }
 
+FolderLock::Hold FolderLock::holdFolder()
+{
+    m_folderFd =
+        ::open(QFile::encodeName(m_folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_folderFd < 0) {
+        return Hold::Unsupported;
+    }
+    if (::flock(m_folderFd, LOCK_EX | LOCK_NB) == 0) {
+        return Hold::Taken;
+    }
+    const int error = errno;
+    ::close(m_folderFd);
+    m_folderFd = -1;
+    return error == EWOULDBLOCK ? Hold::HeldByAnother : Hold::Unsupported;
+}
+
 FolderLock::Result FolderLock::acquire()
+{
+    switch (holdFolder()) {
+    case Hold::HeldByAnother:
+        return askRunning();
+    case Hold::Taken:
+        // No live program holds the folder: a lock file it still names is a dead one's.
+        if (!m_lock.tryLock(0) && m_lock.error() == QLockFile::LockFailedError) {
+            QFile::remove(QDir(m_folder).filePath(lockFileName()));
+            m_lock.tryLock(0);
+        }
+        serve();
+        return Result::Owned;
+    case Hold::Unsupported:
+        break;
+    }
+    return acquireByFile();
+}
+
+FolderLock::Result FolderLock::acquireByFile()
 {
     if (!m_lock.tryLock(0)) {
         if (m_lock.error() != QLockFile::LockFailedError) {
             // A folder the lock cannot be written to: the database will say what is wrong.
             return Result::Owned;
         }
-        QLocalSocket socket;
-        socket.connectToServer(serverName(m_folder));
-        if (socket.waitForConnected(kAnswerWaitMs)) {
-            socket.write(kRaise);
-            socket.waitForBytesWritten(kAnswerWaitMs);
-            while (socket.waitForReadyRead(kAnswerWaitMs)) {
-                if (socket.canReadLine()) {
-                    return socket.readLine() == kRaised ? Result::AnotherRaised
-                                                        : Result::AnotherRunning;
-                }
+        return askRunning();
+    }
+    // Without the folder's lock, a socket that still answers is a live program's: kept.
+    QLocalSocket probe;
+    probe.connectToServer(serverName(m_folder));
+    if (probe.waitForConnected(kAnswerWaitMs)) {
+        probe.abort();
+        m_lock.unlock();
+        return askRunning();
+    }
+    serve();
+    return Result::Owned;
+}
+
+FolderLock::Result FolderLock::askRunning()
+{
+    QLocalSocket socket;
+    socket.connectToServer(serverName(m_folder));
+    if (socket.waitForConnected(kAnswerWaitMs)) {
+        socket.write(kRaise);
+        socket.waitForBytesWritten(kAnswerWaitMs);
+        while (socket.waitForReadyRead(kAnswerWaitMs)) {
+            if (socket.canReadLine()) {
+                return socket.readLine() == kRaised ? Result::AnotherRaised
+                                                    : Result::AnotherRunning;
             }
         }
-        return Result::AnotherRunning;
     }
+    return Result::AnotherRunning;
+}
+
+void FolderLock::serve()
+{
     const QString name = serverName(m_folder);
     QLocalServer::removeServer(name); // left by a program that crashed
     m_server = std::make_unique<QLocalServer>();
@@ -67,7 +129,6 @@ FolderLock::Result FolderLock::acquire()
     if (m_server->listen(name)) {
         connect(m_server.get(), &QLocalServer::newConnection, this, &FolderLock::answer);
     }
-    return Result::Owned;
 }
 
 void FolderLock::answer()

@@ -9,9 +9,12 @@ class QLocalServer;
 
 namespace khgl {
 
-// One program per data folder: a lock file in the folder, taken at start. A second start on
-// the same folder asks the running program to bring its window forward instead of opening
-// the database itself. The lock of a program that crashed is taken over.
+// One program per data folder, taken at start: a lock on the folder itself that the system
+// holds as long as the process lives (deleting a file cannot lift it), and the lock file
+// khgl.lock beside the data for people to see. A second start on the same folder asks the
+// running program to bring its window forward instead of opening the database itself; only
+// the holder of the folder's lock ever removes or makes the socket they meet on. The lock of
+// a program that crashed is taken over.
 class FolderLock final : public QObject
 {
     Q_OBJECT
@@ -38,9 +41,20 @@ Q_SIGNALS:
     void raiseRequested();
 
 private:
+    enum class Hold
+    {
+        Taken,
+        HeldByAnother,
+        Unsupported, // a file system without such locks: the lock file alone decides
+    };
+    Hold holdFolder();
+    Result acquireByFile();
+    Result askRunning();
+    void serve();
     void answer();
 
     QString m_folder;
+    int m_folderFd = -1;
     QLockFile m_lock;
     std::unique_ptr<QLocalServer> m_server;
 };

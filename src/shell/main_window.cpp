@@ -8,6 +8,7 @@
 #include "platform/app_context.h"
 #include "platform/click_widgets.h"
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
@@ -142,7 +143,18 @@ void MainWindow::load()
 void MainWindow::listMissedReminders()
 {
     const QDateTime now = m_context.clock.now();
-    const std::optional<QDateTime> lastRun = m_lastRun->read();
+    std::optional<QDateTime> lastRun = m_lastRun->read();
+    if (lastRun && *lastRun > now.addSecs(60)) {
+        const QString format = QStringLiteral("yyyy-M-d H:mm");
+        m_context.dialogs.message(
+            this,
+            QStringLiteral("程序上次运行的时间（%1）晚于现在（%2），电脑的时钟当时或现在不准，"
+                           "请核对日期和时间。关闭期间到期的提醒按最近 %3 天列出。")
+                .arg(lastRun->toString(format), now.toString(format))
+                .arg(LastRunStamp::kDaysListedAfterClockChange),
+            QStringLiteral("提示"), Dialogs::Icon::Warning);
+        lastRun = now.addDays(-LastRunStamp::kDaysListedAfterClockChange);
+    }
     std::vector<MissedReminder> missed;
     if (lastRun && !guarded(m_context.dialogs, this,
                             [&] { missed = missedReminders(m_context.store, *lastRun, now); })) {

@@ -45,7 +45,8 @@ private Q_SLOTS:
         CustomerPageFixture f;
         addCustomer(f.env.store, QStringLiteral("张三"), QStringLiteral("z@a.cn"),
                     QStringLiteral("茶叶"), QStringLiteral("老客户"));
-        addCustomer(f.env.store, QStringLiteral("李四"), {}, QStringLiteral("瓷器"));
+        const QString longNote = QString(300000, QChar(u'长')) + QStringLiteral("尾");
+        addCustomer(f.env.store, QStringLiteral("李四"), {}, QStringLiteral("瓷器"), longNote);
         f.page.opened();
         RecordGrid& grid = f.grid();
         QCOMPARE(grid.cols(), 12);
@@ -65,7 +66,22 @@ private Q_SLOTS:
                               QStringLiteral("25"), QStringLiteral("红色"),
                               QStringLiteral("老客户"), QStringLiteral("无")}));
         QCOMPARE(grid.text(2, 3), QString()); // no e-mail
-        QCOMPARE(grid.text(2, 10), QString());
+        // A huge note is shown and tipped by its beginning; the cell keeps it whole, and the
+        // in-cell box, which holds less, shows its beginning and leaves it whole on Enter.
+        QVERIFY(grid.text(2, 10) == longNote);
+        for (const int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole)}) {
+            const QString shown = grid.cellIndex(2, 10).data(role).toString();
+            QVERIFY2(shown.size() < 2100 && shown.endsWith(QChar(0x2026)) &&
+                         longNote.startsWith(shown.chopped(1)),
+                     qPrintable(QString::number(shown.size())));
+        }
+        grid.grab();
+        doubleClickCell(grid, 2, 10);
+        QLineEdit* box = f.page.gridEditor().box();
+        QVERIFY(box->isVisible() && box->isReadOnly() && box->text().size() < 2100);
+        QTest::keyClick(box, Qt::Key_Return);
+        f.page.gridEditor().cancel();
+        QVERIFY(grid.text(2, 10) == longNote);
         QCOMPARE(QString::number(grid.rowKey(2)),
                  keyOf(f.env, QStringLiteral("李四"), QStringLiteral("瓷器")));
 

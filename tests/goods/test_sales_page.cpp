@@ -450,7 +450,9 @@ private Q_SLOTS:
                                 QStringLiteral("表情😀"),
                                 QStringLiteral("𠮷野家"),
                                 QStringLiteral("@SUM(A1)"),
-                                QStringLiteral("-1+1")};
+                                QStringLiteral("-1+1"),
+                                QStringLiteral("\t=1+1"),
+                                QStringLiteral(" ＋A1")};
         // A comma or quote in each place the export looks at words of 2, 4 and 8 bytes.
         const QStringList plain{QStringLiteral("a,"),        QStringLiteral("ab\""),
                                 QStringLiteral("abcd,"),     QStringLiteral("abcdefg,"),
@@ -495,7 +497,8 @@ private Q_SLOTS:
             QCOMPARE(readNames, (QStringList{QStringLiteral("逗号,和\"引号\""),
                                              QStringLiteral("两行\n文字"), QStringLiteral("'=1+1"),
                                              QStringLiteral("表情😀"), QStringLiteral("𠮷野家"),
-                                             QStringLiteral("'@SUM(A1)"), QStringLiteral("'-1+1")} +
+                                             QStringLiteral("'@SUM(A1)"), QStringLiteral("'-1+1"),
+                                             QStringLiteral("'\t=1+1"), QStringLiteral("' ＋A1")} +
                                  plain));
         }
         // A cancelled save dialog writes nothing and asks nothing more.

@@ -165,6 +165,15 @@ void TestSmtpTransport::silentServerTakesOneTimeOutAndCanBeStopped()
     }
     QVERIFY2(clock.elapsed() < 1800, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(server.received().isEmpty());
+
+    // No greeting at all: given up at the connect limit, and the text names that one.
+    SmtpTestServer mute(SmtpServerOptions{{}, true});
+    SmtpTransport greeting(1000, 5000);
+    clock.restart();
+    const MailResult result = greeting.send(message(QStringLiteral("a@example.cn")));
+    QVERIFY(!result.ok);
+    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(result.error.contains(QStringLiteral("在 1 秒内没有答复")), qPrintable(result.error));
 }
 
 void TestSmtpTransport::requiresTlsOffLoopback()

@@ -325,6 +325,36 @@ private Q_SLOTS:
                  QList<QStringList>({{QStringLiteral("2026-12-7"), QStringLiteral("11时30分"),
                                       QStringLiteral("还没到")}}));
         delete window.data();
+
+        // A damaged stamp: the time the file was last written stands in for it.
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("11时45分"),
+                      QStringLiteral("坏记录之后"));
+        QFile stamp(LastRunStamp(s.env.folder()).path());
+        QVERIFY(stamp.open(QIODevice::WriteOnly) && stamp.write("\x01?") && stamp.flush());
+        QVERIFY(stamp.setFileTime(QDateTime(QDate(2026, 12, 7), QTime(11, 42)),
+                                  QFileDevice::FileModificationTime));
+        stamp.close();
+        s.env.dialogs.clear();
+        window = loginAt(s, 11, 50);
+        QCOMPARE(missedShown(window),
+                 QList<QStringList>({{QStringLiteral("2026-12-7"), QStringLiteral("11时45分"),
+                                      QStringLiteral("坏记录之后")}}));
+        QVERIFY(s.env.dialogs.messages.empty());
+        delete window.data();
+
+        // A stamp ahead of now (the clock was a year ahead): the operator is told, and the
+        // reminders of the last week are listed.
+        QVERIFY(LastRunStamp(s.env.folder()).write(QDateTime(QDate(2027, 12, 7), QTime(11, 0))));
+        window = loginAt(s, 12, 0);
+        QVERIFY2(s.env.dialogs.lastText().contains(QStringLiteral("2027-12-7 11:00")) &&
+                     s.env.dialogs.lastText().contains(QStringLiteral("时钟")),
+                 qPrintable(s.env.dialogs.lastText()));
+        const QList<QStringList> listed = missedShown(window);
+        QCOMPARE(listed.size(), 6);
+        QCOMPARE(listed.front().value(2), QStringLiteral("昨天的"));
+        QCOMPARE(LastRunStamp(s.env.folder()).read(),
+                 std::optional(QDateTime(QDate(2026, 12, 7), QTime(12, 0))));
+        delete window.data();
     }
 
     void timeTextsReadWithOrWithoutLeadingZeros()

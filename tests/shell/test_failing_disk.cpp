@@ -28,6 +28,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -467,6 +468,17 @@ private Q_SLOTS:
             FolderLock again(env.folder());
             QCOMPARE(again.acquire(), FolderLock::Result::AnotherRaised);
         }
+        // Deleting the lock file lifts nothing: a second program is still sent away, and the
+        // first still answers on its socket.
+        QVERIFY(QFile::remove(QDir(env.folder()).filePath(FolderLock::lockFileName())));
+        QProcess second;
+        second.start(QStringLiteral(KHGL_EXECUTABLE), arguments);
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitCode(), 0);
+        {
+            FolderLock again(env.folder());
+            QCOMPARE(again.acquire(), FolderLock::Result::AnotherRaised);
+        }
         ::kill(static_cast<pid_t>(first.processId()), SIGSTOP);
         {
             FolderLock again(env.folder());
@@ -477,6 +489,64 @@ private Q_SLOTS:
         QVERIFY(first.waitForFinished());
         FolderLock after(env.folder());
         QCOMPARE(after.acquire(), FolderLock::Result::Owned);
+    }
+
+    // khgl.dll gone or left empty beside its journal or write-ahead log (a crash mid-save,
+    // then the file moved away): the new file starts empty instead of taking in pieces of the
+    // old shop; the leftovers are kept under a dated name and the operator is told.
+    void leftoverLogsNeverBecomeTheShop_data()
+    {
+        QTest::addColumn<bool>("wal");
+        QTest::newRow("journal, file gone") << false;
+        QTest::newRow("write-ahead log, empty file") << true;
+    }
+
+    void leftoverLogsNeverBecomeTheShop()
+    {
+        QFETCH(bool, wal);
+        TestEnv env;
+        fillShop(env);
+        env.store.close();
+        const QString database = env.databasePath();
+        const QStringList logs{wal ? QStringList{QStringLiteral("-wal"), QStringLiteral("-shm")}
+                                   : QStringList{QStringLiteral("-journal")}};
+        sqlite3* old = DataStore::openConnection(database, SQLITE_OPEN_READWRITE);
+        // In the middle of a save that has written enough for the old pages to be on disk.
+        const char* save =
+            wal ? "pragma journal_mode=wal; update 销售表 set 名称='改过'"
+                : "pragma cache_size=10; begin; update 销售表 set 名称='改过'; create table 大 "
+                  "(x); "
+                  "with recursive n(i) as (select 1 union all select i+1 from n where i<100) "
+                  "insert into 大 select hex(randomblob(8000)) from n";
+        QVERIFY2(sqlite3_exec(old, save, nullptr, nullptr, nullptr) == SQLITE_OK,
+                 sqlite3_errmsg(old));
+        for (const QString& log : logs) {
+            QVERIFY(QFile::copy(database + log, database + log + QStringLiteral(".copy")));
+        }
+        sqlite3_exec(old, "rollback", nullptr, nullptr, nullptr);
+        sqlite3_close(old);
+        QFile file(database);
+        QVERIFY(wal ? file.open(QIODevice::WriteOnly | QIODevice::Truncate) : file.remove());
+        file.close();
+        for (const QString& log : logs) {
+            QVERIFY(QFile::rename(database + log + QStringLiteral(".copy"), database + log));
+        }
+
+        QVERIFY(prepareDatabase(env.context, nullptr));
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 0);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("pragma integrity_check")),
+                 QList<QStringList>{{QStringLiteral("ok")}});
+        QVERIFY2(env.dialogs.texts().value(0).contains(QStringLiteral("已改名保留")),
+                 qPrintable(env.dialogs.texts().join(u'|')));
+        const QStringList kept = QDir(env.folder())
+                                     .entryList({DataStore::fileName() + QStringLiteral("-*")},
+                                                QDir::Files | QDir::Hidden);
+        QCOMPARE(kept.size(), logs.size());
+        for (const QString& log : logs) {
+            const QRegularExpression dated(
+                QStringLiteral("^khgl\\.dll%1\\.\\d{8}-\\d{6}\\.stale$").arg(log));
+            QVERIFY2(kept.filter(dated).size() == 1, qPrintable(kept.join(u' ')));
+        }
     }
 
     // Another program holds the file: the start offers 重试 / 退出, and a statement waits at
