@@ -21,6 +21,7 @@ struct BackupEntry
         Backup,        // the backup command or the daily backup
         BeforeRestore, // the data as it was before a restore replaced it
         BeforeClear,   // the data as it was before a clearing or a format
+        BeforeImport,  // the data as it was before a CSV import
     };
     QString path;
     QDateTime made;
@@ -31,7 +32,8 @@ struct BackupEntry
 using RecordCounts = std::vector<std::pair<QString, qint64>>;
 
 // The last N checked backups, as 备份/khgl-YYYYMMDD-HHMMSS.dat in the data folder (a safety
-// copy taken before destructive work ends in -before-restore or -before-clear). Every entry
+// copy taken before destructive work ends in -before-restore, -before-clear or
+// -before-import). Every entry
 // is written by the same checked backup as 备份卡.dat; once there are more than N, the oldest
 // are removed.
 class BackupHistory final

@@ -42,6 +42,8 @@ QString kindText(BackupEntry::Kind kind)
         return QStringLiteral("还原前的数据");
     case BackupEntry::Kind::BeforeClear:
         return QStringLiteral("删除前的数据");
+    case BackupEntry::Kind::BeforeImport:
+        return QStringLiteral("导入前的数据");
     case BackupEntry::Kind::Backup:
         break;
     }

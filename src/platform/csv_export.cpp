@@ -235,6 +235,11 @@ private:
 
 } // namespace
 
+bool isFormulaLike(std::string_view utf8)
+{
+    return looksLikeFormula(utf8);
+}
+
 void appendCsvField(std::string& line, std::string_view utf8)
 {
     const size_t start = line.size();

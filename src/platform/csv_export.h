@@ -20,6 +20,10 @@ enum class CsvEncoding
 // (leading =, +, - or @, except a plain number such as -2.5) gets a leading apostrophe.
 void appendCsvField(std::string& line, std::string_view utf8);
 
+// True for a text a spreadsheet would run as a formula: the texts the export guards, the
+// Excel export writes as plain strings and the import takes the guard off again.
+bool isFormulaLike(std::string_view utf8);
+
 // Called now and then with the rows written so far; returning false stops the export and
 // leaves any existing file as it was.
 using CsvProgress = std::function<bool(int done, int total)>;

@@ -2,6 +2,7 @@
 
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
+#include "platform/grid_import.h"
 #include "platform/grid_menu.h"
 #include "platform/guard.h"
 #include "platform/record_grid.h"
@@ -28,6 +29,14 @@ void Page::addGridMenus()
     for (RecordGrid* grid : findChildren<RecordGrid*>()) {
         new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); },
                              [this] { return printedTotal(); }});
+    }
+}
+
+void Page::setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> importer,
+                           std::function<void()> shown)
+{
+    if (auto* menu = grid.findChild<GridMenu*>(QString(), Qt::FindDirectChildrenOnly)) {
+        menu->setImporter(std::move(importer), m_context.copyBeforeImport, std::move(shown));
     }
 }
 

@@ -2,11 +2,14 @@
 
 #include <QGroupBox>
 #include <functional>
+#include <memory>
 
 namespace khgl {
 
 struct AppContext;
 struct ChartTables;
+class GridImporter;
+class RecordGrid;
 class HoverCommands;
 struct HoverFlags;
 
@@ -47,6 +50,10 @@ protected:
     // Gives every record grid of the page its context menu (export); pages call it once their
     // controls are built.
     void addGridMenus();
+    // Lets the grid's menu bring a CSV file into the page's table, after the safety copy;
+    // shown then lists the new rows.
+    void setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> importer,
+                         std::function<void()> shown);
 
     // Connects a command to a member function of this page that runs under the guard, so a
     // handler cannot end the program by forgetting its own guard. The handler may take the

@@ -1,6 +1,7 @@
 #include "shell/application.h"
 
 #include "admin/account_records.h"
+#include "admin/backup_history.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "input_aids/input_aids.h"
@@ -138,6 +139,10 @@ int runApplication(const QString& folder, const QString& server)
                        mail,   connectivity, inputAids, pictures, {}};
     context.makeTray = [](QObject* parent) -> std::unique_ptr<TrayIcon> {
         return std::make_unique<QtTrayIcon>(parent);
+    };
+    context.copyBeforeImport = [&context] {
+        BackupHistory(context.folder)
+            .writeSafetyCopy(context.store, context.clock.now(), BackupEntry::Kind::BeforeImport);
     };
     FolderLock lock(folder);
     switch (lock.acquire()) {
