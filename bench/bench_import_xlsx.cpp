@@ -29,10 +29,10 @@ constexpr int kProducts = 10000;
 
 const QStringList& salesHeaders()
 {
-    static const QStringList headers{
-        QStringLiteral("编号"),     QStringLiteral("商品名称"), QStringLiteral("商品单价"),
-        QStringLiteral("商品数量"), QStringLiteral("销售金额"), QStringLiteral("销售日期"),
-        QStringLiteral("备注")};
+    static const QStringList headers{QStringLiteral("编号"),     QStringLiteral("商品名称"),
+                                     QStringLiteral("商品单价"), QStringLiteral("商品数量"),
+                                     QStringLiteral("销售金额"), QStringLiteral("销售日期"),
+                                     QStringLiteral("备注")};
     return headers;
 }
 

@@ -89,8 +89,8 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
         for (const GoodsEntry& entry : entries) {
             store.execute(insert, {entry.name, numberValue(QStringLiteral("单价"), entry.price),
                                    numberValue(QStringLiteral("数量"), entry.quantity),
-                                   numberValue(QStringLiteral("总金额"), entry.amount),
-                                   entry.date, entry.remark, ++next});
+                                   numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
+                                   entry.remark, ++next});
         }
     });
 }

@@ -191,9 +191,9 @@ private:
     void add(QString& field, QChar c) const
     {
         if (field.size() >= kCsvImportMaxField) {
-            throw StoreError(refused(m_name, QStringLiteral("第 %1 行有一格超过 %2 个字")
-                                                 .arg(m_line)
-                                                 .arg(kCsvImportMaxField)));
+            throw StoreError(refused(
+                m_name,
+                QStringLiteral("第 %1 行有一格超过 %2 个字").arg(m_line).arg(kCsvImportMaxField)));
         }
         field.append(c);
     }
@@ -224,7 +224,8 @@ CsvTable readCsvFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw StoreError(QStringLiteral("无法打开文件%1：%2").arg(quoted(path), file.errorString()));
+        throw StoreError(
+            QStringLiteral("无法打开文件%1：%2").arg(quoted(path), file.errorString()));
     }
     // The size first: a huge file is refused before it is read.
     if (file.size() > kCsvImportMaxBytes) {
@@ -232,7 +233,8 @@ CsvTable readCsvFile(const QString& path)
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw StoreError(QStringLiteral("读取文件%1失败：%2").arg(quoted(path), file.errorString()));
+        throw StoreError(
+            QStringLiteral("读取文件%1失败：%2").arg(quoted(path), file.errorString()));
     }
     return parseCsv(bytes, path);
 }

@@ -84,8 +84,8 @@ ImportPlan planImport(const CsvTable& table, const GridImporter& importer)
             }
         }
         if (fields.size() > table.header.size()) {
-            problems << QStringLiteral("比标题行多出 %1 格").arg(fields.size() -
-                                                                 table.header.size());
+            problems
+                << QStringLiteral("比标题行多出 %1 格").arg(fields.size() - table.header.size());
         }
         problems << importer.check(row);
         plan.problems.push_back(problems.join(QStringLiteral("；")));

@@ -2,11 +2,11 @@
 
 #include "platform/clock.h"
 #include "platform/csv_export.h"
+#include "platform/csv_import.h"
 #include "platform/dialogs.h"
 #include "platform/grid_import.h"
 #include "platform/guard.h"
 #include "platform/import_preview.h"
-#include "platform/csv_import.h"
 #include "platform/record_grid.h"
 #include "platform/xlsx_export.h"
 
@@ -140,8 +140,8 @@ std::unique_ptr<QProgressDialog> GridMenu::progressFor(const QString& text) cons
     if (dataRows < kProgressFromRows) {
         return nullptr;
     }
-    auto progress = std::make_unique<QProgressDialog>(text, QStringLiteral("取消"), 0, dataRows,
-                                                      &m_grid);
+    auto progress =
+        std::make_unique<QProgressDialog>(text, QStringLiteral("取消"), 0, dataRows, &m_grid);
     progress->setWindowTitle(Dialogs::applicationTitle());
     progress->setWindowModality(Qt::WindowModal);
     progress->setMinimumDuration(300);
@@ -178,8 +178,8 @@ void GridMenu::exportXlsx()
                                .arg(m_grid.rows() - 1)
                                .arg(QDir::toNativeSeparators(path));
             if (cut > 0) {
-                text += QStringLiteral("\n其中 %1 格超过 32767 个字，只写入了前 32767 个字。")
-                            .arg(cut);
+                text +=
+                    QStringLiteral("\n其中 %1 格超过 32767 个字，只写入了前 32767 个字。").arg(cut);
             }
             m_env.dialogs.message(&m_grid, text, QStringLiteral("提示"),
                                   Dialogs::Icon::Information);
@@ -193,10 +193,10 @@ void GridMenu::importCsv()
         if (!m_importer) {
             return;
         }
-        const QString path = m_env.dialogs.openFile(
-            &m_grid, QStringLiteral("从 CSV 导入"),
-            QStringLiteral("CSV 文件(*.csv)|*.csv|文本文件(*.txt)|*.txt"),
-            QFileInfo(suggestedPath(QString())).absolutePath());
+        const QString path =
+            m_env.dialogs.openFile(&m_grid, QStringLiteral("从 CSV 导入"),
+                                   QStringLiteral("CSV 文件(*.csv)|*.csv|文本文件(*.txt)|*.txt"),
+                                   QFileInfo(suggestedPath(QString())).absolutePath());
         if (path.isEmpty()) {
             return;
         }

@@ -66,7 +66,8 @@ ImportPreview::ImportPreview(const ImportPlan& plan, const QString& fileName, QW
                          .arg(plan.good)
                          .arg(badRows);
     if (!plan.unknown.isEmpty()) {
-        counts += QStringLiteral("\n不认识的列（已忽略）：") + plan.unknown.join(QStringLiteral("、"));
+        counts +=
+            QStringLiteral("\n不认识的列（已忽略）：") + plan.unknown.join(QStringLiteral("、"));
     }
     m_ui->ImportCounts->setText(counts);
     m_ui->ImportConfirm->setText(QStringLiteral("导入 %1 条有效记录").arg(plan.good));

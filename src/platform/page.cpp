@@ -36,7 +36,13 @@ void Page::setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> impor
                            std::function<void()> shown)
 {
     if (auto* menu = grid.findChild<GridMenu*>(QString(), Qt::FindDirectChildrenOnly)) {
-        menu->setImporter(std::move(importer), m_context.copyBeforeImport, std::move(shown));
+        // Looked up when the import writes: the shell may hand the hook in after the page.
+        const auto copy = [this] {
+            if (m_context.copyBeforeImport) {
+                m_context.copyBeforeImport();
+            }
+        };
+        menu->setImporter(std::move(importer), copy, std::move(shown));
     }
 }
 

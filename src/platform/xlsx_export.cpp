@@ -141,8 +141,8 @@ public:
 
     void header(int col, const std::string& text)
     {
-        check(worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(col), text.c_str(),
-                                     m_bold));
+        check(
+            worksheet_write_string(m_sheet, 0, static_cast<lxw_col_t>(col), text.c_str(), m_bold));
     }
 
     void cell(lxw_row_t row, lxw_col_t col, const std::string& text)
@@ -219,9 +219,10 @@ bool writeGridXlsx(const RecordGrid& grid, const QString& path, const QString& s
 {
     const int rows = grid.rows();
     if (rows > static_cast<int>(LXW_ROW_MAX)) {
-        throw StoreError(QStringLiteral("表格有 %1 行，超过了 Excel 文件的上限 %2 行，请导出为 CSV。")
-                             .arg(rows - 1)
-                             .arg(LXW_ROW_MAX - 1));
+        throw StoreError(
+            QStringLiteral("表格有 %1 行，超过了 Excel 文件的上限 %2 行，请导出为 CSV。")
+                .arg(rows - 1)
+                .arg(LXW_ROW_MAX - 1));
     }
     Writer writer(path, sheetName);
     const int cols = grid.cols();

@@ -117,8 +117,7 @@ public:
 
     QStringList check(const QStringList& row) const override
     {
-        static const QRegularExpression time(
-            QStringLiteral(R"(^([01]?\d|2[0-3])时[0-5]?\d分$)"));
+        static const QRegularExpression time(QStringLiteral(R"(^([01]?\d|2[0-3])时[0-5]?\d分$)"));
         QStringList problems;
         import_check::date(problems, m_headers[kSetOn], row[kSetOn]);
         import_check::date(problems, m_headers[kDate], row[kDate]);

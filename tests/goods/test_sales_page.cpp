@@ -517,9 +517,12 @@ private Q_SLOTS:
     void gridImportsItsExportIntoAnEmptyShop()
     {
         TestEnv env;
-        const QStringList names{QStringLiteral("逗号,和\"引号\""), QStringLiteral("两行\n文字"),
-                                QStringLiteral("=cmd|' /C calc'!A0"), QStringLiteral("-1+1"),
-                                QStringLiteral("表情😀𠮷"), QStringLiteral(" 前后空格 "),
+        const QStringList names{QStringLiteral("逗号,和\"引号\""),
+                                QStringLiteral("两行\n文字"),
+                                QStringLiteral("=cmd|' /C calc'!A0"),
+                                QStringLiteral("-1+1"),
+                                QStringLiteral("表情😀𠮷"),
+                                QStringLiteral(" 前后空格 "),
                                 QStringLiteral("'引号开头")};
         for (int i = 0; i < names.size(); ++i) {
             addGoods(env, kTable, names[i], i - 2, i + 0.5, QStringLiteral("2026-3-%1").arg(i + 1),
@@ -605,18 +608,18 @@ private Q_SLOTS:
         const QString path = env.folder() + QStringLiteral("/销售");
         env.dialogs.saveNext(path);
         f.grid()->findChild<QAction*>(QStringLiteral("exportXlsx"))->trigger();
-        QCOMPARE(env.dialogs.texts(), QStringList{QStringLiteral("已导出 2 行到“%1.xlsx”。").arg(path)});
+        QCOMPARE(env.dialogs.texts(),
+                 QStringList{QStringLiteral("已导出 2 行到“%1.xlsx”。").arg(path)});
 
         QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-c"), QStringLiteral(R"(
+        python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QStringLiteral(R"(
 import json, sys, openpyxl
 ws = openpyxl.load_workbook(sys.argv[1]).active
 cells = [[[type(c.value).__name__, str(c.value)] for c in row] for row in ws.iter_rows()]
 print(json.dumps({"cells": cells, "bold": [c.font.b for c in ws[1]], "frozen": ws.freeze_panes,
                   "width": ws.column_dimensions["B"].width}))
 )"),
-                      path + QStringLiteral(".xlsx")});
+                                                          path + QStringLiteral(".xlsx")});
         QVERIFY(python.waitForFinished(60000));
         const QByteArray out = python.readAllStandardOutput();
         QVERIFY2(python.exitCode() == 0, python.readAllStandardError().constData());

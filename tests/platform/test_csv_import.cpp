@@ -75,13 +75,13 @@ private Q_SLOTS:
         QTest::newRow("tab") << QStringLiteral("名称\t数量\n苹果\t2\n梨\t3\n").toUtf8() << fruit;
         QTest::newRow("quoted")
             << QStringLiteral("\"名,称\";数量\n\"两行\n\"\"文字\"\"\";\"2;3\"\n").toUtf8()
-            << QStringList{QStringLiteral("名,称|数量"),
-                           QStringLiteral("两行\n\"文字\"|2;3")};
+            << QStringList{QStringLiteral("名,称|数量"), QStringLiteral("两行\n\"文字\"|2;3")};
         QTest::newRow("formula kept as text")
             << QByteArray("a,b\n=cmd|' /C calc'!A0,'=1+1\n")
             << QStringList{QStringLiteral("a|b"), QStringLiteral("=cmd|' /C calc'!A0|'=1+1")};
         QTest::newRow("binary") << QByteArray("PK\x03\x04\0\0\x14\0", 8)
-                                << QStringList{QStringLiteral("!文件“t.csv”不是文本（CSV）文件，没有导入任何记录。")};
+                                << QStringList{QStringLiteral(
+                                       "!文件“t.csv”不是文本（CSV）文件，没有导入任何记录。")};
         QTest::newRow("control bytes")
             << QByteArray("a,b\n\x01\x02,\x1b\n")
             << QStringList{QStringLiteral("!文件“t.csv”不是文本（CSV）文件，没有导入任何记录。")};
@@ -94,14 +94,15 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("!文件“t.csv”第 3 行的引号没有配对，没有导入任何记录。")};
         QTest::newRow("quote bomb")
             << QByteArray("a\n\"" + QByteArray(20'000'000, '"') + "\"\n")
-            << QStringList{QStringLiteral(
-                   "!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+            << QStringList{
+                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
         QTest::newRow("line of ten million characters")
             << QByteArray("a,b\n" + QByteArray(10'000'000, 'x') + "\n")
-            << QStringList{QStringLiteral(
-                   "!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+            << QStringList{
+                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\r\n")
-                               << QStringList{QStringLiteral("!文件“t.csv”是空的，没有导入任何记录。")};
+                               << QStringList{
+                                      QStringLiteral("!文件“t.csv”是空的，没有导入任何记录。")};
     }
     void readsFiles()
     {
@@ -138,22 +139,22 @@ private Q_SLOTS:
                               "2026-2-30,梨,二,3,6,,\n"
                               "2026-3-5,,1,1,1\n"
                               "2026-3-5,桃,1,1,1,,,多\n")
-            << QStringList{QStringLiteral("颜色"),
-                           QStringLiteral("9|=1+1|2|3|6|2026-3-5| => "),
+            << QStringList{QStringLiteral("颜色"), QStringLiteral("9|=1+1|2|3|6|2026-3-5| => "),
                            QStringLiteral("|梨|二|3|6|2026-2-30| => “商品单价”不是数字；"
                                           "“销售日期”不是日期"),
                            QStringLiteral("||1|1|1|2026-3-5| => “商品名称”不能为空"),
                            QStringLiteral("|桃|1|1|1|2026-3-5| => 比标题行多出 1 格")};
-        QTest::newRow("missing column") << "sales" << QStringLiteral("商品名称,商品单价\n梨,1\n")
-                                        << QStringList{QStringLiteral(
-                                               "!文件中没有“商品数量”列，没有导入任何记录。")};
+        QTest::newRow("missing column")
+            << "sales" << QStringLiteral("商品名称,商品单价\n梨,1\n")
+            << QStringList{QStringLiteral("!文件中没有“商品数量”列，没有导入任何记录。")};
         QTest::newRow("column twice")
             << "sales" << QStringLiteral("商品名称,商品名称\n梨,1\n")
             << QStringList{QStringLiteral("!文件中“商品名称”列出现了两次，没有导入任何记录。")};
         const QString name48 = QString(48, u'名');
         QTest::newRow("customers")
             << "customers"
-            << QStringLiteral("客户名,商品单价,购买日期,客户邮箱\n%1,1.5,2026-12-7,\n%1名,x,7,%1名\n")
+            << QStringLiteral(
+                   "客户名,商品单价,购买日期,客户邮箱\n%1,1.5,2026-12-7,\n%1名,x,7,%1名\n")
                    .arg(name48)
             << QStringList{QString(), name48 + QStringLiteral("|||2026-12-7||1.5||||| => "),
                            name48 + QStringLiteral("名||") + name48 +
@@ -196,24 +197,26 @@ private Q_SLOTS:
     void savesAllOrNothing()
     {
         TestEnv env;
-        env.store.execute(QStringLiteral("insert into 销售表 (名称,单价,数量,总金额,日期,备注,区别) "
-                                         "values ('旧',1,1,1,'2026-1-1','备注内容',1)"));
+        env.store.execute(
+            QStringLiteral("insert into 销售表 (名称,单价,数量,总金额,日期,备注,区别) "
+                           "values ('旧',1,1,1,'2026-1-1','备注内容',1)"));
         auto sales = makeImporter(env, QStringLiteral("sales"));
         sales->save({strings({"", "苹果", "2.5", "2", "5", "2026-3-5", ""}),
                      strings({"", "=1+1", "1", "1", "1", "2026-3-5", "备"})});
-        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 名称,单价,数量,总金额,日期,备注,区别 from "
-                                               "销售表 order by rowid")),
-                 (QList<QStringList>{strings({"旧", "1", "1", "1", "2026-1-1", "备注内容", "1"}),
-                                     strings({"苹果", "2.5", "2", "5", "2026-3-5", "备注内容", "2"}),
-                                     strings({"=1+1", "1", "1", "1", "2026-3-5", "备", "3"})}));
+        QCOMPARE(
+            env.rowsOnDisk(QStringLiteral("select 名称,单价,数量,总金额,日期,备注,区别 from "
+                                          "销售表 order by rowid")),
+            (QList<QStringList>{strings({"旧", "1", "1", "1", "2026-1-1", "备注内容", "1"}),
+                                strings({"苹果", "2.5", "2", "5", "2026-3-5", "备注内容", "2"}),
+                                strings({"=1+1", "1", "1", "1", "2026-3-5", "备", "3"})}));
         QVERIFY_THROWS_EXCEPTION(StoreError,
                                  sales->save({strings({"", "梨", "1", "1", "1", "2026-3-5", ""}),
                                               strings({"", "桃", "x", "1", "1", "2026-3-5", ""})}));
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 3);
 
         makeImporter(env, QStringLiteral("customers"))
-            ->save({strings({"甲", "", "a@b.cn", "2026-3-5", "", "1.5", "2", "3"}),
-                    strings({"乙"})});
+            ->save(
+                {strings({"甲", "", "a@b.cn", "2026-3-5", "", "1.5", "2", "3"}), strings({"乙"})});
         QCOMPARE(env.rowsOnDisk(QStringLiteral("select 客户名,电子邮箱,购买日期,商品单价,区别 "
                                                "from 客户表 order by rowid")),
                  (QList<QStringList>{strings({"甲", "a@b.cn", "2026-03-05", "1.5", "1"}),
@@ -244,9 +247,9 @@ private:
     {
         if (area == QStringLiteral("customers")) {
             return customer_records::importer(
-                env.store, strings({"客户名", "邮寄地址", "客户邮箱", "购买日期", "商品名称",
-                                    "商品单价", "商品数量", "收取金额", "商品简述", "客户简述",
-                                    "备注"}));
+                env.store,
+                strings({"客户名", "邮寄地址", "客户邮箱", "购买日期", "商品名称", "商品单价",
+                         "商品数量", "收取金额", "商品简述", "客户简述", "备注"}));
         }
         if (area == QStringLiteral("reminders")) {
             return reminder_records::importer(
