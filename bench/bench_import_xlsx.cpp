@@ -49,6 +49,16 @@ double seconds(QElapsedTimer& timer)
     return timer.nsecsElapsed() / 1e9;
 }
 
+// Processor time of this process: on the shared machine the wall clock also counts the
+// time other programs had the cores.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 long peakKilobytes()
 {
     rusage usage{};
@@ -94,6 +104,7 @@ int main(int argc, char* argv[])
     shop.create();
     QElapsedTimer timer;
     timer.start();
+    double cpu = cpuSeconds();
     const auto importer = goods::importer(shop, goods::GoodsTable::Sales, salesHeaders());
     const ImportPlan plan = planImport(readCsvFile(csv), *importer);
     const double readSeconds = seconds(timer);
@@ -105,10 +116,11 @@ int main(int argc, char* argv[])
     const double previewSeconds = seconds(timer) - readSeconds;
     importer->save(plan.goodRows());
     const double importSeconds = seconds(timer);
+    const double importCpu = cpuSeconds() - cpu;
     std::printf("import of %d sales rows: read and check %.3f s, preview %.3f s, all %.3f s "
-                "(%.1fx raw SQLite insert %.3f s)  goal <= 5 s\n",
-                plan.good, readSeconds, previewSeconds, importSeconds, importSeconds / rawSeconds,
-                rawSeconds);
+                "(processor %.3f s; %.1fx raw SQLite insert %.3f s)  goal <= 5 s\n",
+                plan.good, readSeconds, previewSeconds, importSeconds, importCpu,
+                importSeconds / rawSeconds, rawSeconds);
     met = met && plan.good == kImportRows && importSeconds <= 5.0;
 
     // The open listing of 1,000,000 sales as a workbook.
@@ -123,13 +135,16 @@ int main(int argc, char* argv[])
     writeGridCsv(grid, csvOut, CsvEncoding::Utf8WithBom);
     const double csvSeconds = seconds(timer);
     const long before = peakKilobytes();
+    cpu = cpuSeconds();
     timer.restart();
     writeGridXlsx(grid, dir.filePath(QStringLiteral("listing.xlsx")), QStringLiteral("商品销售"));
     const double xlsxSeconds = seconds(timer);
+    const double xlsxCpu = cpuSeconds() - cpu;
     const long growth = peakKilobytes() - before;
-    std::printf("xlsx export of the %d-row listing: %.3f s (%.1fx the CSV export %.3f s), peak "
-                "memory +%ld MB  goal <= 10 s\n",
-                grid.rows() - 1, xlsxSeconds, xlsxSeconds / csvSeconds, csvSeconds, growth / 1024);
+    std::printf("xlsx export of the %d-row listing: %.3f s (processor %.3f s; %.1fx the CSV "
+                "export %.3f s), peak memory +%ld MB  goal <= 10 s\n",
+                grid.rows() - 1, xlsxSeconds, xlsxCpu, xlsxSeconds / csvSeconds, csvSeconds,
+                growth / 1024);
     met = met && grid.rows() - 1 == kListingRows && xlsxSeconds <= 10.0;
     return met ? 0 : 1;
 }

@@ -86,12 +86,15 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
         const RecordSet count =
             store.select(QStringLiteral("select count(*) as 记录数 from ") + name);
         qint64 next = count.valueAt(0, 0).toLongLong();
+        std::vector<QVariantList> rows;
+        rows.reserve(entries.size());
         for (const GoodsEntry& entry : entries) {
-            store.execute(insert, {entry.name, numberValue(QStringLiteral("单价"), entry.price),
-                                   numberValue(QStringLiteral("数量"), entry.quantity),
-                                   numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
-                                   entry.remark, ++next});
+            rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
+                            numberValue(QStringLiteral("数量"), entry.quantity),
+                            numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
+                            entry.remark, ++next});
         }
+        store.executeEach(insert, rows);
     });
 }
 

@@ -58,17 +58,57 @@ bool isExactNumber(std::string_view text)
     return i == text.size() && digits <= kMaxDigits;
 }
 
-// yyyy-MM-dd, as the store keeps dates.
-std::optional<lxw_datetime> isoDate(std::string_view text)
+// A date as the program writes it: 2026-03-05 (as date columns read back) or 2026-3-5 (as the
+// calendar writes it); padded tells which, so the cell shows the same text.
+struct CellDate
 {
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+    lxw_datetime value;
+    bool padded;
+};
+
+// The number the digits from at make, -1 when there are none; moves at past them and
+// counts them.
+int digitsAt(std::string_view text, size_t& at, size_t& count)
+{
+    int value = 0;
+    const size_t start = at;
+    while (at < text.size() && isDigit(text[at])) {
+        value = value * 10 + (text[at] - '0');
+        ++at;
+    }
+    count = at - start;
+    return count == 0 ? -1 : value;
+}
+
+// By hand: this runs for every cell of a million-row listing.
+std::optional<CellDate> dateIn(std::string_view text)
+{
+    if (text.size() < 8 || text.size() > 10) {
         return std::nullopt;
     }
-    const QDate date = QDate::fromString(QString::fromLatin1(text.data(), 10), Qt::ISODate);
-    if (!date.isValid() || date.year() < 1900) {
+    size_t at = 0;
+    size_t yearDigits = 0;
+    size_t monthDigits = 0;
+    size_t dayDigits = 0;
+    const int year = digitsAt(text, at, yearDigits);
+    if (yearDigits != 4 || at >= text.size() || text[at++] != '-') {
         return std::nullopt;
     }
-    return lxw_datetime{date.year(), date.month(), date.day(), 0, 0, 0.0};
+    const int month = digitsAt(text, at, monthDigits);
+    if (at >= text.size() || text[at++] != '-') {
+        return std::nullopt;
+    }
+    const int day = digitsAt(text, at, dayDigits);
+    if (at != text.size() || year < 1900 || !QDate::isValid(year, month, day)) {
+        return std::nullopt;
+    }
+    // Only the two forms: 2026-03-5 or 2026-010-5 stays a text.
+    const bool padded = monthDigits == 2 && dayDigits == 2;
+    const bool plain = monthDigits == (month < 10 ? 1U : 2U) && dayDigits == (day < 10 ? 1U : 2U);
+    if (!padded && !plain) {
+        return std::nullopt;
+    }
+    return CellDate{{year, month, day, 0, 0, 0.0}, padded};
 }
 
 // The first n characters of a UTF-8 text.
@@ -122,6 +162,8 @@ public:
         format_set_bold(m_bold);
         m_date = workbook_add_format(m_book);
         format_set_num_format(m_date, "yyyy-mm-dd");
+        m_shortDate = workbook_add_format(m_book);
+        format_set_num_format(m_shortDate, "yyyy-m-d");
     }
 
     ~Writer()
@@ -156,8 +198,9 @@ public:
                                              nullptr));
                 return;
             }
-            if (auto date = isoDate(text)) {
-                check(worksheet_write_datetime(m_sheet, row, col, &*date, m_date));
+            if (auto date = dateIn(text)) {
+                check(worksheet_write_datetime(m_sheet, row, col, &date->value,
+                                               date->padded ? m_date : m_shortDate));
                 return;
             }
         }
@@ -209,6 +252,7 @@ private:
     lxw_worksheet* m_sheet = nullptr;
     lxw_format* m_bold = nullptr;
     lxw_format* m_date = nullptr;
+    lxw_format* m_shortDate = nullptr;
     std::string m_piece;
 };
 

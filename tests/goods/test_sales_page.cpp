@@ -617,7 +617,8 @@ import json, sys, openpyxl
 ws = openpyxl.load_workbook(sys.argv[1]).active
 cells = [[[type(c.value).__name__, str(c.value)] for c in row] for row in ws.iter_rows()]
 print(json.dumps({"cells": cells, "bold": [c.font.b for c in ws[1]], "frozen": ws.freeze_panes,
-                  "width": ws.column_dimensions["B"].width}))
+                  "width": ws.column_dimensions["B"].width,
+                  "formats": [ws["F2"].number_format, ws["F3"].number_format]}))
 )"),
                                                           path + QStringLiteral(".xlsx")});
         QVERIFY(python.waitForFinished(60000));
@@ -639,10 +640,12 @@ print(json.dumps({"cells": cells, "bold": [c.font.b for c in ws[1]], "frozen": w
                               QStringLiteral("int:1 str:=cmd|' /C calc'!A0 int:1 int:3 float:4.5 "
                                              "datetime:2026-03-05 00:00:00 str:备注内容"),
                               QStringLiteral("int:2 str:007 int:1 int:-2 float:0.1 "
-                                             "str:2026-3-5 str:两行\n中文")}));
+                                             "datetime:2026-03-05 00:00:00 str:两行\n中文")}));
         QVERIFY(!read[QStringLiteral("bold")].toArray().contains(false));
         QCOMPARE(read[QStringLiteral("frozen")].toString(), QStringLiteral("A2"));
         QVERIFY(read[QStringLiteral("width")].toDouble() > 5);
+        QCOMPARE(read[QStringLiteral("formats")].toVariant().toStringList(),
+                 (QStringList{QStringLiteral("yyyy-mm-dd"), QStringLiteral("yyyy-m-d")}));
     }
 
     // The sales page as a PDF, read back as text: title with the date, the header row, a row,
