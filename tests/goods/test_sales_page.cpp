@@ -565,8 +565,10 @@ private Q_SLOTS:
         const auto entries = BackupHistory(shop.folder()).entries();
         QCOMPARE(entries.size(), size_t(1));
         QCOMPARE(entries[0].kind, BackupEntry::Kind::BeforeImport);
-        const QString columns = QStringLiteral(
-            "select 名称,单价,数量,总金额,日期,备注,区别,typeof(数量) from 销售表 order by rowid");
+        // A whole quantity stays a whole number (typeof: SQLite's file only).
+        const QString columns = QStringLiteral("select 名称,单价,数量,总金额,日期,备注,区别") +
+                                (onTestServer() ? QString() : QStringLiteral(",typeof(数量)")) +
+                                QStringLiteral(" from 销售表 order by rowid");
         QCOMPARE(shop.rowsOnDisk(columns), env.rowsOnDisk(columns));
         QCOMPARE(g.grid()->text(7, 2), QStringLiteral("'引号开头"));
 
