@@ -78,7 +78,8 @@ ImportPlan planImport(const CsvTable& table, const GridImporter& importer)
         QStringList problems;
         for (size_t c = 0; c < columns.size(); ++c) {
             const qsizetype at = from[c];
-            row << (at >= 0 && at < fields.size() ? unguardedCsvText(fields[at]) : QString());
+            const bool read = columns[c].taken && at >= 0 && at < fields.size();
+            row << (read ? unguardedCsvText(fields[at]) : QString());
             if (columns[c].required && row.back().trimmed().isEmpty()) {
                 problems << QStringLiteral("“%1”不能为空").arg(columns[c].header);
             }

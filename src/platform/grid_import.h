@@ -13,7 +13,7 @@ struct ImportColumn
 {
     QString header;
     bool required = false; // an empty cell makes the row bad; a file without it is refused
-    bool taken = true;     // false: shown by the grid but counted anew on save (编号)
+    bool taken = true;     // false: shown by the grid, counted anew on save (编号): not read
 };
 
 // What a page hands its grid's menu so that a CSV file can be brought into its table; each

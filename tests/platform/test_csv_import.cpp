@@ -139,7 +139,7 @@ private Q_SLOTS:
                               "2026-2-30,梨,二,3,6,,\n"
                               "2026-3-5,,1,1,1\n"
                               "2026-3-5,桃,1,1,1,,,多\n")
-            << QStringList{QStringLiteral("颜色"), QStringLiteral("9|=1+1|2|3|6|2026-3-5| => "),
+            << QStringList{QStringLiteral("颜色"), QStringLiteral("|=1+1|2|3|6|2026-3-5| => "),
                            QStringLiteral("|梨|二|3|6|2026-2-30| => “商品单价”不是数字；"
                                           "“销售日期”不是日期"),
                            QStringLiteral("||1|1|1|2026-3-5| => “商品名称”不能为空"),
