@@ -13,6 +13,7 @@ packages=(
   dpkg-dev file desktop-file-utils appstream lintian
   libbenchmark-dev
   poppler-utils
+  libxlsxwriter-dev python3-openpyxl
   clang libclang-rt-14-dev
 )
 missing=()

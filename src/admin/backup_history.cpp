@@ -19,6 +19,8 @@ QString kindSuffix(BackupEntry::Kind kind)
         return QStringLiteral("-before-restore");
     case BackupEntry::Kind::BeforeClear:
         return QStringLiteral("-before-clear");
+    case BackupEntry::Kind::BeforeImport:
+        return QStringLiteral("-before-import");
     case BackupEntry::Kind::Backup:
         break;
     }
@@ -30,7 +32,7 @@ QString kindSuffix(BackupEntry::Kind kind)
 const QRegularExpression& entryName()
 {
     static const QRegularExpression pattern(QStringLiteral(
-        R"(^khgl-([0-9]{8}-[0-9]{6})(-before-restore|-before-clear)?(-[0-9]+)?\.dat$)"));
+        R"(^khgl-([0-9]{8}-[0-9]{6})(-before-restore|-before-clear|-before-import)?(-[0-9]+)?\.dat$)"));
     return pattern;
 }
 
@@ -77,6 +79,8 @@ std::vector<BackupEntry> BackupHistory::entries() const
             entry.kind = BackupEntry::Kind::BeforeRestore;
         } else if (match.captured(2) == kindSuffix(BackupEntry::Kind::BeforeClear)) {
             entry.kind = BackupEntry::Kind::BeforeClear;
+        } else if (match.captured(2) == kindSuffix(BackupEntry::Kind::BeforeImport)) {
+            entry.kind = BackupEntry::Kind::BeforeImport;
         }
         found.push_back(entry);
     }

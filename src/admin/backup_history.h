@@ -21,6 +21,7 @@ struct BackupEntry
         Backup,        // the backup command or the daily backup
         BeforeRestore, // the data as it was before a restore replaced it
         BeforeClear,   // the data as it was before a clearing or a format
+        BeforeImport,  // the data as it was before a CSV import
     };
     QString path;
     QDateTime made;
@@ -31,7 +32,8 @@ struct BackupEntry
 using RecordCounts = std::vector<std::pair<QString, qint64>>;
 
 // The last N checked backups, as 备份/khgl-YYYYMMDD-HHMMSS.dat in the data folder (a safety
-// copy taken before destructive work ends in -before-restore or -before-clear). Every entry
+// copy taken before destructive work ends in -before-restore, -before-clear or
+// -before-import). Every entry
 // is written by the same checked backup as 备份卡.dat. Each kind keeps its own N: once there
 // are more, the ones written first are removed, never the one just written. Written first is
 // told by the files' own times, not by the names: a clock set wrong for a while names entries

@@ -45,6 +45,8 @@ QString kindText(BackupEntry::Kind kind)
         return QStringLiteral("还原前");
     case BackupEntry::Kind::BeforeClear:
         return QStringLiteral("删除前");
+    case BackupEntry::Kind::BeforeImport:
+        return QStringLiteral("导入前");
     case BackupEntry::Kind::Backup:
         break;
     }

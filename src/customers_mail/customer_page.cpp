@@ -65,6 +65,12 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     addGridMenus();
+    QStringList headers;
+    for (const char16_t* header : kHeaders) {
+        headers << QString::fromUtf16(header);
+    }
+    setGridImporter(*m_ui->MS1, customer_records::importer(m_context.store, headers),
+                    [this] { loadAll(); });
     m_editor = new CustomerGridEditor(*m_ui->MS1);
     m_hover.addLarge(this, m_ui->Label49, m_ui->Image19, &m_flags.a);
     m_hover.addLarge(this, m_ui->Label11, m_ui->Image20, &m_flags.b);

@@ -2,6 +2,8 @@
 
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
+#include "data_store/store_error.h"
+#include "data_store/values.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -43,6 +45,83 @@ RecordSet extraInformation(DataStore& store, const QString& name, const QString&
 RecordSet appender(DataStore& store)
 {
     return store.appendTo(kTable);
+}
+
+void appendRows(DataStore& store, const std::vector<QStringList>& rows)
+{
+    const QStringList names = columnNames(kTable).first(11);
+    const QStringList numbers{QStringLiteral("商品单价"), QStringLiteral("商品数量"),
+                              QStringLiteral("收取金额")};
+    store.transaction([&] {
+        RecordSet customers = appender(store);
+        for (const QStringList& row : rows) {
+            customers.addNew();
+            for (qsizetype c = 0; c < names.size() && c < row.size(); ++c) {
+                if (row[c].isEmpty()) {
+                    continue;
+                }
+                if (!numbers.contains(names[c])) {
+                    customers.setValue(names[c], row[c]);
+                } else if (const auto number = parseNumber(row[c])) {
+                    customers.setValue(names[c], *number);
+                } else {
+                    throw StoreError(QStringLiteral("“%1”须是数字，“%2”不是数字，数据没有写入。")
+                                         .arg(names[c], row[c].left(50)));
+                }
+            }
+            customers.setValue(QStringLiteral("区别"), customers.recordCount());
+            customers.update();
+        }
+    });
+}
+
+namespace {
+
+// A CSV file into 客户表, checked as the entry window checks its boxes.
+class CustomerImporter final : public GridImporter
+{
+public:
+    CustomerImporter(DataStore& store, QStringList headers)
+        : m_store(store), m_headers(std::move(headers))
+    {
+    }
+
+    std::vector<ImportColumn> columns() const override
+    {
+        std::vector<ImportColumn> columns;
+        for (const QString& header : m_headers) {
+            columns.push_back({header, columns.empty(), true});
+        }
+        return columns;
+    }
+
+    QStringList check(const QStringList& row) const override
+    {
+        // Names, e-mail addresses and product names hold at most 48 characters.
+        constexpr qsizetype kMaxCharacters = 48;
+        QStringList problems;
+        for (const qsizetype c : {0, 2, 4}) {
+            import_check::length(problems, m_headers[c], row[c], kMaxCharacters);
+        }
+        import_check::date(problems, m_headers[3], row[3]);
+        for (const qsizetype c : {5, 6, 7}) {
+            import_check::number(problems, m_headers[c], row[c]);
+        }
+        return problems;
+    }
+
+    void save(const std::vector<QStringList>& rows) override { appendRows(m_store, rows); }
+
+private:
+    DataStore& m_store;
+    QStringList m_headers;
+};
+
+} // namespace
+
+std::unique_ptr<GridImporter> importer(DataStore& store, const QStringList& headers)
+{
+    return std::make_unique<CustomerImporter>(store, headers);
 }
 
 void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown)

@@ -2,11 +2,14 @@
 
 #include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
+#include "platform/grid_import.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <utility>
+#include <vector>
 
 namespace khgl {
 
@@ -24,6 +27,14 @@ std::unique_ptr<KeysetPages> namePages(DataStore& store, const QString& name);
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail);
 // A set that appends records to 客户表 (addNew, setValue, update) without reading it all.
 RecordSet appender(DataStore& store);
+// Appends many customer records in one transaction, all or none: each row the texts of the
+// first 11 columns (客户名 .. 其他) in table order, an empty text leaving its column unset,
+// 区别 counted as a save one after the other counts it. 商品单价, 商品数量 and 收取金额 must be
+// numbers.
+void appendRows(DataStore& store, const std::vector<QStringList>& rows);
+// Brings CSV rows into 客户表 through appendRows: the columns by the grid's 11 headers (客户名
+// required), checked as the entry window checks its boxes.
+std::unique_ptr<GridImporter> importer(DataStore& store, const QStringList& headers);
 // Removes exactly the record with this key, and only while the file still holds what the
 // grid shows of it (column name, shown text; a number as the entry window took it, "1,234"
 // for 1234); otherwise a StoreError says it has changed.

@@ -684,6 +684,24 @@ void DataStore::execute(const QString& sql, const QVariantList& params)
     statement.run();
 }
 
+void DataStore::executeEach(const QString& sql, const std::vector<QVariantList>& rows)
+{
+    ensureOpen();
+    if (m_server) {
+        const QString query = serverQuery(sql);
+        for (const QVariantList& params : rows) {
+            m_server->run(query, params);
+        }
+        return;
+    }
+    Statement statement(m_db, rewriteQuery(sql));
+    for (const QVariantList& params : rows) {
+        statement.bindAll(params);
+        statement.run();
+        sqlite3_reset(statement.handle());
+    }
+}
+
 void DataStore::transaction(const std::function<void()>& work)
 {
     ensureOpen();

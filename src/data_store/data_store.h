@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <utility>
+#include <vector>
 
 struct sqlite3;
 
@@ -72,6 +73,9 @@ public:
     RecordSet appendTo(const QString& table);
     // Runs a statement that returns no rows (delete, update).
     void execute(const QString& sql, const QVariantList& params = {});
+    // Runs one such statement once for each list of values, prepared once (a long import);
+    // call it inside a transaction.
+    void executeEach(const QString& sql, const std::vector<QVariantList>& rows);
     // Runs work as one transaction: all of it is written, or none. Transactions that write
     // run one at a time, whichever desk started them, so a count taken inside one still
     // holds when the row it numbers is written.

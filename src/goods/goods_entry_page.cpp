@@ -10,7 +10,6 @@
 #include "platform/record_grid.h"
 
 namespace khgl {
-
 // How the purchase and the sales page differ besides their forms.
 struct GoodsEntryPage::Config
 {
@@ -138,6 +137,11 @@ void GoodsEntryPage::setUp(goods::GoodsTable table)
     m_controls = std::make_unique<const Controls>(controlsFor(table));
     m_config = std::make_unique<const Config>(configFor(table));
     addGridMenus();
+    setGridImporter(*m_controls->grid, goods::importer(m_context.store, table, m_config->headers),
+                    [this] {
+                        refreshTotal();
+                        listTable();
+                    });
     qint16* const flags[] = {&m_flags.a, &m_flags.b, &m_flags.c};
     for (size_t i = 0; i < m_controls->largeCommands.size(); ++i) {
         const auto& [label, image] = m_controls->largeCommands[i];

@@ -76,6 +76,95 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
     return saved;
 }
 
+void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEntry>& entries)
+{
+    const QString name = tableName(table);
+    const QString insert = QStringLiteral("insert into ") + name +
+                           QStringLiteral(" (名称, 单价, 数量, 总金额, 日期, 备注, 区别) "
+                                          "values (?, ?, ?, ?, ?, ?, ?)");
+    store.transaction([&] {
+        const RecordSet count =
+            store.select(QStringLiteral("select count(*) as 记录数 from ") + name);
+        qint64 next = count.valueAt(0, 0).toLongLong();
+        std::vector<QVariantList> rows;
+        rows.reserve(entries.size());
+        for (const GoodsEntry& entry : entries) {
+            rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
+                            numberValue(QStringLiteral("数量"), entry.quantity),
+                            numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
+                            entry.remark, ++next});
+        }
+        store.executeEach(insert, rows);
+    });
+}
+
+namespace {
+
+// A CSV file into a goods table, checked as the entry panel checks its boxes.
+class GoodsImporter final : public GridImporter
+{
+public:
+    GoodsImporter(DataStore& store, GoodsTable table, QStringList headers)
+        : m_store(store), m_table(table), m_headers(std::move(headers))
+    {
+    }
+
+    // 编号, then the boxes' columns; every box but 备注 must be filled.
+    std::vector<ImportColumn> columns() const override
+    {
+        std::vector<ImportColumn> columns{{m_headers[0], false, false}};
+        for (qsizetype c = 1; c < m_headers.size(); ++c) {
+            columns.push_back({m_headers[c], c < m_headers.size() - 1, true});
+        }
+        return columns;
+    }
+
+    QStringList check(const QStringList& row) const override
+    {
+        QStringList problems;
+        for (int c : {kPrice, kQuantity, kAmount}) {
+            import_check::number(problems, m_headers[c], row[c]);
+        }
+        import_check::date(problems, m_headers[kDate], row[kDate]);
+        return problems;
+    }
+
+    void save(const std::vector<QStringList>& rows) override
+    {
+        std::vector<GoodsEntry> entries;
+        entries.reserve(rows.size());
+        for (const QStringList& row : rows) {
+            // An empty remark is saved as the entry panel saves it.
+            entries.push_back({row[kName], row[kPrice], row[kQuantity], row[kAmount], row[kDate],
+                               row[kRemark].isEmpty() ? QStringLiteral("备注内容") : row[kRemark]});
+        }
+        appendRecords(m_store, m_table, entries);
+    }
+
+private:
+    enum Column
+    {
+        kName = 1,
+        kPrice,
+        kQuantity,
+        kAmount,
+        kDate,
+        kRemark
+    };
+
+    DataStore& m_store;
+    GoodsTable m_table;
+    QStringList m_headers;
+};
+
+} // namespace
+
+std::unique_ptr<GridImporter> importer(DataStore& store, GoodsTable table,
+                                       const QStringList& headers)
+{
+    return std::make_unique<GoodsImporter>(store, table, headers);
+}
+
 void removeRecord(DataStore& store, GoodsTable table, qint64 key,
                   const QList<std::pair<QString, QString>>& shown)
 {

@@ -2,6 +2,7 @@
 
 #include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
+#include "platform/grid_import.h"
 
 #include <QList>
 #include <QString>
@@ -47,6 +48,15 @@ struct SavedRecord
 // Appends one purchase or sale at once: the count and the row are written together or not
 // at all. Price, quantity and amount must be numbers; otherwise nothing is written.
 SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& entry);
+
+// Appends many purchases or sales in one transaction, all or none, each with the 区别 a save
+// one after the other would give it. Price, quantity and amount must be numbers.
+void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEntry>& entries);
+
+// Brings CSV rows into the table through appendRecords: the columns by the grid's headers
+// (编号, then the six the grid shows), checked as the entry panel checks its boxes.
+std::unique_ptr<GridImporter> importer(DataStore& store, GoodsTable table,
+                                       const QStringList& headers);
 
 // Removes exactly the record with this key, and only while the file still holds what a grid
 // row shows of it (column name, shown text); otherwise nothing is removed and a StoreError

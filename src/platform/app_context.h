@@ -33,6 +33,9 @@ struct AppContext
     Pictures pictures{folder};
     // Makes the main window's notification-area icon.
     std::function<std::unique_ptr<TrayIcon>(QObject* parent)> makeTray;
+    // Writes the checked safety copy an import takes before it writes (kept in the backup
+    // history); throws StoreError when it cannot. Unset: no copy.
+    std::function<void()> copyBeforeImport = {};
 };
 
 } // namespace khgl

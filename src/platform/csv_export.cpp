@@ -285,6 +285,11 @@ bool needsFormulaGuard(QStringView text)
     }
 }
 
+bool isFormulaLike(std::string_view utf8)
+{
+    return looksLikeFormula(utf8);
+}
+
 void appendCsvField(std::string& line, std::string_view utf8)
 {
     const size_t start = line.size();

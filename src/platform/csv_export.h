@@ -26,6 +26,10 @@ bool needsFormulaGuard(QStringView text);
 // apostrophe.
 void appendCsvField(std::string& line, std::string_view utf8);
 
+// True for a text a spreadsheet would run as a formula: the texts the export guards, the
+// Excel export writes as plain strings and the import takes the guard off again.
+bool isFormulaLike(std::string_view utf8);
+
 // Called now and then with the rows written so far; returning false stops the export and
 // leaves any existing file as it was.
 using CsvProgress = std::function<bool(int done, int total)>;

@@ -2,9 +2,13 @@
 
 #include "platform/clock.h"
 #include "platform/csv_export.h"
+#include "platform/csv_import.h"
 #include "platform/dialogs.h"
+#include "platform/grid_import.h"
 #include "platform/guard.h"
+#include "platform/import_preview.h"
 #include "platform/record_grid.h"
+#include "platform/xlsx_export.h"
 
 #include "data_store/store_error.h"
 
@@ -36,15 +40,27 @@ GridMenu::GridMenu(RecordGrid& grid, Env env)
     : QObject(&grid), m_grid(grid), m_env(std::move(env)), m_menu(new QMenu(&grid))
 {
     m_menu->setObjectName(QStringLiteral("gridMenu"));
-    QAction* csv = m_menu->addAction(QStringLiteral("导出为 CSV…"));
-    csv->setObjectName(QStringLiteral("exportCsv"));
-    connect(csv, &QAction::triggered, this, &GridMenu::exportCsv);
-    QAction* print = m_menu->addAction(QStringLiteral("打印…"));
-    print->setObjectName(QStringLiteral("printGrid"));
-    connect(print, &QAction::triggered, this, &GridMenu::print);
-    QAction* pdf = m_menu->addAction(QStringLiteral("导出为 PDF…"));
-    pdf->setObjectName(QStringLiteral("exportPdf"));
-    connect(pdf, &QAction::triggered, this, &GridMenu::exportPdf);
+    struct Entry
+    {
+        const char16_t* text;
+        const char* name;
+        void (GridMenu::*run)();
+    };
+    // One line per entry, in menu order.
+    const Entry entries[] = {
+        {u"导出为 CSV…", "exportCsv", &GridMenu::exportCsv},
+        {u"导出为 Excel…", "exportXlsx", &GridMenu::exportXlsx},
+        {u"打印…", "printGrid", &GridMenu::print},
+        {u"导出为 PDF…", "exportPdf", &GridMenu::exportPdf},
+        {u"从 CSV 导入…", "importCsv", &GridMenu::importCsv},
+    };
+    for (const Entry& entry : entries) {
+        QAction* action = m_menu->addAction(QString::fromUtf16(entry.text));
+        action->setObjectName(QLatin1String(entry.name));
+        connect(action, &QAction::triggered, this, entry.run);
+    }
+    // Shown once the page hands in an importer.
+    m_menu->findChild<QAction*>(QStringLiteral("importCsv"))->setVisible(false);
     m_grid.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&m_grid, &QWidget::customContextMenuRequested, this, &GridMenu::popUp);
 }
@@ -60,6 +76,15 @@ QAction* GridMenu::addCommand(const QString& objectName, const QString& text)
     QAction* action = m_menu->addAction(text);
     action->setObjectName(objectName);
     return action;
+}
+
+void GridMenu::setImporter(std::unique_ptr<GridImporter> importer,
+                           std::function<void()> beforeWrite, std::function<void()> shown)
+{
+    m_importer = std::move(importer);
+    m_beforeWrite = std::move(beforeWrite);
+    m_shown = std::move(shown);
+    m_menu->findChild<QAction*>(QStringLiteral("importCsv"))->setVisible(m_importer != nullptr);
 }
 
 QString GridMenu::csvFilter()
@@ -99,15 +124,8 @@ void GridMenu::exportCsv()
             path += QStringLiteral(".csv");
         }
         const CsvEncoding encoding = type == 1 ? CsvEncoding::Gb18030 : CsvEncoding::Utf8WithBom;
-        std::unique_ptr<QProgressDialog> progress;
+        std::unique_ptr<QProgressDialog> progress = progressFor(QStringLiteral("正在导出表格…"));
         const int dataRows = m_grid.rows() - 1;
-        if (dataRows >= kProgressFromRows) {
-            progress = std::make_unique<QProgressDialog>(
-                QStringLiteral("正在导出表格…"), QStringLiteral("取消"), 0, dataRows, &m_grid);
-            progress->setWindowTitle(Dialogs::applicationTitle());
-            progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumDuration(300);
-        }
         const bool written =
             writeGridCsv(m_grid, path, encoding, [&progress](int done, int /*total*/) {
                 if (!progress) {
@@ -124,6 +142,93 @@ void GridMenu::exportCsv()
                                       .arg(QDir::toNativeSeparators(path)),
                                   QStringLiteral("提示"), Dialogs::Icon::Information);
         }
+    });
+}
+
+std::unique_ptr<QProgressDialog> GridMenu::progressFor(const QString& text) const
+{
+    const int dataRows = m_grid.rows() - 1;
+    if (dataRows < kProgressFromRows) {
+        return nullptr;
+    }
+    auto progress =
+        std::make_unique<QProgressDialog>(text, QStringLiteral("取消"), 0, dataRows, &m_grid);
+    progress->setWindowTitle(Dialogs::applicationTitle());
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(300);
+    return progress;
+}
+
+void GridMenu::exportXlsx()
+{
+    guarded(m_env.dialogs, &m_grid, [this] {
+        QString path = m_env.dialogs.saveFile(&m_grid, QStringLiteral("导出为 Excel"),
+                                              QStringLiteral("Excel 工作簿(*.xlsx)|*.xlsx"),
+                                              suggestedPath(QStringLiteral(".xlsx")));
+        if (path.isEmpty()) {
+            return;
+        }
+        if (QFileInfo(path).suffix().isEmpty()) {
+            path += QStringLiteral(".xlsx");
+        }
+        std::unique_ptr<QProgressDialog> progress = progressFor(QStringLiteral("正在导出表格…"));
+        int cut = 0;
+        const bool written = writeGridXlsx(
+            m_grid, path, m_env.caption ? m_env.caption() : QString(),
+            [&progress](int done, int /*total*/) {
+                if (!progress) {
+                    return true;
+                }
+                progress->setValue(done);
+                return !progress->wasCanceled();
+            },
+            &cut);
+        progress.reset();
+        if (written) {
+            QString text = QStringLiteral("已导出 %1 行到“%2”。")
+                               .arg(m_grid.rows() - 1)
+                               .arg(QDir::toNativeSeparators(path));
+            if (cut > 0) {
+                text +=
+                    QStringLiteral("\n其中 %1 格超过 32767 个字，只写入了前 32767 个字。").arg(cut);
+            }
+            m_env.dialogs.message(&m_grid, text, QStringLiteral("提示"),
+                                  Dialogs::Icon::Information);
+        }
+    });
+}
+
+void GridMenu::importCsv()
+{
+    guarded(m_env.dialogs, &m_grid, [this] {
+        if (!m_importer) {
+            return;
+        }
+        const QString path =
+            m_env.dialogs.openFile(&m_grid, QStringLiteral("从 CSV 导入"),
+                                   QStringLiteral("CSV 文件(*.csv)|*.csv|文本文件(*.txt)|*.txt"),
+                                   QFileInfo(suggestedPath(QString())).absolutePath());
+        if (path.isEmpty()) {
+            return;
+        }
+        const ImportPlan plan = planImport(readCsvFile(path), *m_importer);
+        if (plan.rows.empty()) {
+            m_env.dialogs.inform(&m_grid, QStringLiteral("文件中没有记录，没有导入任何记录。"));
+            return;
+        }
+        ImportPreview preview(plan, path, &m_grid);
+        preview.setWindowModality(Qt::WindowModal);
+        if (m_env.dialogs.exec(preview) != QDialog::Accepted) {
+            return;
+        }
+        if (m_beforeWrite) {
+            m_beforeWrite();
+        }
+        m_importer->save(plan.goodRows());
+        if (m_shown) {
+            m_shown();
+        }
+        m_env.dialogs.inform(&m_grid, QStringLiteral("已导入 %1 条记录。").arg(plan.good));
     });
 }
 

@@ -7,18 +7,22 @@
 
 class QAction;
 class QMenu;
+class QProgressDialog;
 class QTextDocument;
 
 namespace khgl {
 
 class Clock;
 class Dialogs;
+class GridImporter;
 class RecordGrid;
 
 // The context menu every record grid carries: "导出为 CSV…" writes what the grid shows
 // through the save dialog, the file type choosing the encoding; "打印…" and "导出为 PDF…"
 // lay it out as a table under a title (the page's caption and the date), the header row
-// repeated on every page, page numbers below, and the page's total line after the table.
+// repeated on every page, page numbers below, and the page's total line after the table;
+// "导出为 Excel…" writes an .xlsx workbook. A page that can take rows in gives the menu an
+// importer: "从 CSV 导入…" then reads a file, previews it and writes its good rows.
 class GridMenu final : public QObject
 {
     Q_OBJECT
@@ -39,6 +43,11 @@ public:
     // Adds a command of the page's own below the common ones.
     QAction* addCommand(const QString& objectName, const QString& text);
 
+    // Shows "从 CSV 导入…"; beforeWrite (the safety copy) runs before the rows are written and
+    // stops the import by throwing; shown runs after they are written.
+    void setImporter(std::unique_ptr<GridImporter> importer, std::function<void()> beforeWrite,
+                     std::function<void()> shown);
+
     static QString csvFilter();
 
 private:
@@ -46,6 +55,9 @@ private:
     void exportCsv();
     void print();
     void exportPdf();
+    void exportXlsx();
+    void importCsv();
+    std::unique_ptr<QProgressDialog> progressFor(const QString& text) const;
     std::unique_ptr<QTextDocument> layOut() const;
     QString suggestedPath(const QString& suffix) const;
 
@@ -53,6 +65,9 @@ private:
     Env m_env;
     QMenu* m_menu;
     bool m_hasCommands = false;
+    std::unique_ptr<GridImporter> m_importer;
+    std::function<void()> m_beforeWrite;
+    std::function<void()> m_shown;
 };
 
 } // namespace khgl

@@ -2,6 +2,7 @@
 
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
+#include "platform/grid_import.h"
 #include "platform/grid_menu.h"
 #include "platform/guard.h"
 #include "platform/record_grid.h"
@@ -42,6 +43,20 @@ GridMenu& Page::gridMenu(RecordGrid& grid)
 QAction* Page::gridMenuEntry(RecordGrid& grid, const QString& objectName, const QString& text)
 {
     return gridMenu(grid).addCommand(objectName, text);
+}
+
+void Page::setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> importer,
+                           std::function<void()> shown)
+{
+    if (auto* menu = grid.findChild<GridMenu*>(QString(), Qt::FindDirectChildrenOnly)) {
+        // Looked up when the import writes: the shell may hand the hook in after the page.
+        const auto copy = [this] {
+            if (m_context.copyBeforeImport) {
+                m_context.copyBeforeImport();
+            }
+        };
+        menu->setImporter(std::move(importer), copy, std::move(shown));
+    }
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

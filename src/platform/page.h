@@ -3,12 +3,14 @@
 #include <QAction>
 #include <QGroupBox>
 #include <functional>
+#include <memory>
 
 namespace khgl {
 
 struct AppContext;
 struct ChartTables;
 class GridMenu;
+class GridImporter;
 class RecordGrid;
 class HoverCommands;
 struct HoverFlags;
@@ -58,6 +60,10 @@ protected:
     {
         onCommand(gridMenuEntry(*grid, objectName, text), &QAction::triggered, handler);
     }
+    // Lets the grid's menu bring a CSV file into the page's table, after the safety copy;
+    // shown then lists the new rows.
+    void setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> importer,
+                         std::function<void()> shown);
 
     // Connects a command to a member function of this page that runs under the guard, so a
     // handler cannot end the program by forgetting its own guard. The handler may take the

@@ -2,6 +2,9 @@
 
 #include "data_store/data_store.h"
 #include "data_store/values.h"
+#include "platform/clock.h"
+
+#include <QRegularExpression>
 
 namespace khgl::reminder_records {
 
@@ -46,27 +49,118 @@ QStringList contentsOn(DataStore& store, const QDate& day)
     return contents;
 }
 
+namespace {
+
+int addTo(RecordSet& reminders, const NewReminder& reminder)
+{
+    reminders.addNew();
+    const int number = reminders.recordCount();
+    reminders.setValue(QStringLiteral("编号"), number);
+    reminders.setValue(QStringLiteral("设置时间"), reminder.setOn);
+    reminders.setValue(QStringLiteral("提醒日期"), reminder.date);
+    if (!reminder.time.isEmpty()) {
+        reminders.setValue(QStringLiteral("提醒时间"), reminder.time);
+    }
+    reminders.setValue(QStringLiteral("提醒内容"), reminder.content);
+    if (!reminder.music.isEmpty()) {
+        reminders.setValue(QStringLiteral("提醒音乐"), reminder.music);
+    }
+    reminders.setValue(QStringLiteral("区别"), number);
+    reminders.update();
+    return number;
+}
+
+} // namespace
+
 int append(DataStore& store, const NewReminder& reminder)
 {
     int number = 0;
     store.transaction([&] {
         RecordSet reminders = store.appendTo(QStringLiteral("提醒表"));
-        reminders.addNew();
-        number = reminders.recordCount();
-        reminders.setValue(QStringLiteral("编号"), number);
-        reminders.setValue(QStringLiteral("设置时间"), reminder.setOn);
-        reminders.setValue(QStringLiteral("提醒日期"), reminder.date);
-        if (!reminder.time.isEmpty()) {
-            reminders.setValue(QStringLiteral("提醒时间"), reminder.time);
-        }
-        reminders.setValue(QStringLiteral("提醒内容"), reminder.content);
-        if (!reminder.music.isEmpty()) {
-            reminders.setValue(QStringLiteral("提醒音乐"), reminder.music);
-        }
-        reminders.setValue(QStringLiteral("区别"), number);
-        reminders.update();
+        number = addTo(reminders, reminder);
     });
     return number;
+}
+
+void appendAll(DataStore& store, const std::vector<NewReminder>& reminders)
+{
+    store.transaction([&] {
+        RecordSet set = store.appendTo(QStringLiteral("提醒表"));
+        for (const NewReminder& reminder : reminders) {
+            addTo(set, reminder);
+        }
+    });
+}
+
+namespace {
+
+// A CSV file into 提醒表, checked as the schedule page checks its boxes. 编号 is counted
+// anew; a row without a setting date is set today.
+class ReminderImporter final : public GridImporter
+{
+public:
+    ReminderImporter(DataStore& store, const Clock& clock, QStringList headers,
+                     qsizetype contentLimit)
+        : m_store(store), m_clock(clock), m_headers(std::move(headers)),
+          m_contentLimit(contentLimit)
+    {
+    }
+
+    std::vector<ImportColumn> columns() const override
+    {
+        std::vector<ImportColumn> columns;
+        for (qsizetype c = 0; c < m_headers.size(); ++c) {
+            columns.push_back({m_headers[c], c == kDate || c == kContent, c != 0});
+        }
+        return columns;
+    }
+
+    QStringList check(const QStringList& row) const override
+    {
+        static const QRegularExpression time(QStringLiteral(R"(^([01]?\d|2[0-3])时[0-5]?\d分$)"));
+        QStringList problems;
+        import_check::date(problems, m_headers[kSetOn], row[kSetOn]);
+        import_check::date(problems, m_headers[kDate], row[kDate]);
+        if (!row[kTime].isEmpty() && !time.match(row[kTime]).hasMatch()) {
+            problems << QStringLiteral("“%1”不是“时分”形式的时间").arg(m_headers[kTime]);
+        }
+        import_check::length(problems, m_headers[kContent], row[kContent], m_contentLimit);
+        return problems;
+    }
+
+    void save(const std::vector<QStringList>& rows) override
+    {
+        std::vector<NewReminder> reminders;
+        reminders.reserve(rows.size());
+        for (const QStringList& row : rows) {
+            reminders.push_back({parseDate(row[kSetOn]).value_or(m_clock.today()), row[kDate],
+                                 row[kTime], row[kContent], row[kMusic]});
+        }
+        appendAll(m_store, reminders);
+    }
+
+private:
+    enum Column
+    {
+        kSetOn = 1,
+        kDate,
+        kTime,
+        kContent,
+        kMusic
+    };
+
+    DataStore& m_store;
+    const Clock& m_clock;
+    QStringList m_headers;
+    qsizetype m_contentLimit;
+};
+
+} // namespace
+
+std::unique_ptr<GridImporter> importer(DataStore& store, const Clock& clock,
+                                       const QStringList& headers, qsizetype contentLimit)
+{
+    return std::make_unique<ReminderImporter>(store, clock, headers, contentLimit);
 }
 
 std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now)

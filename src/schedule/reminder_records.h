@@ -1,15 +1,19 @@
 #pragma once
 
 #include "data_store/record_set.h"
+#include "platform/grid_import.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace khgl {
 
+class Clock;
 class DataStore;
 
 // The records of 提醒表. No widgets here: the schedule page, the alarm check and the desktop
@@ -40,6 +44,14 @@ bool anyOn(DataStore& store, const QDate& day);
 QStringList contentsOn(DataStore& store, const QDate& day);
 // Appends one reminder at once; returns its number (编号 and 区别).
 int append(DataStore& store, const NewReminder& reminder);
+// Appends many reminders in one transaction, all or none, numbered as saves one after the
+// other number them.
+void appendAll(DataStore& store, const std::vector<NewReminder>& reminders);
+// Brings CSV rows into 提醒表 through appendAll: the columns by the grid's headers (编号,
+// 设置日期, 提醒日期, 提醒时间, 日程安排, 提醒音乐; date and content required), checked as the
+// page checks its boxes, the content at most contentLimit characters.
+std::unique_ptr<GridImporter> importer(DataStore& store, const Clock& clock,
+                                       const QStringList& headers, qsizetype contentLimit);
 // The first reminder dated today whose time is this minute.
 std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now);
 

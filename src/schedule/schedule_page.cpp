@@ -38,6 +38,17 @@ SchedulePage::SchedulePage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     addGridMenus();
+    QStringList headers;
+    for (const char16_t* header : kHeaders) {
+        headers << QString::fromUtf16(header);
+    }
+    setGridImporter(
+        *m_ui->MS3,
+        reminder_records::importer(m_context.store, m_context.clock, headers, kContentLimit - 1),
+        [this] {
+            clearGrid();
+            fillGrid(reminder_records::all(m_context.store));
+        });
     m_hover.addLarge(this, m_ui->Label65, m_ui->Image17, nullptr);
     m_hover.addSmall(m_ui->Frame10, m_ui->Label63, m_ui->Image16, &m_flags.a);
     m_hover.addSmall(m_ui->Frame10, m_ui->Label64, m_ui->Image18, &m_flags.b);

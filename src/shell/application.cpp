@@ -2,6 +2,7 @@
 
 #include "admin/account_records.h"
 #include "admin/database_copy.h"
+#include "admin/backup_history.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "input_aids/input_aids.h"
@@ -159,6 +160,11 @@ int runApplication(const QString& folder, const QString& server)
                        mail,   connectivity, inputAids, pictures, {}};
     context.makeTray = [](QObject* parent) -> std::unique_ptr<TrayIcon> {
         return std::make_unique<QtTrayIcon>(parent);
+    };
+    context.copyBeforeImport = [&context] {
+        BackupHistory history(context.folder);
+        history.removeBeyondKeep(history.writeSafetyCopy(context.store, context.clock.now(),
+                                                         BackupEntry::Kind::BeforeImport));
     };
     FolderLock lock(folder);
     switch (lock.acquire()) {

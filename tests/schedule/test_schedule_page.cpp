@@ -4,8 +4,10 @@
 #include "schedule/recording_player.h"
 #include "schedule/schedule_page.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -333,6 +335,33 @@ private Q_SLOTS:
         QCOMPARE(s.env.inputAids.calendarTarget(), 5);
         s.env.inputAids.writeDate(5, QStringLiteral("2027-1-2"));
         QCOMPARE(date->text(), QStringLiteral("2027-1-2"));
+    }
+    // The reminder grid exported and imported into an empty shop through the menu: the same
+    // rows, numbered anew from 1, setting dates kept.
+    void gridImportsItsExportIntoAnEmptyShop()
+    {
+        ScheduleEnv s;
+        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
+                      QStringLiteral("给王先生发货，\"加急\""), QStringLiteral("/music/a.mp3"));
+        s.addReminder(QStringLiteral("2025-1-1"), {}, QStringLiteral("=盘点"));
+        PageUnderTest p(s);
+        const QString path = s.env.folder() + QStringLiteral("/提醒.csv");
+        s.env.dialogs.saveNext(path);
+        p.grid()->findChild<QAction*>(QStringLiteral("exportCsv"))->trigger();
+
+        ScheduleEnv shop;
+        PageUnderTest q(shop);
+        shop.env.dialogs.fileNext(path);
+        shop.env.dialogs.execNext([](QDialog& preview) {
+            khgl::test::click(preview.findChild<QWidget*>(QStringLiteral("ImportConfirm")));
+            return preview.result();
+        });
+        q.grid()->findChild<QAction*>(QStringLiteral("importCsv"))->trigger();
+        QCOMPARE(shop.env.dialogs.texts(), QStringList{QStringLiteral("已导入 2 条记录。")});
+        QCOMPARE(q.grid()->rows(), 3);
+        for (int row = 1; row <= 2; ++row) {
+            QCOMPARE(q.gridRow(row), p.gridRow(row));
+        }
     }
 };
 

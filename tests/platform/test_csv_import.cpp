@@ -1,0 +1,264 @@
+#include "customers_mail/customer_records.h"
+#include "data_store/data_store.h"
+#include "data_store/store_error.h"
+#include "goods/goods_records.h"
+#include "platform/csv_import.h"
+#include "platform/grid_import.h"
+#include "schedule/reminder_records.h"
+#include "support/env.h"
+
+#include <QFile>
+#include <QTest>
+#include <iconv.h>
+
+using namespace khgl;
+using namespace khgl::test;
+
+namespace {
+
+const QStringList kSalesHeaders{QStringLiteral("编号"),     QStringLiteral("商品名称"),
+                                QStringLiteral("商品单价"), QStringLiteral("商品数量"),
+                                QStringLiteral("销售金额"), QStringLiteral("销售日期"),
+                                QStringLiteral("备注")};
+
+QByteArray toGb18030(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    iconv_t cd = iconv_open("GB18030", "UTF-8");
+    QByteArray out(utf8.size() * 2 + 16, Qt::Uninitialized);
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = static_cast<size_t>(utf8.size());
+    char* to = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    iconv(cd, &in, &inLeft, &to, &outLeft);
+    iconv_close(cd);
+    out.truncate(out.size() - static_cast<qsizetype>(outLeft));
+    return out;
+}
+
+// What a table read: the header and the rows joined with "|", or the message of the refusal.
+QStringList outcome(const std::function<CsvTable()>& read)
+{
+    try {
+        const CsvTable table = read();
+        QStringList lines{table.header.join(u'|')};
+        for (const QStringList& row : table.rows) {
+            lines << row.join(u'|');
+        }
+        return lines;
+    } catch (const StoreError& error) {
+        return {QStringLiteral("!") + error.message()};
+    }
+}
+
+} // namespace
+
+class TestCsvImport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Encodings, separators and RFC 4180 quoting as spreadsheet programs write them; hostile
+    // files are refused with a message that names the cause.
+    void readsFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected");
+        const QString text = QStringLiteral("名称,数量\r\n苹果,2\r\n\r\n梨,3\r\n");
+        const QStringList fruit{QStringLiteral("名称|数量"), QStringLiteral("苹果|2"),
+                                QStringLiteral("梨|3")};
+        QTest::newRow("utf-8 with bom") << QByteArray("\xEF\xBB\xBF" + text.toUtf8()) << fruit;
+        QTest::newRow("utf-8") << text.toUtf8() << fruit;
+        QTest::newRow("gb18030") << toGb18030(text) << fruit;
+        QTest::newRow("semicolon, lf")
+            << QStringLiteral("名称;数量\n苹果;2\n梨;3").toUtf8() << fruit;
+        QTest::newRow("tab") << QStringLiteral("名称\t数量\n苹果\t2\n梨\t3\n").toUtf8() << fruit;
+        QTest::newRow("quoted")
+            << QStringLiteral("\"名,称\";数量\n\"两行\n\"\"文字\"\"\";\"2;3\"\n").toUtf8()
+            << QStringList{QStringLiteral("名,称|数量"), QStringLiteral("两行\n\"文字\"|2;3")};
+        QTest::newRow("formula kept as text")
+            << QByteArray("a,b\n=cmd|' /C calc'!A0,'=1+1\n")
+            << QStringList{QStringLiteral("a|b"), QStringLiteral("=cmd|' /C calc'!A0|'=1+1")};
+        QTest::newRow("binary") << QByteArray("PK\x03\x04\0\0\x14\0", 8)
+                                << QStringList{QStringLiteral(
+                                       "!文件“t.csv”不是文本（CSV）文件，没有导入任何记录。")};
+        QTest::newRow("control bytes")
+            << QByteArray("a,b\n\x01\x02,\x1b\n")
+            << QStringList{QStringLiteral("!文件“t.csv”不是文本（CSV）文件，没有导入任何记录。")};
+        QTest::newRow("neither encoding")
+            << QByteArray("a,b\n\x81\x20,\xff\n")
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”既不是 UTF-8 也不是 GB18030 编码，没有导入任何记录。")};
+        QTest::newRow("unclosed quote")
+            << QByteArray("a,b\n1,2\n\"3,4\n5,6\n")
+            << QStringList{QStringLiteral("!文件“t.csv”第 3 行的引号没有配对，没有导入任何记录。")};
+        QTest::newRow("quote bomb")
+            << QByteArray("a\n\"" + QByteArray(20'000'000, '"') + "\"\n")
+            << QStringList{
+                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+        QTest::newRow("line of ten million characters")
+            << QByteArray("a,b\n" + QByteArray(10'000'000, 'x') + "\n")
+            << QStringList{
+                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+        QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\r\n")
+                               << QStringList{
+                                      QStringLiteral("!文件“t.csv”是空的，没有导入任何记录。")};
+    }
+    void readsFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        QCOMPARE(outcome([&] { return parseCsv(bytes, QStringLiteral("t.csv")); }), expected);
+    }
+
+    // A file too large is refused by its size, before it is read.
+    void refusesHugeFile()
+    {
+        TestEnv env(false);
+        const QString path = env.folder() + QStringLiteral("/huge.csv");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write("a,b\n") == 4);
+        QVERIFY(file.resize(qint64{100} << 20));
+        file.close();
+        QCOMPARE(outcome([&] { return readCsvFile(path); }),
+                 QStringList{QStringLiteral("!文件“%1”超过 64 MB，没有导入任何记录。").arg(path)});
+    }
+
+    // Columns by name in any order, unknown ones listed, the export's guard taken off, each
+    // row checked as the entry boxes check it.
+    void checksRows_data()
+    {
+        QTest::addColumn<QString>("area");
+        QTest::addColumn<QString>("csv");
+        QTest::addColumn<QStringList>("expected"); // unknown columns, then "row => problems"
+        QTest::newRow("sales")
+            << "sales"
+            << QStringLiteral("销售日期,商品名称,商品单价,商品数量,销售金额,颜色,编号\n"
+                              "2026-3-5,'=1+1,2,3,6,红,9\n"
+                              "2026-2-30,梨,二,3,6,,\n"
+                              "2026-3-5,,1,1,1\n"
+                              "2026-3-5,桃,1,1,1,,,多\n")
+            << QStringList{QStringLiteral("颜色"), QStringLiteral("|=1+1|2|3|6|2026-3-5| => "),
+                           QStringLiteral("|梨|二|3|6|2026-2-30| => “商品单价”不是数字；"
+                                          "“销售日期”不是日期"),
+                           QStringLiteral("||1|1|1|2026-3-5| => “商品名称”不能为空"),
+                           QStringLiteral("|桃|1|1|1|2026-3-5| => 比标题行多出 1 格")};
+        QTest::newRow("missing column")
+            << "sales" << QStringLiteral("商品名称,商品单价\n梨,1\n")
+            << QStringList{QStringLiteral("!文件中没有“商品数量”列，没有导入任何记录。")};
+        QTest::newRow("column twice")
+            << "sales" << QStringLiteral("商品名称,商品名称\n梨,1\n")
+            << QStringList{QStringLiteral("!文件中“商品名称”列出现了两次，没有导入任何记录。")};
+        const QString name48 = QString(48, u'名');
+        QTest::newRow("customers")
+            << "customers"
+            << QStringLiteral(
+                   "客户名,商品单价,购买日期,客户邮箱\n%1,1.5,2026-12-7,\n%1名,x,7,%1名\n")
+                   .arg(name48)
+            << QStringList{QString(), name48 + QStringLiteral("|||2026-12-7||1.5||||| => "),
+                           name48 + QStringLiteral("名||") + name48 +
+                               QStringLiteral("名|7||x||||| => “客户名”超过 48 个字；"
+                                              "“客户邮箱”超过 48 个字；“购买日期”不是日期；"
+                                              "“商品单价”不是数字")};
+        QTest::newRow("reminders")
+            << "reminders"
+            << QStringLiteral("提醒日期,日程安排,提醒时间\n2026-3-5,进货,8时30分\n"
+                              "2026-3-5,%1,25时0分\n,,\n")
+                   .arg(QString(49, u'事'))
+            << QStringList{QString(), QStringLiteral("||2026-3-5|8时30分|进货| => "),
+                           QStringLiteral("||2026-3-5|25时0分|%1| => “提醒时间”不是“时分”形式的"
+                                          "时间；“日程安排”超过 48 个字")
+                               .arg(QString(49, u'事')),
+                           QStringLiteral("||||| => “提醒日期”不能为空；“日程安排”不能为空")};
+    }
+    void checksRows()
+    {
+        QFETCH(QString, area);
+        QFETCH(QString, csv);
+        QFETCH(QStringList, expected);
+        TestEnv env;
+        const auto importer = makeImporter(env, area);
+        QStringList got;
+        try {
+            const ImportPlan plan = planImport(parseCsv(csv.toUtf8(), {}), *importer);
+            got << plan.unknown.join(u'|');
+            for (size_t r = 0; r < plan.rows.size(); ++r) {
+                got << plan.rows[r].join(u'|') + QStringLiteral(" => ") + plan.problems[r];
+            }
+        } catch (const StoreError& error) {
+            got << QStringLiteral("!") + error.message();
+        }
+        QCOMPARE(got, expected);
+    }
+
+    // The good rows go in together, 区别 (and 编号) counting on from the table as saves count;
+    // a row the store refuses leaves the table as it was.
+    void savesAllOrNothing()
+    {
+        TestEnv env;
+        env.store.execute(
+            QStringLiteral("insert into 销售表 (名称,单价,数量,总金额,日期,备注,区别) "
+                           "values ('旧',1,1,1,'2026-1-1','备注内容',1)"));
+        auto sales = makeImporter(env, QStringLiteral("sales"));
+        sales->save({strings({"", "苹果", "2.5", "2", "5", "2026-3-5", ""}),
+                     strings({"", "=1+1", "1", "1", "1", "2026-3-5", "备"})});
+        QCOMPARE(
+            env.rowsOnDisk(QStringLiteral("select 名称,单价,数量,总金额,日期,备注,区别 from "
+                                          "销售表 order by rowid")),
+            (QList<QStringList>{strings({"旧", "1", "1", "1", "2026-1-1", "备注内容", "1"}),
+                                strings({"苹果", "2.5", "2", "5", "2026-3-5", "备注内容", "2"}),
+                                strings({"=1+1", "1", "1", "1", "2026-3-5", "备", "3"})}));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 sales->save({strings({"", "梨", "1", "1", "1", "2026-3-5", ""}),
+                                              strings({"", "桃", "x", "1", "1", "2026-3-5", ""})}));
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 3);
+
+        makeImporter(env, QStringLiteral("customers"))
+            ->save(
+                {strings({"甲", "", "a@b.cn", "2026-3-5", "", "1.5", "2", "3"}), strings({"乙"})});
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 客户名,电子邮箱,购买日期,商品单价,区别 "
+                                               "from 客户表 order by rowid")),
+                 (QList<QStringList>{strings({"甲", "a@b.cn", "2026-03-05", "1.5", "1"}),
+                                     strings({"乙", "", "", "", "2"})}));
+
+        env.clock.setDate(QDate(2026, 3, 9));
+        makeImporter(env, QStringLiteral("reminders"))
+            ->save({strings({"7", "2026-01-02", "2026-3-5", "8时30分", "进货", ""}),
+                    strings({"8", "", "2026-3-6", "", "盘点", "a.mp3"})});
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select 编号,设置时间,提醒日期,提醒时间,提醒内容,"
+                                               "提醒音乐,区别 from 提醒表 order by rowid")),
+                 (QList<QStringList>{
+                     strings({"1", "2026-01-02", "2026-3-5", "8时30分", "进货", "", "1"}),
+                     strings({"2", "2026-03-09", "2026-3-6", "", "盘点", "a.mp3", "2"})}));
+    }
+
+private:
+    static QStringList strings(std::initializer_list<const char*> items)
+    {
+        QStringList list;
+        for (const char* item : items) {
+            list << QString::fromUtf8(item);
+        }
+        return list;
+    }
+
+    static std::unique_ptr<GridImporter> makeImporter(TestEnv& env, const QString& area)
+    {
+        if (area == QStringLiteral("customers")) {
+            return customer_records::importer(
+                env.store,
+                strings({"客户名", "邮寄地址", "客户邮箱", "购买日期", "商品名称", "商品单价",
+                         "商品数量", "收取金额", "商品简述", "客户简述", "备注"}));
+        }
+        if (area == QStringLiteral("reminders")) {
+            return reminder_records::importer(
+                env.store, env.clock,
+                strings({"编号", "设置日期", "提醒日期", "提醒时间", "日程安排", "提醒音乐"}), 48);
+        }
+        return goods::importer(env.store, goods::GoodsTable::Sales, kSalesHeaders);
+    }
+};
+
+QTEST_MAIN(TestCsvImport)
+#include "test_csv_import.moc"
