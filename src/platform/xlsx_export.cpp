@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <xlsxwriter.h>
 
 namespace khgl {
@@ -224,6 +225,11 @@ public:
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2")
                                  .arg(display(), QString::fromUtf8(lxw_strerror(closed))));
         }
+        // The temporary file was made for the owner alone; the finished list is handed on like
+        // any file the user saves.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::chmod(QFile::encodeName(m_temporary).constData(), 0666 & ~mask);
         if (std::rename(QFile::encodeName(m_temporary).constData(),
                         QFile::encodeName(m_target).constData()) != 0) {
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2")

@@ -1,8 +1,8 @@
 #include "shell/application.h"
 
 #include "admin/account_records.h"
-#include "admin/database_copy.h"
 #include "admin/backup_history.h"
+#include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "input_aids/input_aids.h"
