@@ -6,6 +6,12 @@
 #include "platform/guard.h"
 #include "platform/record_grid.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
 namespace khgl {
 
 Page::Page(PageEnv& env, QWidget* parent)
@@ -29,6 +35,31 @@ void Page::addGridMenus()
         new GridMenu(*grid, {m_context.dialogs, m_context.clock, [this] { return title(); },
                              [this] { return printedTotal(); }});
     }
+}
+
+QWidget* Page::firstEntryBox() const
+{
+    const auto first = [this](auto isWanted) -> QWidget* {
+        for (QWidget* widget = nextInFocusChain(); widget != this && isAncestorOf(widget);
+             widget = widget->nextInFocusChain()) {
+            if (isWanted(widget) && widget->isVisibleTo(this) && widget->isEnabled() &&
+                widget->focusPolicy() != Qt::NoFocus) {
+                return widget;
+            }
+        }
+        return nullptr;
+    };
+    QWidget* box = first([](QWidget* widget) {
+        return qobject_cast<QLineEdit*>(widget) != nullptr ||
+               qobject_cast<QComboBox*>(widget) != nullptr ||
+               qobject_cast<QAbstractSpinBox*>(widget) != nullptr ||
+               qobject_cast<QPlainTextEdit*>(widget) != nullptr;
+    });
+    if (box == nullptr) {
+        box = first(
+            [](QWidget* widget) { return qobject_cast<QAbstractItemView*>(widget) != nullptr; });
+    }
+    return box;
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

@@ -13,6 +13,7 @@
 #include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
 #include "platform/qt_tray_icon.h"
+#include "platform/screen_fit.h"
 #include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
@@ -92,6 +93,7 @@ LoginWindow* Session::start()
     m_login = new LoginWindow(m_context);
     QObject::connect(m_login, &LoginWindow::loggedIn, m_login, [this] { openMainWindow(); });
     m_login->load();
+    screen_fit::placeOnScreen(m_login);
     m_login->show();
     return m_login;
 }
@@ -102,8 +104,10 @@ void Session::bringForward()
     if (window == nullptr) {
         return;
     }
-    window->show();
+    // Out of the minimised state first: a window shown while still minimised (as it waits in
+    // the notification area) would go straight back there.
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
     window->raise();
     window->activateWindow();
 }
@@ -111,6 +115,7 @@ void Session::bringForward()
 void Session::openMainWindow()
 {
     m_main = new MainWindow(m_context);
+    screen_fit::placeOnScreen(m_main);
     m_main->show();
     m_main->load();
 }
