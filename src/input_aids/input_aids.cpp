@@ -100,6 +100,7 @@ CalendarWindow& InputAids::calendar()
     if (!m_calendar) {
         m_calendar = new CalendarWindow(m_clock);
         m_calendar->installEventFilter(this);
+        m_typingIn.erase(m_calendar); // a new window, perhaps at a dead one's address
         connect(m_calendar, &CalendarWindow::datePicked, this, &InputAids::writePickedDate);
     }
     return *m_calendar;
@@ -110,6 +111,7 @@ CalculatorWindow& InputAids::calculator()
     if (!m_calculator) {
         m_calculator = new CalculatorWindow(m_dialogs);
         m_calculator->installEventFilter(this);
+        m_typingIn.erase(m_calculator);
         connect(m_calculator, &CalculatorWindow::resultChosen, this, &InputAids::writeResult);
     }
     return *m_calculator;
