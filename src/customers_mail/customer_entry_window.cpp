@@ -7,7 +7,10 @@
 #include "platform/click_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/screen_fit.h"
 #include "ui_customer_entry_window.h"
+
+#include <QShortcut>
 
 namespace khgl {
 namespace {
@@ -31,7 +34,7 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setFixedSize(size());
+    screen_fit::fitFixedWindow(this);
     m_ui->Label1->setCursor(Qt::PointingHandCursor);
 
     const QString tooLong = QStringLiteral("字数不大于50字。");
@@ -43,11 +46,18 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
 
     m_context.inputAids.registerDateBox(kDateCode, m_ui->Text4);
     m_context.inputAids.registerAmountBox(kAmountCode, m_ui->Text8);
-    connect(m_ui->Text4, &ClickLineEdit::clicked, this, &CustomerEntryWindow::openCalendar);
-    connect(m_ui->Text4, &QLineEdit::textEdited, this, &CustomerEntryWindow::openCalendar);
-    connect(m_ui->Text8, &ClickLineEdit::clicked, this, &CustomerEntryWindow::openCalculator);
-    connect(m_ui->Text8, &QLineEdit::textEdited, this, &CustomerEntryWindow::openCalculator);
+    connect(m_ui->Text4, &ClickLineEdit::clicked, this,
+            [this] { openCalendar(InputAids::Opening::ByCommand); });
+    connect(m_ui->Text4, &QLineEdit::textEdited, this,
+            [this] { openCalendar(InputAids::Opening::WhileTyping); });
+    connect(m_ui->Text8, &ClickLineEdit::clicked, this,
+            [this] { openCalculator(InputAids::Opening::ByCommand); });
+    connect(m_ui->Text8, &QLineEdit::textEdited, this,
+            [this] { openCalculator(InputAids::Opening::WhileTyping); });
     connect(m_ui->Label1, &ClickLabel::clicked, this, &CustomerEntryWindow::save);
+    // Esc closes the window, as the query windows do.
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
+            &QWidget::close);
     // Enter walks the customer frame, then the goods frame; the additional information takes
     // Enter as a line break and is reached with Tab.
     new EnterMovesOn({m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text10, m_ui->Text11,
@@ -93,14 +103,14 @@ void CustomerEntryWindow::keepNumeric(QLineEdit* box)
 
 // Typing into the date or amount box also opens its aid; the aid's own write does not, so
 // a picked date does not reopen the picker.
-void CustomerEntryWindow::openCalendar()
+void CustomerEntryWindow::openCalendar(InputAids::Opening opening)
 {
-    m_context.inputAids.showCalendarBelow(kDateCode, m_ui->Text4, kAidGapTwips);
+    m_context.inputAids.showCalendarBelow(kDateCode, m_ui->Text4, kAidGapTwips, opening);
 }
 
-void CustomerEntryWindow::openCalculator()
+void CustomerEntryWindow::openCalculator(InputAids::Opening opening)
 {
-    m_context.inputAids.showCalculatorBelow(kAmountCode, m_ui->Text8, kAidGapTwips);
+    m_context.inputAids.showCalculatorBelow(kAmountCode, m_ui->Text8, kAidGapTwips, opening);
 }
 
 void CustomerEntryWindow::save()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "input_aids/aid_target.h"
+#include "input_aids/input_aids.h"
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -40,8 +41,8 @@ private:
     std::vector<QLineEdit*> boxesInTableOrder() const;
     void limitLength(QLineEdit* box, const QString& message);
     void keepNumeric(QLineEdit* box);
-    void openCalendar();
-    void openCalculator();
+    void openCalendar(InputAids::Opening opening);
+    void openCalculator(InputAids::Opening opening);
     void save();
     void writeRecord();
 

@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/hover.h"
 #include "platform/paged_rows.h"
+#include "platform/screen_fit.h"
 #include "ui_customer_page.h"
 
 #include <array>
@@ -97,6 +98,11 @@ void CustomerPage::opened()
     guard([this] { loadAll(); });
 }
 
+QWidget* CustomerPage::firstEntryBox() const
+{
+    return m_ui->MS1;
+}
+
 void CustomerPage::closeWindows()
 {
     if (m_entry) {
@@ -172,8 +178,8 @@ void CustomerPage::openEntryWindow()
 void CustomerPage::placeEntryWindow()
 {
     const RecordGrid* grid = m_ui->MS1;
-    m_entry->move(
-        grid->mapToGlobal(QPoint(grid->width() / 3, kEntryWindowDropTwips / kTwipsPerPixel)));
+    m_entry->move(grid->mapToGlobal(
+        QPoint(grid->width() / 3, screen_fit::scaled(kEntryWindowDropTwips / kTwipsPerPixel))));
 }
 
 void CustomerPage::showSavedEntry(const QStringList& texts, qint64 key)

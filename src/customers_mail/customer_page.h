@@ -28,6 +28,8 @@ public:
     void loadNormalPictures() override;
     void opened() override;
     void closeWindows() override;
+    // The grid: a new purchase is typed into its last row.
+    QWidget* firstEntryBox() const override;
 
     // The entry window while it exists (opened by 记录信息), otherwise null.
     CustomerEntryWindow* entryWindow() const { return m_entry.get(); }

@@ -7,11 +7,13 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
+#include "platform/screen_fit.h"
 #include "ui_mail_page.h"
 
 #include <QListWidget>
 #include <QMetaObject>
 #include <QPushButton>
+#include <QSet>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -139,7 +141,7 @@ void MailPage::setUpGrid()
     grid->clearTexts();
     grid->setCols(3);
     grid->setRowHeight(1, kRowHeight);
-    const int width = grid->width() * kTwipsPerPixel;
+    const int width = screen_fit::unscaled(grid->width()) * kTwipsPerPixel;
     grid->setColWidth(0, kFixedColWidth);
     grid->setColWidth(1, qRound(width / 3.0));
     grid->setColWidth(2, qRound(width / 2.0));
@@ -283,13 +285,24 @@ void MailPage::send()
     startWorker(0);
 }
 
-std::vector<MailMessage> MailPage::messagesForList() const
+std::vector<MailMessage> MailPage::messagesForList()
 {
     std::vector<MailMessage> messages;
+    m_messageRows.clear();
+    m_repeats = 0;
+    QSet<QString> seen;
     const QDateTime now = m_context.clock.now();
     for (int i = 0; i < m_ui->List1->count(); ++i) {
-        messages.push_back({m_ui->Text13->text(), m_ui->Text2->text(), m_ui->List1->item(i)->text(),
-                            m_ui->Text14->text(), m_ui->Text15->toPlainText(), now});
+        const QString to = m_ui->List1->item(i)->text();
+        const QString key = to.trimmed().toCaseFolded();
+        if (seen.contains(key)) {
+            ++m_repeats; // a customer who bought twice hears from the shop once
+            continue;
+        }
+        seen.insert(key);
+        m_messageRows.push_back(i);
+        messages.push_back({m_ui->Text13->text(), m_ui->Text2->text(), to, m_ui->Text14->text(),
+                            m_ui->Text15->toPlainText(), now});
     }
     return messages;
 }
@@ -370,8 +383,8 @@ void MailPage::sendAll(const std::shared_ptr<SendRun>& run, MailTransport& trans
 
 void MailPage::showSending(int index)
 {
-    if (index < m_ui->List1->count()) {
-        m_ui->List1->setCurrentRow(index);
+    if (index < static_cast<int>(m_messageRows.size())) {
+        m_ui->List1->setCurrentRow(m_messageRows[static_cast<size_t>(index)]);
     }
     m_ui->sendStatus->setText(QStringLiteral("正在发送第 %1/%2 封……").arg(index + 1).arg(m_total));
 }
@@ -393,7 +406,10 @@ void MailPage::endSending()
 void MailPage::finishSending(int sent)
 {
     endSending();
-    m_ui->sendStatus->setText(QStringLiteral("已发送 %1 封。").arg(sent));
+    m_ui->sendStatus->setText(
+        m_repeats > 0
+            ? QStringLiteral("已发送 %1 封；%2 个重复地址只发一次。").arg(sent).arg(m_repeats)
+            : QStringLiteral("已发送 %1 封。").arg(sent));
     m_context.dialogs.message(this, QStringLiteral("发送成功。"));
     Q_EMIT sendingFinished();
 }

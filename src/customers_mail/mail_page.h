@@ -59,7 +59,9 @@ private:
     void removeAddress(QListWidgetItem* item);
 
     void send();
-    std::vector<MailMessage> messagesForList() const;
+    // One message per distinct address of the list (case and blanks around do not count);
+    // notes the list row of each and how many entries were repeats.
+    std::vector<MailMessage> messagesForList();
     bool checkMessages(const std::vector<MailMessage>& messages);
     void startWorker(int first);
     static void sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
@@ -79,7 +81,9 @@ private:
     std::unique_ptr<Ui::MailPage> m_ui;
     std::shared_ptr<SendRun> m_run; // the run this page listens to; empty when none
     std::thread m_worker;
-    std::vector<MailMessage> m_messages; // the run's messages, one per recipient entry
+    std::vector<MailMessage> m_messages; // the run's messages, one per distinct address
+    std::vector<int> m_messageRows;      // the list row each message was made from
+    int m_repeats = 0;                   // list entries left out as repeated addresses
     bool m_plainTextAllowed = false;     // asked and granted once per run
     bool m_sending = false;
     int m_total = 0;

@@ -5,6 +5,7 @@
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
+#include "platform/screen_fit.h"
 #include "ui_date_query_dialog.h"
 
 #include <QShortcut>
@@ -24,6 +25,7 @@ DateQueryDialog::DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWi
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
+    screen_fit::fitFixedWindow(this);
     m_query.addCommand(this, m_ui->Label2, m_ui->Image1, 0);
     // The cancel picture reacts to the pointer, also where its caption covers it.
     m_query.addCommand(this, m_ui->Image2, m_ui->Image2, 1);
@@ -38,6 +40,7 @@ DateQueryDialog::DateQueryDialog(AppContext& context, RecordGrid& salesGrid, QWi
     m_query.addDateBox(aid::SalesQueryDate, m_ui->Text1, kCalendarGap);
     connect(m_ui->Label2, &ClickLabel::clicked, this, &DateQueryDialog::querySales);
     connect(m_ui->Label3, &ClickLabel::clicked, this, &DateQueryDialog::cancel);
+    connect(m_ui->Text1, &QLineEdit::returnPressed, this, &DateQueryDialog::querySales);
     // Esc cancels, as the cancel command does.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &DateQueryDialog::cancel);

@@ -8,6 +8,7 @@
 #include "platform/click_widgets.h"
 #include "platform/hover.h"
 #include "platform/record_grid.h"
+#include "platform/screen_fit.h"
 
 namespace khgl {
 // How the purchase and the sales page differ besides their forms.
@@ -17,6 +18,7 @@ struct GoodsEntryPage::Config
     QStringList headers;
     qint16 dateTarget;
     qint16 amountTarget;
+    QString dateCaption;  // names the date box in a refusal
     QString totalCaption; // before the table total
     QString productPrompt;
     QString productTitle;
@@ -114,6 +116,7 @@ GoodsEntryPage::Config GoodsEntryPage::configFor(goods::GoodsTable table)
              pick(u"进货日期", u"销售日期"), QStringLiteral("备注")},
             bought ? aid::PurchaseDate : aid::SalesDate,
             bought ? aid::PurchaseAmount : aid::SalesAmount,
+            pick(u"日期", u"售出日期"),
             pick(u"当前商品进货总额为", u"当前销售总额为："),
             pick(u"输入要查询的商品名。", u"请输入要查询的商品名称。"),
             pick(u"商品查询", u"按商品名查询商品信息"),
@@ -188,6 +191,11 @@ void GoodsEntryPage::loadNormalPictures()
     }
 }
 
+QWidget* GoodsEntryPage::firstEntryBox() const
+{
+    return m_controls->name;
+}
+
 RecordGrid& GoodsEntryPage::grid()
 {
     return *m_controls->grid;
@@ -242,7 +250,8 @@ void GoodsEntryPage::closeAids()
 void GoodsEntryPage::showWindowNear(QWidget* window, const QWidget* anchor, int drop)
 {
     // 1600 twips left of the anchor and 500 below it.
-    window->move(anchor->mapToGlobal(QPoint(0, 0)) + QPoint(-1600 / 15, drop + 500 / 15));
+    window->move(anchor->mapToGlobal(QPoint(0, 0)) +
+                 screen_fit::scaled(QPoint(-1600 / 15, 500 / 15)) + QPoint(0, drop));
     window->show();
     window->raise();
     window->activateWindow();
@@ -291,6 +300,10 @@ void GoodsEntryPage::save()
     m_context.pictures.show(m_controls->saveImage, Pictures::smallNormal());
     if (!boxesFilled()) {
         inform(QStringLiteral("商品信息不能有空白项。"));
+    } else if (!parseDate(m_controls->date->text())) {
+        // No date query would ever find a record under a date like 2026/13/40.
+        inform(QStringLiteral("“%1”不是日期（如 2026-3-5），记录没有保存。")
+                   .arg(m_config->dateCaption));
     } else if (guard([this] {
                    saveRecord();
                    if (!m_config->totalAfterEveryTry) {

@@ -28,6 +28,8 @@ public:
     void opened() override;
     void loadNormalPictures() override;
     QString printedTotal() const override;
+    // The product name, where the entry panel's Enter walk begins.
+    QWidget* firstEntryBox() const override;
 
     // What the goods query windows fill.
     RecordGrid& grid();

@@ -6,6 +6,7 @@
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/screen_fit.h"
 #include "ui_goods_query_window.h"
 
 #include <QShortcut>
@@ -26,6 +27,7 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
+    screen_fit::fitFixedWindow(this);
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
             &QWidget::close);
     m_query.addCommand(this, m_ui->Label4, m_ui->Image1, 0);
@@ -38,6 +40,12 @@ GoodsQueryWindow::GoodsQueryWindow(AppContext& context, PurchasePage& page, QWid
     m_query.addDateBox(aid::QueryProductDate, m_ui->Text3, kCalendarGap);
     connect(m_ui->Label4, &ClickLabel::clicked, this, &GoodsQueryWindow::queryDate);
     connect(m_ui->Label5, &ClickLabel::clicked, this, &GoodsQueryWindow::queryProductOnDate);
+    // Enter in a box runs the query of its frame.
+    connect(m_ui->Text1, &QLineEdit::returnPressed, this, &GoodsQueryWindow::queryDate);
+    for (QLineEdit* box :
+         {static_cast<QLineEdit*>(m_ui->Text2), static_cast<QLineEdit*>(m_ui->Text3)}) {
+        connect(box, &QLineEdit::returnPressed, this, &GoodsQueryWindow::queryProductOnDate);
+    }
 }
 
 GoodsQueryWindow::~GoodsQueryWindow() = default;

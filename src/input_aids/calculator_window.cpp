@@ -2,6 +2,7 @@
 
 #include "input_aids/leading_number.h"
 #include "platform/dialogs.h"
+#include "platform/screen_fit.h"
 #include "ui_calculator_window.h"
 
 #include <QKeyEvent>
@@ -31,6 +32,7 @@ CalculatorWindow::CalculatorWindow(Dialogs& dialogs, QWidget* parent)
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
+    screen_fit::fitFixedWindow(this);
     // It takes the keyboard when it opens, so "3.5*100" typed next is calculated.
     setFocusPolicy(Qt::StrongFocus);
     m_ui->Text1->installEventFilter(this);
@@ -64,6 +66,17 @@ void CalculatorWindow::reset()
     m_first.clear();
     m_second.clear();
     showDisplay(QStringLiteral("0"));
+}
+
+void CalculatorWindow::startFrom(const QString& text)
+{
+    if (m_pending != None || !isEnteringFirstOperand()) {
+        return;
+    }
+    m_expression = text;
+    m_first = text;
+    m_entryMark = static_cast<int>(text.size());
+    showDisplay(text.isEmpty() ? QStringLiteral("0") : text);
 }
 
 bool CalculatorWindow::isEnteringFirstOperand() const

@@ -27,6 +27,8 @@ public:
 
     // The state of every new opening and of "清零": nothing typed, "0" shown.
     void reset();
+    // Takes the text as the first number being typed, unless an operator is already pending.
+    void startFrom(const QString& text);
 
 Q_SIGNALS:
     void resultChosen(const QString& text);

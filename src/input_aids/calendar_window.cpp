@@ -2,6 +2,7 @@
 
 #include "platform/click_widgets.h"
 #include "platform/clock.h"
+#include "platform/screen_fit.h"
 #include "ui_calendar_window.h"
 
 #include <QKeyEvent>
@@ -24,6 +25,7 @@ CalendarWindow::CalendarWindow(const Clock& clock, QWidget* parent)
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
+    screen_fit::fitFixedWindow(this);
     // It takes the keyboard when it opens: arrows, Page Up/Down and Enter pick a date.
     setFocusPolicy(Qt::StrongFocus);
     QPalette white = palette();

@@ -3,9 +3,13 @@
 #include "data_store/values.h"
 #include "input_aids/calculator_window.h"
 #include "input_aids/calendar_window.h"
+#include "platform/screen_fit.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QWidget>
+#include <algorithm>
 
 namespace khgl {
 
@@ -42,15 +46,61 @@ QLineEdit* InputAids::amountBox(qint16 code) const
     return it == m_amountBoxes.end() ? nullptr : it->second.data();
 }
 
-QPoint InputAids::below(QWidget* box, int gapTwips)
+QPoint InputAids::below(QWidget* box, int gapTwips, QSize aidSize)
 {
-    return box->mapToGlobal(QPoint(0, box->height() + gapTwips / 15));
+    const int gap = screen_fit::scaled(gapTwips / 15);
+    QPoint at = box->mapToGlobal(QPoint(0, box->height() + gap));
+    const QScreen* screen = box->screen();
+    if (!aidSize.isValid() || screen == nullptr) {
+        return at;
+    }
+    const QRect room = screen->availableGeometry();
+    if (at.y() + aidSize.height() > room.bottom() + 1) {
+        at.setY(box->mapToGlobal(QPoint(0, 0)).y() - gap - aidSize.height());
+    }
+    at.setX(
+        std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - aidSize.width())));
+    at.setY(
+        std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - aidSize.height())));
+    return at;
+}
+
+// Opened while typing, the aid leaves the keyboard where the operator was typing. A platform
+// that activates every window it shows (now or a moment later) took it: it goes back.
+void InputAids::keepKeyboardIn(QWidget* aid, Opening opening)
+{
+    const QPointer<QWidget> typingIn =
+        opening == Opening::WhileTyping ? QApplication::focusWidget() : nullptr;
+    m_typingIn[aid] = typingIn;
+    returnKeyboard(aid);
+}
+
+void InputAids::returnKeyboard(QWidget* aid)
+{
+    const QPointer<QWidget> typingIn = m_typingIn[aid];
+    if (typingIn == nullptr || !typingIn->isVisible() || typingIn->window() == aid ||
+        QApplication::activeWindow() != aid) {
+        return;
+    }
+    m_typingIn[aid] = nullptr; // once: an activation later on is the operator's own
+    typingIn->activateWindow();
+    typingIn->setFocus(Qt::OtherFocusReason);
+}
+
+bool InputAids::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::WindowActivate && watched->isWidgetType()) {
+        returnKeyboard(static_cast<QWidget*>(watched));
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 CalendarWindow& InputAids::calendar()
 {
     if (!m_calendar) {
         m_calendar = new CalendarWindow(m_clock);
+        m_calendar->installEventFilter(this);
+        m_typingIn.erase(m_calendar); // a new window, perhaps at a dead one's address
         connect(m_calendar, &CalendarWindow::datePicked, this, &InputAids::writePickedDate);
     }
     return *m_calendar;
@@ -60,6 +110,8 @@ CalculatorWindow& InputAids::calculator()
 {
     if (!m_calculator) {
         m_calculator = new CalculatorWindow(m_dialogs);
+        m_calculator->installEventFilter(this);
+        m_typingIn.erase(m_calculator);
         connect(m_calculator, &CalculatorWindow::resultChosen, this, &InputAids::writeResult);
     }
     return *m_calculator;
@@ -75,19 +127,27 @@ void attachTo(QWidget& aid, QWidget* owner)
     }
 }
 
-void present(QWidget& aid, QPoint topLeft)
+void present(QWidget& aid, QPoint topLeft, InputAids::Opening opening)
 {
+    const bool typing = opening == InputAids::Opening::WhileTyping;
+    // Opened by typing, the aid must not take the keys still being typed into the box.
+    aid.setAttribute(Qt::WA_ShowWithoutActivating, typing);
+    if (aid.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus) != typing) {
+        aid.setWindowFlag(Qt::WindowDoesNotAcceptFocus, typing); // hides a shown window
+    }
     aid.move(topLeft);
     aid.show();
     aid.raise();
-    // The aid takes the keyboard, so what is typed next goes to it, not the box behind.
-    aid.activateWindow();
-    aid.setFocus(Qt::OtherFocusReason);
+    if (!typing) {
+        // The aid takes the keyboard, so what is typed next goes to it, not the box behind.
+        aid.activateWindow();
+        aid.setFocus(Qt::OtherFocusReason);
+    }
 }
 
 } // namespace
 
-void InputAids::openCalendar(qint16 code, QPoint topLeft, QWidget* owner)
+void InputAids::openCalendar(qint16 code, QPoint topLeft, QWidget* owner, Opening opening)
 {
     m_calendarTarget = code;
     CalendarWindow& window = calendar();
@@ -96,10 +156,10 @@ void InputAids::openCalendar(qint16 code, QPoint topLeft, QWidget* owner)
         window.openOnToday();
     }
     attachTo(window, owner);
-    present(window, topLeft);
+    present(window, topLeft, opening);
 }
 
-void InputAids::openCalculator(qint16 code, QPoint topLeft, QWidget* owner)
+void InputAids::openCalculator(qint16 code, QPoint topLeft, QWidget* owner, Opening opening)
 {
     m_calculatorTarget = code;
     CalculatorWindow& window = calculator();
@@ -107,17 +167,17 @@ void InputAids::openCalculator(qint16 code, QPoint topLeft, QWidget* owner)
         window.reset();
     }
     attachTo(window, owner);
-    present(window, topLeft);
+    present(window, topLeft, opening);
 }
 
 void InputAids::showCalendar(qint16 code, QPoint topLeft)
 {
-    openCalendar(code, topLeft, nullptr);
+    openCalendar(code, topLeft, nullptr, Opening::ByCommand);
 }
 
 void InputAids::showCalculator(qint16 code, QPoint topLeft)
 {
-    openCalculator(code, topLeft, nullptr);
+    openCalculator(code, topLeft, nullptr, Opening::ByCommand);
 }
 
 namespace {
@@ -148,14 +208,24 @@ void InputAids::writeResult(const QString& text)
     giveKeyboardTo(amountBox(m_calculatorTarget));
 }
 
-void InputAids::showCalendarBelow(qint16 code, QWidget* box, int gapTwips)
+void InputAids::showCalendarBelow(qint16 code, QWidget* box, int gapTwips, Opening opening)
 {
-    openCalendar(code, below(box, gapTwips), box->window());
+    keepKeyboardIn(&calendar(), opening);
+    openCalendar(code, below(box, gapTwips, calendar().frameGeometry().size()), box->window(),
+                 opening);
+    returnKeyboard(m_calendar);
 }
 
-void InputAids::showCalculatorBelow(qint16 code, QWidget* box, int gapTwips)
+void InputAids::showCalculatorBelow(qint16 code, QWidget* box, int gapTwips, Opening opening)
 {
-    openCalculator(code, below(box, gapTwips), box->window());
+    keepKeyboardIn(&calculator(), opening);
+    openCalculator(code, below(box, gapTwips, calculator().frameGeometry().size()), box->window(),
+                   opening);
+    if (const auto* edit = qobject_cast<QLineEdit*>(box); edit && opening == Opening::WhileTyping) {
+        // What is typed so far is the calculator's first number: "+ 1 =" goes on from it.
+        m_calculator->startFrom(edit->text());
+    }
+    returnKeyboard(m_calculator);
 }
 
 void InputAids::closeCalendar()

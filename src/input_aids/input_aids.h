@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QPointer>
+#include <QSize>
 #include <map>
 
 class QDate;
@@ -44,9 +45,19 @@ public:
     // that window, goes with it, and is not blocked when that window is modal.
     void showCalendar(qint16 code, QPoint topLeft);
     void showCalculator(qint16 code, QPoint topLeft);
-    // Opens the aid just under a box: gapTwips below its lower edge.
-    void showCalendarBelow(qint16 code, QWidget* box, int gapTwips = 0);
-    void showCalculatorBelow(qint16 code, QWidget* box, int gapTwips = 0);
+    // How an aid was asked for. A click, F4 or Alt+Down hands it the keyboard; typing into the
+    // box opens it beside the box and leaves the keys with the box, so nothing typed is lost.
+    enum class Opening
+    {
+        ByCommand,
+        WhileTyping,
+    };
+    // Opens the aid just under a box: gapTwips below its lower edge (above the box when there
+    // is no room below).
+    void showCalendarBelow(qint16 code, QWidget* box, int gapTwips = 0,
+                           Opening opening = Opening::ByCommand);
+    void showCalculatorBelow(qint16 code, QWidget* box, int gapTwips = 0,
+                             Opening opening = Opening::ByCommand);
     void closeCalendar();
     void closeCalculator();
     bool isCalendarOpen() const;
@@ -60,15 +71,20 @@ public:
     void writeDate(qint16 code, const QString& text);
     void writeAmount(qint16 code, const QString& text);
 
-    static QPoint below(QWidget* box, int gapTwips);
+    // Where an aid of the given size goes under a box: below it, or above it when the screen
+    // has no room below; always inside the screen.
+    static QPoint below(QWidget* box, int gapTwips, QSize aidSize = {});
 
 private:
     CalendarWindow& calendar();
     CalculatorWindow& calculator();
-    void openCalendar(qint16 code, QPoint topLeft, QWidget* owner);
-    void openCalculator(qint16 code, QPoint topLeft, QWidget* owner);
+    void openCalendar(qint16 code, QPoint topLeft, QWidget* owner, Opening opening);
+    void openCalculator(qint16 code, QPoint topLeft, QWidget* owner, Opening opening);
     void writePickedDate(const QDate& date);
     void writeResult(const QString& text);
+    void keepKeyboardIn(QWidget* aid, Opening opening);
+    void returnKeyboard(QWidget* aid);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     Clock& m_clock;
     Dialogs& m_dialogs;
@@ -79,6 +95,8 @@ private:
     // Each aid is a tool window of the window it last served, which may delete it.
     QPointer<CalendarWindow> m_calendar;
     QPointer<CalculatorWindow> m_calculator;
+    // Per aid opened while typing: the widget the keys were going to, until they are back.
+    std::map<QWidget*, QPointer<QWidget>> m_typingIn;
 };
 
 } // namespace khgl

@@ -5,8 +5,6 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QStyle>
-#include <QStyleOptionFocusRect>
 #include <algorithm>
 
 namespace khgl {
@@ -34,11 +32,14 @@ void ClickLabel::paintEvent(QPaintEvent* event)
 {
     QLabel::paintEvent(event);
     if (hasFocus()) {
+        // The style's focus frame is faint or missing over a picture: a dashed blue line on a
+        // white one shows on any background.
         QPainter painter(this);
-        QStyleOptionFocusRect frame;
-        frame.initFrom(this);
-        frame.rect = rect().adjusted(1, 1, -1, -1);
-        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+        const QRect frame = rect().adjusted(1, 1, -2, -2);
+        painter.setPen(QPen(Qt::white, 2));
+        painter.drawRect(frame);
+        painter.setPen(QPen(QColor(0, 90, 200), 2, Qt::DashLine));
+        painter.drawRect(frame);
     }
 }
 
@@ -90,6 +91,20 @@ EnterMovesOn::EnterMovesOn(std::vector<QWidget*> boxes, ClickLabel* save)
     for (QWidget* box : m_boxes) {
         box->installEventFilter(this);
     }
+    save->installEventFilter(this);
+}
+
+// After a save by Enter the keyboard goes back to the first box: the boxes keep their texts,
+// and a second Enter must not silently save the same record again.
+void EnterMovesOn::saveAndStartOver()
+{
+    m_save->click();
+    const auto first = std::find_if(m_boxes.begin(), m_boxes.end(), [](const QWidget* box) {
+        return box->isEnabled() && box->isVisible();
+    });
+    if (first != m_boxes.end()) {
+        (*first)->setFocus(Qt::TabFocusReason);
+    }
 }
 
 bool EnterMovesOn::eventFilter(QObject* watched, QEvent* event)
@@ -107,6 +122,10 @@ bool EnterMovesOn::eventFilter(QObject* watched, QEvent* event)
         combo != nullptr && combo->view()->isVisible()) {
         return false;
     }
+    if (watched == m_save) {
+        saveAndStartOver();
+        return true;
+    }
     const auto at = std::find(m_boxes.begin(), m_boxes.end(), watched);
     if (at == m_boxes.end()) {
         return false;
@@ -114,11 +133,28 @@ bool EnterMovesOn::eventFilter(QObject* watched, QEvent* event)
     const auto next = std::find_if(std::next(at), m_boxes.end(),
                                    [](const QWidget* box) { return box->isEnabled(); });
     if (next == m_boxes.end()) {
-        m_save->click();
+        saveAndStartOver();
     } else {
         (*next)->setFocus(Qt::TabFocusReason);
     }
     return true;
+}
+
+void putLastInTabOrder(QWidget* window, const std::vector<QWidget*>& widgets)
+{
+    QWidget* last = window;
+    for (QWidget* next = window->nextInFocusChain(); next != window;
+         next = next->nextInFocusChain()) {
+        // Qt orders only widgets that take the keyboard.
+        if (next->window() == window && next->focusPolicy() != Qt::NoFocus &&
+            std::find(widgets.begin(), widgets.end(), next) == widgets.end()) {
+            last = next;
+        }
+    }
+    for (QWidget* widget : widgets) {
+        QWidget::setTabOrder(last, widget);
+        last = widget;
+    }
 }
 
 } // namespace khgl

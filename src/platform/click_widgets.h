@@ -65,8 +65,8 @@ protected:
 };
 
 // The keyboard of an entry panel: Enter in one of its one-line boxes (or closed combo boxes)
-// moves to the next box, and in the last box runs the panel's save command as a click does.
-// Owned by the save command.
+// moves to the next box, and in the last box (or on the save command) saves as a click does,
+// then goes back to the first box. Owned by the save command.
 class EnterMovesOn final : public QObject
 {
 public:
@@ -76,8 +76,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void saveAndStartOver();
+
     std::vector<QWidget*> m_boxes;
     ClickLabel* m_save;
 };
+
+// Moves the given widgets of a window, in this order, to the end of its Tab order: a window
+// drawing its own title bar starts with the keyboard in its work, never on its close command.
+void putLastInTabOrder(QWidget* window, const std::vector<QWidget*>& widgets);
 
 } // namespace khgl

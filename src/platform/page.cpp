@@ -7,6 +7,12 @@
 #include "platform/guard.h"
 #include "platform/record_grid.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
 namespace khgl {
 
 Page::Page(PageEnv& env, QWidget* parent)
@@ -57,6 +63,31 @@ void Page::setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> impor
         };
         menu->setImporter(std::move(importer), copy, std::move(shown));
     }
+}
+
+QWidget* Page::firstEntryBox() const
+{
+    const auto first = [this](auto isWanted) -> QWidget* {
+        for (QWidget* widget = nextInFocusChain(); widget != this && isAncestorOf(widget);
+             widget = widget->nextInFocusChain()) {
+            if (isWanted(widget) && widget->isVisibleTo(this) && widget->isEnabled() &&
+                widget->focusPolicy() != Qt::NoFocus) {
+                return widget;
+            }
+        }
+        return nullptr;
+    };
+    QWidget* box = first([](QWidget* widget) {
+        return qobject_cast<QLineEdit*>(widget) != nullptr ||
+               qobject_cast<QComboBox*>(widget) != nullptr ||
+               qobject_cast<QAbstractSpinBox*>(widget) != nullptr ||
+               qobject_cast<QPlainTextEdit*>(widget) != nullptr;
+    });
+    if (box == nullptr) {
+        box = first(
+            [](QWidget* widget) { return qobject_cast<QAbstractItemView*>(widget) != nullptr; });
+    }
+    return box;
 }
 
 CaptionPage::CaptionPage(PageEnv& env, const QString& objectName, const QString& caption,

@@ -45,6 +45,11 @@ public:
     virtual QString printedTotal() const { return {}; }
     // The main window is closing: close the windows this page opened.
     virtual void closeWindows() {}
+    // Whether the page shows the chart tables: they are computed again each time it is shown.
+    virtual bool showsCharts() const { return false; }
+    // Where the keyboard goes when the page is selected: its first shown entry box (one-line,
+    // list or multi-line box), else its first grid; null when it has neither.
+    virtual QWidget* firstEntryBox() const;
 
 protected:
     // Runs one event handler; a failure is shown to the operator and the program goes on.

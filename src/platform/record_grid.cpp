@@ -1,5 +1,7 @@
 #include "platform/record_grid.h"
 
+#include "platform/screen_fit.h"
+
 #include <QBrush>
 #include <QHeaderView>
 #include <algorithm>
@@ -12,7 +14,7 @@ constexpr int kTwipsPerPixel = 15;
 
 int toPixels(int twips)
 {
-    return std::max(0, twips / kTwipsPerPixel);
+    return std::max(0, screen_fit::scaled(twips / kTwipsPerPixel));
 }
 
 // A cell shows, and its tooltip holds, at most this many bytes of its text: a description
@@ -432,7 +434,7 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridMo
 {
     setModel(m_model);
     verticalHeader()->setDefaultSectionSize(20);
-    verticalHeader()->setFixedWidth(20);
+    verticalHeader()->setFixedWidth(screen_fit::scaled(20));
     verticalHeader()->setHighlightSections(false);
     verticalHeader()->setSectionsClickable(false);
     setCornerButtonEnabled(false);
@@ -685,9 +687,9 @@ void RecordGrid::setRowKey(int row, qint64 key)
 int RecordGrid::colWidth(int col) const
 {
     if (col == 0) {
-        return verticalHeader()->width() * kTwipsPerPixel;
+        return screen_fit::unscaled(verticalHeader()->width()) * kTwipsPerPixel;
     }
-    return columnWidth(col - 1) * kTwipsPerPixel;
+    return screen_fit::unscaled(columnWidth(col - 1)) * kTwipsPerPixel;
 }
 
 void RecordGrid::setColWidth(int col, int twips)
@@ -702,17 +704,17 @@ void RecordGrid::setColWidth(int col, int twips)
 int RecordGrid::rowHeight(int row) const
 {
     if (row == 0) {
-        return horizontalHeader()->height() * kTwipsPerPixel;
+        return screen_fit::unscaled(horizontalHeader()->height()) * kTwipsPerPixel;
     }
-    return QTableView::rowHeight(row - 1) * kTwipsPerPixel;
+    return screen_fit::unscaled(QTableView::rowHeight(row - 1)) * kTwipsPerPixel;
 }
 
 void RecordGrid::setRowHeight(int row, int twips)
 {
     if (row == 0) {
-        horizontalHeader()->setFixedHeight(std::max(toPixels(twips), 20));
+        horizontalHeader()->setFixedHeight(std::max(toPixels(twips), screen_fit::scaled(20)));
     } else if (row < rows()) {
-        QTableView::setRowHeight(row - 1, std::max(toPixels(twips), 20));
+        QTableView::setRowHeight(row - 1, std::max(toPixels(twips), screen_fit::scaled(20)));
     }
 }
 

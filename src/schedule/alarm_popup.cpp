@@ -2,6 +2,7 @@
 
 #include "platform/hover.h"
 #include "platform/pictures.h"
+#include "platform/screen_fit.h"
 #include "ui_alarm_popup.h"
 
 #include <QTimer>
@@ -16,7 +17,7 @@ AlarmPopup::AlarmPopup(const Pictures& pictures, QWidget* parent)
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);
-    setFixedSize(size());
+    screen_fit::fitFixedWindow(this);
     m_countdown->setObjectName(QStringLiteral("Timer1"));
     m_countdown->setInterval(1000);
     m_hover->addLarge(this, m_ui->Label2, m_ui->Image1, nullptr);

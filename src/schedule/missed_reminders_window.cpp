@@ -1,5 +1,6 @@
 #include "schedule/missed_reminders_window.h"
 
+#include "platform/screen_fit.h"
 #include "ui_missed_reminders_window.h"
 
 #include <QPushButton>
@@ -13,6 +14,7 @@ MissedRemindersWindow::MissedRemindersWindow(const std::vector<MissedReminder>& 
 {
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
+    screen_fit::fitWindow(this);
     QTableWidget* list = m_ui->List;
     list->setRowCount(static_cast<int>(reminders.size()));
     int row = 0;

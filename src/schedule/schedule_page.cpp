@@ -62,7 +62,7 @@ SchedulePage::~SchedulePage() = default;
 void SchedulePage::connectControls()
 {
     onCommand(m_ui->Text16, &ClickLineEdit::clicked, &SchedulePage::openCalendar);
-    onCommand(m_ui->Text16, &QLineEdit::textChanged, &SchedulePage::openCalendar);
+    onCommand(m_ui->Text16, &QLineEdit::textChanged, &SchedulePage::openCalendarWhileTyping);
     connect(m_ui->Text17, &ClickLineEdit::clicked, m_ui->Text17, &QLineEdit::clear);
     onCommand(m_ui->Text17, &QLineEdit::textChanged, &SchedulePage::emptyContentAtLimit);
     onCommand(m_ui->Text18, &ClickLineEdit::clicked, &SchedulePage::chooseMusic);
@@ -177,6 +177,12 @@ void SchedulePage::fillTimeBoxes()
 void SchedulePage::openCalendar()
 {
     m_context.inputAids.showCalendarBelow(kDateBoxCode, m_ui->Text16);
+}
+
+void SchedulePage::openCalendarWhileTyping()
+{
+    m_context.inputAids.showCalendarBelow(kDateBoxCode, m_ui->Text16, 0,
+                                          InputAids::Opening::WhileTyping);
 }
 
 void SchedulePage::emptyContentAtLimit()

@@ -36,6 +36,7 @@ private:
     void fillGrid(const RecordSet& reminders);
     void fillTimeBoxes();
     void openCalendar();
+    void openCalendarWhileTyping();
     void emptyContentAtLimit();
     void chooseMusic();
     void previewMusic();

@@ -15,6 +15,7 @@
 #include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
 #include "platform/qt_tray_icon.h"
+#include "platform/screen_fit.h"
 #include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
@@ -114,6 +115,7 @@ LoginWindow* Session::start()
     m_login = new LoginWindow(m_context);
     QObject::connect(m_login, &LoginWindow::loggedIn, m_login, [this] { openMainWindow(); });
     m_login->load();
+    screen_fit::placeOnScreen(m_login);
     m_login->show();
     return m_login;
 }
@@ -124,8 +126,10 @@ void Session::bringForward()
     if (window == nullptr) {
         return;
     }
-    window->show();
+    // Out of the minimised state first: a window shown while still minimised (as it waits in
+    // the notification area) would go straight back there.
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
     window->raise();
     window->activateWindow();
 }
@@ -133,6 +137,7 @@ void Session::bringForward()
 void Session::openMainWindow()
 {
     m_main = new MainWindow(m_context);
+    screen_fit::placeOnScreen(m_main);
     m_main->show();
     m_main->load();
 }

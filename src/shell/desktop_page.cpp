@@ -57,9 +57,11 @@ void DesktopPage::windowLoaded()
     showLowStockLine();
 }
 
+// The figures are computed again on every look: a customer or sale recorded a moment ago
+// must show at once, not after the next login.
 void DesktopPage::opened()
 {
-    showLowStockLine();
+    windowLoaded();
 }
 
 void DesktopPage::showLowStockLine()

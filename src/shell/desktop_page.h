@@ -31,6 +31,7 @@ public:
     // The low-stock line follows minimums and sales changed since the load.
     void opened() override;
     void chartsComputed(const ChartTables& tables) override;
+    bool showsCharts() const override { return true; }
 
     ClickLabel* cell(int index) const { return m_cells.at(index); }
 

@@ -1,5 +1,6 @@
 #include "shell/first_operator_dialog.h"
 
+#include "platform/screen_fit.h"
 #include "ui_first_operator_dialog.h"
 
 #include <QPushButton>
@@ -10,6 +11,7 @@ FirstOperatorDialog::FirstOperatorDialog(QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FirstOperatorDialog>())
 {
     m_ui->setupUi(this);
+    screen_fit::fitWindow(this);
     m_ui->passwordBox->setEchoMode(QLineEdit::Password);
     m_ui->buttonBox->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     m_ui->buttonBox->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));

@@ -1,9 +1,11 @@
 #include "shell/login_window.h"
 
 #include "platform/app_context.h"
+#include "platform/click_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
 #include "platform/hover.h"
+#include "platform/screen_fit.h"
 #include "shell/login_records.h"
 #include "ui_login_window.h"
 
@@ -19,11 +21,14 @@ LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
     m_ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(size());
+    screen_fit::fitFixedWindow(this);
     m_ui->Text1->setEchoMode(QLineEdit::Password);
     // Every typed character shows as "@".
     m_ui->Text1->setStyleSheet(QStringLiteral("lineedit-password-character: 64;"));
     m_ui->Check1->setFocusPolicy(Qt::NoFocus);
+    // The keyboard starts in the name box; the title bar's buttons come last.
+    putLastInTabOrder(this, {m_ui->Image3, m_ui->Image2});
+    m_ui->Combo1->setFocus(Qt::OtherFocusReason);
 
     HoverCommands::pointerOnly(m_ui->Label2);
     HoverCommands::pointerOnly(m_ui->Label1);

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/screen_fit.h"
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
@@ -48,7 +49,6 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         "QGroupBox { border: 1px solid #b4c2d3; border-radius: 4px; margin-top: 9px; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 3px;"
         " color: #1d3b58; font-weight: bold; }"));
-    setFixedSize(size());
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     connect(m_timer1, &QTimer::timeout, this, &MainWindow::checkAlarm);
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
@@ -68,6 +68,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
         HoverCommands::pointerOnly(image);
     }
     connectLowStock();
+    screen_fit::fitFixedWindow(this);
     // Ctrl+1 .. Ctrl+9 and Ctrl+0 select the pages in the order of the navigation labels.
     for (size_t i = 0; i < m_nav.size() && i < 10; ++i) {
         const int digit = static_cast<int>((i + 1) % 10);
@@ -117,7 +118,7 @@ void MainWindow::buildPages()
     for (const Row& row : rows) {
         Page* page =
             createPage(QString::fromUtf16(row.frame), QString::fromUtf16(row.caption), m_env, this);
-        page->setGeometry(kPageGeometry);
+        page->setGeometry(kPageGeometry); // the design: fitted to the screen with the window
         page->hide();
         m_nav.push_back({row.label, row.highlight, page});
     }
@@ -136,6 +137,10 @@ void MainWindow::load()
     m_context.pictures.setBackground(this, Pictures::mainBackground());
     listMissedReminders();
     m_dailyBackup->startIfDue(m_context.clock.now());
+    // The keyboard starts on the navigation; the title bar's buttons come last. Ordered once
+    // every page is shown and built, which may itself rearrange the order.
+    putLastInTabOrder(this, {m_ui->Image44, m_ui->Image43, m_ui->Image41, m_ui->Image42});
+    m_nav.front().label->setFocus(Qt::OtherFocusReason);
 }
 
 // Reminders that fell due while the program was closed are listed once: the stamp moves to
@@ -168,8 +173,8 @@ void MainWindow::listMissedReminders()
     }
 }
 
-// The chart tables are computed here, once per load, and handed to every page that shows
-// them (the month and year pages, the desktop's daily sales chart).
+// The chart tables are computed here, at load and whenever a page showing them is selected,
+// and handed to every page that shows them (the month and year pages, the desktop's chart).
 void MainWindow::showCharts()
 {
     guarded(m_context.dialogs, this, [this] {
@@ -234,7 +239,7 @@ void MainWindow::showOnly(Page* page)
             entry.page->hide();
         }
     }
-    page->setGeometry(kPageGeometry);
+    page->setGeometry(screen_fit::scaled(kPageGeometry));
     page->show();
 }
 
@@ -244,6 +249,12 @@ void MainWindow::select(const NavEntry& entry)
     entry.page->loadNormalPictures();
     showOnly(entry.page);
     entry.page->opened();
+    if (entry.page->showsCharts()) {
+        showCharts(); // what was recorded since the last look shows at once
+    }
+    // The keyboard goes where the work of the page begins, not to the title bar.
+    QWidget* box = entry.page->firstEntryBox();
+    (box != nullptr ? box : static_cast<QWidget*>(entry.label))->setFocus(Qt::ShortcutFocusReason);
 }
 
 // Only a failure is worth a balloon; the backup page shows every outcome.

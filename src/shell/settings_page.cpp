@@ -4,6 +4,7 @@
 
 #include "platform/app_context.h"
 #include "platform/hover.h"
+#include "platform/screen_fit.h"
 #include "shell/page_factory.h"
 #include "ui_settings_page.h"
 
@@ -27,7 +28,7 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
         connect(users, &UsersPage::unlocked, this, [this] { showSubPage(m_users); });
     }
     for (Page* page : {m_users, m_data, m_backup}) {
-        page->setGeometry(kSubPageGeometry);
+        page->setGeometry(kSubPageGeometry); // the design: the main window fits it to the screen
         page->hide();
     }
     m_hover.addLarge(m_ui->Frame26, m_ui->Label74, m_ui->Image31, &m_flags.a);
@@ -89,7 +90,7 @@ void SettingsPage::showSubPage(Page* page)
             other->hide();
         }
     }
-    page->setGeometry(kSubPageGeometry);
+    page->setGeometry(screen_fit::scaled(kSubPageGeometry));
     page->show();
 }
 

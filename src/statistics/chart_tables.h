@@ -20,7 +20,8 @@ struct ChartPoint
 // The two-column table (label, value) a chart is fed with, one row per point.
 using ChartTable = std::vector<ChartPoint>;
 
-// The four tables of the month and year charts, computed once when the main window loads.
+// The four tables of the month and year charts, computed at load and whenever a chart page
+// is shown.
 struct ChartTables
 {
     ChartTable customersPerDay;   // 31 points " 1" .. " 31" of the current month

@@ -11,7 +11,7 @@ class MonthChartPage;
 namespace khgl {
 
 // The month page: customer purchases (MSC1) and sales (MSC2) for every day of this month,
-// as the main window computed them at load.
+// computed again each time the page is shown.
 class MonthChartPage final : public Page
 {
     Q_OBJECT
@@ -21,6 +21,7 @@ public:
     ~MonthChartPage() override;
 
     void chartsComputed(const ChartTables& tables) override;
+    bool showsCharts() const override { return true; }
 
 private:
     std::unique_ptr<Ui::MonthChartPage> m_ui;

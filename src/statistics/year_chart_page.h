@@ -11,7 +11,7 @@ class YearChartPage;
 namespace khgl {
 
 // The year page: customer purchases (MSC3) and sales (MSC4) for every month of this year,
-// as the main window computed them at load.
+// computed again each time the page is shown.
 class YearChartPage final : public Page
 {
     Q_OBJECT
@@ -21,6 +21,7 @@ public:
     ~YearChartPage() override;
 
     void chartsComputed(const ChartTables& tables) override;
+    bool showsCharts() const override { return true; }
 
 private:
     std::unique_ptr<Ui::YearChartPage> m_ui;

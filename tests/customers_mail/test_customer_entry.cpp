@@ -201,6 +201,45 @@ private Q_SLOTS:
         QCOMPARE(f.grid().text(1, 1), QString());
     }
 
+    // Typing into the date or amount box opens its aid beside the box, but the keys stay in
+    // the box; after the save by Enter the keyboard is back in the first box, so a second
+    // Enter saves nothing.
+    void typedDateAndAmountAreSavedAsTyped()
+    {
+        CustomerPageFixture f;
+        f.page.opened();
+        CustomerEntryWindow* entry = openEntry(f);
+        QVERIFY(QTest::qWaitForWindowActive(entry));
+        const auto typeKeys = [](const QString& keys) {
+            for (const QChar key : keys) {
+                QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+                QTest::qWait(5); // what the platform does with a newly shown window happens
+            }
+        };
+        box(entry, QStringLiteral("Text1"))->setFocus();
+        typeText(QApplication::focusWidget(), QStringLiteral("张三"));
+        box(entry, QStringLiteral("Text4"))->setFocus();
+        typeKeys(QStringLiteral("2026-3-5"));
+        QVERIFY(f.env.inputAids.isCalendarOpen());
+        box(entry, QStringLiteral("Text8"))->setFocus();
+        typeKeys(QStringLiteral("129"));
+        QVERIFY(f.env.inputAids.isCalculatorOpen());
+        // The calculator goes on from what was typed.
+        QCOMPARE(f.env.inputAids.calculatorWindow()->findChild<QLineEdit*>()->text(),
+                 QStringLiteral("129"));
+        QCOMPARE(QApplication::focusWidget(), box(entry, QStringLiteral("Text8")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // on to Text9
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); // the last box saves
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("保存完毕！")});
+        QCOMPARE(QApplication::focusWidget(), box(entry, QStringLiteral("Text1")));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 客户名, 购买日期, 收取金额 from 客户表")),
+                 (QList<QStringList>{{QStringLiteral("张三"), QStringLiteral("2026-03-05"),
+                                      QStringLiteral("129")}}));
+        f.env.inputAids.closeCalendar();
+        f.env.inputAids.closeCalculator();
+    }
+
     void dateAndAmountBoxesUseTheirAids()
     {
         CustomerPageFixture f;

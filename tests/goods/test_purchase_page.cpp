@@ -95,6 +95,12 @@ private Q_SLOTS:
         QCOMPARE(env.dialogs.messages[0].icon, Dialogs::Icon::Information);
         QCOMPARE(env.countOnDisk(kTable), 3);
         QCOMPARE(f.total(), QStringLiteral("当前商品进货总额为20.50元。"));
+        // A date no date query would ever find is refused, naming the box.
+        typeText(f.box("Text10"), QStringLiteral("2026/13/40"));
+        env.dialogs.clear();
+        f.command("Label61");
+        QCOMPARE(env.dialogs.texts(), strings({"“日期”不是日期（如 2026-3-5），记录没有保存。"}));
+        QCOMPARE(env.countOnDisk(kTable), 3);
         grabTo(&f.page, QStringLiteral("purchase_page"));
     }
 

@@ -66,11 +66,15 @@ private Q_SLOTS:
         QCOMPARE(login.name()->itemText(1), QStringLiteral("王"));
         QVERIFY(login.name()->currentText().isEmpty());
 
-        // Enter in the name box goes on to the password box and logs nobody in.
+        // The keyboard starts in the name box, not on the title bar's close button; Enter there
+        // goes on to the password box and logs nobody in.
         QVERIFY(QTest::qWaitForWindowActive(login.window));
-        login.name()->setFocus();
-        QTest::keyClicks(login.name()->lineEdit(), QStringLiteral("Admin"));
-        QTest::keyClick(login.name()->lineEdit(), Qt::Key_Return);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab); // the close button is last
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Image2"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("Admin"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(login.name()->currentText(), QStringLiteral("Admin"));
         QCOMPARE(QApplication::focusWidget(), login.password());
         QVERIFY(env.dialogs.messages.empty());
         login.name()->setEditText({});

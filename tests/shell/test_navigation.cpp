@@ -5,6 +5,7 @@
 #include "shell/main_window.h"
 #include "support/env.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -85,10 +86,18 @@ private Q_SLOTS:
         // a label that Tab reached.
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
+        // The keyboard lands in the page's first box (the page's first list where it has no
+        // box, the navigation label where it has neither), not on the title bar.
+        QStringList focused;
         for (int i = 0; i < 10; ++i) {
-            QTest::keyClick(&window, Qt::Key(Qt::Key_0 + (i + 1) % 10), Qt::ControlModifier);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_0 + (i + 1) % 10),
+                            Qt::ControlModifier);
             QCOMPARE(visibleFrames(window), QStringList({QString::fromLatin1(kFrames[i])}));
+            focused << QApplication::focusWidget()->objectName();
         }
+        QCOMPARE(
+            focused.join(u' '),
+            QStringLiteral("Label58 MS1 Text6 Text16 Text11 Text25 Text20 Label9 Label10 Label59"));
         QWidget* sales = child(&window, "Label32");
         QCOMPARE(sales->focusPolicy(), Qt::TabFocus);
         sales->setFocus(Qt::TabFocusReason);

@@ -154,6 +154,11 @@ private Q_SLOTS:
     {
         TestEnv env;
         Window w(env);
+        // The keyboard starts on the navigation; the title bar's buttons come last.
+        QVERIFY(QTest::qWaitForWindowActive(w.window));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Label58"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Image42"));
         khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image43")));
         QCOMPARE(w.opened, QList<QUrl>({QUrl(MainWindow::siteAddress())}));
         khgl::test::click(w.window->findChild<QWidget*>(QStringLiteral("Image44")));
