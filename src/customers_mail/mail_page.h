@@ -4,6 +4,7 @@
 #include "platform/page.h"
 
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -57,13 +58,15 @@ private:
 
     void pickAddress(int row, int col);
     void removeAddress(QListWidgetItem* item);
+    void editServerSettings();
 
     void send();
     std::vector<MailMessage> messagesForList() const;
     bool checkMessages(const std::vector<MailMessage>& messages);
     void startWorker(int first);
     static void sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
-                        const std::vector<MailMessage>& messages, int first, bool plainTextAllowed);
+                        const std::vector<MailMessage>& messages, int first,
+                        MailSendOptions options);
     void showSending(int index);
     void showSent(int count);
     void finishSending(int sent);
@@ -81,6 +84,7 @@ private:
     std::thread m_worker;
     std::vector<MailMessage> m_messages; // the run's messages, one per recipient entry
     bool m_plainTextAllowed = false;     // asked and granted once per run
+    std::optional<MailServer> m_server;  // the run's server; empty: derived from the sender
     bool m_sending = false;
     int m_total = 0;
 };

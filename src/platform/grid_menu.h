@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/grid_print.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
 
 class QMenu;
-class QTextDocument;
 
 namespace khgl {
 
@@ -15,9 +16,10 @@ class Dialogs;
 class RecordGrid;
 
 // The context menu every record grid carries: "导出为 CSV…" writes what the grid shows
-// through the save dialog, the file type choosing the encoding; "打印…" and "导出为 PDF…"
-// lay it out as a table under a title (the page's caption and the date), the header row
-// repeated on every page, page numbers below, and the page's total line after the table.
+// through the save dialog, the file type choosing the encoding; "打印…", "打印预览…" and
+// "导出为 PDF…" lay it out as a table under a title (the page's caption and the date), the
+// header row repeated on every page, page numbers below, and the page's total line after the
+// table; a wide list goes on landscape paper.
 class GridMenu final : public QObject
 {
     Q_OBJECT
@@ -42,8 +44,9 @@ private:
     void popUp(const QPoint& pos);
     void exportCsv();
     void print();
+    void printPreview();
     void exportPdf();
-    std::unique_ptr<QTextDocument> layOut() const;
+    PrintedTable printedTable() const;
     QString suggestedPath(const QString& suffix) const;
 
     RecordGrid& m_grid;

@@ -1,0 +1,34 @@
+#include "shell/help_window.h"
+
+#include "platform/pictures.h"
+#include "ui_help_window.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QShortcut>
+#include <QUrl>
+
+namespace khgl {
+
+HelpWindow::HelpWindow(const QString& guidePath, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::HelpWindow>())
+{
+    m_ui->setupUi(this);
+    if (QFileInfo(guidePath).isReadable()) {
+        m_ui->HelpText->setSource(QUrl::fromLocalFile(guidePath));
+    } else {
+        m_ui->HelpText->setPlainText(QStringLiteral("找不到使用说明文件“%1”，请重新安装本程序。")
+                                         .arg(QDir::toNativeSeparators(guidePath)));
+    }
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+}
+
+HelpWindow::~HelpWindow() = default;
+
+QString HelpWindow::defaultGuidePath()
+{
+    return QDir(Pictures::installedFolder()).filePath(QStringLiteral("khgl-help.html"));
+}
+
+} // namespace khgl
