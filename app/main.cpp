@@ -83,31 +83,31 @@ Options applicationOptions(int& argc, char* argv[])
             "Data folder holding khgl.dll, the backup 备份卡.dat and the customer files. Without "
             "it: the executable's folder when it holds khgl.dll, otherwise the per-user data "
             "folder."),
-        say("文件夹", "DIR"));
+        QStringLiteral("DIR"));
     parser.addOption(folderOption);
     const QCommandLineOption databaseOption(
         QStringLiteral("database"),
         say("使用 PostgreSQL 服务器上的网店数据，例如 "
             "postgresql://user@host:5432/shop?sslmode=verify-full（密码取自 ~/.pgpass 或 "
-            "PGPASSWORD）。不指定时：数据文件夹中 khgl.conf 那一行地址，否则用 khgl.dll。",
+            "PGPASSWORD）。不指定时：数据文件夹中 khgl.conf 那一行 URI，否则用 khgl.dll。",
             "Work on the shop held by a PostgreSQL server, e.g. "
             "postgresql://user@host:5432/shop?sslmode=verify-full (the password comes from "
             "~/.pgpass or PGPASSWORD). Without it: the same URI as the one line of khgl.conf in "
             "the data folder, otherwise khgl.dll."),
-        say("地址", "URI"));
+        QStringLiteral("URI"));
     parser.addOption(databaseOption);
     const QCommandLineOption initOption(
         QStringLiteral("init-server"),
-        say("在空的 PostgreSQL 数据库（地址）中建立网店的各个表，然后退出。",
+        say("在空的 PostgreSQL 数据库 URI 中建立网店的各个表，然后退出。",
             "Create the shop's tables in the empty PostgreSQL database URI, then quit."),
-        say("地址", "URI"));
+        QStringLiteral("URI"));
     parser.addOption(initOption);
     const QCommandLineOption migrateOption(
         QStringLiteral("migrate"),
-        say("把单文件的网店（文件）复制到紧随其后的地址所指的空 PostgreSQL 数据库中，核对后退出。",
+        say("把单文件的网店 FILE 复制到其后的 URI 所指的空 PostgreSQL 数据库中，核对后退出。",
             "Copy the single-file shop FILE into the empty PostgreSQL database whose URI follows "
             "it, check the copy, then quit."),
-        say("文件", "FILE"));
+        QStringLiteral("FILE"));
     parser.addOption(migrateOption);
     // A first look, so that --help names the folder this start would use; process() below
     // reports any error and answers --help and --version.
@@ -124,7 +124,7 @@ Options applicationOptions(int& argc, char* argv[])
         options.migrateFile = parser.value(migrateOption);
         options.migrateServer = parser.positionalArguments().value(0);
         if (options.migrateServer.isEmpty()) {
-            qCritical("%s", qUtf8Printable(say("--migrate 文件 之后需要数据库的地址",
+            qCritical("%s", qUtf8Printable(say("--migrate FILE 之后需要数据库的 URI",
                                                "--migrate FILE needs the database URI after it")));
             std::exit(2);
         }

@@ -341,8 +341,7 @@ void MailPage::startWorker(int first)
 // Runs on the worker thread: touches no widget, reports through the run. A run that has been
 // let go reports nothing more.
 void MailPage::sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
-                       const std::vector<MailMessage>& messages, int first,
-                       MailSendOptions options)
+                       const std::vector<MailMessage>& messages, int first, MailSendOptions options)
 {
     options.keepGoing = [&run] { return !run->stop.load(); };
     const int count = static_cast<int>(messages.size());

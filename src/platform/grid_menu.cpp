@@ -27,6 +27,14 @@ namespace {
 // Below this a grid is written before a progress window would even show.
 constexpr int kProgressFromRows = 100000;
 
+// Every output gets the same margins, so the preview shows the pages the PDF and the printer
+// get; the paper is turned as the table needs.
+void setUpPaper(QPagedPaintDevice& device, const PrintedTable& table)
+{
+    device.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    choosePrintOrientation(device, table);
+}
+
 } // namespace
 
 GridMenu::GridMenu(RecordGrid& grid, Env env)
@@ -128,7 +136,7 @@ void GridMenu::print()
         const PrintedTable table = printedTable();
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(table.title);
-        choosePrintOrientation(printer, table);
+        setUpPaper(printer, table);
         if (m_env.dialogs.choosePrinter(&m_grid, printer)) {
             printTable(printer, table);
         }
@@ -142,7 +150,7 @@ void GridMenu::printPreview()
         const PrintedTable table = printedTable();
         QPrinter printer(QPrinter::HighResolution);
         printer.setDocName(table.title);
-        choosePrintOrientation(printer, table);
+        setUpPaper(printer, table);
         QPrintPreviewDialog preview(&printer, &m_grid);
         preview.setObjectName(QStringLiteral("printPreviewDialog"));
         preview.setWindowTitle(QStringLiteral("打印预览"));
@@ -173,8 +181,7 @@ void GridMenu::exportPdf()
         QPdfWriter writer(&file);
         writer.setTitle(table.title);
         writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        choosePrintOrientation(writer, table);
+        setUpPaper(writer, table);
         printTable(writer, table);
         if (!file.commit()) {
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2").arg(path, file.errorString()));

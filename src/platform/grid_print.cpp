@@ -104,8 +104,8 @@ std::vector<qreal> naturalWidths(const QPagedPaintDevice& device, const PrintedT
     }
     for (const QStringList& row : table.rows) {
         for (size_t col = 0; col < widths.size() && col < static_cast<size_t>(row.size()); ++col) {
-            widths[col] = std::max(widths[col],
-                                   naturalWidth(row[static_cast<qsizetype>(col)], bodyMetrics));
+            widths[col] =
+                std::max(widths[col], naturalWidth(row[static_cast<qsizetype>(col)], bodyMetrics));
         }
     }
     for (qreal& width : widths) {
@@ -170,16 +170,15 @@ public:
           m_page(device.pageLayout().paintRectPixels(device.logicalDpiX()))
     {
         m_widths = columnWidths(naturalWidths(device, table, m_measures), m_page.width());
-        m_headerHeight = rowHeight(device, table.header, m_measures.header, m_widths,
-                                   m_measures.padding);
+        m_headerHeight =
+            rowHeight(device, table.header, m_measures.header, m_widths, m_measures.padding);
         m_footHeight = QFontMetricsF(m_measures.body, &device).height() * 2;
         m_titleHeight = layOutText(table.title, m_measures.title, device, m_page.width()) +
                         4 * m_measures.pixelsPerPoint;
-        m_totalHeight =
-            table.total.isEmpty()
-                ? 0
-                : layOutText(table.total, m_measures.body, device, m_page.width()) +
-                      4 * m_measures.pixelsPerPoint;
+        m_totalHeight = table.total.isEmpty()
+                            ? 0
+                            : layOutText(table.total, m_measures.body, device, m_page.width()) +
+                                  4 * m_measures.pixelsPerPoint;
         m_rowHeights.reserve(table.rows.size());
         const qreal tallest = bodyHeight() - m_headerHeight - m_titleHeight;
         for (const QStringList& row : table.rows) {
@@ -270,8 +269,7 @@ private:
     void paintFoot(QPainter& painter, int page, int pages)
     {
         painter.setFont(m_measures.body);
-        const QRectF foot(0, m_page.height() - m_footHeight / 2, m_page.width(),
-                          m_footHeight / 2);
+        const QRectF foot(0, m_page.height() - m_footHeight / 2, m_page.width(), m_footHeight / 2);
         painter.drawText(foot, Qt::AlignCenter,
                          QStringLiteral("第 %1 页，共 %2 页").arg(page).arg(pages));
     }

@@ -51,8 +51,8 @@ struct MailServer
 
 struct MailSendOptions
 {
-    MailKeepGoing keepGoing;       // empty: never stopped from outside
-    bool plainTextAllowed = false; // the operator agreed to sign in without encryption
+    MailKeepGoing keepGoing;            // empty: never stopped from outside
+    bool plainTextAllowed = false;      // the operator agreed to sign in without encryption
     std::optional<MailServer> server{}; // empty: the transport derives it from the sender
 };
 

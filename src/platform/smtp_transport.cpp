@@ -319,9 +319,9 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
     const bool plainTextAllowed =
         options.plainTextAllowed ||
         (m_loopback == Loopback::PlainTextAllowed && isLoopbackHost(server->host));
-    const long useSsl = server->security == MailSecurity::None ? CURLUSESSL_NONE
+    const long useSsl = server->security == MailSecurity::None          ? CURLUSESSL_NONE
                         : plainTextAllowed && !usesImplicitTls(*server) ? CURLUSESSL_TRY
-                                                                         : CURLUSESSL_ALL;
+                                                                        : CURLUSESSL_ALL;
     char detail[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());

@@ -5,7 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QShortcut>
+#include <QKeyEvent>
 #include <QUrl>
 
 namespace khgl {
@@ -20,11 +20,18 @@ HelpWindow::HelpWindow(const QString& guidePath, QWidget* parent)
         m_ui->HelpText->setPlainText(QStringLiteral("找不到使用说明文件“%1”，请重新安装本程序。")
                                          .arg(QDir::toNativeSeparators(guidePath)));
     }
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 HelpWindow::~HelpWindow() = default;
+
+void HelpWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
 
 QString HelpWindow::defaultGuidePath()
 {

@@ -22,6 +22,9 @@ public:
     // khgl-help.html where the pictures are installed (share/khgl/) or built.
     static QString defaultGuidePath();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::unique_ptr<Ui::HelpWindow> m_ui;
 };

@@ -514,10 +514,12 @@ void TestMailPage::serverSettingsAreKeptAndChooseTheServer()
             auto* securityBox = dialog.findChild<QComboBox*>(QStringLiteral("MailServerSecurity"));
             shown << hostBox->text() << portBox->text()
                   << QString::number(securityBox->currentIndex());
+            grabTo(&dialog, QStringLiteral("mail_server_dialog"));
             hostBox->setText(host);
             portBox->setValue(port);
             securityBox->setCurrentIndex(static_cast<int>(security));
-            dialog.findChild<QCheckBox*>(QStringLiteral("MailServerKeepPassword"))->setChecked(true);
+            dialog.findChild<QCheckBox*>(QStringLiteral("MailServerKeepPassword"))
+                ->setChecked(true);
             dialog.accept();
             return dialog.result();
         });

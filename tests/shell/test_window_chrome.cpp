@@ -16,8 +16,8 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTranslator>
