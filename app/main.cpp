@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLocale>
 #include <QStandardPaths>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,17 @@ struct Options
     QString migrateServer;
 };
 
+// The operator's language on the command line: Chinese under a Chinese locale, else English.
+bool chineseLocale()
+{
+    return QLocale::system().language() == QLocale::Chinese;
+}
+
+QString say(const char* chinese, const char* english)
+{
+    return chineseLocale() ? QString::fromUtf8(chinese) : QString::fromUtf8(english);
+}
+
 // Reads the options without a display, so --help and --version work anywhere.
 Options applicationOptions(int& argc, char* argv[])
 {
@@ -56,45 +68,55 @@ Options applicationOptions(int& argc, char* argv[])
     QCoreApplication core(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("khgl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KHGL_VERSION));
+    if (chineseLocale()) {
+        // Qt's own lines of --help ("用法：", "显示版本信息。").
+        khgl::QtDialogs::loadQtTranslations(core);
+    }
 
     QCommandLineParser parser;
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption folderOption(
         QStringLiteral("folder"),
-        QStringLiteral("Data folder holding khgl.dll, the backup 备份卡.dat and the customer "
-                       "files. Without it: the executable's folder when it holds khgl.dll, "
-                       "otherwise the per-user data folder."),
+        say("存放 khgl.dll、备份 备份卡.dat 和客户文件的数据文件夹。不指定时：程序所在的文件夹中"
+            "有 khgl.dll 时用该文件夹，否则用本用户的数据文件夹。",
+            "Data folder holding khgl.dll, the backup 备份卡.dat and the customer files. Without "
+            "it: the executable's folder when it holds khgl.dll, otherwise the per-user data "
+            "folder."),
         QStringLiteral("DIR"));
     parser.addOption(folderOption);
     const QCommandLineOption databaseOption(
         QStringLiteral("database"),
-        QStringLiteral("Work on the shop held by a PostgreSQL server, e.g. "
-                       "postgresql://user@host:5432/shop?sslmode=verify-full (the password "
-                       "comes from ~/.pgpass or PGPASSWORD). Without it: the same URI as the one "
-                       "line of khgl.conf in the data folder, otherwise khgl.dll."),
+        say("使用 PostgreSQL 服务器上的网店数据，例如 "
+            "postgresql://user@host:5432/shop?sslmode=verify-full（密码取自 ~/.pgpass 或 "
+            "PGPASSWORD）。不指定时：数据文件夹中 khgl.conf 那一行 URI，否则用 khgl.dll。",
+            "Work on the shop held by a PostgreSQL server, e.g. "
+            "postgresql://user@host:5432/shop?sslmode=verify-full (the password comes from "
+            "~/.pgpass or PGPASSWORD). Without it: the same URI as the one line of khgl.conf in "
+            "the data folder, otherwise khgl.dll."),
         QStringLiteral("URI"));
     parser.addOption(databaseOption);
     const QCommandLineOption initOption(
         QStringLiteral("init-server"),
-        QStringLiteral("Create the shop's tables in the empty PostgreSQL database URI, then quit."),
+        say("在空的 PostgreSQL 数据库 URI 中建立网店的各个表，然后退出。",
+            "Create the shop's tables in the empty PostgreSQL database URI, then quit."),
         QStringLiteral("URI"));
     parser.addOption(initOption);
     const QCommandLineOption migrateOption(
         QStringLiteral("migrate"),
-        QStringLiteral("Copy the single-file shop FILE into the empty PostgreSQL database named "
-                       "as the next argument, check the copy, then quit."),
+        say("把单文件的网店 FILE 复制到其后的 URI 所指的空 PostgreSQL 数据库中，核对后退出。",
+            "Copy the single-file shop FILE into the empty PostgreSQL database whose URI follows "
+            "it, check the copy, then quit."),
         QStringLiteral("FILE"));
     parser.addOption(migrateOption);
-    parser.addPositionalArgument(QStringLiteral("URI"),
-                                 QStringLiteral("With --migrate: the database to copy into."));
     // A first look, so that --help names the folder this start would use; process() below
     // reports any error and answers --help and --version.
     parser.parse(QCoreApplication::arguments());
     const bool chosen = parser.isSet(folderOption);
     const QString folder = QDir::cleanPath(
         chosen ? QFileInfo(parser.value(folderOption)).absoluteFilePath() : defaultFolder());
-    parser.setApplicationDescription(QStringLiteral("栎川电子商务管理系统1.0版\n\nData folder: ") +
+    parser.setApplicationDescription(QStringLiteral("栎川电子商务管理系统1.0版\n\n") +
+                                     say("数据文件夹：", "Data folder: ") +
                                      QDir::toNativeSeparators(folder));
     parser.process(core);
     options.initServer = parser.value(initOption);
@@ -102,19 +124,22 @@ Options applicationOptions(int& argc, char* argv[])
         options.migrateFile = parser.value(migrateOption);
         options.migrateServer = parser.positionalArguments().value(0);
         if (options.migrateServer.isEmpty()) {
-            qCritical("--migrate FILE needs the database URI after it");
+            qCritical("%s", qUtf8Printable(say("--migrate FILE 之后需要数据库的 URI",
+                                               "--migrate FILE needs the database URI after it")));
             std::exit(2);
         }
     }
 
     if (chosen) {
         if (!QFileInfo(folder).isDir()) {
-            qCritical("No such folder: %s", qUtf8Printable(folder));
+            qCritical("%s", qUtf8Printable(say("没有这个文件夹：", "No such folder: ") + folder));
             return options;
         }
     } else if (folder.isEmpty() || !makePrivateFolder(folder)) {
-        qCritical("Cannot create the data folder %s; name one with --folder",
-                  qUtf8Printable(folder));
+        qCritical("%s", qUtf8Printable(say("无法建立数据文件夹 %1，请用 --folder 指定一个",
+                                           "Cannot create the data folder %1; name one with "
+                                           "--folder")
+                                           .arg(folder)));
         return options;
     }
     options.folder = folder;

@@ -1,7 +1,8 @@
 # Install layout and the Debian package.
 #   bin/khgl                                  the program
 #   lib/<multiarch>/khgl/khgl_text.so         its text rules for other SQLite programs
-#   share/khgl/                               its pictures (found as ../share/khgl from bin/)
+#   share/khgl/                               its pictures, guide and Qt catalogue (found as
+#                                             ../share/khgl from bin/)
 #   share/applications/, share/metainfo/      menu entry and AppStream metadata
 #   share/icons/hicolor/<size>/apps/khgl.png  the leaf icon
 #   share/doc/khgl/, share/man/man1/          copyright, changelog, manual page
@@ -11,7 +12,8 @@ set(KHGL_APP_ID cn.lichuan_shop.khgl)
 set(KHGL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 file(GLOB KHGL_PICTURES CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/assets/*.dll ${PROJECT_SOURCE_DIR}/assets/*.ico)
+  ${PROJECT_SOURCE_DIR}/assets/*.dll ${PROJECT_SOURCE_DIR}/assets/*.ico
+  ${PROJECT_SOURCE_DIR}/assets/*.html)
 install(FILES ${KHGL_PICTURES} DESTINATION share/khgl)
 install(FILES ${KHGL_PACKAGING_DIR}/${KHGL_APP_ID}.desktop DESTINATION share/applications)
 install(FILES ${KHGL_PACKAGING_DIR}/${KHGL_APP_ID}.metainfo.xml DESTINATION share/metainfo)

@@ -7,7 +7,7 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   libsqlite3-dev sqlite3 libcurl4-openssl-dev
   postgresql libpq-dev
-  fonts-wqy-microhei qt6-translations-l10n
+  fonts-wqy-microhei qt6-translations-l10n qt6-l10n-tools
   python3 python3-aiosmtpd
   xvfb xdotool imagemagick espeak-ng sox lame
   dpkg-dev file desktop-file-utils appstream lintian

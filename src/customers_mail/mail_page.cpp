@@ -1,12 +1,14 @@
 #include "customers_mail/mail_page.h"
 
 #include "customers_mail/mail_recipients.h"
+#include "customers_mail/mail_server_dialog.h"
 #include "data_store/values.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/hover.h"
+#include "platform/mail_server_settings.h"
 #include "platform/screen_fit.h"
 #include "ui_mail_page.h"
 
@@ -59,6 +61,10 @@ MailPage::MailPage(PageEnv& env, QWidget* parent)
     m_hover.addSmall(m_ui->Frame22, m_ui->Label71, m_ui->Image26, nullptr);
     registerDateBoxes();
     connectCommands();
+    // A password the operator chose to keep at this desk.
+    if (const auto saved = loadMailServerSettings(m_context.folder)) {
+        m_ui->Text2->setText(saved->password);
+    }
 }
 
 // What the page and its worker share. The worker reports only while page is set; the page
@@ -96,6 +102,7 @@ void MailPage::connectCommands()
     onCommand(m_ui->Label71, &ClickLabel::clicked, &MailPage::findByProductAndDate);
     onCommand(m_ui->Label68, &ClickLabel::clicked, &MailPage::send);
     onCommand(m_ui->stopSending, &QPushButton::clicked, &MailPage::stopSending);
+    onCommand(m_ui->MailServerSettings, &QPushButton::clicked, &MailPage::editServerSettings);
     onCommand(m_ui->MS2, &RecordGrid::cellClicked, &MailPage::pickAddress);
     onCommand(m_ui->List1, &QListWidget::itemDoubleClicked, &MailPage::removeAddress);
 }
@@ -254,6 +261,12 @@ void MailPage::removeAddress(QListWidgetItem* item)
     delete m_ui->List1->takeItem(m_ui->List1->row(item));
 }
 
+void MailPage::editServerSettings()
+{
+    MailServerDialog dialog(m_context, m_ui->Text13->text().trimmed(), m_ui->Text2->text(), this);
+    m_context.dialogs.exec(dialog);
+}
+
 void MailPage::resetSendPicture()
 {
     m_context.pictures.show(m_ui->Image23, Pictures::smallNormal());
@@ -281,6 +294,7 @@ void MailPage::send()
     m_messages = std::move(messages);
     m_total = static_cast<int>(m_messages.size());
     m_plainTextAllowed = false;
+    m_server = chosenMailServer(m_context.folder);
     setSendingLook(true);
     startWorker(0);
 }
@@ -332,17 +346,17 @@ void MailPage::startWorker(int first)
     run->page = this;
     run->sent = first;
     m_run = run;
-    m_worker = std::thread(
-        [run, &transport = m_context.mail, messages = m_messages, first,
-         plainText = m_plainTextAllowed] { sendAll(run, transport, messages, first, plainText); });
+    const MailSendOptions options{{}, m_plainTextAllowed, m_server};
+    m_worker = std::thread([run, &transport = m_context.mail, messages = m_messages, first,
+                            options] { sendAll(run, transport, messages, first, options); });
 }
 
 // Runs on the worker thread: touches no widget, reports through the run. A run that has been
 // let go reports nothing more.
 void MailPage::sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
-                       const std::vector<MailMessage>& messages, int first, bool plainTextAllowed)
+                       const std::vector<MailMessage>& messages, int first, MailSendOptions options)
 {
-    const MailSendOptions options{[&run] { return !run->stop.load(); }, plainTextAllowed};
+    options.keepGoing = [&run] { return !run->stop.load(); };
     const int count = static_cast<int>(messages.size());
     for (int i = first; i < count && !run->stop; ++i) {
         run->post([run, i](MailPage& page) {

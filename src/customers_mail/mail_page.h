@@ -4,6 +4,7 @@
 #include "platform/page.h"
 
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -57,6 +58,7 @@ private:
 
     void pickAddress(int row, int col);
     void removeAddress(QListWidgetItem* item);
+    void editServerSettings();
 
     void send();
     // One message per distinct address of the list (case and blanks around do not count);
@@ -65,7 +67,8 @@ private:
     bool checkMessages(const std::vector<MailMessage>& messages);
     void startWorker(int first);
     static void sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
-                        const std::vector<MailMessage>& messages, int first, bool plainTextAllowed);
+                        const std::vector<MailMessage>& messages, int first,
+                        MailSendOptions options);
     void showSending(int index);
     void showSent(int count);
     void finishSending(int sent);
@@ -85,6 +88,7 @@ private:
     std::vector<int> m_messageRows;      // the list row each message was made from
     int m_repeats = 0;                   // list entries left out as repeated addresses
     bool m_plainTextAllowed = false;     // asked and granted once per run
+    std::optional<MailServer> m_server;  // the run's server; empty: derived from the sender
     bool m_sending = false;
     int m_total = 0;
 };

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLibraryInfo>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QStyledItemDelegate>
 #include <QTranslator>
 #include <QTreeView>
 #include <algorithm>
@@ -144,6 +146,51 @@ public:
     }
 };
 
+// The size and date columns follow the system's locale, not the translations: "4.88 KiB" and
+// "5 Mar 2026 09:05:00" under an English or C locale, "KiB" under Chinese too. Shown here
+// in the program's Chinese instead.
+class ChineseFileColumns final : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const auto* model = qobject_cast<const QFileSystemModel*>(index.model());
+        if (model == nullptr) {
+            return;
+        }
+        const QLocale chinese(QLocale::Chinese, QLocale::China);
+        if (index.column() == 1 && !model->isDir(index)) {
+            option->text = chinese.formattedDataSize(model->size(index), 1,
+                                                     QLocale::DataSizeTraditionalFormat);
+        } else if (index.column() == 3) {
+            option->text =
+                chinese.toString(model->lastModified(index), QStringLiteral("yyyy/M/d H:mm"));
+        }
+    }
+};
+
+// The toolkit's own dialog (no desktop one offered) cuts the type and date columns short:
+// the names take what the sizes, types and dates leave. Sizes and dates speak Chinese.
+void fitFileColumns(QFileDialog& dialog)
+{
+    auto* view = dialog.findChild<QTreeView*>();
+    if (view == nullptr) {
+        return;
+    }
+    view->setItemDelegate(new ChineseFileColumns(view));
+    QHeaderView* header = view->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column) {
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    }
+    dialog.resize(std::max(dialog.width(), 720), dialog.height());
+}
+
 } // namespace
 
 QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString& filter,
@@ -161,24 +208,14 @@ QString QtDialogs::openFile(QWidget* parent, const QString& title, const QString
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     ChineseFileTypes types;
     dialog.setIconProvider(&types);
-    // The toolkit's own dialog (no desktop one offered) cuts the type and date columns short:
-    // the names take what the sizes, types and dates leave.
-    if (auto* view = dialog.findChild<QTreeView*>()) {
-        QHeaderView* header = view->header();
-        header->setStretchLastSection(false);
-        header->setSectionResizeMode(0, QHeaderView::Stretch);
-        for (int column = 1; column < header->count(); ++column) {
-            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-        }
-        dialog.resize(std::max(dialog.width(), 720), dialog.height());
-    }
+    fitFileColumns(dialog);
     if (dialog.exec() != QDialog::Accepted) {
         return {};
     }
     return dialog.selectedFiles().value(0);
 }
 
-bool QtDialogs::loadQtTranslations(QCoreApplication& app)
+bool QtDialogs::loadQtTranslations(QCoreApplication& app, const QString& ownFolder)
 {
     // Every text of the program is Chinese, so Qt's dialogs are too, whatever the locale's
     // language: an English or German catalogue would mix languages in one box.
@@ -191,26 +228,43 @@ bool QtDialogs::loadQtTranslations(QCoreApplication& app)
     names << QStringLiteral("zh_CN");
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     auto translator = std::make_unique<QTranslator>(&app);
+    bool loaded = false;
     for (const QString& name : names) {
         if (translator->load(QStringLiteral("qtbase_") + name, folder)) {
             QCoreApplication::installTranslator(translator.release());
-            return true;
+            loaded = true;
+            break;
         }
     }
-    return false;
+    // The program's own catalogue fills the gaps of Qt's ("Folder" in the file dialog);
+    // installed last, it is asked first.
+    auto own = std::make_unique<QTranslator>(&app);
+    if (own->load(QStringLiteral("khgl_qt_zh_CN"), ownFolder)) {
+        QCoreApplication::installTranslator(own.release());
+    }
+    // File type names ("CSV 文档") follow the default locale.
+    if (QLocale().language() != QLocale::Chinese) {
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    }
+    return loaded;
 }
 
 QString QtDialogs::saveFile(QWidget* parent, const QString& title, const QString& filter,
                             const QString& startFolder, int* chosenFilter)
 {
     const QStringList filters = qtFilter(filter).split(QStringLiteral(";;"));
-    QString selected = filters.value(0);
-    const QString path = QFileDialog::getSaveFileName(
-        parent, title, startFolder, filters.join(QStringLiteral(";;")), &selected);
-    if (chosenFilter != nullptr) {
-        *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(selected)));
+    QFileDialog dialog(parent, title, startFolder, filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectNameFilter(filters.value(0));
+    fitFileColumns(dialog);
+    if (dialog.exec() != QDialog::Accepted) {
+        return {};
     }
-    return path;
+    if (chosenFilter != nullptr) {
+        *chosenFilter = std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+    }
+    return dialog.selectedFiles().value(0);
 }
 
 bool QtDialogs::choosePrinter(QWidget* parent, QPrinter& printer)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/pictures.h"
+
 #include <QString>
 #include <optional>
 
@@ -98,8 +100,10 @@ public:
     static QString qtFilter(const QString& filter);
 
     // Makes Qt's own dialog texts (buttons, the file dialog) speak Chinese, in the operator's
-    // Chinese variant when the locale names one. False when no catalogue is installed.
-    static bool loadQtTranslations(QCoreApplication& app);
+    // Chinese variant when the locale names one, with the program's own catalogue from
+    // ownFolder for what Qt's lacks. False when Qt's catalogue is not installed.
+    static bool loadQtTranslations(QCoreApplication& app,
+                                   const QString& ownFolder = Pictures::installedFolder());
 };
 
 } // namespace khgl

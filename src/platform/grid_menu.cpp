@@ -15,17 +15,14 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
-#include <QFont>
 #include <QMenu>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTextCursor>
-#include <QTextDocument>
-#include <QTextTable>
 #include <memory>
 
 namespace khgl {
@@ -33,6 +30,14 @@ namespace {
 
 // Below this a grid is written before a progress window would even show.
 constexpr int kProgressFromRows = 100000;
+
+// Every output gets the same margins, so the preview shows the pages the PDF and the printer
+// get; the paper is turned as the table needs.
+void setUpPaper(QPagedPaintDevice& device, const PrintedTable& table)
+{
+    device.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
+    choosePrintOrientation(device, table);
+}
 
 } // namespace
 
@@ -51,6 +56,7 @@ GridMenu::GridMenu(RecordGrid& grid, Env env)
         {u"导出为 CSV…", "exportCsv", &GridMenu::exportCsv},
         {u"导出为 Excel…", "exportXlsx", &GridMenu::exportXlsx},
         {u"打印…", "printGrid", &GridMenu::print},
+        {u"打印预览…", "printPreview", &GridMenu::printPreview},
         {u"导出为 PDF…", "exportPdf", &GridMenu::exportPdf},
         {u"从 CSV 导入…", "importCsv", &GridMenu::importCsv},
     };
@@ -235,11 +241,30 @@ void GridMenu::importCsv()
 void GridMenu::print()
 {
     guarded(m_env.dialogs, &m_grid, [this] {
+        const PrintedTable table = printedTable();
         QPrinter printer(QPrinter::HighResolution);
-        printer.setDocName(m_env.caption ? m_env.caption() : QString());
+        printer.setDocName(table.title);
+        setUpPaper(printer, table);
         if (m_env.dialogs.choosePrinter(&m_grid, printer)) {
-            layOut()->print(&printer);
+            printTable(printer, table);
         }
+    });
+}
+
+// The pages as they would print, in Qt's preview window; its own print button prints them.
+void GridMenu::printPreview()
+{
+    guarded(m_env.dialogs, &m_grid, [this] {
+        const PrintedTable table = printedTable();
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setDocName(table.title);
+        setUpPaper(printer, table);
+        QPrintPreviewDialog preview(&printer, &m_grid);
+        preview.setObjectName(QStringLiteral("printPreviewDialog"));
+        preview.setWindowTitle(QStringLiteral("打印预览"));
+        connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                [&table](QPrinter* target) { printTable(*target, table); });
+        m_env.dialogs.exec(preview);
     });
 }
 
@@ -260,65 +285,40 @@ void GridMenu::exportPdf()
         if (!file.open(QIODevice::WriteOnly)) {
             throw StoreError(QStringLiteral("无法写入文件“%1”：%2").arg(path, file.errorString()));
         }
+        const PrintedTable table = printedTable();
         QPdfWriter writer(&file);
-        writer.setTitle(m_env.caption ? m_env.caption() : QString());
+        writer.setTitle(table.title);
         writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        layOut()->print(&writer);
+        setUpPaper(writer, table);
+        printTable(writer, table);
         if (!file.commit()) {
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2").arg(path, file.errorString()));
         }
     });
 }
 
-// The grid as a document: title, the table with its header row marked to repeat on every
-// page, and the total line. QTextDocument numbers the pages when it prints.
-std::unique_ptr<QTextDocument> GridMenu::layOut() const
+// What the grid shows, for paper: its header, its rows and the page's total line.
+PrintedTable GridMenu::printedTable() const
 {
-    auto document = std::make_unique<QTextDocument>();
-    document->setDefaultFont(QFont(QStringLiteral("WenQuanYi Micro Hei"), 9));
-    QTextCursor cursor(document.get());
-    QTextCharFormat titleFormat;
-    titleFormat.setFontPointSize(14);
-    titleFormat.setFontWeight(QFont::Bold);
+    PrintedTable table;
     const QString caption = m_env.caption ? m_env.caption() : QString();
-    cursor.insertText(caption + QStringLiteral("  ") +
-                          m_env.clock.today().toString(QStringLiteral("yyyy-M-d")),
-                      titleFormat);
-    cursor.insertBlock();
-    const int cols = m_grid.cols() - 1;
-    const int rows = m_grid.rows();
-    QTextTableFormat tableFormat;
-    tableFormat.setHeaderRowCount(1);
-    tableFormat.setCellPadding(2);
-    tableFormat.setCellSpacing(0);
-    tableFormat.setBorderCollapse(true);
-    tableFormat.setBorder(0.5);
-    tableFormat.setWidth(QTextLength(QTextLength::PercentageLength, 100));
-    QTextTable* table = cursor.insertTable(rows, std::max(cols, 1), tableFormat);
-    QTextCharFormat headerFormat;
-    headerFormat.setFontWeight(QFont::Bold);
-    for (int col = 1; col <= cols; ++col) {
-        table->cellAt(0, col - 1)
-            .firstCursorPosition()
-            .insertText(m_grid.text(0, col), headerFormat);
+    table.title =
+        caption + QStringLiteral("  ") + m_env.clock.today().toString(QStringLiteral("yyyy-M-d"));
+    const int cols = m_grid.cols();
+    for (int col = 1; col < cols; ++col) {
+        table.header << m_grid.text(0, col);
     }
-    m_grid.visitRows([&](int row, const std::string* cells) {
-        for (int col = 1; col <= cols; ++col) {
+    table.rows.reserve(static_cast<size_t>(std::max(m_grid.rows() - 1, 0)));
+    m_grid.visitRows([&](int /*row*/, const std::string* cells) {
+        QStringList& row = table.rows.emplace_back();
+        for (int col = 1; col < cols; ++col) {
             const std::string& text = cells[col];
-            table->cellAt(row, col - 1)
-                .firstCursorPosition()
-                .insertText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+            row << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
         }
         return true;
     });
-    cursor.movePosition(QTextCursor::End);
-    const QString total = m_env.total ? m_env.total() : QString();
-    if (!total.isEmpty()) {
-        cursor.insertBlock();
-        cursor.insertText(total);
-    }
-    return document;
+    table.total = m_env.total ? m_env.total() : QString();
+    return table;
 }
 
 } // namespace khgl

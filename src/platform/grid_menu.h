@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/grid_print.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -8,7 +10,6 @@
 class QAction;
 class QMenu;
 class QProgressDialog;
-class QTextDocument;
 
 namespace khgl {
 
@@ -18,11 +19,12 @@ class GridImporter;
 class RecordGrid;
 
 // The context menu every record grid carries: "导出为 CSV…" writes what the grid shows
-// through the save dialog, the file type choosing the encoding; "打印…" and "导出为 PDF…"
-// lay it out as a table under a title (the page's caption and the date), the header row
-// repeated on every page, page numbers below, and the page's total line after the table;
-// "导出为 Excel…" writes an .xlsx workbook. A page that can take rows in gives the menu an
-// importer: "从 CSV 导入…" then reads a file, previews it and writes its good rows.
+// through the save dialog, the file type choosing the encoding; "打印…", "打印预览…" and
+// "导出为 PDF…" lay it out as a table under a title (the page's caption and the date), the
+// header row repeated on every page, page numbers below, and the page's total line after the
+// table; a wide list goes on landscape paper. "导出为 Excel…" writes an .xlsx workbook. A page
+// that can take rows in gives the menu an importer: "从 CSV 导入…" then reads a file, previews
+// it and writes its good rows.
 class GridMenu final : public QObject
 {
     Q_OBJECT
@@ -54,11 +56,12 @@ private:
     void popUp(const QPoint& pos);
     void exportCsv();
     void print();
+    void printPreview();
     void exportPdf();
     void exportXlsx();
     void importCsv();
     std::unique_ptr<QProgressDialog> progressFor(const QString& text) const;
-    std::unique_ptr<QTextDocument> layOut() const;
+    PrintedTable printedTable() const;
     QString suggestedPath(const QString& suffix) const;
 
     RecordGrid& m_grid;

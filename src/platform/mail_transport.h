@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -32,10 +33,27 @@ struct MailResult
 // Asked now and then while a message is on its way; returning false stops the transfer.
 using MailKeepGoing = std::function<bool()>;
 
+// How the connection to the mail server is protected.
+enum class MailSecurity
+{
+    StartTls, // plain connection switched to TLS (ports 587 and 25)
+    Ssl,      // TLS from the first byte (port 465)
+    None      // no encryption: only for a server on this machine
+};
+
+// Where mail is submitted.
+struct MailServer
+{
+    QString host;
+    int port = 25;
+    MailSecurity security = MailSecurity::StartTls;
+};
+
 struct MailSendOptions
 {
-    MailKeepGoing keepGoing;       // empty: never stopped from outside
-    bool plainTextAllowed = false; // the operator agreed to sign in without encryption
+    MailKeepGoing keepGoing;            // empty: never stopped from outside
+    bool plainTextAllowed = false;      // the operator agreed to sign in without encryption
+    std::optional<MailServer> server{}; // empty: the transport derives it from the sender
 };
 
 namespace detail {

@@ -1,5 +1,7 @@
 #include "platform/smtp_transport.h"
 
+#include "platform/mail_server_settings.h"
+
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
@@ -115,7 +117,9 @@ QString serverUrl(const SmtpServer& server)
 {
     const bool ipv6 = server.host.contains(QLatin1Char(':'));
     const QString host = ipv6 ? QLatin1Char('[') + server.host + QLatin1Char(']') : server.host;
-    return QStringLiteral("smtp://") + host + QLatin1Char(':') + QString::number(server.port);
+    const QString scheme =
+        usesImplicitTls(server) ? QStringLiteral("smtps://") : QStringLiteral("smtp://");
+    return scheme + host + QLatin1Char(':') + QString::number(server.port);
 }
 
 QString failureSummary(CURLcode code, const SmtpServer& server, long timeoutMs)
@@ -284,10 +288,13 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
     if (const QString problem = unsafeMailField(message); !problem.isEmpty()) {
         return {false, problem};
     }
-    const auto server = smtpServerFor(message.from);
+    const auto server = options.server ? options.server : smtpServerFor(message.from);
     if (!server) {
         return {false,
                 QStringLiteral("发件人邮箱地址“%1”不完整，无法得出发件服务器。").arg(message.from)};
+    }
+    if (const QString problem = mailServerProblem(*server); !problem.isEmpty()) {
+        return {false, problem};
     }
     EasyHandle easy(curl_easy_init(), &curl_easy_cleanup);
     if (!easy) {
@@ -312,7 +319,9 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
     const bool plainTextAllowed =
         options.plainTextAllowed ||
         (m_loopback == Loopback::PlainTextAllowed && isLoopbackHost(server->host));
-    const long useSsl = plainTextAllowed ? CURLUSESSL_TRY : CURLUSESSL_ALL;
+    const long useSsl = server->security == MailSecurity::None          ? CURLUSESSL_NONE
+                        : plainTextAllowed && !usesImplicitTls(*server) ? CURLUSESSL_TRY
+                                                                        : CURLUSESSL_ALL;
     char detail[CURL_ERROR_SIZE] = {};
 
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());

@@ -9,12 +9,7 @@
 
 namespace khgl {
 
-// Where mail is submitted.
-struct SmtpServer
-{
-    QString host;
-    int port = 25;
-};
+using SmtpServer = MailServer;
 
 // KHGL_SMTP_SERVER=host:port, when it is set and readable.
 std::optional<SmtpServer> smtpServerOverride();
@@ -24,7 +19,9 @@ bool isLoopbackHost(const QString& host);
 
 // Mail over libcurl SMTP: signs in with the sender's address and password, one message,
 // one recipient. A server off the loopback address must offer STARTTLS unless the operator
-// allowed clear text; one message takes at most messageTimeoutMs from connecting to QUIT.
+// allowed clear text (port 465 and MailSecurity::Ssl speak TLS from the start, and
+// MailSecurity::None is refused off the loopback address); one message takes at most
+// messageTimeoutMs from connecting to QUIT.
 class SmtpTransport final : public MailTransport
 {
 public:

@@ -17,11 +17,13 @@
 #include "schedule/missed_reminders.h"
 #include "schedule/missed_reminders_window.h"
 #include "shell/desktop_page.h"
+#include "shell/help_window.h"
 #include "shell/page_factory.h"
 #include "statistics/chart_tables.h"
 #include "statistics/profit_window.h"
 #include "ui_main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QMouseEvent>
@@ -79,6 +81,10 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     // Ctrl+G: what the shop earned (gross profit).
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this), &QShortcut::activated, this,
             [this] { ProfitWindow::open(m_context, this); });
+    // F1, from any of the program's windows, opens the guide.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    help->setContext(Qt::ApplicationShortcut);
+    connect(help, &QShortcut::activated, this, &MainWindow::showHelp);
     connect(m_ui->Image42, &ClickLabel::clicked, this, &QWidget::close);
     connect(m_ui->Image41, &ClickLabel::clicked, this, &QWidget::showMinimized);
     connect(m_ui->Image43, &ClickLabel::clicked, this, &MainWindow::openSite);
@@ -330,6 +336,21 @@ void MainWindow::restoreFromTray()
     setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
     activateWindow();
+}
+
+void MainWindow::showHelp()
+{
+    // Not over a question or a progress window that is waiting for the operator.
+    if (QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
+    if (m_help.isNull()) {
+        m_help = new HelpWindow(HelpWindow::defaultGuidePath(), this);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 void MainWindow::openSite()

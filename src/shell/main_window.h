@@ -4,6 +4,7 @@
 #include "platform/page.h"
 
 #include <QPoint>
+#include <QPointer>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -21,6 +22,7 @@ namespace khgl {
 
 class AlarmCheck;
 class DailyBackup;
+class HelpWindow;
 class LastRunStamp;
 class ClickLabel;
 class TrayIcon;
@@ -76,6 +78,7 @@ private:
     void minimiseToTray();
     void restoreFromTray();
     void openSite();
+    void showHelp();
 
     AppContext& m_context;
     std::unique_ptr<Ui::MainWindow> m_ui;
@@ -85,6 +88,7 @@ private:
     std::vector<NavEntry> m_nav;
     QTimer* m_timer1;
     std::unique_ptr<TrayIcon> m_tray;
+    QPointer<HelpWindow> m_help;
     std::function<void(const QUrl&)> m_openUrl;
     bool m_dragging = false;
     QPoint m_dragStart;

@@ -4,6 +4,7 @@
 #include "goods/sales_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
+#include "platform/grid_menu.h"
 #include "shell/main_window.h"
 
 #include <QAction>
@@ -13,8 +14,10 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <iconv.h>
 
@@ -654,23 +657,41 @@ print(json.dumps({"cells": cells, "bold": [c.font.b for c in ws[1]], "frozen": w
     }
 
     // The sales page as a PDF, read back as text: title with the date, the header row, a row,
-    // the header again on the next page, page numbers and the total line. The print command
-    // writes the same document through the printer the dialog chose.
+    // the header again on the next page, page numbers and the total line. Long names and
+    // notes wrap and every row stays whole on one page; the print command and the preview
+    // lay out the same pages. A list of eleven columns goes on landscape paper.
     void gridPrintsToPdfWithTitleHeadersAndTotal()
     {
         TestEnv env;
         env.clock.setDate(QDate(2026, 3, 9));
+        const QString note =
+            QStringLiteral("送货前请先电话联系收件人，地址：某某省某某市某某区某某路"
+                           "一百二十三号某某小区五栋三单元十二楼 ");
         for (int i = 0; i < 120; ++i) {
-            addGoods(env, kTable, QStringLiteral("商品%1").arg(i), 2, 5,
-                     QStringLiteral("2026-3-5"));
+            const bool wide = i % 3 == 0;
+            addGoods(
+                env, kTable,
+                QStringLiteral("商品%1").arg(i) +
+                    (wide ? QStringLiteral(" 特级明前龙井绿茶礼盒装五百克（附赠品）") : QString()),
+                2, 5, QStringLiteral("2026-3-5"),
+                wide ? QStringLiteral("start%1.").arg(i) + note.repeated(2) +
+                           QStringLiteral("end%1.").arg(i)
+                     : QStringLiteral("备注内容"));
         }
         SalesFixture f(env);
-        const auto pdfText = [](const QString& path) {
-            QProcess pdftotext;
-            pdftotext.start(QStringLiteral("pdftotext"),
-                            {QStringLiteral("-layout"), path, QStringLiteral("-")});
-            pdftotext.waitForFinished(30000);
-            return QString::fromUtf8(pdftotext.readAllStandardOutput());
+        const auto run = [](const QString& program, const QStringList& args) {
+            QProcess process;
+            process.start(program, args);
+            process.waitForFinished(30000);
+            return QString::fromUtf8(process.readAllStandardOutput());
+        };
+        const auto pdfText = [&run](const QString& path, int page = 0) {
+            QStringList args{QStringLiteral("-layout")};
+            if (page > 0) {
+                args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+                     << QString::number(page);
+            }
+            return run(QStringLiteral("pdftotext"), args << path << QStringLiteral("-"));
         };
         const QString pdf = env.folder() + QStringLiteral("/销售.pdf");
         env.dialogs.saveNext(pdf);
@@ -680,15 +701,62 @@ print(json.dumps({"cells": cells, "bold": [c.font.b for c in ws[1]], "frozen": w
         QVERIFY2(text.contains(QStringLiteral("商品销售")), qPrintable(text.left(400)));
         QVERIFY(text.contains(QStringLiteral("2026-3-9")));
         QVERIFY(text.contains(QStringLiteral("商品119")));
-        QVERIFY(text.count(QStringLiteral("销售日期")) >= 2); // repeated on the next page
+        QVERIFY(text.count(QStringLiteral("销售日期")) >= 2);   // repeated on the next page
+        QVERIFY(text.count(QStringLiteral("2026-3-5")) == 120); // dates never broken
         QVERIFY(text.contains(QStringLiteral("当前销售总额为：600.00元。")));
-        QVERIFY(text.contains(QLatin1Char('2'))); // page numbers
+        const QString info = run(QStringLiteral("pdfinfo"), {pdf});
+        QVERIFY2(info.contains(QStringLiteral("595 x 842")), qPrintable(info)); // A4 portrait
+        const int pages =
+            QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info).captured(1).toInt();
+        QVERIFY(pages >= 3);
+        QVERIFY(text.contains(QStringLiteral("第 2 页，共 %1 页").arg(pages)));
+        for (int page = 1; page <= pages; ++page) {
+            const QString onPage = pdfText(pdf, page);
+            for (int i = 0; i < 120; i += 3) {
+                QCOMPARE(onPage.contains(QStringLiteral("start%1.").arg(i)),
+                         onPage.contains(QStringLiteral("end%1.").arg(i)));
+            }
+        }
 
         const QString printed = env.folder() + QStringLiteral("/printed.pdf");
         env.dialogs.printNext(printed);
         f.grid()->findChild<QAction*>(QStringLiteral("printGrid"))->trigger();
         QCOMPARE(env.dialogs.printRequests, 1);
         QVERIFY(pdfText(printed).contains(QStringLiteral("当前销售总额为：600.00元。")));
+
+        int previewPages = 0;
+        env.dialogs.execNext([&](QDialog& dialog) {
+            auto* view = dialog.findChild<QPrintPreviewWidget*>();
+            view->updatePreview();
+            previewPages = view->pageCount();
+            return int(QDialog::Rejected);
+        });
+        f.grid()->findChild<QAction*>(QStringLiteral("printPreview"))->trigger();
+        QCOMPARE(previewPages, pages);
+        QVERIFY(env.dialogs.messages.empty());
+
+        RecordGrid wide;
+        wide.setCols(12);
+        wide.setRows(3);
+        const QStringList customer =
+            strings({"张三丰", "男", "13800138000", "zhangsanfeng@example.com",
+                     "浙江省杭州市西湖区文三路 90 号", "310012", "2026-03-05", "特级明前龙井",
+                     "268.00", "淘宝", "老客户，请优先发货"});
+        for (int col = 1; col <= 11; ++col) {
+            wide.setText(0, col, QStringLiteral("第%1列标题").arg(col));
+            wide.setText(1, col, customer[col - 1]);
+        }
+        new GridMenu(wide, {env.dialogs, env.clock, [] { return QStringLiteral("客户"); }, {}});
+        const QString widePdf = env.folder() + QStringLiteral("/客户.pdf");
+        env.dialogs.saveNext(widePdf);
+        wide.findChild<QAction*>(QStringLiteral("exportPdf"))->trigger();
+        QVERIFY2(run(QStringLiteral("pdfinfo"), {widePdf}).contains(QStringLiteral("842 x 595")),
+                 qPrintable(run(QStringLiteral("pdfinfo"), {widePdf})));
+        const QString wideText = pdfText(widePdf);
+        // Short cells keep their width: nothing of them is broken.
+        for (const int col : {0, 2, 5, 6, 7, 8}) {
+            QVERIFY2(wideText.contains(customer[col]), qPrintable(customer[col]));
+        }
     }
 };
 

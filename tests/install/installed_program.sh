@@ -76,7 +76,8 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >"$work/install.log" ||
   fail "cmake --install: $(cat "$work/install.log")"
 share=$root/usr/share
 for file in "$root/usr/bin/khgl" "$share/khgl/dl.dll" "$share/khgl/skin.dll" \
-  "$share/khgl/叶子.ico" "$share/applications/cn.lichuan_shop.khgl.desktop" \
+  "$share/khgl/叶子.ico" "$share/khgl/khgl-help.html" "$share/khgl/khgl_qt_zh_CN.qm" \
+  "$share/applications/cn.lichuan_shop.khgl.desktop" \
   "$share/metainfo/cn.lichuan_shop.khgl.metainfo.xml" "$share/doc/khgl/copyright"; do
   [ -f "$file" ] || fail "not installed: $file"
 done
@@ -96,6 +97,10 @@ data=$home/.local/share/khgl
 env -i HOME="$home" "$program" --help >"$work/help.txt"
 grep -qxF "Data folder: $data" "$work/help.txt" || fail "--help does not name $data: $(cat "$work/help.txt")"
 [ ! -e "$data" ] || fail "--help created $data"
+# Under a Chinese locale it speaks Chinese, Qt's own lines too.
+env -i HOME="$home" LANG=zh_CN.UTF-8 "$program" --help >"$work/help.txt"
+grep -qxF "数据文件夹：$data" "$work/help.txt" && grep -q "用法：" "$work/help.txt" &&
+  grep -q "显示版本信息" "$work/help.txt" || fail "--help in Chinese: $(cat "$work/help.txt")"
 
 # The login window's background is dark blue at the top left when dl.dll was loaded, and the
 # toolkit's light grey when not.

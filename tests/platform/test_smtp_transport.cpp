@@ -228,6 +228,14 @@ void TestSmtpTransport::choosesTheServerAndConnectivity()
     QVERIFY(isLoopbackHost(QStringLiteral("::1")));
     QVERIFY(!isLoopbackHost(QStringLiteral("10.0.0.1")));
     QVERIFY(!isLoopbackHost(QStringLiteral("smtp.127.cn")));
+
+    // A server chosen without encryption off this machine is refused before connecting.
+    SmtpTransport transport(5000, 10000);
+    const MailResult plain = transport.sendWith(
+        message(QStringLiteral("a@example.cn")),
+        {{}, true, MailServer{QStringLiteral("10.0.0.1"), 25, MailSecurity::None}});
+    QVERIFY2(plain.error.startsWith(QStringLiteral("不加密的连接只能用于本机")),
+             qPrintable(plain.error));
 }
 
 QTEST_GUILESS_MAIN(TestSmtpTransport)

@@ -68,7 +68,9 @@ TestEnv::TestEnv(bool withDatabase)
               Pictures(m_dir.path()), {}}
 {
     const QDir assets(QStringLiteral(KHGL_ASSETS_DIR));
-    for (const QString& name : assets.entryList(QDir::Files)) {
+    // The pictures, as a data folder may hold them (not the guide or the catalogue source).
+    for (const QString& name :
+         assets.entryList({QStringLiteral("*.dll"), QStringLiteral("*.ico")}, QDir::Files)) {
         QFile::copy(assets.filePath(name), m_dir.filePath(name));
     }
     if (kReverseRegistered != SQLITE_OK) {
