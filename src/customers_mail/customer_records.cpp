@@ -44,6 +44,9 @@ void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString
 
 QString countText(DataStore& store)
 {
+    if (const auto figures = store.keptFigures(kTable)) {
+        return QString::number(figures->rows);
+    }
     const RecordSet set = store.select(QStringLiteral("select count(*) from 客户表"));
     return set.text(0);
 }
