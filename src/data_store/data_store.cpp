@@ -408,7 +408,8 @@ void DataStore::prepareFigures()
         // program may have changed the tables without the triggers: count them afresh.
         Statement closed(m_db, read);
         closed.bind(1, mark);
-        const bool trusted = counter >= 0 && closed.step() && closed.value(0).toLongLong() == counter;
+        const bool trusted =
+            counter >= 0 && closed.step() && closed.value(0).toLongLong() == counter;
         for (const char16_t* name : kept_figures::tables()) {
             const QString table = QString::fromUtf16(name);
             Statement held(m_db, read);

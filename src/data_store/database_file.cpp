@@ -218,9 +218,6 @@ void replaceContents(DataStore& store, const QString& source, const Progress& pr
                              .arg(quoted(store.filePath()), engineFailureText(live)),
                          rc & 0xff);
     }
-    // Opened again like any file: the restored rows are counted afresh for the kept figures.
-    store.close();
-    store.open();
 }
 
 std::vector<std::pair<QString, qint64>> tableCounts(const QString& path)

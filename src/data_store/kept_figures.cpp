@@ -135,8 +135,7 @@ QString recountSql(const QString& table, bool server)
                       : QStringLiteral("coalesce(sum(%1), 0), total(%2)")
                             .arg(fileUnits(value), fileRest(value));
     }
-    const QString select =
-        QStringLiteral("select '%1', count(*), %2 from %1").arg(table, sums);
+    const QString select = QStringLiteral("select '%1', count(*), %2 from %1").arg(table, sums);
     if (server) {
         return QStringLiteral("insert into 表合计 (表名, 行数, 金额, 零头) ") + select +
                QStringLiteral(" on conflict (表名) do update set 行数=excluded.行数, "

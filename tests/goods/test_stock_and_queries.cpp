@@ -76,17 +76,16 @@ QString figuresMismatch(DataStore& store)
         if (!kept) {
             return table + QStringLiteral(" keeps no figures");
         }
-        const RecordSet fresh = store.select(QStringLiteral("select count(*), %1 from %2")
-                                                 .arg(goods ? QStringLiteral("sum(总金额)")
-                                                            : QStringLiteral("0"),
-                                                      table));
+        const RecordSet fresh = store.select(
+            QStringLiteral("select count(*), %1 from %2")
+                .arg(goods ? QStringLiteral("sum(总金额)") : QStringLiteral("0"), table));
         const qint64 rows = fresh.valueAt(0, 0).toLongLong();
         const double sum = fresh.valueAt(0, 1).toDouble();
-        const double total = goods ? goods::tableTotal(store, table == kSales
-                                                                  ? goods::GoodsTable::Sales
-                                                                  : goods::GoodsTable::Purchases)
-                                         .value_or(0.0)
-                                   : 0.0;
+        const double total =
+            goods ? goods::tableTotal(store, table == kSales ? goods::GoodsTable::Sales
+                                                             : goods::GoodsTable::Purchases)
+                        .value_or(0.0)
+                  : 0.0;
         const bool cents = kept->units % 100 == 0 && kept->rest == 0;
         const bool same = cents ? QString::number(total, 'f', 2) == QString::number(sum, 'f', 2)
                                 : std::abs(total - sum) <= 1e-9 * std::max(1.0, std::abs(sum));
@@ -422,8 +421,8 @@ private Q_SLOTS:
         for (int step = 0; step < steps; ++step) {
             const QString table = tables[rng.bounded(3)];
             const bool goods = table != QStringLiteral("客户表");
-            const auto which = table == kSales ? goods::GoodsTable::Sales
-                                               : goods::GoodsTable::Purchases;
+            const auto which =
+                table == kSales ? goods::GoodsTable::Sales : goods::GoodsTable::Purchases;
             const int action = rng.bounded(100);
             QString done;
             if (step == steps / 4) {
@@ -437,6 +436,9 @@ private Q_SLOTS:
                     QFile(clean).open(QIODevice::WriteOnly);
                     database_file::cleanCopy(backup, clean);
                     database_file::replaceContents(store, clean);
+                    // As a restore does: listings read the restored file from a new open.
+                    store.close();
+                    store.open();
                 }
                 unsynced();
                 done = QStringLiteral("restore");
@@ -444,15 +446,19 @@ private Q_SLOTS:
                 if (goods) {
                     goods::appendRecord(store, which,
                                         {QStringLiteral("茶%1").arg(rng.bounded(9)),
-                                         QStringLiteral("1"), QStringLiteral("1"),
-                                         randomAmount(rng), QStringLiteral("2026-3-5"), {}});
+                                         QStringLiteral("1"),
+                                         QStringLiteral("1"),
+                                         randomAmount(rng),
+                                         QStringLiteral("2026-3-5"),
+                                         {}});
                 } else {
                     insertRow(store, table, {{QStringLiteral("客户名"), QStringLiteral("客")}});
                 }
                 done = QStringLiteral("save");
             } else if (action < 80) {
                 if (const auto key = randomKey(store, table, rng)) {
-                    store.execute(QStringLiteral("delete from %1 where rowid=?").arg(table), {*key});
+                    store.execute(QStringLiteral("delete from %1 where rowid=?").arg(table),
+                                  {*key});
                 }
                 done = QStringLiteral("delete");
             } else if (action < 92) {
