@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cmath>
@@ -719,6 +720,32 @@ std::optional<kept_figures::Figures> DataStore::keptFigures(const QString& table
     }
     return kept_figures::Figures{set.valueAt(0, 0).toLongLong(), set.valueAt(0, 1).toLongLong(),
                                  set.valueAt(0, 2).toDouble()};
+}
+
+void DataStore::emptyTable(const QString& table)
+{
+    if (findTable(table) == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    const QString remove = QStringLiteral("delete from ") + table;
+    ensureOpen();
+    const auto kept = kept_figures::tables();
+    const bool counted = std::any_of(kept.begin(), kept.end(), [&](const char16_t* name) {
+        return table == QString::fromUtf16(name);
+    });
+    if (m_server || !m_figuresKept || !counted) {
+        execute(remove);
+        return;
+    }
+    transaction([&] {
+        // Without a delete trigger the engine drops the rows wholesale.
+        runPlain(m_db, QStringLiteral("drop trigger if exists 表合计_%1_删").arg(table));
+        runPlain(m_db, remove);
+        runPlain(m_db, kept_figures::recountSql(table, false));
+        for (const QString& sql : kept_figures::fileStatements()) {
+            runPlain(m_db, sql);
+        }
+    });
 }
 
 void DataStore::execute(const QString& sql, const QVariantList& params)

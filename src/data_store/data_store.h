@@ -74,6 +74,11 @@ public:
     // not create triggers): the caller then counts and sums itself.
     std::optional<kept_figures::Figures> keptFigures(const QString& table);
 
+    // Deletes every record of one of the six tables, inside the caller's transaction if there
+    // is one. A table with kept figures is emptied at once and its figures set, instead of
+    // through the delete trigger row by row (ten times slower on a long table).
+    void emptyTable(const QString& table);
+
     // Runs a statement that returns no rows (delete, update).
     void execute(const QString& sql, const QVariantList& params = {});
     // Runs work as one transaction: all of it is written, or none. Transactions that write

@@ -470,7 +470,7 @@ private Q_SLOTS:
                 }
                 done = QStringLiteral("change");
             } else if (action < 94) {
-                store.transaction([&] { store.execute(QStringLiteral("delete from ") + table); });
+                store.transaction([&] { store.emptyTable(table); });
                 done = QStringLiteral("clear");
             } else if (action < 97) {
                 store.close();
