@@ -491,7 +491,8 @@ void DataStore::close()
         m_server->close();
     }
     if (m_db) {
-        if (m_figuresKept) {
+        // A file removed underneath is not written to again.
+        if (m_figuresKept && QFileInfo::exists(filePath())) {
             markFiguresClosed();
         }
         sqlite3_close_v2(m_db);
