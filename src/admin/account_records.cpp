@@ -66,7 +66,7 @@ void emptyTables(DataStore& store, const QStringList& tables)
     }
     store.transaction([&] {
         for (const QString& table : tables) {
-            store.execute(QStringLiteral("delete from ") + table);
+            store.emptyTable(table);
         }
     });
 }

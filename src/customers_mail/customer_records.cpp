@@ -165,6 +165,9 @@ QString storedNumber(const QString& text)
 
 QString countText(DataStore& store)
 {
+    if (const auto figures = store.keptFigures(kTable)) {
+        return QString::number(figures->rows);
+    }
     const RecordSet set = store.select(QStringLiteral("select count(*) from 客户表"));
     return set.text(0);
 }

@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cerrno>
@@ -52,6 +53,24 @@ void createIndexes(sqlite3* db)
     for (const char16_t* sql : indexStatements()) {
         runPlain(db, QString::fromUtf16(sql));
     }
+}
+
+// The file's change counter, which every writer of the file moves on with each transaction
+// it commits; -1 when it cannot be read. Read through SQLite's own handle: another handle
+// on the file, once closed, would drop the locks SQLite holds on it.
+qint64 changeCounter(sqlite3* db)
+{
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr) {
+        return -1;
+    }
+    unsigned char bytes[4] = {};
+    if (file->pMethods->xRead(file, bytes, 4, 24) != SQLITE_OK) {
+        return -1;
+    }
+    return (qint64{bytes[0]} << 24) | (qint64{bytes[1]} << 16) | (qint64{bytes[2]} << 8) |
+           qint64{bytes[3]};
 }
 
 QString busyText()
@@ -421,6 +440,78 @@ void DataStore::open()
     } catch (const StoreError&) {
         // Indexes only make listings faster; a file that cannot take them still works.
     }
+    try {
+        prepareFigures();
+    } catch (const StoreError&) {
+        // The pages count and sum themselves then.
+    }
+}
+
+void DataStore::prepareFigures()
+{
+    m_figuresKept = false;
+    // "insert or replace" then removes a row through the delete trigger too.
+    runPlain(m_db, QStringLiteral("pragma recursive_triggers=1"));
+    runPlain(m_db, QStringLiteral("begin immediate"));
+    try {
+        const qint64 counter = changeCounter(m_db);
+        for (const QString& sql : kept_figures::fileStatements()) {
+            runPlain(m_db, sql);
+        }
+        const QString read = QString::fromUtf8(kept_figures::kReadSql);
+        const QString mark = QString::fromUtf8(kept_figures::kClosedMark);
+        // Unless this program closed the file last and nothing wrote to it since, another
+        // program may have changed the tables without the triggers: count them afresh.
+        Statement closed(m_db, read);
+        closed.bind(1, mark);
+        const bool trusted =
+            counter >= 0 && closed.step() && closed.value(0).toLongLong() == counter;
+        for (const char16_t* name : kept_figures::tables()) {
+            const QString table = QString::fromUtf16(name);
+            Statement held(m_db, read);
+            held.bind(1, table);
+            if (!trusted || !held.step()) {
+                runPlain(m_db, kept_figures::recountSql(table, false));
+            }
+        }
+        // Open, the file may be changed by anything; the mark returns at a clean close.
+        Statement unmark(m_db, QStringLiteral("delete from 表合计 where 表名=?"));
+        unmark.bind(1, mark);
+        unmark.run();
+        runPlain(m_db, QStringLiteral("commit"));
+    } catch (...) {
+        sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+        throw;
+    }
+    m_figuresKept = true;
+}
+
+void DataStore::markFiguresClosed()
+{
+    // Closing never waits for another program: without the mark the next open recounts.
+    sqlite3_busy_handler(m_db, nullptr, nullptr);
+    if (sqlite3_get_autocommit(m_db) == 0 ||
+        sqlite3_exec(m_db, "begin immediate", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return;
+    }
+    try {
+        Statement triggers(m_db, QStringLiteral("select count(*) from sqlite_master where "
+                                                "type='trigger' and name like '表合计!_%' "
+                                                "escape '!'"));
+        if (triggers.step() && triggers.value(0).toInt() == 8) {
+            // This commit moves the counter on by one.
+            Statement mark(m_db, QStringLiteral("insert or replace into 表合计 (表名, 行数, 金额, "
+                                                "零头) values (?, ?, 0, 0)"));
+            mark.bind(1, QString::fromUtf8(kept_figures::kClosedMark));
+            mark.bind(2, (changeCounter(m_db) + 1) & 0xffffffff);
+            mark.run();
+            runPlain(m_db, QStringLiteral("commit"));
+            return;
+        }
+    } catch (const StoreError&) {
+        // The file is left without the mark.
+    }
+    sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
 }
 
 int DataStore::waitWhileBusy(void* store, int attempt)
@@ -455,9 +546,14 @@ void DataStore::close()
         m_server->close();
     }
     if (m_db) {
+        // A file removed underneath is not written to again.
+        if (m_figuresKept && QFileInfo::exists(filePath())) {
+            markFiguresClosed();
+        }
         sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
+    m_figuresKept = false;
 }
 
 sqlite3* DataStore::handle()
@@ -541,7 +637,9 @@ RecordSet DataStore::appendTo(const QString& table)
     for (const auto& column : set.m_table->columns) {
         set.m_names << QString::fromUtf16(column.name);
     }
-    if (m_server) {
+    if (const auto figures = keptFigures(table.trimmed())) {
+        set.m_unlistedRows = static_cast<int>(figures->rows);
+    } else if (m_server) {
         set.m_unlistedRows = static_cast<int>(
             m_server->run(QStringLiteral("select count(*) from ") + table.trimmed())
                 .value(0, 0)
@@ -667,6 +765,46 @@ void DataStore::remove(RecordSet& set, qint64 key)
                                   QStringLiteral(" where rowid=?"));
     statement.bind(1, key);
     statement.run();
+}
+
+std::optional<kept_figures::Figures> DataStore::keptFigures(const QString& table)
+{
+    ensureOpen();
+    if (!m_figuresKept) {
+        return std::nullopt;
+    }
+    const RecordSet set = select(QString::fromUtf8(kept_figures::kReadSql), {table});
+    if (set.recordCount() == 0) {
+        return std::nullopt;
+    }
+    return kept_figures::Figures{set.valueAt(0, 0).toLongLong(), set.valueAt(0, 1).toLongLong(),
+                                 set.valueAt(0, 2).toDouble()};
+}
+
+void DataStore::emptyTable(const QString& table)
+{
+    if (findTable(table) == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    const QString remove = QStringLiteral("delete from ") + table;
+    ensureOpen();
+    const auto kept = kept_figures::tables();
+    const bool counted = std::any_of(kept.begin(), kept.end(), [&](const char16_t* name) {
+        return table == QString::fromUtf16(name);
+    });
+    if (m_server || !m_figuresKept || !counted) {
+        execute(remove);
+        return;
+    }
+    transaction([&] {
+        // Without a delete trigger the engine drops the rows wholesale.
+        runPlain(m_db, QStringLiteral("drop trigger if exists 表合计_%1_删").arg(table));
+        runPlain(m_db, remove);
+        runPlain(m_db, kept_figures::recountSql(table, false));
+        for (const QString& sql : kept_figures::fileStatements()) {
+            runPlain(m_db, sql);
+        }
+    });
 }
 
 void DataStore::execute(const QString& sql, const QVariantList& params)

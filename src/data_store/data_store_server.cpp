@@ -72,6 +72,39 @@ void DataStore::openServer()
             // An account that may not create tables still serves everything else.
         }
     }
+    prepareServerFigures();
+}
+
+void DataStore::prepareServerFigures()
+{
+    m_figuresKept = false;
+    try {
+        m_server->run(QStringLiteral("begin"));
+        // Desks opening at once create the triggers one after the other.
+        m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
+                      {static_cast<qlonglong>(kApplicationId)});
+        for (const QString& sql : kept_figures::serverStatements()) {
+            m_server->run(sql);
+        }
+        // The server's triggers have kept the figures since they were made, whoever wrote;
+        // a table without figures yet is counted once.
+        const ServerResult held = m_server->run(QStringLiteral("select 表名 from 表合计"));
+        QStringList counted;
+        for (int r = 0; r < held.rows(); ++r) {
+            counted << held.value(r, 0).toString();
+        }
+        for (const char16_t* name : kept_figures::tables()) {
+            const QString table = QString::fromUtf16(name);
+            if (!counted.contains(table)) {
+                m_server->run(kept_figures::recountSql(table, true));
+            }
+        }
+        m_server->run(QStringLiteral("commit"));
+        m_figuresKept = true;
+    } catch (const StoreError&) {
+        // An account that may not create triggers: the pages count and sum themselves.
+        rollback(*m_server);
+    }
 }
 
 void DataStore::createOnServer()

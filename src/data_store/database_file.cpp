@@ -301,8 +301,9 @@ void snapshot(DataStore& store, const QString& target, const Progress& progress)
         }
         return;
     }
-    sqlite3* live = store.handle();
     try {
+        // Opening the store may fail too: the new file goes all the same.
+        sqlite3* live = store.handle();
         Connection copy(DataStore::openConnection(target, SQLITE_OPEN_READWRITE));
         // One read transaction: the pages and the row counts come from the same moment, and
         // no other program can commit a write until the copy is done.

@@ -27,6 +27,11 @@ QString KeysetPages::andWhere() const
 
 int KeysetPages::count()
 {
+    if (!m_count && m_query.where.isEmpty()) {
+        if (const auto figures = m_store.keptFigures(m_query.table)) {
+            m_count = static_cast<int>(figures->rows);
+        }
+    }
     if (!m_count) {
         const QString where =
             m_query.where.isEmpty() ? QString() : QStringLiteral(" where ") + m_query.where;

@@ -75,10 +75,13 @@ const std::array<OwnTableSpec, 1> kOwnTables{{
 }};
 
 // One list for every index the store keeps; append new ones here.
-constexpr std::array<const char16_t*, 4> kIndexes{{
+constexpr std::array<const char16_t*, 6> kIndexes{{
     // The stock listing sums 数量 per product: (名称, 数量) answers it from the index alone.
     u"create index if not exists 进货表_名称 on 进货表 (名称, 数量)",
     u"create index if not exists 销售表_名称 on 销售表 (名称, 数量)",
+    // The goods pages list and sum one date's records, a block at a time in entry order.
+    u"create index if not exists 进货表_日期 on 进货表 (日期)",
+    u"create index if not exists 销售表_日期 on 销售表 (日期)",
     // The alarm looks up today's reminders every second.
     u"create index if not exists 提醒表_提醒日期 on 提醒表 (提醒日期)",
     // A customer is looked up by name, and the page counts the table on every listing: the

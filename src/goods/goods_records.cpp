@@ -46,6 +46,16 @@ std::optional<double> amount(const RecordSet& set)
     return sumOf(set, QStringLiteral("金额"));
 }
 
+qint64 rowCount(DataStore& store, const QString& table)
+{
+    if (const auto figures = store.keptFigures(table)) {
+        return figures->rows;
+    }
+    return store.select(QStringLiteral("select count(*) as 记录数 from ") + table)
+        .valueAt(0, 0)
+        .toLongLong();
+}
+
 } // namespace
 
 QString tableName(GoodsTable table)
@@ -60,9 +70,7 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
     // Counting and appending in one transaction keeps 区别 equal to the count it reports;
     // counting instead of reading the whole table keeps a save quick on a long table.
     store.transaction([&] {
-        const RecordSet count =
-            store.select(QStringLiteral("select count(*) as 记录数 from ") + name);
-        saved.count = static_cast<int>(count.valueAt(0, 0).toLongLong()) + 1;
+        saved.count = static_cast<int>(rowCount(store, name)) + 1;
         store.execute(QStringLiteral("insert into ") + name +
                           QStringLiteral(" (名称, 单价, 数量, 总金额, 日期, 备注, 区别) "
                                          "values (?, ?, ?, ?, ?, ?, ?)"),
@@ -206,6 +214,9 @@ std::unique_ptr<KeysetPages> productOnDatePages(DataStore& store, GoodsTable tab
 
 std::optional<double> tableTotal(DataStore& store, GoodsTable table)
 {
+    if (const auto figures = store.keptFigures(tableName(table))) {
+        return figures->rows == 0 ? std::nullopt : std::optional<double>(figures->total());
+    }
     return amount(store.select(queries(table).total));
 }
 

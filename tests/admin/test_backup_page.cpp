@@ -132,7 +132,8 @@ QStringList checkedCounts(const QString& path)
     return found;
 }
 
-// Objects of the file at path other than the program's tables and indexes.
+// Objects of the file at path other than the program's tables, indexes and the kept figures
+// with their triggers (which every open makes).
 QStringList foreignObjects(const QString& path)
 {
     sqlite3* db = nullptr;
@@ -147,6 +148,9 @@ QStringList foreignObjects(const QString& path)
         const bool own = std::any_of(ownTables().begin(), ownTables().end(), [&](const auto& t) {
             return object.mid(6) == QString::fromUtf16(t.name);
         });
+        if (object.section(QLatin1Char(' '), 1).startsWith(QStringLiteral("表合计"))) {
+            continue;
+        }
         if (!object.startsWith(QStringLiteral("table ")) ||
             (findTable(object.mid(6)) == nullptr && !own)) {
             found << object;

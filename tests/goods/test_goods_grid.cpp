@@ -89,6 +89,37 @@ private Q_SLOTS:
         QCOMPARE(goodsIndexesInFile(env), both);
     }
 
+    // The goods pages' product and date queries, their totals and the blocks of their listings,
+    // are answered through an index, never by a pass over the table.
+    void productAndDateQueriesUseAnIndex_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("date total")
+            << QStringLiteral("select sum(总金额) from 销售表 where 日期=?");
+        QTest::newRow("date block") << QStringLiteral(
+            "select rowid, 名称 from 进货表 where (日期=?) and rowid > ? order by rowid limit ?");
+        QTest::newRow("product total")
+            << QStringLiteral("select sum(总金额) from 进货表 where 名称=?");
+        QTest::newRow("product on date")
+            << QStringLiteral("select count(*) from 销售表 where 日期=? and 名称=?");
+    }
+
+    void productAndDateQueriesUseAnIndex()
+    {
+        QFETCH(QString, sql);
+        TestEnv env;
+        const RecordSet plan = env.store.select(QStringLiteral("explain query plan ") + sql,
+                                                QVariantList(sql.count(QLatin1Char('?')), 1));
+        QString details;
+        for (int r = 0; r < plan.recordCount(); ++r) {
+            details += plan.valueAt(r, plan.fieldIndex(QStringLiteral("detail"))).toString() +
+                       QLatin1Char(';');
+        }
+        QVERIFY2(details.contains(QStringLiteral(" USING ")) &&
+                     !details.contains(QStringLiteral("SCAN ")),
+                 qPrintable(details));
+    }
+
 private:
     // Read with SQLite itself: opening through the store would add the indexes.
     static QStringList goodsIndexesInFile(const TestEnv& env)
