@@ -429,16 +429,10 @@ private Q_SLOTS:
                 database_file::snapshot(store, backup);
                 done = QStringLiteral("backup");
             } else if (step == steps / 2) {
-                if (store.onServer()) {
-                    database_file::replaceContents(store, backup);
-                } else {
-                    QFile(clean).open(QIODevice::WriteOnly);
-                    database_file::cleanCopy(backup, clean);
-                    database_file::replaceContents(store, clean);
-                    // As a restore does: listings read the restored file from a new open.
-                    store.close();
-                    store.open();
-                }
+                // As a restore does: a clean copy swapped in, the store reopened on it.
+                QFile(clean).open(QIODevice::WriteOnly);
+                database_file::cleanCopy(backup, clean);
+                database_file::swapIn(store, clean);
                 unsynced();
                 done = QStringLiteral("restore");
             } else if (action < 55) {
