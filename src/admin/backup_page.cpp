@@ -271,6 +271,7 @@ void BackupPage::runCopy(qint64 length,
         try {
             const auto copying = wholeFileWork(); // after a daily backup under way
             DataStore own(folder, server);
+            own.copyOnly();
             own.open();
             copy(own, [this](qint64 copied) {
                 QMetaObject::invokeMethod(

@@ -47,6 +47,7 @@ bool DailyBackup::startIfDue(const QDateTime& now)
             const auto copying = wholeFileWork();
             // Its own connection: the windows' one stays with the main thread.
             DataStore store(folder, server);
+            store.copyOnly();
             store.open();
             BackupHistory history(folder);
             outcome->path = history.add(store, now);

@@ -440,6 +440,9 @@ void DataStore::open()
     } catch (const StoreError&) {
         // Indexes only make listings faster; a file that cannot take them still works.
     }
+    if (m_copyOnly) {
+        return;
+    }
     try {
         prepareFigures();
     } catch (const StoreError&) {

@@ -56,6 +56,10 @@ public:
     // missing file is renamed aside first (never played into the new file); returns the new
     // names of those, usually none.
     QStringList create();
+    // For a second connection that copies the whole data (backup, restore) beside the windows'
+    // store: its opens and closes write nothing of their own (the kept figures stay with the
+    // windows' store), so a copy that reads never takes the write lock.
+    void copyOnly() { m_copyOnly = true; }
     void open();
     void close();
     bool isOpen() const;
@@ -164,6 +168,7 @@ private:
     std::unique_ptr<ServerConnection> m_server;
     sqlite3* m_db = nullptr;
     bool m_figuresKept = false;
+    bool m_copyOnly = false;
     bool m_waiting = false; // inside the busy wait, where events are handled
     QElapsedTimer m_waitClock;
 };

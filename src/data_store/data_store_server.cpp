@@ -72,7 +72,9 @@ void DataStore::openServer()
             // An account that may not create tables still serves everything else.
         }
     }
-    prepareServerFigures();
+    if (!m_copyOnly) {
+        prepareServerFigures();
+    }
 }
 
 void DataStore::prepareServerFigures()
