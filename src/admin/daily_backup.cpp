@@ -7,10 +7,16 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QThread>
 #include <exception>
 
 namespace khgl {
+namespace {
+
+Q_LOGGING_CATEGORY(lcDaily, "khgl.backup.daily")
+
+} // namespace
 
 DailyBackup::DailyBackup(const QString& dataFolder, const QString& server, QObject* parent)
     : QObject(parent), m_folder(dataFolder), m_server(server)
@@ -71,6 +77,7 @@ void DailyBackup::finish()
     m_thread = nullptr;
     const Outcome outcome = *m_outcome;
     if (outcome.error.isEmpty()) {
+        qCInfo(lcDaily).noquote() << "daily backup written:" << outcome.path;
         QString text = QStringLiteral("今天的自动备份已完成：%1")
                            .arg(QDir::toNativeSeparators(QFileInfo(outcome.path).fileName()));
         if (!outcome.notice.isEmpty()) {
@@ -79,6 +86,7 @@ void DailyBackup::finish()
         setStatus(text, true);
         return;
     }
+    qCWarning(lcDaily).noquote() << "daily backup failed:" << outcome.error;
     setStatus(QStringLiteral("今天的自动备份没有完成：") + outcome.error, true);
     Q_EMIT failed(outcome.error);
 }

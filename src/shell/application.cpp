@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "platform/log_file.h"
 #include "platform/mail_transport.h"
 #include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
@@ -25,9 +26,12 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 namespace khgl {
 namespace {
+
+Q_LOGGING_CATEGORY(lcApp, "khgl.app")
 
 void offerFirstOperator(AppContext& context, QWidget* parent)
 {
@@ -185,14 +189,21 @@ int runApplication(const QString& folder, const QString& server)
     // No other copy of the program uses the folder: what a killed backup or restore left is
     // no one's.
     removeStaleTemporaries(folder);
+    const LogFile log(folder);
+    // The server's address may carry a password: only the engine is named for it.
+    qCInfo(lcApp).noquote() << "start, version" << KHGL_VERSION << "on"
+                            << (server.isEmpty() ? store.filePath() : QStringLiteral("a server"));
     if (!prepareDatabase(context, nullptr)) {
+        qCInfo(lcApp) << "stop: the data could not be prepared";
         return 1;
     }
     Session session(context);
     QObject::connect(&lock, &FolderLock::raiseRequested, &lock,
                      [&session] { session.bringForward(); });
     session.start();
-    return QApplication::exec();
+    const int code = QApplication::exec();
+    qCInfo(lcApp) << "stop, exit code" << code;
+    return code;
 }
 
 } // namespace khgl

@@ -1,0 +1,109 @@
+#include "platform/log_file.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace khgl {
+namespace {
+
+struct State
+{
+    QMutex mutex;
+    QString path;
+    qint64 maxBytes = 0;
+    QtMessageHandler previous = nullptr;
+};
+
+State& state()
+{
+    static State s;
+    return s;
+}
+
+const char* levelName(QtMsgType type)
+{
+    switch (type) {
+    case QtDebugMsg:
+        return "debug";
+    case QtInfoMsg:
+        return "info";
+    case QtWarningMsg:
+        return "warning";
+    case QtCriticalMsg:
+        return "critical";
+    case QtFatalMsg:
+        return "fatal";
+    }
+    return "?";
+}
+
+void append(const QString& path, qint64 maxBytes, const QByteArray& line)
+{
+    QFile file(path);
+    if (file.size() + line.size() > maxBytes && file.exists()) {
+        const QString older = path + QStringLiteral(".1");
+        QFile::remove(older);
+        QFile::rename(path, older);
+    }
+    const bool created = !QFile::exists(path);
+    if (!file.open(QIODevice::Append)) {
+        return;
+    }
+    if (created) {
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    file.write(line);
+}
+
+void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    // A message raised while writing one (by QFile itself) is not written again.
+    thread_local bool writing = false;
+    State& s = state();
+    if (!writing) {
+        writing = true;
+        const QByteArray line = QDateTime::currentDateTime()
+                                    .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))
+                                    .toUtf8() +
+                                levelName(type) + ' ' +
+                                (context.category ? context.category : "default") + ": " +
+                                message.toUtf8().replace('\n', "\n    ") + '\n';
+        {
+            const QMutexLocker lock(&s.mutex);
+            if (!s.path.isEmpty()) {
+                append(s.path, s.maxBytes, line);
+            }
+        }
+        writing = false;
+    }
+    if (s.previous) {
+        s.previous(type, context, message);
+    }
+}
+
+} // namespace
+
+LogFile::LogFile(const QString& folder, qint64 maxBytes)
+{
+    State& s = state();
+    {
+        const QMutexLocker lock(&s.mutex);
+        s.path = QDir(folder).filePath(fileName());
+        s.maxBytes = maxBytes;
+    }
+    s.previous = qInstallMessageHandler(&handle);
+}
+
+LogFile::~LogFile()
+{
+    State& s = state();
+    qInstallMessageHandler(s.previous);
+    const QMutexLocker lock(&s.mutex);
+    s.path.clear();
+    s.previous = nullptr;
+}
+
+} // namespace khgl
