@@ -86,7 +86,7 @@ void DailyBackup::finish()
         setStatus(text, true);
         return;
     }
-    qCWarning(lcDaily).noquote() << "daily backup failed:" << outcome.error;
+    qCWarning(lcDaily) << "daily backup failed";
     setStatus(QStringLiteral("今天的自动备份没有完成：") + outcome.error, true);
     Q_EMIT failed(outcome.error);
 }

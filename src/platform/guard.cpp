@@ -3,10 +3,9 @@
 #include "data_store/store_error.h"
 #include "platform/dialogs.h"
 
-#include <QWidget>
-
 #include <QLoggingCategory>
 #include <QString>
+#include <QWidget>
 #include <exception>
 
 namespace khgl {
@@ -19,20 +18,25 @@ Q_LOGGING_CATEGORY(lcCommand, "khgl.command")
 bool guarded(Dialogs& dialogs, QWidget* parent, const std::function<void()>& handler)
 {
     QString message;
+    QString cause; // for the log: never the message, which may quote what the operator typed
     try {
         handler();
         return true;
     } catch (const StoreError& error) {
         message = error.message();
+        cause = QStringLiteral("store error, engine code %1").arg(error.code());
     } catch (const std::bad_alloc&) {
         message = QStringLiteral("内存不足，操作没有完成。");
+        cause = QStringLiteral("out of memory");
     } catch (const std::exception& error) {
         message = QStringLiteral("操作没有完成：") + QString::fromLocal8Bit(error.what());
+        cause = QString::fromLocal8Bit(error.what());
     }
-    // Every refused or failed command, with the store's own words, for whoever supports the shop.
     qCWarning(lcCommand).noquote()
-        << "command failed in" << (parent ? parent->objectName() : QStringLiteral("-")) << ":"
-        << message;
+        << "command failed in"
+        << (parent ? parent->window()->objectName() + QLatin1Char('/') + parent->objectName()
+                   : QStringLiteral("-"))
+        << ":" << cause;
     dialogs.message(parent, message, QStringLiteral("错误"), Dialogs::Icon::Critical);
     return false;
 }
