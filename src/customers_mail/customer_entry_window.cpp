@@ -126,30 +126,16 @@ void CustomerEntryWindow::save()
 
 void CustomerEntryWindow::writeRecord()
 {
-    RecordSet customers;
-    // Counted and written in one transaction: another desk cannot take the same 区别.
-    m_context.store.transaction([&] {
-        customers = customer_records::appender(m_context.store);
-        customers.addNew();
-        const std::vector<QLineEdit*> boxes = boxesInTableOrder();
-        for (size_t i = 0; i < boxes.size(); ++i) {
-            QString text = boxes[i]->text();
-            if (text.isEmpty()) {
-                continue; // an empty box leaves its column unset
-            }
-            if (boxes[i] == m_ui->Text6 || boxes[i] == m_ui->Text7) {
-                text = customer_records::storedNumber(text);
-            }
-            customers.setValue(customers.fieldName(static_cast<int>(i)), text);
-        }
-        customers.setValue(QStringLiteral("区别"), customers.recordCount());
-        const QString extra = m_ui->Text12->toPlainText();
-        if (!extra.isEmpty()) {
-            customers.setValue(QStringLiteral("附加信息"), extra);
-        }
-        customers.update();
-    });
-    Q_EMIT recordSaved(boxTexts(), customers.rowKey());
+    QStringList texts;
+    for (const QLineEdit* box : boxesInTableOrder()) {
+        // The number boxes keep what was typed ("1,234"); the file holds the number.
+        const bool number = box == m_ui->Text6 || box == m_ui->Text7;
+        texts << (number ? customer_records::storedNumber(box->text()) : box->text());
+    }
+    const qint64 key =
+        customer_records::appendRecord(m_context.store, texts, m_ui->Text12->toPlainText(),
+                                       customer_records::Numbering::CountingNew);
+    Q_EMIT recordSaved(boxTexts(), key);
 }
 
 } // namespace khgl

@@ -283,7 +283,7 @@ void CustomerPage::saveLastRow()
 void CustomerPage::writeLastRow()
 {
     RecordGrid& grid = *m_ui->MS1;
-    RecordSet customers = customer_records::appender(m_context.store);
+    customer_records::requery(m_context.store);
     bool complete = true;
     grid.visitRows([&complete, &grid](int, const std::string* cells) {
         for (int c = 1; c <= kShownColumns && c < grid.cols(); ++c) {
@@ -298,19 +298,14 @@ void CustomerPage::writeLastRow()
     }
     const int last = grid.rows() - 1;
     grid.setRow(last);
-    // Counted and written in one transaction: a save at another desk cannot take the same 区别.
-    m_context.store.transaction([&] {
-        RecordSet counted = customer_records::appender(m_context.store);
-        counted.addNew();
-        for (int c = 1; c <= kShownColumns; ++c) {
-            counted.setValue(counted.fieldName(c - 1), grid.text(last, c));
-        }
-        counted.setValue(QStringLiteral("区别"), counted.recordCount() + 1);
-        counted.update();
-        customers = std::move(counted);
-    });
+    QStringList texts;
+    for (int c = 1; c <= kShownColumns; ++c) {
+        texts << grid.text(last, c);
+    }
+    const qint64 key = customer_records::appendRecord(m_context.store, texts, {},
+                                                      customer_records::Numbering::OneBeyond);
     // The row now shows the record just written.
-    grid.setRowKey(last, customers.rowKey());
+    grid.setRowKey(last, key);
     grid.setText(last, kDateColumn, storedDateForm(grid.text(last, kDateColumn)));
     m_context.dialogs.message(this, QStringLiteral("记录已保存。"), QStringLiteral("提示"),
                               Dialogs::Icon::Information);

@@ -42,9 +42,33 @@ RecordSet extraInformation(DataStore& store, const QString& name, const QString&
         {name, mail});
 }
 
-RecordSet appender(DataStore& store)
+void requery(DataStore& store)
 {
-    return store.appendTo(kTable);
+    store.appendTo(kTable);
+}
+
+qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& extra,
+                    Numbering numbering)
+{
+    const QStringList names = columnNames(kTable).first(11);
+    qint64 key = 0;
+    store.transaction([&] {
+        RecordSet customers = store.appendTo(kTable);
+        customers.addNew();
+        for (qsizetype c = 0; c < names.size() && c < texts.size(); ++c) {
+            if (!texts[c].isEmpty()) {
+                customers.setValue(names[c], texts[c]);
+            }
+        }
+        customers.setValue(QStringLiteral("区别"),
+                           customers.recordCount() + (numbering == Numbering::OneBeyond ? 1 : 0));
+        if (!extra.isEmpty()) {
+            customers.setValue(QStringLiteral("附加信息"), extra);
+        }
+        customers.update();
+        key = customers.rowKey();
+    });
+    return key;
 }
 
 void appendRows(DataStore& store, const std::vector<QStringList>& rows)
@@ -53,7 +77,7 @@ void appendRows(DataStore& store, const std::vector<QStringList>& rows)
     const QStringList numbers{QStringLiteral("商品单价"), QStringLiteral("商品数量"),
                               QStringLiteral("收取金额")};
     store.transaction([&] {
-        RecordSet customers = appender(store);
+        RecordSet customers = store.appendTo(kTable);
         for (const QStringList& row : rows) {
             customers.addNew();
             for (qsizetype c = 0; c < names.size() && c < row.size(); ++c) {

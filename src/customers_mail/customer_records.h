@@ -25,8 +25,22 @@ std::unique_ptr<KeysetPages> allPages(DataStore& store);
 std::unique_ptr<KeysetPages> namePages(DataStore& store, const QString& name);
 // The 附加信息 of the records with this name and mail address.
 RecordSet extraInformation(DataStore& store, const QString& name, const QString& mail);
-// A set that appends records to 客户表 (addNew, setValue, update) without reading it all.
-RecordSet appender(DataStore& store);
+// Reaches 客户表 before a save from the grid checks its rows, so a file that went away or
+// cannot be read is said first.
+void requery(DataStore& store);
+// How a new record's 区别 is counted: the entry window writes the record count with the new
+// record included, a save from the customer grid one more than that.
+enum class Numbering
+{
+    CountingNew,
+    OneBeyond
+};
+// Appends one record to 客户表: texts are 客户名 .. 其他 in table order (an empty text leaves
+// its column unset), extra is 附加信息 (empty: unset). 区别 is counted and the record written in
+// one transaction, so a save at another desk cannot take the same number. Returns the new
+// record's key.
+qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& extra,
+                    Numbering numbering);
 // Appends many customer records in one transaction, all or none: each row the texts of the
 // first 11 columns (客户名 .. 其他) in table order, an empty text leaving its column unset,
 // 区别 counted as a save one after the other counts it. 商品单价, 商品数量 and 收取金额 must be
