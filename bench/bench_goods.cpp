@@ -81,30 +81,6 @@ double rawStockSeconds(sqlite3* db)
     return timer.nsecsElapsed() / 1e9 + 0 * sum;
 }
 
-double cpuNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// Wall time and the process's processor time: on a busy machine the second shows the work
-// itself, without the waiting for a core.
-struct Timing
-{
-    double wall = 0;
-    double cpu = 0;
-};
-
-template <typename Work> Timing measure(Work work)
-{
-    QElapsedTimer timer;
-    const double cpuStart = cpuNow();
-    timer.start();
-    work();
-    return {timer.nsecsElapsed() / 1e9, cpuNow() - cpuStart};
-}
-
 void report(const char* what, const Timing& timing, const Timing& raw, const char* goal)
 {
     std::printf("%-30s wall %7.3f s (%5.2fx raw)  cpu %7.3f s (%5.2fx raw)  %s\n", what,

@@ -32,28 +32,6 @@ constexpr int kPurchases = 200000;
 constexpr int kProducts = 10000;
 constexpr double kGoalSeconds = 0.5;
 
-double cpuNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-struct Timing
-{
-    double wall = 0;
-    double cpu = 0;
-};
-
-template <typename Work> Timing measure(Work work)
-{
-    QElapsedTimer timer;
-    const double cpuStart = cpuNow();
-    timer.start();
-    work();
-    return {timer.nsecsElapsed() / 1e9, cpuNow() - cpuStart};
-}
-
 void runRaw(sqlite3* db, const char* sql)
 {
     sqlite3_stmt* stmt = nullptr;

@@ -5,7 +5,6 @@
 #include "goods/stock_minimum_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/grid_menu.h"
 #include "platform/hover.h"
 #include "ui_stock_page.h"
 

@@ -245,7 +245,7 @@ QString unguardedCsvText(const QString& text)
         return text;
     }
     const QString rest = text.mid(1);
-    return isFormulaLike(rest.toStdString()) ? rest : text;
+    return needsFormulaGuard(rest) ? rest : text;
 }
 
 } // namespace khgl

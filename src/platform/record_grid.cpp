@@ -321,24 +321,6 @@ QVariant GridModel::data(const QModelIndex& index, int role) const
     return {};
 }
 
-bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (role != Qt::EditRole || !index.isValid() || index.column() + 1 != m_editableCol ||
-        index.row() >= m_dataRows) {
-        return false;
-    }
-    std::string& text = cell(index.row(), index.column() + 1);
-    const QString previous = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    const QString now = value.toString();
-    if (now == previous) {
-        return true;
-    }
-    text = now.toStdString();
-    Q_EMIT dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
-    Q_EMIT edited(index.row(), index.column() + 1, previous);
-    return true;
-}
-
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (role != Qt::DisplayRole) {
@@ -358,9 +340,6 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
-    }
-    if (m_editableCol > 0 && index.column() + 1 == m_editableCol) {
-        return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
     }
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
@@ -454,18 +433,6 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridMo
     m_col = 1;
     connect(this, &QTableView::clicked, this, &RecordGrid::onClicked);
     connect(this, &QTableView::doubleClicked, this, &RecordGrid::onDoubleClicked);
-    connect(m_model, &GridModel::edited, this,
-            [this](int dataRow, int col, const QString& previous) {
-                Q_EMIT cellEdited(dataRow + 1, col, previous);
-            });
-}
-
-void RecordGrid::setEditableCol(int col)
-{
-    m_model->m_editableCol = col;
-    setEditTriggers(col > 0 ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                  QAbstractItemView::AnyKeyPressed
-                            : QAbstractItemView::NoEditTriggers);
 }
 
 void RecordGrid::setRowMarker(std::function<bool(int row)> marker)

@@ -95,9 +95,6 @@ public:
     // The view's index of a data cell (invalid for column 0 and the header).
     QModelIndex cellIndex(int row, int col) const;
 
-    // Lets the operator edit this column's cells in place (double click, F2 or typing);
-    // 0 or less: no column (the default). Each edit is announced by cellEdited.
-    void setEditableCol(int col);
     // Rows for which marker answers true are drawn in red (asked only for painted rows).
     void setRowMarker(std::function<bool(int row)> marker);
     // A row's tooltip, asked when the pointer rests on it; an empty text leaves the cell's own.
@@ -128,8 +125,6 @@ Q_SIGNALS:
     // A click or double click on a data cell (row >= 1); the current cell is already set.
     void cellClicked(int row, int col);
     void cellDoubleClicked(int row, int col);
-    // The operator changed a cell in place; the cell already holds the new text.
-    void cellEdited(int row, int col, const QString& previous);
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
@@ -161,10 +156,6 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-
-Q_SIGNALS:
-    void edited(int dataRow, int col, const QString& previous);
 
 private:
     friend class RecordGrid;
@@ -208,7 +199,6 @@ private:
     QStringList m_headers;
     int m_dataRows = 0;
     int m_cols = 2;
-    int m_editableCol = 0;
     std::function<bool(int row)> m_marker;
     std::function<QString(int row)> m_rowTip;
 };
