@@ -28,22 +28,9 @@ namespace {
 
 const QString kTable = QStringLiteral("销售表");
 
-struct SalesFixture
+struct SalesFixture : GoodsPageFixture<SalesPage>
 {
-    explicit SalesFixture(TestEnv& env) : harness(env), page(harness.env, nullptr)
-    {
-        page.resize(905, 481);
-        page.show();
-        page.loadNormalPictures();
-        page.opened();
-    }
-    RecordGrid* grid() { return child<RecordGrid>(&page, "MS5"); }
-    QLineEdit* box(const char* name) { return child<QLineEdit>(&page, name); }
-    QString total() { return child<QLabel>(&page, "Label7")->text(); }
-    void command(const char* label) { click(child(&page, label)); }
-
-    PageHarness harness;
-    SalesPage page;
+    explicit SalesFixture(TestEnv& env) : GoodsPageFixture(env, "MS5", "Label7") {}
 };
 
 // Reads CSV (RFC 4180) back into rows of fields.
