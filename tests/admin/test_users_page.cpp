@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <array>
 
 using namespace khgl;
 using khgl::test::SettingsFixture;
@@ -36,16 +37,16 @@ private:
         return {grid->text(row, 1), grid->text(row, 2), grid->text(row, 3), grid->text(row, 4)};
     }
 
-    static void fillAccount(SettingsFixture& f, const QString& name, const QString& password,
-                            const QString& question, const QString& answer)
+    // Types name, password, question and answer (UTF-8) into the emptied account boxes.
+    static void fillAccount(SettingsFixture& f, std::array<const char*, 4> texts)
     {
-        for (const char* box : {"Text9", "Text19", "Text30", "Text31"}) {
+        const std::array<const char*, 4> boxes{"Text9", "Text19", "Text30", "Text31"};
+        for (const char* box : boxes) {
             f.child<QLineEdit>(box)->clear();
         }
-        khgl::test::typeText(f.child("Text9"), name);
-        khgl::test::typeText(f.child("Text19"), password);
-        khgl::test::typeText(f.child("Text30"), question);
-        khgl::test::typeText(f.child("Text31"), answer);
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            khgl::test::typeText(f.child(boxes[i]), QString::fromUtf8(texts[i]));
+        }
     }
 
 private Q_SLOTS:
@@ -88,15 +89,12 @@ private Q_SLOTS:
         QCOMPARE(grid->colWidth(1), 1500);
         QCOMPARE(grid->colWidth(3), 3000);
         QCOMPARE(gridRow(grid, 0),
-                 (QStringList{QStringLiteral("管理员"), QStringLiteral("管理员密码"),
-                              QStringLiteral("密码问题"), QStringLiteral("密码答案")}));
+                 QStringLiteral("管理员|管理员密码|密码问题|密码答案").split(u'|'));
         // Enter twice lists every account once.
         unlockWith(f, QStringLiteral("abc"));
         QCOMPARE(grid->rows(), 3);
-        QCOMPARE(gridRow(grid, 1), (QStringList{QStringLiteral("张三"), QStringLiteral("abc"),
-                                                QStringLiteral("问1"), QStringLiteral("答1")}));
-        QCOMPARE(gridRow(grid, 2), (QStringList{QStringLiteral("李四"), QStringLiteral("it's"),
-                                                QStringLiteral("问2"), QStringLiteral("答2")}));
+        QCOMPARE(gridRow(grid, 1), QStringLiteral("张三|abc|问1|答1").split(u'|'));
+        QCOMPARE(gridRow(grid, 2), QStringLiteral("李四|it's|问2|答2").split(u'|'));
         khgl::test::grabTo(&f.page, QStringLiteral("admin_users"));
     }
 
@@ -114,19 +112,16 @@ private Q_SLOTS:
         QCOMPARE(grid->rows(), 2);
 
         // An incomplete account is refused and nothing is stored.
-        fillAccount(f, QStringLiteral("admin"), QStringLiteral("pw2"), QStringLiteral("q1"),
-                    QString());
+        fillAccount(f, {"admin", "pw2", "q1", ""});
         khgl::test::click(f.child("Label82"));
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("用户信息不完整。"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("用户表")), 1);
 
         // Same name twice: two rows, no uniqueness test, no confirmation.
         f.env.dialogs.clear();
-        fillAccount(f, QStringLiteral("admin"), QStringLiteral("pw2"), QStringLiteral("q1"),
-                    QStringLiteral("a1"));
+        fillAccount(f, {"admin", "pw2", "q1", "a1"});
         QTest::keyClick(f.child("Text31"), Qt::Key_Return); // Enter in the last box saves
-        fillAccount(f, QStringLiteral("admin"), QStringLiteral("pw3"), QStringLiteral("q2"),
-                    QStringLiteral("a2"));
+        fillAccount(f, {"admin", "pw3", "q2", "a2"});
         khgl::test::click(f.child("Label82"));
         QVERIFY(f.env.dialogs.messages.empty());
         QCOMPARE(f.child<QLineEdit>("Text31")->text(), QStringLiteral("a2"));
@@ -183,8 +178,7 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("是否删除？")});
 
         // Saving into the empty grid fills row 1, the next save row 2.
-        fillAccount(f, QStringLiteral("新"), QStringLiteral("x"), QStringLiteral("q3"),
-                    QStringLiteral("a3"));
+        fillAccount(f, {"新", "x", "q3", "a3"});
         khgl::test::click(f.child("Label82"));
         QCOMPARE(grid->rows(), 2);
         QCOMPARE(grid->text(1, 1), QStringLiteral("新"));
@@ -197,11 +191,9 @@ private Q_SLOTS:
         QCOMPARE(grid->rows(), 2);
 
         // A saved row becomes current: a delete right after the save removes what was saved.
-        fillAccount(f, QStringLiteral("键"), QStringLiteral("k"), QStringLiteral("q4"),
-                    QStringLiteral("a4"));
+        fillAccount(f, {"键", "k", "q4", "a4"});
         khgl::test::click(f.child("Label82"));
-        fillAccount(f, QStringLiteral("末"), QStringLiteral("m"), QStringLiteral("q5"),
-                    QStringLiteral("a5"));
+        fillAccount(f, {"末", "m", "q5", "a5"});
         khgl::test::click(f.child("Label82"));
         deleteRow();
         QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 问题 from 用户表 order by rowid")),

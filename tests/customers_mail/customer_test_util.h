@@ -73,6 +73,14 @@ inline void addCustomer(DataStore& store, const QString& name, const QString& ma
     set.update();
 }
 
+// The same from UTF-8 literals; a null pointer stands for an empty text.
+inline void addCustomer(DataStore& store, const char* name, const char* mail, const char* product,
+                        const char* customerNote = nullptr, const char* extra = nullptr)
+{
+    addCustomer(store, QString::fromUtf8(name), QString::fromUtf8(mail), QString::fromUtf8(product),
+                QString::fromUtf8(customerNote), QString::fromUtf8(extra));
+}
+
 // Clicks a data cell of a grid as the operator would.
 inline void clickCell(RecordGrid& grid, int row, int col)
 {

@@ -16,39 +16,33 @@ using khgl::test::TestEnv;
 
 namespace {
 
+// Appends one row through the record set the pages use, the columns in the order given.
+void appendRow(DataStore& store, const QString& table, const QStringList& columns,
+               const QVariantList& values)
+{
+    RecordSet set = store.appendTo(table);
+    set.addNew();
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        set.setValue(columns[i], values[i]);
+    }
+    set.update();
+}
+
 // One save of each kind the shop makes, all columns filled from the number n.
 void saveAll(DataStore& store, int n)
 {
     const QString tag = QStringLiteral("记录%1").arg(n);
-    RecordSet sales = store.appendTo(QStringLiteral("销售表"));
-    sales.addNew();
-    sales.setValue(QStringLiteral("名称"), tag);
-    sales.setValue(QStringLiteral("单价"), QStringLiteral("12.5"));
-    sales.setValue(QStringLiteral("数量"), QString::number(n));
-    sales.setValue(QStringLiteral("总金额"), QString::number(12.5 * n));
-    sales.setValue(QStringLiteral("日期"), QStringLiteral("2026-12-7"));
-    sales.setValue(QStringLiteral("备注"), tag + QString(200, QLatin1Char('x')));
-    sales.setValue(QStringLiteral("区别"), n);
-    sales.update();
-
-    RecordSet customers = store.appendTo(QStringLiteral("客户表"));
-    customers.addNew();
-    customers.setValue(QStringLiteral("客户名"), tag);
-    customers.setValue(QStringLiteral("购买日期"), QStringLiteral("2026-12-7"));
-    customers.setValue(QStringLiteral("收取金额"), QString::number(n));
-    customers.setValue(QStringLiteral("附加信息"), QString(1000, QChar(u'附')));
-    customers.setValue(QStringLiteral("区别"), n);
-    customers.update();
-
-    RecordSet reminders = store.appendTo(QStringLiteral("提醒表"));
-    reminders.addNew();
-    reminders.setValue(QStringLiteral("编号"), n);
-    reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2026-12-7"));
-    reminders.setValue(QStringLiteral("提醒日期"), QStringLiteral("2026-12-8"));
-    reminders.setValue(QStringLiteral("提醒时间"), QStringLiteral("9时5分"));
-    reminders.setValue(QStringLiteral("提醒内容"), tag);
-    reminders.setValue(QStringLiteral("区别"), n);
-    reminders.update();
+    const QString day = QStringLiteral("2026-12-7");
+    appendRow(store, QStringLiteral("销售表"),
+              QStringLiteral("名称 单价 数量 总金额 日期 备注 区别").split(u' '),
+              {tag, QStringLiteral("12.5"), QString::number(n), QString::number(12.5 * n), day,
+               tag + QString(200, QLatin1Char('x')), n});
+    appendRow(store, QStringLiteral("客户表"),
+              QStringLiteral("客户名 购买日期 收取金额 附加信息 区别").split(u' '),
+              {tag, day, QString::number(n), QString(1000, QChar(u'附')), n});
+    appendRow(store, QStringLiteral("提醒表"),
+              QStringLiteral("编号 设置时间 提醒日期 提醒时间 提醒内容 区别").split(u' '),
+              {n, day, QStringLiteral("2026-12-8"), QStringLiteral("9时5分"), tag, n});
 }
 
 // The child: saves until it is killed, reporting each finished save on the pipe.

@@ -65,6 +65,30 @@ template <typename T = QWidget> T* child(QWidget* window, const char* name)
     return found;
 }
 
+// A goods page shown at its usual size and opened, with its grid and total label.
+template <typename Page> struct GoodsPageFixture
+{
+    GoodsPageFixture(TestEnv& env, const char* gridName, const char* totalName)
+        : harness(env), page(harness.env, nullptr), m_grid(gridName), m_total(totalName)
+    {
+        page.resize(905, 481);
+        page.show();
+        page.loadNormalPictures();
+        page.opened();
+    }
+    RecordGrid* grid() { return child<RecordGrid>(&page, m_grid); }
+    QLineEdit* box(const char* name) { return child<QLineEdit>(&page, name); }
+    QString total() { return child<QLabel>(&page, m_total)->text(); }
+    void command(const char* label) { click(child(&page, label)); }
+
+    PageHarness harness;
+    Page page;
+
+private:
+    const char* m_grid;
+    const char* m_total;
+};
+
 // Clicks a data cell of a grid as the operator would.
 inline void clickCell(RecordGrid* grid, int row, int col)
 {

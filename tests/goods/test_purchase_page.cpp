@@ -11,18 +11,9 @@ namespace {
 
 const QString kTable = QStringLiteral("进货表");
 
-struct PurchaseFixture
+struct PurchaseFixture : GoodsPageFixture<PurchasePage>
 {
-    explicit PurchaseFixture(TestEnv& env) : harness(env), page(harness.env, nullptr)
-    {
-        page.resize(905, 481);
-        page.show();
-        page.loadNormalPictures();
-        page.opened();
-    }
-    RecordGrid* grid() { return child<RecordGrid>(&page, "MS4"); }
-    QLineEdit* box(const char* name) { return child<QLineEdit>(&page, name); }
-    QString total() { return child<QLabel>(&page, "Label8")->text(); }
+    explicit PurchaseFixture(TestEnv& env) : GoodsPageFixture(env, "MS4", "Label8") {}
     void fill(const QString& name, const QString& price, const QString& quantity,
               const QString& amount, const QString& date)
     {
@@ -35,10 +26,6 @@ struct PurchaseFixture
         typeText(box("Text22"), amount);
         typeText(box("Text10"), date);
     }
-    void command(const char* label) { click(child(&page, label)); }
-
-    PageHarness harness;
-    PurchasePage page;
 };
 
 } // namespace

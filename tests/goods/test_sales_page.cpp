@@ -28,22 +28,9 @@ namespace {
 
 const QString kTable = QStringLiteral("销售表");
 
-struct SalesFixture
+struct SalesFixture : GoodsPageFixture<SalesPage>
 {
-    explicit SalesFixture(TestEnv& env) : harness(env), page(harness.env, nullptr)
-    {
-        page.resize(905, 481);
-        page.show();
-        page.loadNormalPictures();
-        page.opened();
-    }
-    RecordGrid* grid() { return child<RecordGrid>(&page, "MS5"); }
-    QLineEdit* box(const char* name) { return child<QLineEdit>(&page, name); }
-    QString total() { return child<QLabel>(&page, "Label7")->text(); }
-    void command(const char* label) { click(child(&page, label)); }
-
-    PageHarness harness;
-    SalesPage page;
+    explicit SalesFixture(TestEnv& env) : GoodsPageFixture(env, "MS5", "Label7") {}
 };
 
 // Reads CSV (RFC 4180) back into rows of fields.
@@ -453,19 +440,13 @@ private Q_SLOTS:
     void gridExportsToCsvAndReadsBack()
     {
         TestEnv env;
-        const QStringList names{QStringLiteral("逗号,和\"引号\""),
-                                QStringLiteral("两行\n文字"),
-                                QStringLiteral("=1+1"),
-                                QStringLiteral("表情😀"),
-                                QStringLiteral("𠮷野家"),
-                                QStringLiteral("@SUM(A1)"),
-                                QStringLiteral("-1+1"),
-                                QStringLiteral("\t=1+1"),
-                                QStringLiteral(" ＋A1")};
+        const QStringList names =
+            QStringLiteral(
+                "逗号,和\"引号\"|两行\n文字|=1+1|表情😀|𠮷野家|@SUM(A1)|-1+1|\t=1+1| ＋A1")
+                .split(u'|');
         // A comma or quote in each place the export looks at words of 2, 4 and 8 bytes.
-        const QStringList plain{QStringLiteral("a,"),        QStringLiteral("ab\""),
-                                QStringLiteral("abcd,"),     QStringLiteral("abcdefg,"),
-                                QStringLiteral("abcdefgh,"), QStringLiteral(",bcdefghijklmnopq")};
+        const QStringList plain =
+            QStringLiteral("a,|ab\"|abcd,|abcdefg,|abcdefgh,|,bcdefghijklmnopq").split(u'|');
         for (const QString& name : names + plain) {
             addGoods(env, kTable, name, -2, 1.5, QStringLiteral("2026-3-5"));
         }

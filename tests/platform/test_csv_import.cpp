@@ -16,10 +16,8 @@ using namespace khgl::test;
 
 namespace {
 
-const QStringList kSalesHeaders{QStringLiteral("编号"),     QStringLiteral("商品名称"),
-                                QStringLiteral("商品单价"), QStringLiteral("商品数量"),
-                                QStringLiteral("销售金额"), QStringLiteral("销售日期"),
-                                QStringLiteral("备注")};
+const QStringList kSalesHeaders =
+    QStringLiteral("编号|商品名称|商品单价|商品数量|销售金额|销售日期|备注").split(u'|');
 
 QByteArray toGb18030(const QString& text)
 {

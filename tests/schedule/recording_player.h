@@ -80,6 +80,15 @@ struct ScheduleEnv
         reminders.setValue(QStringLiteral("区别"), number);
         reminders.update();
     }
+    // The same from UTF-8 literals; a null pointer leaves the column empty.
+    void addReminder(const char* date, const char* time, const char* content,
+                     const char* music = nullptr)
+    {
+        const auto text = [](const char* t) {
+            return t ? QVariant(QString::fromUtf8(t)) : QVariant();
+        };
+        addReminder(QString::fromUtf8(date), text(time), QString::fromUtf8(content), text(music));
+    }
 };
 
 } // namespace khgl::test

@@ -93,8 +93,7 @@ private Q_SLOTS:
     void firesOnlyInTheReminderMinute()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("给王先生发货"), QStringLiteral("/music/a.mp3"));
+        s.addReminder("2026-12-7", "9时5分", "给王先生发货", "/music/a.mp3");
         {
             Alarm late(s);
             late.tickAt(9, 6, 0);
@@ -117,19 +116,15 @@ private Q_SLOTS:
     void anotherDaysReminderNeitherFiresNorShows()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-6"), QStringLiteral("9时5分"),
-                      QStringLiteral("昨天的"), QStringLiteral("/music/old.mp3"));
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("15时0分"),
-                      QStringLiteral("今天下午"));
-        s.addReminder(QStringLiteral("2026-12-07"), QStringLiteral("9时5分"),
-                      QStringLiteral("前导零不是今天的日期文本"));
+        s.addReminder("2026-12-6", "9时5分", "昨天的", "/music/old.mp3");
+        s.addReminder("2026-12-7", "15时0分", "今天下午");
+        s.addReminder("2026-12-07", "9时5分", "前导零不是今天的日期文本");
         Alarm alarm(s);
         alarm.tickAt(9, 5, 1);
         QVERIFY(!alarm.popupShown());
         QVERIFY(s.player.commands.isEmpty());
 
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("今天的"), QStringLiteral("/music/today.wav"));
+        s.addReminder("2026-12-7", "9时5分", "今天的", "/music/today.wav");
         alarm.tickAt(9, 5, 2);
         QVERIFY(alarm.popupShown());
         QCOMPARE(alarm.shown(), QStringLiteral("今天的"));
@@ -139,10 +134,8 @@ private Q_SLOTS:
     void sameTimeShowsTheFirstAndAnOpenPopupOnlyComesForward()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("第一条"), QStringLiteral("/music/1.mp3"));
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分 "),
-                      QStringLiteral("第二条"), QStringLiteral("/music/2.mp3"));
+        s.addReminder("2026-12-7", "9时5分", "第一条", "/music/1.mp3");
+        s.addReminder("2026-12-7", "9时5分 ", "第二条", "/music/2.mp3");
         Alarm alarm(s);
         alarm.tickAt(9, 5, 0);
         QCOMPARE(alarm.shown(), QStringLiteral("第一条"));
@@ -177,8 +170,7 @@ private Q_SLOTS:
     void reminderWithoutMusicStillShows()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("0时0分"),
-                      QStringLiteral("零点"));
+        s.addReminder("2026-12-7", "0时0分", "零点");
         Alarm alarm(s);
         alarm.tickAt(0, 0, 0);
         QVERIFY(alarm.popupShown());
@@ -189,10 +181,8 @@ private Q_SLOTS:
     void stopSuspendsTheCheckForSixtyTwoTicks()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"), QStringLiteral("发货"),
-                      QStringLiteral("/music/a.mp3"));
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时6分"),
-                      QStringLiteral("打电话"), QStringLiteral("/music/b.mp3"));
+        s.addReminder("2026-12-7", "9时5分", "发货", "/music/a.mp3");
+        s.addReminder("2026-12-7", "9时6分", "打电话", "/music/b.mp3");
         Alarm alarm(s);
         alarm.tickAt(9, 5, 0);
         s.env.clock.set(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 20)));
@@ -240,8 +230,7 @@ private Q_SLOTS:
     void aFailingStoreIsSilent()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("发货"));
+        s.addReminder("2026-12-7", "9时5分", "发货");
         Alarm alarm(s);
         QVERIFY(QFile::remove(s.env.databasePath()));
         alarm.tickAt(9, 5, 0);
@@ -254,8 +243,7 @@ private Q_SLOTS:
     void mainWindowTimerRaisesTheAlarm()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时30分"),
-                      QStringLiteral("主窗口的提醒"), QStringLiteral("/music/m.mp3"));
+        s.addReminder("2026-12-7", "9时30分", "主窗口的提醒", "/music/m.mp3");
         auto* window = new MainWindow(s.context);
         window->show();
         window->load();
@@ -281,18 +269,12 @@ private Q_SLOTS:
     void remindersMissedWhileClosedAreListedOnce()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时0分"),
-                      QStringLiteral("关闭前已经响过"));
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时30分"),
-                      QStringLiteral("九点半"));
-        s.addReminder(QStringLiteral("2026-12-07"), QStringLiteral("10时59分 "),
-                      QStringLiteral("前导零的日期"));
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("11时30分"),
-                      QStringLiteral("还没到"));
-        s.addReminder(QStringLiteral("2026-12-6"), QStringLiteral("10时0分"),
-                      QStringLiteral("昨天的"));
-        s.addReminder(QStringLiteral("不是日期"), QStringLiteral("10时0分"),
-                      QStringLiteral("读不出日期"));
+        s.addReminder("2026-12-7", "9时0分", "关闭前已经响过");
+        s.addReminder("2026-12-7", "9时30分", "九点半");
+        s.addReminder("2026-12-07", "10时59分 ", "前导零的日期");
+        s.addReminder("2026-12-7", "11时30分", "还没到");
+        s.addReminder("2026-12-6", "10时0分", "昨天的");
+        s.addReminder("不是日期", "10时0分", "读不出日期");
 
         // The first start on a folder knows no last run and lists nothing.
         QPointer<MainWindow> window = loginAt(s, 9, 0);
@@ -327,8 +309,7 @@ private Q_SLOTS:
         delete window.data();
 
         // A damaged stamp: the time the file was last written stands in for it.
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("11时45分"),
-                      QStringLiteral("坏记录之后"));
+        s.addReminder("2026-12-7", "11时45分", "坏记录之后");
         QFile stamp(LastRunStamp(s.env.folder()).path());
         QVERIFY(stamp.open(QIODevice::WriteOnly) && stamp.write("\x01?") && stamp.flush());
         QVERIFY(stamp.setFileTime(QDateTime(QDate(2026, 12, 7), QTime(11, 42)),
@@ -369,10 +350,8 @@ private Q_SLOTS:
     void closingThePopupWhileTheWindowIsInTheTrayKeepsTheProgram()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("第一次"));
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时7分"),
-                      QStringLiteral("第二次"));
+        s.addReminder("2026-12-7", "9时5分", "第一次");
+        s.addReminder("2026-12-7", "9时7分", "第二次");
         khgl::test::FakeTray* tray = nullptr;
         s.context.makeTray = [&tray](QObject* parent) {
             auto fake = std::make_unique<khgl::test::FakeTray>(parent);

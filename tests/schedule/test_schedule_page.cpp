@@ -93,11 +93,9 @@ private Q_SLOTS:
             QCOMPARE(p.grid()->colWidth(0), 300);
             QCOMPARE(p.grid()->colWidth(5), 3300);
         }
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("给王先生发货"), QStringLiteral("/music/a.mp3"));
-        s.addReminder(QStringLiteral("2025-1-1"), {}, QStringLiteral("盘点"));
-        s.addReminder(QStringLiteral("2026-12-07"), QStringLiteral("23时59分"),
-                      QStringLiteral("对账"));
+        s.addReminder("2026-12-7", "9时5分", "给王先生发货", "/music/a.mp3");
+        s.addReminder("2025-1-1", nullptr, "盘点");
+        s.addReminder("2026-12-07", "23时59分", "对账");
         PageUnderTest p(s);
         QCOMPARE(p.grid()->rows(), 4);
         QCOMPARE(p.gridRow(1),
@@ -169,7 +167,7 @@ private Q_SLOTS:
     {
         ScheduleEnv s;
         for (int i = 0; i < 3; ++i) {
-            s.addReminder(QStringLiteral("2026-1-1"), {}, QStringLiteral("旧"));
+            s.addReminder("2026-1-1", nullptr, "旧");
         }
         PageUnderTest p(s);
         p.type("Text16", QStringLiteral("2026-12-9"));
@@ -214,8 +212,7 @@ private Q_SLOTS:
         khgl::test::click(p.get("Label64"));
         QVERIFY(!timer->isActive()); // no reminder for today yet
 
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("10时0分"),
-                      QStringLiteral("今天"));
+        s.addReminder("2026-12-7", "10时0分", "今天");
         khgl::test::click(p.get("Label64"));
         QVERIFY(timer->isActive());
         QCOMPARE(timer->interval(), 1000);
@@ -308,17 +305,16 @@ private Q_SLOTS:
     void todayListShowsOnlyTodaysDateText()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-6"), {}, QStringLiteral("昨天"));
-        s.addReminder(QStringLiteral("2026-12-07"), {}, QStringLiteral("前导零"));
+        s.addReminder("2026-12-6", nullptr, "昨天");
+        s.addReminder("2026-12-07", nullptr, "前导零");
         PageUnderTest p(s);
         khgl::test::click(p.get("Label65"));
         QCOMPARE(s.env.dialogs.texts(), QStringList({QStringLiteral("你还未设置今日日程。")}));
         QCOMPARE(s.env.dialogs.messages[0].title, QStringLiteral("提示"));
         QCOMPARE(p.grid()->rows(), 3); // untouched
 
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时0分"),
-                      QStringLiteral("今天一"));
-        s.addReminder(QStringLiteral("2026-12-7 "), {}, QStringLiteral("今天二"));
+        s.addReminder("2026-12-7", "9时0分", "今天一");
+        s.addReminder("2026-12-7 ", nullptr, "今天二");
         khgl::test::click(p.get("Label65"));
         QCOMPARE(s.env.dialogs.messages.size(), size_t(1));
         QCOMPARE(p.grid()->rows(), 3);
@@ -341,9 +337,8 @@ private Q_SLOTS:
     void gridImportsItsExportIntoAnEmptyShop()
     {
         ScheduleEnv s;
-        s.addReminder(QStringLiteral("2026-12-7"), QStringLiteral("9时5分"),
-                      QStringLiteral("给王先生发货，\"加急\""), QStringLiteral("/music/a.mp3"));
-        s.addReminder(QStringLiteral("2025-1-1"), {}, QStringLiteral("=盘点"));
+        s.addReminder("2026-12-7", "9时5分", "给王先生发货，\"加急\"", "/music/a.mp3");
+        s.addReminder("2025-1-1", nullptr, "=盘点");
         PageUnderTest p(s);
         const QString path = s.env.folder() + QStringLiteral("/提醒.csv");
         s.env.dialogs.saveNext(path);

@@ -12,23 +12,11 @@
 #include <tuple>
 
 using namespace khgl;
+using khgl::test::insertCustomer;
+using khgl::test::insertSale;
 using khgl::test::TestEnv;
 
 namespace {
-
-void addSale(DataStore& store, const QString& date, const QString& amount)
-{
-    khgl::test::insertRow(store, QStringLiteral("销售表"),
-                          {{QStringLiteral("名称"), QStringLiteral("茶叶")},
-                           {QStringLiteral("总金额"), amount},
-                           {QStringLiteral("日期"), date}});
-}
-
-void addCustomer(DataStore& store, const QString& name, const QString& date)
-{
-    khgl::test::insertRow(store, QStringLiteral("客户表"),
-                          {{QStringLiteral("客户名"), name}, {QStringLiteral("购买日期"), date}});
-}
 
 void addReminder(DataStore& store, const QString& date, const QString& content)
 {
@@ -163,13 +151,13 @@ private Q_SLOTS:
             QCOMPARE(desk.text("Label57"), QStringLiteral("0"));
             QCOMPARE(desk.text("Label56"), QStringLiteral("今日没有任务安排"));
         }
-        addSale(env.store, QStringLiteral("2026-3-4"), QStringLiteral("100"));
-        addSale(env.store, QStringLiteral("2026-3-20"), QStringLiteral("50.5"));
-        addSale(env.store, QStringLiteral("2026-4-1"), QStringLiteral("7"));
+        insertSale(env.store, QStringLiteral("2026-3-4"), QStringLiteral("100"));
+        insertSale(env.store, QStringLiteral("2026-3-20"), QStringLiteral("50.5"));
+        insertSale(env.store, QStringLiteral("2026-4-1"), QStringLiteral("7"));
         // Typed with leading zeros: still in March.
-        addSale(env.store, QStringLiteral("2026-03-05"), QStringLiteral("9.5"));
+        insertSale(env.store, QStringLiteral("2026-03-05"), QStringLiteral("9.5"));
         for (int i = 0; i < 3; ++i) {
-            addCustomer(env.store, QStringLiteral("王"), QStringLiteral("2025-1-1"));
+            insertCustomer(env.store, QStringLiteral("王"), QStringLiteral("2025-1-1"));
         }
         addReminder(env.store, QStringLiteral("2026-3-4"), QStringLiteral("A"));
         addReminder(env.store, QStringLiteral("2026-3-5"), QStringLiteral("明天"));
@@ -187,10 +175,10 @@ private Q_SLOTS:
             khgl::test::grabTo(&desk.page, QStringLiteral("desktop_page"));
         }
         // January counts 2027-1-9 but not 2027-10-9, although both begin with 2027-1.
-        addSale(env.store, QStringLiteral("2027-1-9"), QStringLiteral("12.25"));
-        addSale(env.store, QStringLiteral("2027-10-9"), QStringLiteral("1000"));
-        addSale(env.store, QStringLiteral("2027-12-9"), QStringLiteral("3"));
-        addSale(env.store, QStringLiteral("2027-01-09"), QStringLiteral("0.75"));
+        insertSale(env.store, QStringLiteral("2027-1-9"), QStringLiteral("12.25"));
+        insertSale(env.store, QStringLiteral("2027-10-9"), QStringLiteral("1000"));
+        insertSale(env.store, QStringLiteral("2027-12-9"), QStringLiteral("3"));
+        insertSale(env.store, QStringLiteral("2027-01-09"), QStringLiteral("0.75"));
         env.clock.setDate(QDate(2027, 1, 20));
         QCOMPARE(Desktop(env).text("Label57"), QStringLiteral("13"));
         env.clock.setDate(QDate(2027, 10, 1));
@@ -234,10 +222,10 @@ private Q_SLOTS:
     {
         TestEnv env;
         env.clock.setDate(QDate(2026, 12, 7));
-        addSale(env.store, QStringLiteral("2026-12-1"), QStringLiteral("20"));
-        addSale(env.store, QStringLiteral("2026-12-7"), QStringLiteral("30.5"));
-        addSale(env.store, QStringLiteral("2026-1-7"), QStringLiteral("5"));
-        addCustomer(env.store, QStringLiteral("王"), QStringLiteral("2026-12-7"));
+        insertSale(env.store, QStringLiteral("2026-12-1"), QStringLiteral("20"));
+        insertSale(env.store, QStringLiteral("2026-12-7"), QStringLiteral("30.5"));
+        insertSale(env.store, QStringLiteral("2026-1-7"), QStringLiteral("5"));
+        insertCustomer(env.store, QStringLiteral("王"), QStringLiteral("2026-12-7"));
         addReminder(env.store, QStringLiteral("2026-12-7"), QStringLiteral("发货"));
         MainWindow window(env.context);
         window.show();
@@ -264,8 +252,8 @@ private Q_SLOTS:
         khgl::test::grabTo(&window, QStringLiteral("main_window_desktop"));
 
         // What was saved after the load shows as soon as its page is shown again.
-        addSale(env.store, QStringLiteral("2026-12-7"), QStringLiteral("1000"));
-        addCustomer(env.store, QStringLiteral("李"), QStringLiteral("2026-12-7"));
+        insertSale(env.store, QStringLiteral("2026-12-7"), QStringLiteral("1000"));
+        insertCustomer(env.store, QStringLiteral("李"), QStringLiteral("2026-12-7"));
         khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label9")));
         const ChartTables later = computeChartTables(env.store, QDate(2026, 12, 7));
         QCOMPARE(chart("MSC2")->table(), later.salesPerDay);

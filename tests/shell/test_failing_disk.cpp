@@ -46,9 +46,8 @@ using namespace khgl::test;
 
 namespace {
 
-const QStringList kAllTables{QStringLiteral("客户表"), QStringLiteral("进货表"),
-                             QStringLiteral("销售表"), QStringLiteral("提醒表"),
-                             QStringLiteral("用户表"), QStringLiteral("登录表")};
+const QStringList kAllTables =
+    QStringLiteral("客户表|进货表|销售表|提醒表|用户表|登录表").split(u'|');
 
 // What the child process reports through its exit code.
 enum ChildResult

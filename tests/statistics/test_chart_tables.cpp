@@ -6,23 +6,11 @@
 #include <map>
 
 using namespace khgl;
+using khgl::test::insertCustomer;
+using khgl::test::insertSale;
 using khgl::test::TestEnv;
 
 namespace {
-
-void addSale(DataStore& store, const QString& date, double amount)
-{
-    khgl::test::insertRow(store, QStringLiteral("销售表"),
-                          {{QStringLiteral("名称"), QStringLiteral("茶叶")},
-                           {QStringLiteral("总金额"), amount},
-                           {QStringLiteral("日期"), date}});
-}
-
-void addCustomer(DataStore& store, const QString& name, const QString& date)
-{
-    khgl::test::insertRow(store, QStringLiteral("客户表"),
-                          {{QStringLiteral("客户名"), name}, {QStringLiteral("购买日期"), date}});
-}
 
 // A series typed out: its values in order, labelled " 1" .. " 31" or "Y-1" .. "Y-12".
 ChartTable days(const std::vector<double>& values)
@@ -59,22 +47,22 @@ private Q_SLOTS:
         for (int day = 1; day <= 31; day += 2) {
             for (int n = 0; n <= day % 3; ++n) {
                 const double amount = day * 10 + n * 0.25;
-                addSale(env.store, QStringLiteral("2026-3-%1").arg(day), amount);
+                insertSale(env.store, QStringLiteral("2026-3-%1").arg(day), amount);
                 expected[day] += amount;
             }
         }
         // A trailing blank still names the day, as the date comparison ignores it.
-        addSale(env.store, QStringLiteral("2026-3-4 "), 7);
+        insertSale(env.store, QStringLiteral("2026-3-4 "), 7.0);
         expected[4] += 7;
         // A date typed with leading zeros counts on the day it names.
-        addSale(env.store, QStringLiteral("2026-03-03"), 0.5);
-        addSale(env.store, QStringLiteral("2026-3-05"), 0.25);
+        insertSale(env.store, QStringLiteral("2026-03-03"), 0.5);
+        insertSale(env.store, QStringLiteral("2026-3-05"), 0.25);
         expected[3] += 0.5;
         expected[5] += 0.25;
         // Other months and years, and texts that name no day.
         for (const char16_t* other : {u"2026-1-3", u"2026-10-3", u"2026-12-3", u"2025-3-3",
                                       u"2026-010-3", u"2026-3-", u"2026-3-31x"}) {
-            addSale(env.store, QString::fromUtf16(other), 1000);
+            insertSale(env.store, QString::fromUtf16(other), 1000.0);
         }
 
         const ChartTable table = salesPerDay(env.store, today);
@@ -92,15 +80,15 @@ private Q_SLOTS:
         for (int month = 1; month <= 12; ++month) {
             for (int day : {1, 9, 28}) {
                 const double amount = month * 100 + day + 0.5;
-                addSale(env.store, QStringLiteral("2026-%1-%2").arg(month).arg(day), amount);
+                insertSale(env.store, QStringLiteral("2026-%1-%2").arg(month).arg(day), amount);
                 expected[month] += amount;
             }
         }
-        addSale(env.store, QStringLiteral("2025-1-9"), 5000);
-        addSale(env.store, QStringLiteral("2027-10-9"), 5000);
+        insertSale(env.store, QStringLiteral("2025-1-9"), 5000.0);
+        insertSale(env.store, QStringLiteral("2027-10-9"), 5000.0);
         // Leading zeros: still March, still November.
-        addSale(env.store, QStringLiteral("2026-03-05"), 0.25);
-        addSale(env.store, QStringLiteral("2026-11-05"), 0.75);
+        insertSale(env.store, QStringLiteral("2026-03-05"), 0.25);
+        insertSale(env.store, QStringLiteral("2026-11-05"), 0.75);
         expected[3] += 0.25;
         expected[11] += 0.75;
 
@@ -116,21 +104,21 @@ private Q_SLOTS:
     {
         TestEnv env;
         const QDate today(2024, 3, 20);
-        addCustomer(env.store, QStringLiteral("王"), QStringLiteral("2024-3-5"));
-        addCustomer(env.store, QStringLiteral("王"), QStringLiteral("2024-3-5"));
-        addCustomer(env.store, QStringLiteral("李"), QStringLiteral("2024-03-31"));
-        addCustomer(env.store, QStringLiteral("张"), QStringLiteral("2024-10-5"));
-        addCustomer(env.store, QStringLiteral("赵"), QStringLiteral("2024-1-5"));
-        addCustomer(env.store, QStringLiteral("钱"), QStringLiteral("2023-3-5"));
-        addCustomer(env.store, QStringLiteral("孙"), QString());
+        insertCustomer(env.store, QStringLiteral("王"), QStringLiteral("2024-3-5"));
+        insertCustomer(env.store, QStringLiteral("王"), QStringLiteral("2024-3-5"));
+        insertCustomer(env.store, QStringLiteral("李"), QStringLiteral("2024-03-31"));
+        insertCustomer(env.store, QStringLiteral("张"), QStringLiteral("2024-10-5"));
+        insertCustomer(env.store, QStringLiteral("赵"), QStringLiteral("2024-1-5"));
+        insertCustomer(env.store, QStringLiteral("钱"), QStringLiteral("2023-3-5"));
+        insertCustomer(env.store, QStringLiteral("孙"), QString());
         // Two sales on the 5th add up; October is not January; 2023 is not this year; months
         // without sales are 0, not gaps.
-        addSale(env.store, QStringLiteral("2024-3-5"), 12.5);
-        addSale(env.store, QStringLiteral("2024-3-5"), 7.5);
-        addSale(env.store, QStringLiteral("2024-3-31"), 3);
-        addSale(env.store, QStringLiteral("2024-10-1"), 100);
-        addSale(env.store, QStringLiteral("2024-1-9"), 40);
-        addSale(env.store, QStringLiteral("2023-3-5"), 1000);
+        insertSale(env.store, QStringLiteral("2024-3-5"), 12.5);
+        insertSale(env.store, QStringLiteral("2024-3-5"), 7.5);
+        insertSale(env.store, QStringLiteral("2024-3-31"), 3.0);
+        insertSale(env.store, QStringLiteral("2024-10-1"), 100.0);
+        insertSale(env.store, QStringLiteral("2024-1-9"), 40.0);
+        insertSale(env.store, QStringLiteral("2023-3-5"), 1000.0);
 
         const ChartTable customerDays = days({0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                                               0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1});
@@ -157,10 +145,10 @@ private Q_SLOTS:
     {
         TestEnv env;
         for (int day = 1; day <= 30; ++day) {
-            addSale(env.store, QStringLiteral("2026-4-%1").arg(day), day);
-            addCustomer(env.store, QStringLiteral("客"), QStringLiteral("2026-4-%1").arg(day));
+            insertSale(env.store, QStringLiteral("2026-4-%1").arg(day), double(day));
+            insertCustomer(env.store, QStringLiteral("客"), QStringLiteral("2026-4-%1").arg(day));
         }
-        addSale(env.store, QStringLiteral("2026-5-1"), 99);
+        insertSale(env.store, QStringLiteral("2026-5-1"), 99.0);
         const ChartTables tables = computeChartTables(env.store, QDate(2026, 4, 30));
         QCOMPARE(tables.salesPerDay,
                  days({1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15, 16,

@@ -133,6 +133,20 @@ void insertRow(DataStore& store, const QString& table,
     set.update();
 }
 
+void insertSale(DataStore& store, const QString& date, const QVariant& amount)
+{
+    insertRow(store, QStringLiteral("销售表"),
+              {{QStringLiteral("名称"), QStringLiteral("茶叶")},
+               {QStringLiteral("总金额"), amount},
+               {QStringLiteral("日期"), date}});
+}
+
+void insertCustomer(DataStore& store, const QString& name, const QString& date)
+{
+    insertRow(store, QStringLiteral("客户表"),
+              {{QStringLiteral("客户名"), name}, {QStringLiteral("购买日期"), date}});
+}
+
 void typeText(QWidget* widget, const QString& text)
 {
     widget->setFocus();

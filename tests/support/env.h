@@ -73,10 +73,12 @@ bool onTestServer();
 QString newTestServerDatabase(QString* name = nullptr);
 void dropTestServerDatabase(const QString& name);
 
-
 // Appends one row to a table through the store: (column, value) pairs in any order.
 void insertRow(DataStore& store, const QString& table,
                const QList<std::pair<QString, QVariant>>& values);
+// A sale of 茶叶 and a customer, only the columns the figures count filled.
+void insertSale(DataStore& store, const QString& date, const QVariant& amount);
+void insertCustomer(DataStore& store, const QString& name, const QString& date);
 
 // Types text into a widget as a person would, Chinese included.
 void typeText(QWidget* widget, const QString& text);
