@@ -144,7 +144,7 @@ Options applicationOptions(int& argc, char* argv[])
     }
     options.folder = folder;
     options.server = parser.isSet(databaseOption) ? parser.value(databaseOption)
-                                                  : khgl::DataStore::configuredServer(folder);
+                                                  : khgl::StoreAddress::forFolder(folder).server;
     return options;
 }
 

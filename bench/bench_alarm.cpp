@@ -2,6 +2,7 @@
 // over 100,000 reminders (about 90 a day over three years) beside the raw sqlite3 C API running
 // the same lookup with a statement prepared once. Goal: at most 1 ms per tick.
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
@@ -30,7 +31,7 @@ constexpr int kTicks = 5000;
 constexpr int kSlowTicks = 50; // without the index a tick is far slower
 
 // Reminders only at even minutes, so an odd minute finds today's rows but none due.
-void generate(DataStore& store)
+void generate(SqliteStore& store)
 {
     sqlite3* db = store.handle();
     sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
@@ -74,7 +75,7 @@ double microsPerTick(AlarmCheck& check, int ticks = kTicks)
 }
 
 // The same lookup through the C API on the store's own connection (it holds the collation).
-double rawMicrosPerTick(DataStore& store, const QByteArray& date, const QByteArray& time,
+double rawMicrosPerTick(SqliteStore& store, const QByteArray& date, const QByteArray& time,
                         int ticks = kTicks)
 {
     sqlite3* db = store.handle();
@@ -114,7 +115,7 @@ int main(int argc, char* argv[])
     // The offscreen platform warns on every bring-forward of the open popup.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     QElapsedTimer build;
     build.start();
@@ -129,7 +130,7 @@ int main(int argc, char* argv[])
     Offline connectivity;
     InputAids inputAids(clock, dialogs);
     AppContext context{
-        dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
+        store.folder(),       store, dialogs, clock, audio, mail, connectivity, inputAids,
         Pictures(dir.path()), {}};
     QTimer timer1;
     AlarmCheck check(context, timer1);

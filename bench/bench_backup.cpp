@@ -6,6 +6,7 @@
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/sql_dialect.h"
+#include "data_store/sqlite_store.h"
 
 #include "bench_support.h"
 
@@ -76,7 +77,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     store.open();
     fillGoods(store.handle(), "销售表", kSales, 1000);

@@ -2,6 +2,7 @@
 // 200,000 purchases, 10,000 products) and prints each time beside the raw sqlite3 time for
 // the same work on the same connection.
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
@@ -94,7 +95,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     fillGoods(store.handle(), "销售表", kSales, kProducts);
     fillGoods(store.handle(), "进货表", kPurchases, kProducts);
@@ -107,7 +108,7 @@ int main(int argc, char* argv[])
     Offline connectivity;
     InputAids inputAids(clock, dialogs);
     AppContext context{
-        dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
+        store.folder(),       store, dialogs, clock, audio, mail, connectivity, inputAids,
         Pictures(dir.path()), {}};
     HoverFlags flags;
     HoverCommands hover(context.pictures);

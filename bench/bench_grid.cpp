@@ -10,6 +10,7 @@
 #include "customers_mail/customer_page.h"
 #include "data_store/data_store.h"
 #include "data_store/kept_figures.h"
+#include "data_store/sqlite_store.h"
 #include "goods/goods_records.h"
 #include "goods/sales_page.h"
 #include "input_aids/input_aids.h"
@@ -150,8 +151,8 @@ void click(QWidget* widget)
 struct Services
 {
     explicit Services(const QString& folder, DataStore& store)
-        : aids(clock, dialogs), context{folder,  store, dialogs,          clock, audio, mail,
-                                        network, aids,  Pictures(folder), {}},
+        : aids(clock, dialogs), context{store.folder(), store, dialogs,          clock, audio, mail,
+                                        network,        aids,  Pictures(folder), {}},
           hover(context.pictures), env{context, hover, flags}
     {
         clock.m_now = QDateTime(QDate(2026, 12, 7), QTime(9, 30));
@@ -171,7 +172,7 @@ struct Services
 // A sale saved as the sales page saves it, on a table of sales rows: with the triggers of the
 // kept figures, then without them, each also with the file's syncs off (what the triggers add
 // is then not hidden by the disk); and the recount of an open that cannot trust the figures.
-void saveRun(DataStore& store, int sales)
+void saveRun(SqliteStore& store, int sales)
 {
     const goods::GoodsEntry entry{QStringLiteral("商品1"),     QStringLiteral("12.5"),
                                   QStringLiteral("2"),         QStringLiteral("25"),
@@ -217,7 +218,7 @@ void saveRun(DataStore& store, int sales)
 void salesRun(int sales, bool full)
 {
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     const double written = seconds([&] { fillGoods(store.handle(), "销售表", sales, 10000); });
     std::printf("-- %d sales (written in %.1f s)\n", sales, written);
@@ -303,7 +304,7 @@ void salesRun(int sales, bool full)
 void customerRun(int customers)
 {
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     const double written = seconds([&] { fillCustomers(store.handle(), customers); });
     std::printf("-- %d customers (written in %.1f s)\n", customers, written);
@@ -332,7 +333,7 @@ void customerRun(int customers)
 void programRun()
 {
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     fillGoods(store.handle(), "销售表", 1000000, 10000);
     fillCustomers(store.handle(), 200000);

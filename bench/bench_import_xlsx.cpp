@@ -4,6 +4,7 @@
 // of the process's peak memory.
 #include "bench_support.h"
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "goods/goods_grid.h"
 #include "goods/goods_records.h"
 #include "platform/csv_export.h"
@@ -87,7 +88,7 @@ int main(int argc, char* argv[])
     const QString csv = dir.filePath(QStringLiteral("sales.csv"));
     {
         QTemporaryDir sourceDir;
-        DataStore source(sourceDir.path());
+        SqliteStore source(sourceDir.path());
         source.create();
         fillGoods(source.handle(), "销售表", kImportRows, kProducts);
         RecordGrid grid;
@@ -95,12 +96,12 @@ int main(int argc, char* argv[])
         writeGridCsv(grid, csv, CsvEncoding::Utf8WithBom);
     }
     QTemporaryDir rawDir;
-    DataStore raw(rawDir.path());
+    SqliteStore raw(rawDir.path());
     raw.create();
     const double rawSeconds = rawInsertSeconds(raw.handle());
 
     QTemporaryDir shopDir;
-    DataStore shop(shopDir.path());
+    SqliteStore shop(shopDir.path());
     shop.create();
     QElapsedTimer timer;
     timer.start();
@@ -125,7 +126,7 @@ int main(int argc, char* argv[])
 
     // The open listing of 1,000,000 sales as a workbook.
     QTemporaryDir listingDir;
-    DataStore listing(listingDir.path());
+    SqliteStore listing(listingDir.path());
     listing.create();
     fillGoods(listing.handle(), "销售表", kListingRows, kProducts);
     RecordGrid grid;

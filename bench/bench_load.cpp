@@ -3,6 +3,7 @@
 // Prints the time from login to a painted desktop, its desktop-figure and chart-table parts,
 // and the raw sqlite3 time of the same figures computed in one run.
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
@@ -41,7 +42,7 @@ void run(sqlite3* db, const char* sql)
     sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
 
-void generate(DataStore& store)
+void generate(SqliteStore& store)
 {
     sqlite3* db = store.handle();
     run(db, "begin");
@@ -175,7 +176,7 @@ int main(int argc, char** argv)
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     QElapsedTimer timer;
     timer.start();
@@ -190,7 +191,7 @@ int main(int argc, char** argv)
     NoMail mail;
     Offline network;
     InputAids aids(clock, dialogs);
-    AppContext context{dir.path(),           store, dialogs, clock, audio, mail, network, aids,
+    AppContext context{store.folder(),       store, dialogs, clock, audio, mail, network, aids,
                        Pictures(dir.path()), {}};
 
     constexpr int kRuns = 5;

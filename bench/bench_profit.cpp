@@ -2,6 +2,7 @@
 // 10,000 products, dates over 2026) and prints each time beside raw sqlite3 work on the same
 // connection: reading the four columns of both tables, and the plain SQL grouping by name.
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "goods/profit_records.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -60,7 +61,7 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     fillGoods(store.handle(), "销售表", kSales, kProducts);
     fillGoods(store.handle(), "进货表", kPurchases, kProducts);
@@ -74,7 +75,7 @@ int main(int argc, char* argv[])
     Offline connectivity;
     InputAids inputAids(clock, dialogs);
     AppContext context{
-        dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
+        store.folder(),       store, dialogs, clock, audio, mail, connectivity, inputAids,
         Pictures(dir.path()), {}};
 
     auto raw = [&] {

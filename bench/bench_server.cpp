@@ -4,6 +4,7 @@
 // database is made and dropped); without it the benchmark says so and passes.
 #include "data_store/data_store.h"
 #include "data_store/server_connection.h"
+#include "data_store/sqlite_store.h"
 #include "goods/sales_page.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -61,8 +62,8 @@ Figures measure(DataStore& store, const QString& folder)
     NoMail mail;
     Offline network;
     InputAids aids(clock, dialogs);
-    AppContext context{folder,  store, dialogs,          clock, audio, mail,
-                       network, aids,  Pictures(folder), {}};
+    AppContext context{store.folder(), store, dialogs,          clock, audio, mail,
+                       network,        aids,  Pictures(folder), {}};
     HoverFlags flags;
     HoverCommands hover(context.pictures);
     PageEnv env{context, hover, flags};
@@ -102,7 +103,7 @@ int main(int argc, char* argv[])
         return 0;
     }
     QTemporaryDir dir;
-    DataStore file(dir.path());
+    SqliteStore file(dir.path());
     file.create();
     fillGoods(file.handle(), "销售表", kSales, kProducts);
     fillGoods(file.handle(), "进货表", kPurchases, kProducts);
@@ -113,8 +114,8 @@ int main(int argc, char* argv[])
     const QString address = ServerConnection::withDatabase(admin, database);
     int rc = 1;
     {
-        DataStore server(dir.path(), address);
-        server.create();
+        const auto server = openStore({dir.path(), address});
+        server->create();
         QElapsedTimer timer;
         timer.start();
         fillOnServer(address, "销售表", kSales);
@@ -123,7 +124,7 @@ int main(int argc, char* argv[])
                     timer.nsecsElapsed() / 1e9);
 
         const Figures local = measure(file, dir.path());
-        const Figures remote = measure(server, dir.path());
+        const Figures remote = measure(*server, dir.path());
         std::printf("%-32s %8s %8s %7s\n", "", "SQLite", "server", "ratio");
         std::printf("%-32s %7.3fs %7.3fs %6.2fx  goal <= 3x\n", "sales page open (1,000,000)",
                     local.salesPage, remote.salesPage, remote.salesPage / local.salesPage);

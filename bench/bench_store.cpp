@@ -1,6 +1,7 @@
 // Lists 1,000,000 rows of 销售表 through the record set, and through the record set into the
 // grid, beside the raw sqlite3 C API stepping the same rows, and prints the ratios.
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "platform/record_grid.h"
 
 #include "bench_support.h"
@@ -75,7 +76,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     const int rows = argc > 1 ? std::atoi(argv[1]) : 1000000;
     QTemporaryDir dir;
-    DataStore store(dir.path());
+    SqliteStore store(dir.path());
     store.create();
     fillGoods(store.handle(), "销售表", rows, 10000);
     store.close();

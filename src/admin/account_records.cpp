@@ -41,15 +41,12 @@ qint64 add(DataStore& store, const Account& account)
     qint64 key = -1;
     // Counted and written in one transaction: another desk cannot take the same 区别.
     store.transaction([&] {
-        RecordSet users = store.select(kTable);
-        users.addNew();
-        users.setValue(QStringLiteral("用户名"), account.name);
-        users.setValue(QStringLiteral("用户密码"), account.password);
-        users.setValue(QStringLiteral("问题"), account.question);
-        users.setValue(QStringLiteral("答案"), account.answer);
-        users.setValue(QStringLiteral("区别"), users.recordCount());
-        users.update();
-        key = users.rowKey();
+        const qint64 number = store.countRows(kTable) + 1;
+        key = store.insertRow(kTable, {{QStringLiteral("用户名"), account.name},
+                                       {QStringLiteral("用户密码"), account.password},
+                                       {QStringLiteral("问题"), account.question},
+                                       {QStringLiteral("答案"), account.answer},
+                                       {QStringLiteral("区别"), number}});
     });
     return key;
 }

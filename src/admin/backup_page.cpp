@@ -264,16 +264,15 @@ void BackupPage::runCopy(qint64 length,
     setStoreHeld(live, true);
     QWidget* top = window();
     top->installEventFilter(this);
-    const QString folder = m_context.folder;
-    const QString server = live.serverAddress();
+    const StoreAddress address = live.address();
     std::exception_ptr failure;
-    QThread* worker = QThread::create([this, &copy, &failure, folder, server] {
+    QThread* worker = QThread::create([this, &copy, &failure, address] {
         try {
             const auto copying = wholeFileWork(); // after a daily backup under way
-            DataStore own(folder, server);
-            own.copyOnly();
-            own.open();
-            copy(own, [this](qint64 copied) {
+            const auto own = openStore(address);
+            own->copyOnly();
+            own->open();
+            copy(*own, [this](qint64 copied) {
                 QMetaObject::invokeMethod(
                     this, [this, copied] { showProgress(copied); }, Qt::QueuedConnection);
             });

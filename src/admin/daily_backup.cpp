@@ -18,8 +18,8 @@ Q_LOGGING_CATEGORY(lcDaily, "khgl.backup.daily")
 
 } // namespace
 
-DailyBackup::DailyBackup(const QString& dataFolder, const QString& server, QObject* parent)
-    : QObject(parent), m_folder(dataFolder), m_server(server)
+DailyBackup::DailyBackup(const StoreAddress& address, QObject* parent)
+    : QObject(parent), m_address(address)
 {
 }
 
@@ -43,20 +43,20 @@ bool DailyBackup::startIfDue(const QDateTime& now)
     }
     // Only a backup counts: a safety copy holds the data as it was before a restore or a
     // clearing, not today's.
-    if (BackupHistory(m_folder).hasBackupOn(now.date())) {
+    if (BackupHistory(m_address.folder).hasBackupOn(now.date())) {
         return false;
     }
     auto outcome = std::make_shared<Outcome>();
     m_outcome = outcome;
-    m_thread = QThread::create([folder = m_folder, server = m_server, now, outcome] {
+    m_thread = QThread::create([address = m_address, now, outcome] {
         try {
             const auto copying = wholeFileWork();
             // Its own connection: the windows' one stays with the main thread.
-            DataStore store(folder, server);
-            store.copyOnly();
-            store.open();
-            BackupHistory history(folder);
-            outcome->path = history.add(store, now);
+            const auto store = openStore(address);
+            store->copyOnly();
+            store->open();
+            BackupHistory history(address.folder);
+            outcome->path = history.add(*store, now);
             outcome->notice = history.clockNotice(now);
         } catch (const StoreError& error) {
             outcome->error = error.message();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data_store/store_address.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -17,9 +19,8 @@ class DailyBackup final : public QObject
     Q_OBJECT
 
 public:
-    // server: the store's server address, or empty for khgl.dll in the folder.
-    explicit DailyBackup(const QString& dataFolder, const QString& server = {},
-                         QObject* parent = nullptr);
+    // address: where the windows' store keeps the data; the backup opens its own store there.
+    explicit DailyBackup(const StoreAddress& address, QObject* parent = nullptr);
     // Waits for a backup under way: the file is never left half written.
     ~DailyBackup() override;
 
@@ -44,8 +45,7 @@ private:
     void finish();
     void setStatus(const QString& text, bool finished);
 
-    QString m_folder;
-    QString m_server;
+    StoreAddress m_address;
     QThread* m_thread = nullptr;
     std::shared_ptr<Outcome> m_outcome;
     QString m_status;

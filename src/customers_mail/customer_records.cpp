@@ -44,7 +44,7 @@ RecordSet extraInformation(DataStore& store, const QString& name, const QString&
 
 void requery(DataStore& store)
 {
-    store.appendTo(kTable);
+    store.countRows(kTable);
 }
 
 qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& extra,
@@ -53,20 +53,18 @@ qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& e
     const QStringList names = columnNames(kTable).first(11);
     qint64 key = 0;
     store.transaction([&] {
-        RecordSet customers = store.appendTo(kTable);
-        customers.addNew();
+        QList<std::pair<QString, QVariant>> values;
         for (qsizetype c = 0; c < names.size() && c < texts.size(); ++c) {
             if (!texts[c].isEmpty()) {
-                customers.setValue(names[c], texts[c]);
+                values.append({names[c], texts[c]});
             }
         }
-        customers.setValue(QStringLiteral("区别"),
-                           customers.recordCount() + (numbering == Numbering::OneBeyond ? 1 : 0));
+        values.append({QStringLiteral("区别"),
+                       store.countRows(kTable) + 1 + (numbering == Numbering::OneBeyond ? 1 : 0)});
         if (!extra.isEmpty()) {
-            customers.setValue(QStringLiteral("附加信息"), extra);
+            values.append({QStringLiteral("附加信息"), extra});
         }
-        customers.update();
-        key = customers.rowKey();
+        key = store.insertRow(kTable, values);
     });
     return key;
 }
@@ -77,24 +75,24 @@ void appendRows(DataStore& store, const std::vector<QStringList>& rows)
     const QStringList numbers{QStringLiteral("商品单价"), QStringLiteral("商品数量"),
                               QStringLiteral("收取金额")};
     store.transaction([&] {
-        RecordSet customers = store.appendTo(kTable);
+        qint64 count = store.countRows(kTable);
         for (const QStringList& row : rows) {
-            customers.addNew();
+            QList<std::pair<QString, QVariant>> values;
             for (qsizetype c = 0; c < names.size() && c < row.size(); ++c) {
                 if (row[c].isEmpty()) {
                     continue;
                 }
                 if (!numbers.contains(names[c])) {
-                    customers.setValue(names[c], row[c]);
+                    values.append({names[c], row[c]});
                 } else if (const auto number = parseNumber(row[c])) {
-                    customers.setValue(names[c], *number);
+                    values.append({names[c], *number});
                 } else {
                     throw StoreError(QStringLiteral("“%1”须是数字，“%2”不是数字，数据没有写入。")
                                          .arg(names[c], row[c].left(50)));
                 }
             }
-            customers.setValue(QStringLiteral("区别"), customers.recordCount());
-            customers.update();
+            values.append({QStringLiteral("区别"), ++count});
+            store.insertRow(kTable, values);
         }
     });
 }

@@ -2,67 +2,63 @@
 
 #include "data_store/kept_figures.h"
 #include "data_store/record_set.h"
+#include "data_store/store_address.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
-struct sqlite3;
-
 namespace khgl {
 
-class ServerConnection;
-
-// The database file khgl.dll in the application folder and the one connection to it, or,
-// given a server address (a libpq URI such as postgresql://user@host:5432/shop), one
-// connection to a PostgreSQL database holding the same tables; the folder then keeps only
-// the other files (backups, customer files). Both answer every call alike.
+// The shop's data: the database file khgl.dll in the data folder (SqliteStore) or a
+// PostgreSQL database holding the same tables (ServerStore), chosen by openStore from a
+// StoreAddress. Both answer every call alike; the folder keeps the other files either way.
 // Store failures are StoreError exceptions whose message is meant for the operator.
-class DataStore final
+class DataStore
 {
 public:
-    explicit DataStore(QString folder, QString server = {});
-    ~DataStore();
+    virtual ~DataStore();
     DataStore(const DataStore&) = delete;
     DataStore& operator=(const DataStore&) = delete;
 
     static QString fileName() { return QStringLiteral("khgl.dll"); }
     // The folder joined with the file name, adding no second "/" to a folder that ends in one.
     static QString databasePath(const QString& folder);
-    QString folder() const { return m_folder; }
-    QString filePath() const { return databasePath(m_folder); }
-    bool onServer() const { return m_server != nullptr; }
-    QString serverAddress() const { return m_serverAddress; }
-    // The name of the file khgl.conf in the data folder that may name the server.
-    static QString serverConfigName() { return QStringLiteral("khgl.conf"); }
-    // The server address of khgl.conf in folder (its first line that is not blank and not a
-    // "#" comment), or empty text when there is none.
-    static QString configuredServer(const QString& folder);
-
-    // True when khgl.dll holds something: an empty file (left by a first start that never
-    // finished) counts as no file.
-    bool fileExists() const;
     // The file that holds the data: khgl.dll, or the file a symlink of that name points at.
     static QString resolvedPath(const QString& path);
-    // Writes a new file (mode 0600) holding the six empty tables. It is built under another
-    // name and renamed into place when complete, so an interrupted start leaves no half file.
-    // Fails if a file with data is there already. A journal or write-ahead log left beside the
-    // missing file is renamed aside first (never played into the new file); returns the new
-    // names of those, usually none.
-    QStringList create();
+    static QString recordChangedText() { return QStringLiteral("记录已经改变，请重新查询。"); }
+
+    // Where this store's data lives: a second connection to the same data opens this address.
+    const StoreAddress& address() const { return m_address; }
+    const QString& folder() const { return m_address.folder; }
+    QString filePath() const { return databasePath(m_address.folder); }
+    // Where the data is, for the log: the file's path or the server and database (never a
+    // password).
+    virtual QString location() const = 0;
+
+    // Called again and again while a statement waits for another program to let go of the
+    // file, on whichever thread runs it; the program keeps its windows painting there. Work
+    // handed to the waiting store meanwhile is refused as busy. Unset: the wait only sleeps.
+    static void setBusyWaitHook(std::function<void()> hook);
+
+    // True when the data is there: an empty khgl.dll (left by a first start that never
+    // finished) counts as none; a server says what it holds when opened.
+    virtual bool fileExists() const = 0;
+    // Writes the six empty tables: a new file (mode 0600, built under another name and renamed
+    // into place when complete, never over a file with data; a journal left beside the missing
+    // file is renamed aside and its new name returned), or the tables in an empty database.
+    virtual QStringList create() = 0;
     // For a second connection that copies the whole data (backup, restore) beside the windows'
     // store: its opens and closes write nothing of their own (the kept figures stay with the
     // windows' store), so a copy that reads never takes the write lock.
     void copyOnly() { m_copyOnly = true; }
-    void open();
-    void close();
-    bool isOpen() const;
+    virtual void open() = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
 
     // A bare table name lists the whole table in insertion order; anything else is a query.
     // Every piece of operator text goes in params, bound to the "?" marks of the query.
@@ -72,36 +68,41 @@ public:
     RecordSet selectKeyed(const QString& sql, const QVariantList& params = {});
     // Steps a query whose first column is a row key, handing each key to visit until it
     // returns false; nothing else is read, so walking the keys of a long table stays quick.
-    void scanKeys(const QString& sql, const QVariantList& params,
-                  const std::function<bool(qint64)>& visit);
-    // A record set for appending to a table without listing it: no rows are read, and
-    // recordCount() counts the table's rows (plus the rows appended through this set).
-    RecordSet appendTo(const QString& table);
+    virtual void scanKeys(const QString& sql, const QVariantList& params,
+                          const std::function<bool(qint64)>& visit) = 0;
+    // True when a scan hands over each row as the engine reads it, so walking many rows costs
+    // little; false when the whole answer comes at once, so the engine should skip or group
+    // rows itself.
+    virtual bool streamsRows() const = 0;
     // The kept row count and sum of 总金额 of 进货表, 销售表 or 客户表 (see kept_figures.h);
     // nothing when this store cannot keep them (a read-only file, a server account that may
     // not create triggers): the caller then counts and sums itself.
     std::optional<kept_figures::Figures> keptFigures(const QString& table);
+    // The row count of one of the tables: its kept figure when there is one, else counted.
+    qint64 countRows(const QString& table);
 
     // Deletes every record of one of the six tables, inside the caller's transaction if there
-    // is one. A table with kept figures is emptied at once and its figures set, instead of
-    // through the delete trigger row by row (ten times slower on a long table).
-    void emptyTable(const QString& table);
+    // is one.
+    virtual void emptyTable(const QString& table) = 0;
 
+    // Appends one record to a table: (column, value) pairs, each value converted as its column
+    // takes it (a number or date that is none throws). Returns the new record's row key.
+    qint64 insertRow(const QString& table, const QList<std::pair<QString, QVariant>>& values);
     // Runs a statement that returns no rows (delete, update).
-    void execute(const QString& sql, const QVariantList& params = {});
+    virtual void execute(const QString& sql, const QVariantList& params = {}) = 0;
     // Runs one such statement once for each list of values, prepared once (a long import);
     // call it inside a transaction.
-    void executeEach(const QString& sql, const std::vector<QVariantList>& rows);
+    virtual void executeEach(const QString& sql, const std::vector<QVariantList>& rows) = 0;
     // Runs work as one transaction: all of it is written, or none. Transactions that write
     // run one at a time, whichever desk started them, so a count taken inside one still
     // holds when the row it numbers is written.
-    void transaction(const std::function<void()>& work);
+    virtual void transaction(const std::function<void()>& work) = 0;
 
     // Hands each row of a query to visit: the first column as UTF-8 text (nullptr for null)
     // and the second as a number (0 when null or absent). For listings too long to hold.
     using RowVisitor = std::function<void(const char* text, int length, double number)>;
-    void scan(const QString& sql, const RowVisitor& visit);
-    // One column of a scanned row: a number the file stores as one (turning it into text
+    virtual void scan(const QString& sql, const RowVisitor& visit) = 0;
+    // One column of a scanned row: a number the engine holds as one (turning it into text
     // would cost more than the rest of the read), or else UTF-8 text, nullptr for null.
     struct ScanCell
     {
@@ -112,65 +113,48 @@ public:
     };
     // Hands each row of a query to visit, its columns in order; nothing is kept between rows.
     using CellRowVisitor = std::function<void(const ScanCell* cells)>;
-    void scanCells(const QString& sql, const QVariantList& params, const CellRowVisitor& visit);
+    virtual void scanCells(const QString& sql, const QVariantList& params,
+                           const CellRowVisitor& visit) = 0;
 
     // Deletes the record with this key from table, but only while its stored values still
     // read as a grid row shows them (column name, shown text). Otherwise nothing is deleted
-    // and a StoreError says the record has changed: another program changed the file.
+    // and a StoreError says the record has changed: another program changed the data.
     void deleteShownRecord(const QString& table, qint64 key,
                            const QList<std::pair<QString, QString>>& shown);
-    static QString recordChangedText() { return QStringLiteral("记录已经改变，请重新查询。"); }
 
-    // Throws StoreError unless the file at path is a readable database of this program.
-    static void checkDatabaseFile(const QString& path);
-    // Throws StoreError unless the connection holds the six tables, each with at least this
-    // program's columns (by name, in any order). Opening and restoring both use it.
-    static void validateTables(sqlite3* db, const QString& path);
-    // Writes the six empty tables and their indexes into a new, empty database.
-    static void writeSchema(sqlite3* db);
-    // A connection with this program's text rules; throws StoreError with a clear reason.
-    static sqlite3* openConnection(const QString& path, int flags);
+    // Told how many bytes of the data have been copied so far.
+    using Progress = std::function<void(qint64 copied)>;
+    // See database_file::snapshot and database_file::swapIn.
+    virtual void writeSnapshot(const QString& target, const Progress& progress) = 0;
+    virtual void replaceWith(const QString& clean, const std::function<void()>& beforeSwap) = 0;
+    // After rows were copied into table with their own keys: new rows are numbered after them.
+    virtual void renumberAfterCopy(const QString& table) = 0;
 
-    // How long a statement waits for another program to let go of the file.
-    static constexpr int kBusyWaitMs = 3000;
+protected:
+    explicit DataStore(StoreAddress address);
 
-    // The SQLite connection; a StoreError on a server.
-    sqlite3* handle();
+    // Opens the store if needed; throws a busy StoreError while it is held or waiting.
+    virtual void ensureOpen() = 0;
+    // The query written for the pages, in the engine's own dialect.
+    virtual QString dialect(const QString& sql) const = 0;
+    // The rows of an already translated query; keyed: its first column holds the row keys.
+    virtual RecordSet fetch(const QString& sql, const QVariantList& params, bool keyed) = 0;
+    // Runs an insert of one row (values bound in order); returns the new row's key.
+    virtual qint64 insertStatement(const QString& sql, const QVariantList& values) = 0;
+    // The hook's share of a busy wait; false when the store was already inside it.
+    bool waitOnce();
+    // Throws the busy StoreError when the store is inside the wait or held for a copy.
+    void refuseWhileBusy() const;
+    static QString busyText();
+
+    bool m_copyOnly = false;
+    bool m_figuresKept = false;
 
 private:
-    friend class RecordSet;
-    // The server side of the calls above (data_store_server.cpp).
-    void openServer();
-    void createOnServer();
-    void fillFromServer(RecordSet& set, const QString& sql);
-    qint64 insertOnServer(const QString& sql, const QVariantList& values);
-    void serverTransaction(const std::function<void()>& work);
-    void scanServer(const QString& sql, const RowVisitor& visit);
-    void scanServerCells(const QString& sql, const QVariantList& params,
-                         const CellRowVisitor& visit);
-    void scanServerKeys(const QString& sql, const QVariantList& params,
-                        const std::function<bool(qint64)>& visit);
-
-    // Creates the triggers of the kept figures and recounts what cannot be trusted.
-    void prepareFigures();
-    void prepareServerFigures();
-    // Marks the figures of a file this program closes as true at that moment.
-    void markFiguresClosed();
-
-    void ensureOpen();
-    void fill(RecordSet& set);
-    void insert(RecordSet& set, int row);
-    void remove(RecordSet& set, qint64 key);
-    static int waitWhileBusy(void* store, int attempt);
-
-    QString m_folder;
-    QString m_serverAddress;
-    std::unique_ptr<ServerConnection> m_server;
-    sqlite3* m_db = nullptr;
-    bool m_figuresKept = false;
-    bool m_copyOnly = false;
-    bool m_waiting = false; // inside the busy wait, where events are handled
-    QElapsedTimer m_waitClock;
+    StoreAddress m_address;
+    bool m_waiting = false; // inside the busy-wait hook, where events are handled
 };
+
+using Store = DataStore;
 
 } // namespace khgl

@@ -1,9 +1,8 @@
 #include "data_store/database_file.h"
 
-#include "data_store/data_store.h"
 #include "data_store/failure_text.h"
 #include "data_store/schema.h"
-#include "data_store/server_transfer.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
 
@@ -121,9 +120,9 @@ qint64 schemaRows(const QString& path, qint64 limit)
 qint64 ownSchemaRows()
 {
     static const qint64 rows = [] {
-        Connection memory(DataStore::openConnection(QStringLiteral(":memory:"),
-                                                    SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY));
-        DataStore::writeSchema(memory.db);
+        Connection memory(SqliteStore::openConnection(QStringLiteral(":memory:"),
+                                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY));
+        SqliteStore::writeSchema(memory.db);
         return single(memory.db, QStringLiteral("select count(*) from sqlite_master"));
     }();
     return rows;
@@ -293,18 +292,15 @@ int copyPages(sqlite3* to, sqlite3* from, qint64 pageSize, const Progress& progr
 
 void snapshot(DataStore& store, const QString& target, const Progress& progress)
 {
-    if (store.onServer()) {
-        // A server's backup is an ordinary file of this program, restorable anywhere.
-        server_transfer::writeFile(store, target);
-        if (progress) {
-            progress(QFileInfo(target).size());
-        }
-        return;
-    }
+    store.writeSnapshot(target, progress);
+}
+
+void fileSnapshot(SqliteStore& store, const QString& target, const Progress& progress)
+{
     try {
         // Opening the store may fail too: the new file goes all the same.
         sqlite3* live = store.handle();
-        Connection copy(DataStore::openConnection(target, SQLITE_OPEN_READWRITE));
+        Connection copy(SqliteStore::openConnection(target, SQLITE_OPEN_READWRITE));
         // One read transaction: the pages and the row counts come from the same moment, and
         // no other program can commit a write until the copy is done.
         runPlain(live, QStringLiteral("begin"));
@@ -336,7 +332,7 @@ void snapshot(DataStore& store, const QString& target, const Progress& progress)
                                             "的备份还原，或请人检查磁盘。")
                                  .arg(quoted(store.filePath())));
         }
-        DataStore::validateTables(copy.db, target);
+        SqliteStore::validateTables(copy.db, target);
         if (rowCounts(copy.db) != counts) {
             throw StoreError(QStringLiteral("备份的行数与数据文件不符。"));
         }
@@ -353,19 +349,20 @@ void cleanCopy(const QString& source, const QString& target, const Progress& pro
         requireModestSchema(source);
         qint64 total = 0;
         {
-            Connection from(DataStore::openConnection(source, SQLITE_OPEN_READONLY));
+            Connection from(SqliteStore::openConnection(source, SQLITE_OPEN_READONLY));
             requireNoHotJournal(from.db, source);
             requireSound(from.db, source);
-            DataStore::validateTables(from.db, source);
+            SqliteStore::validateTables(from.db, source);
             for (const qint64 rows : rowCounts(from.db)) {
                 total += rows;
             }
         }
-        Connection copy(DataStore::openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI));
+        Connection copy(
+            SqliteStore::openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_URI));
         // A failure throws the file away, so it needs no journal; it is synced before it is used.
         runPlain(copy.db, QStringLiteral("pragma journal_mode=OFF"));
         runPlain(copy.db, QStringLiteral("pragma synchronous=OFF"));
-        DataStore::writeSchema(copy.db);
+        SqliteStore::writeSchema(copy.db);
         {
             // Read only: the operator's file is never changed, whatever it holds.
             Statement attach(copy.db, QStringLiteral("attach database ? as 来源"));
@@ -449,16 +446,13 @@ void lockFile(sqlite3* guard, const char* begin, const QString& path)
 
 void swapIn(DataStore& store, const QString& clean, const std::function<void()>& beforeSwap)
 {
-    if (store.onServer()) {
-        if (beforeSwap) {
-            beforeSwap();
-        }
-        // One transaction on the server: all of the rows, or none.
-        server_transfer::loadFile(store, clean);
-        return;
-    }
+    store.replaceWith(clean, beforeSwap);
+}
+
+void fileSwapIn(SqliteStore& store, const QString& clean, const std::function<void()>& beforeSwap)
+{
     const QString database = DataStore::resolvedPath(store.filePath());
-    Connection guard(DataStore::openConnection(database, SQLITE_OPEN_READWRITE));
+    Connection guard(SqliteStore::openConnection(database, SQLITE_OPEN_READWRITE));
     // No other program may start a write from here on (reading stays possible, for the safety
     // copy): what beforeSwap keeps is what the rename replaces.
     lockFile(guard.db, "begin immediate", store.filePath());
@@ -487,7 +481,7 @@ std::vector<std::pair<QString, qint64>> tableCounts(const QString& path)
 {
     // With the program's text rules: a count may walk an index of a text column.
     requireModestSchema(path);
-    Connection connection(DataStore::openConnection(path, SQLITE_OPEN_READONLY));
+    Connection connection(SqliteStore::openConnection(path, SQLITE_OPEN_READONLY));
     requireNoHotJournal(connection.db, path);
     std::vector<std::pair<QString, qint64>> counts;
     for (const TableSpec& table : allTables()) {

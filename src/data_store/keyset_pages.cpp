@@ -84,8 +84,9 @@ std::optional<qint64> KeysetPages::keyBefore(int row)
         row0 = aboveRow - 1;
     }
     std::optional<qint64> found;
-    if (m_store.onServer()) {
-        // A server would send every key walked over; it skips them itself instead.
+    if (!m_store.streamsRows()) {
+        // An engine that sends the whole answer would send every key walked over; it skips
+        // them itself instead.
         sql += QStringLiteral(" limit 1 offset ?");
         params << steps - 1;
         m_store.scanKeys(sql, params, [&found](qint64 key) {

@@ -3,24 +3,23 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace khgl {
 
-class DataStore;
-struct TableSpec;
-
-// The rows of one record source, held in memory, with a current position.
-// A record set of a bare table name can also append and delete rows; each row keeps its
-// hidden row key, so a caller can name exactly the record a grid row shows.
+// The rows one query answered, held in memory, with a current position: a result to read,
+// never a way to write. Rows of a table or a keyed query keep their hidden row key, so a
+// caller can name exactly the record a grid row shows.
 class RecordSet final
 {
 public:
+    class Builder;
     RecordSet() = default;
 
-    int recordCount() const { return m_unlistedRows + m_rowCount; }
+    int recordCount() const { return m_rowCount; }
     bool eof() const { return m_position >= m_rowCount; }
     bool bof() const { return m_position < 0; }
     void moveFirst() { m_position = 0; }
@@ -47,17 +46,7 @@ public:
     qint64 rowKey() const;
     qint64 rowKeyAt(int row) const;
 
-    // Appending: addNew, setValue for the columns known, then update writes it at once.
-    void addNew();
-    void setValue(const QString& name, const QVariant& value);
-    void update();
-    // Deletes the current row from the file at once; the next row becomes current.
-    void deleteCurrent();
-    // Runs the source again and makes the first row current.
-    void refresh();
-
 private:
-    friend class DataStore;
     enum class CellType : std::uint8_t
     {
         Null,
@@ -73,25 +62,40 @@ private:
     };
 
     const Cell& cell(int row, int column) const;
-    Cell& cell(int row, int column);
-    void storeCell(Cell& target, const QVariant& value);
     void requireCurrent() const;
-    void requireTable() const;
 
-    DataStore* m_store = nullptr;
-    const TableSpec* m_table = nullptr;
-    QString m_source;
-    QVariantList m_params;
     QStringList m_names;
     std::vector<Cell> m_cells;
     std::string m_text;
     std::vector<qint64> m_keys;
     int m_rowCount = 0;
-    int m_unlistedRows = 0; // rows of the table an append-only set did not read
     int m_position = 0;
-    int m_pendingRow = -1;
-    bool m_keyed = false; // a query whose first column held the row keys
-    std::vector<bool> m_assigned;
+};
+
+// Fills a result row by row, cell by cell, as an engine reads its answer.
+class RecordSet::Builder final
+{
+public:
+    explicit Builder(QStringList names) { m_set.m_names = std::move(names); }
+    void reserveCells(size_t cells) { m_set.m_cells.reserve(cells); }
+    void key(qint64 key) { m_set.m_keys.push_back(key); }
+    void null() { m_set.m_cells.emplace_back(); }
+    void integer(qint64 value) { m_set.m_cells.push_back({value, 0, CellType::Integer}); }
+    void real(double value)
+    {
+        m_set.m_cells.push_back({std::bit_cast<std::int64_t>(value), 0, CellType::Real});
+    }
+    void text(const char* bytes, int length)
+    {
+        m_set.m_cells.push_back({static_cast<std::int64_t>(m_set.m_text.size()),
+                                 static_cast<std::uint32_t>(length), CellType::Text});
+        m_set.m_text.append(bytes, static_cast<size_t>(length));
+    }
+    void endRow() { ++m_set.m_rowCount; }
+    RecordSet take() { return std::move(m_set); }
+
+private:
+    RecordSet m_set;
 };
 
 } // namespace khgl

@@ -1,7 +1,7 @@
 #include "data_store/server_transfer.h"
 
-#include "data_store/data_store.h"
 #include "data_store/schema.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
 
@@ -103,7 +103,7 @@ QString figureText(const QVariant& value)
 
 void loadFile(DataStore& store, const QString& source)
 {
-    Connection file(DataStore::openConnection(source, SQLITE_OPEN_READONLY));
+    Connection file(SqliteStore::openConnection(source, SQLITE_OPEN_READONLY));
     store.transaction([&] {
         QList<TableCopy> tables = tablesToCopy();
         for (const TableCopy& table : tables) {
@@ -128,12 +128,8 @@ void loadFile(DataStore& store, const QString& source)
                 store.execute(insert, values);
                 ++table.count;
             }
-            if (table.keyed && store.onServer()) {
-                // New rows are numbered after the ones copied in.
-                store.execute(QStringLiteral("select setval(pg_get_serial_sequence('%1', "
-                                             "'rowid'), coalesce(max(rowid), 0) + 1, false) "
-                                             "from %1")
-                                  .arg(table.name));
+            if (table.keyed) {
+                store.renumberAfterCopy(table.name);
             }
         }
         for (const TableCopy& table : tables) {
@@ -156,9 +152,9 @@ void writeFile(DataStore& store, const QString& target)
 {
     try {
         Connection file(
-            DataStore::openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
+            SqliteStore::openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        DataStore::writeSchema(file.db);
+        SqliteStore::writeSchema(file.db);
         Statement(file.db, QStringLiteral("begin")).run();
         // Read inside one writing transaction: other desks' saves wait until every table
         // is read, so the copy shows one moment.
@@ -194,7 +190,7 @@ void writeFile(DataStore& store, const QString& target)
 
 QString fileFigures(const QString& path)
 {
-    Connection file(DataStore::openConnection(path, SQLITE_OPEN_READONLY));
+    Connection file(SqliteStore::openConnection(path, SQLITE_OPEN_READONLY));
     QStringList lines;
     for (const auto& table : allTables()) {
         Statement figures(file.db, figuresQuery(table));
@@ -225,15 +221,17 @@ QString storeFigures(DataStore& store)
 
 QString initServer(const QString& server)
 {
-    DataStore store(QDir::currentPath(), server);
+    const auto opened = openStore({QDir::currentPath(), server});
+    DataStore& store = *opened;
     store.create();
     return QStringLiteral("数据库服务器上的数据表已经建立。");
 }
 
 QString migrate(const QString& file, const QString& server)
 {
-    DataStore::checkDatabaseFile(file);
-    DataStore store(QDir::currentPath(), server);
+    SqliteStore::checkDatabaseFile(file);
+    const auto opened = openStore({QDir::currentPath(), server});
+    DataStore& store = *opened;
     try {
         store.create();
     } catch (const StoreError&) {

@@ -397,8 +397,11 @@ std::vector<ProfitReport> profitReports(DataStore& store, const std::vector<Prof
         sales.push_back(salesRange(period));
         purchases.push_back(purchaseRange(period));
     }
-    const std::vector<Product> products = store.onServer() ? serverProducts(store, sales, purchases)
-                                                           : fileProducts(store, sales, purchases);
+    // An engine that hands over rows one by one is walked here; one that sends whole answers
+    // groups them itself.
+    const std::vector<Product> products = store.streamsRows()
+                                              ? fileProducts(store, sales, purchases)
+                                              : serverProducts(store, sales, purchases);
     std::vector<ProfitReport> reports;
     for (std::size_t i = 0; i < periods.size(); ++i) {
         reports.push_back(reportOf(products, i));

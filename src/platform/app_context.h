@@ -22,7 +22,7 @@ class TrayIcon;
 // The services every window reaches: handed in, never global, so tests can give their own.
 struct AppContext
 {
-    QString folder;
+    const QString& folder; // the store's own: store.folder()
     DataStore& store;
     Dialogs& dialogs;
     Clock& clock;

@@ -51,22 +51,23 @@ QStringList contentsOn(DataStore& store, const QDate& day)
 
 namespace {
 
-int addTo(RecordSet& reminders, const NewReminder& reminder)
+const QString kReminders = QStringLiteral("提醒表");
+
+// Writes the reminder numbered number (编号 and 区别 both).
+int addTo(DataStore& store, int number, const NewReminder& reminder)
 {
-    reminders.addNew();
-    const int number = reminders.recordCount();
-    reminders.setValue(QStringLiteral("编号"), number);
-    reminders.setValue(QStringLiteral("设置时间"), reminder.setOn);
-    reminders.setValue(QStringLiteral("提醒日期"), reminder.date);
+    QList<std::pair<QString, QVariant>> values{{QStringLiteral("编号"), number},
+                                               {QStringLiteral("设置时间"), reminder.setOn},
+                                               {QStringLiteral("提醒日期"), reminder.date}};
     if (!reminder.time.isEmpty()) {
-        reminders.setValue(QStringLiteral("提醒时间"), reminder.time);
+        values.append({QStringLiteral("提醒时间"), reminder.time});
     }
-    reminders.setValue(QStringLiteral("提醒内容"), reminder.content);
+    values.append({QStringLiteral("提醒内容"), reminder.content});
     if (!reminder.music.isEmpty()) {
-        reminders.setValue(QStringLiteral("提醒音乐"), reminder.music);
+        values.append({QStringLiteral("提醒音乐"), reminder.music});
     }
-    reminders.setValue(QStringLiteral("区别"), number);
-    reminders.update();
+    values.append({QStringLiteral("区别"), number});
+    store.insertRow(kReminders, values);
     return number;
 }
 
@@ -76,8 +77,7 @@ int append(DataStore& store, const NewReminder& reminder)
 {
     int number = 0;
     store.transaction([&] {
-        RecordSet reminders = store.appendTo(QStringLiteral("提醒表"));
-        number = addTo(reminders, reminder);
+        number = addTo(store, static_cast<int>(store.countRows(kReminders)) + 1, reminder);
     });
     return number;
 }
@@ -85,9 +85,9 @@ int append(DataStore& store, const NewReminder& reminder)
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders)
 {
     store.transaction([&] {
-        RecordSet set = store.appendTo(QStringLiteral("提醒表"));
+        int count = static_cast<int>(store.countRows(kReminders));
         for (const NewReminder& reminder : reminders) {
-            addTo(set, reminder);
+            addTo(store, ++count, reminder);
         }
     });
 }

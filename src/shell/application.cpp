@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QThread>
 
 namespace khgl {
 namespace {
@@ -152,10 +153,23 @@ void useExactWindowTitles()
     QGuiApplication::setApplicationDisplayName(QString());
 }
 
+void keepWindowsPaintingWhileBusy()
+{
+    DataStore::setBusyWaitHook([] {
+        const QCoreApplication* app = QCoreApplication::instance();
+        if (app != nullptr && QThread::currentThread() == app->thread()) {
+            // Paint and timers go on; typing and clicks wait until the statement is done.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+        }
+    });
+}
+
 int runApplication(const QString& folder, const QString& server)
 {
     useExactWindowTitles();
-    DataStore store(folder, server);
+    keepWindowsPaintingWhileBusy();
+    const std::unique_ptr<DataStore> opened = openStore({folder, server});
+    DataStore& store = *opened;
     QtDialogs dialogs;
     SystemClock clock;
     // Without a usable sound back end the program runs on in silence.
@@ -165,8 +179,8 @@ int runApplication(const QString& folder, const QString& server)
     NetworkConnectivity connectivity;
     InputAids inputAids(clock, dialogs);
     const Pictures pictures(folder, Pictures::installedFolder());
-    AppContext context{folder, store,        dialogs,   clock,    audio,
-                       mail,   connectivity, inputAids, pictures, {}};
+    AppContext context{store.folder(), store,        dialogs,   clock,    audio,
+                       mail,           connectivity, inputAids, pictures, {}};
     context.makeTray = [](QObject* parent) -> std::unique_ptr<TrayIcon> {
         return std::make_unique<QtTrayIcon>(parent);
     };
@@ -190,9 +204,8 @@ int runApplication(const QString& folder, const QString& server)
     // no one's.
     removeStaleTemporaries(folder);
     const LogFile log(folder);
-    // The server's address may carry a password: only the engine is named for it.
-    qCInfo(lcApp).noquote() << "start, version" << KHGL_VERSION << "on"
-                            << (server.isEmpty() ? store.filePath() : QStringLiteral("a server"));
+    // Never the server's address itself: it may carry a password.
+    qCInfo(lcApp).noquote() << "start, version" << KHGL_VERSION << "on" << store.location();
     if (!prepareDatabase(context, nullptr)) {
         qCInfo(lcApp) << "stop: the data could not be prepared";
         return 1;

@@ -40,6 +40,10 @@ private:
 // application's display name to every title, cutting short boxes down to "保…".
 void useExactWindowTitles();
 
+// A statement waiting for another program to let go of the file keeps the windows painting and
+// the timers running (typing and clicks wait); the store refuses work they hand it meanwhile.
+void keepWindowsPaintingWhileBusy();
+
 // The whole program on one application folder: real services, first start, login.
 // server: a PostgreSQL connection URI holding the shop's data, or empty for khgl.dll in folder.
 int runApplication(const QString& folder, const QString& server = {});

@@ -29,8 +29,8 @@ FolderLock::FolderLock(const QString& folder, QObject* parent)
 
 FolderLock::~FolderLock()
 {
-    if (m_server) {
-        m_server->close();
+    if (m_listener) {
+        m_listener->close();
     }
     m_lock.unlock();
     if (m_folderFd >= 0) {
@@ -124,16 +124,16 @@ void FolderLock::serve()
 {
     const QString name = serverName(m_folder);
     QLocalServer::removeServer(name); // left by a program that crashed
-    m_server = std::make_unique<QLocalServer>();
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (m_server->listen(name)) {
-        connect(m_server.get(), &QLocalServer::newConnection, this, &FolderLock::answer);
+    m_listener = std::make_unique<QLocalServer>();
+    m_listener->setSocketOptions(QLocalServer::UserAccessOption);
+    if (m_listener->listen(name)) {
+        connect(m_listener.get(), &QLocalServer::newConnection, this, &FolderLock::answer);
     }
 }
 
 void FolderLock::answer()
 {
-    while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+    while (QLocalSocket* socket = m_listener->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             if (!socket->canReadLine()) {

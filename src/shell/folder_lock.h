@@ -56,7 +56,7 @@ private:
     QString m_folder;
     int m_folderFd = -1;
     QLockFile m_lock;
-    std::unique_ptr<QLocalServer> m_server;
+    std::unique_ptr<QLocalServer> m_listener;
 };
 
 } // namespace khgl

@@ -29,11 +29,8 @@ void remember(DataStore& store, const std::optional<Login>& login)
     store.transaction([&] {
         store.execute(QStringLiteral("delete from 登录表"));
         if (login) {
-            RecordSet table = store.select(QStringLiteral("登录表"));
-            table.addNew();
-            table.setValue(QStringLiteral("用户名"), login->name);
-            table.setValue(QStringLiteral("密码"), login->password);
-            table.update();
+            store.insertRow(QStringLiteral("登录表"), {{QStringLiteral("用户名"), login->name},
+                                                       {QStringLiteral("密码"), login->password}});
         }
     });
 }

@@ -56,7 +56,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
     m_lastRun = std::make_unique<LastRunStamp>(context.folder);
     buildPages();
-    m_dailyBackup = new DailyBackup(context.folder, context.store.serverAddress(), this);
+    m_dailyBackup = new DailyBackup(context.store.address(), this);
     if (auto* backupPage = findChild<BackupPage*>()) {
         connect(m_dailyBackup, &DailyBackup::statusChanged, backupPage,
                 &BackupPage::showDailyBackupStatus);

@@ -5,6 +5,7 @@
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/sql_dialect.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "goods/stock_minimum_records.h"
 #include "platform/record_grid.h"
@@ -607,7 +608,7 @@ private Q_SLOTS:
         QVERIFY2(ticks >= 2, qPrintable(QString::number(ticks))); // the timer ran meanwhile
         // The restored file opens as the next start opens it, and the window reads it.
         {
-            DataStore next(env.folder());
+            SqliteStore next(env.folder());
             next.open();
         }
         QCOMPARE(env.store.select(QStringLiteral("select count(*) from 客户表")).valueAt(0, 0),
@@ -684,7 +685,7 @@ private Q_SLOTS:
             sqlite3_close(db);
         } else if (kind == u"other_id" || kind == u"other_columns") {
             QTemporaryDir scratch;
-            DataStore made(scratch.path());
+            SqliteStore made(scratch.path());
             made.create();
             made.execute(kind == u"other_id"
                              ? QStringLiteral("pragma application_id=12345")
@@ -715,7 +716,7 @@ private Q_SLOTS:
             QDir().mkpath(source);
         } else if (kind == u"huge_cell" || kind == u"huge_schema") {
             QTemporaryDir scratch;
-            DataStore made(scratch.path());
+            SqliteStore made(scratch.path());
             made.create();
             made.close();
             OtherWriter tool(made.filePath());
@@ -771,7 +772,7 @@ private Q_SLOTS:
         QTemporaryDir scratch;
         const QString crafted = scratch.filePath(QStringLiteral("crafted.dat"));
         {
-            DataStore made(scratch.path());
+            SqliteStore made(scratch.path());
             made.create();
             made.execute(
                 QStringLiteral("insert into 客户表 (客户名, 客户简述) values ('张三', '老客户')"));
@@ -926,7 +927,7 @@ private Q_SLOTS:
         const QString folder = f.env.folder();
         QCOMPARE(runWithFileSizeLimit(3 * 65536,
                                       [&folder, &target] {
-                                          DataStore store(folder);
+                                          SqliteStore store(folder);
                                           backupDatabase(store, target);
                                       }),
                  3);
@@ -939,7 +940,7 @@ private Q_SLOTS:
         const QByteArray current = f.fileBytes(f.env.databasePath());
         QCOMPARE(runWithFileSizeLimit(3 * 65536,
                                       [&folder, &target] {
-                                          DataStore store(folder);
+                                          SqliteStore store(folder);
                                           restoreDatabase(store, target);
                                       }),
                  3);

@@ -145,7 +145,7 @@ private Q_SLOTS:
         // The first account vanishes underneath; grid row 2 still deletes the account it
         // shows (q1), not whatever is now second in the table.
         {
-            DataStore other(f.env.folder());
+            SqliteStore other(f.env.folder());
             other.execute(QStringLiteral("delete from 用户表 where 问题='q0'"));
         }
         deleteRow();

@@ -49,28 +49,25 @@ inline void addCustomer(DataStore& store, const QString& name, const QString& ma
                         const QString& product, const QString& customerNote = {},
                         const QString& extra = {})
 {
-    RecordSet set = store.select(QStringLiteral("客户表"));
-    set.addNew();
-    set.setValue(QStringLiteral("客户名"), name);
-    set.setValue(QStringLiteral("邮寄地址"), QStringLiteral("北京市海淀区"));
-    if (!mail.isEmpty()) {
-        set.setValue(QStringLiteral("电子邮箱"), mail);
+    QList<std::pair<QString, QVariant>> values{
+        {QStringLiteral("客户名"), name},
+        {QStringLiteral("邮寄地址"), QStringLiteral("北京市海淀区")},
+        {QStringLiteral("购买日期"), QStringLiteral("2026-3-5")},
+        {QStringLiteral("商品名称"), product},
+        {QStringLiteral("商品单价"), QStringLiteral("12.5")},
+        {QStringLiteral("商品数量"), QStringLiteral("2")},
+        {QStringLiteral("收取金额"), QStringLiteral("25")},
+        {QStringLiteral("商品简述"), QStringLiteral("红色")},
+        {QStringLiteral("其他"), QStringLiteral("无")},
+        {QStringLiteral("区别"), 0}}; // a seeded row, not numbered by the program
+    for (const auto& [column, text] : {std::pair{QStringLiteral("电子邮箱"), mail},
+                                       std::pair{QStringLiteral("客户简述"), customerNote},
+                                       std::pair{QStringLiteral("附加信息"), extra}}) {
+        if (!text.isEmpty()) {
+            values.append({column, text});
+        }
     }
-    set.setValue(QStringLiteral("购买日期"), QStringLiteral("2026-3-5"));
-    set.setValue(QStringLiteral("商品名称"), product);
-    set.setValue(QStringLiteral("商品单价"), QStringLiteral("12.5"));
-    set.setValue(QStringLiteral("商品数量"), QStringLiteral("2"));
-    set.setValue(QStringLiteral("收取金额"), QStringLiteral("25"));
-    set.setValue(QStringLiteral("商品简述"), QStringLiteral("红色"));
-    if (!customerNote.isEmpty()) {
-        set.setValue(QStringLiteral("客户简述"), customerNote);
-    }
-    set.setValue(QStringLiteral("其他"), QStringLiteral("无"));
-    set.setValue(QStringLiteral("区别"), 0); // a seeded row, not numbered by the program
-    if (!extra.isEmpty()) {
-        set.setValue(QStringLiteral("附加信息"), extra);
-    }
-    set.update();
+    store.insertRow(QStringLiteral("客户表"), values);
 }
 
 // The same from UTF-8 literals; a null pointer stands for an empty text.

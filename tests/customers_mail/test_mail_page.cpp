@@ -36,7 +36,7 @@ struct MailFixture
     explicit MailFixture(
         bool realTransport = true, int connectMs = 5000, int totalMs = 10000,
         SmtpTransport::Loopback loopback = SmtpTransport::Loopback::PlainTextAllowed)
-        : smtp(connectMs, totalMs, loopback), context{env.folder(),
+        : smtp(connectMs, totalMs, loopback), context{env.store.folder(),
                                                       env.store,
                                                       env.dialogs,
                                                       env.clock,
@@ -110,16 +110,15 @@ struct MailFixture
 void addPurchase(DataStore& store, const char* name, const char* mail, const char* date,
                  const char* product)
 {
-    RecordSet set = store.select(QStringLiteral("客户表"));
-    set.addNew();
-    set.setValue(QStringLiteral("客户名"), QString::fromUtf8(name));
+    QList<std::pair<QString, QVariant>> values{
+        {QStringLiteral("客户名"), QString::fromUtf8(name)},
+        {QStringLiteral("购买日期"), QString::fromUtf8(date)},
+        {QStringLiteral("商品名称"), QString::fromUtf8(product)},
+        {QStringLiteral("区别"), 0}}; // a seeded row, not numbered by the program
     if (mail != nullptr) {
-        set.setValue(QStringLiteral("电子邮箱"), QString::fromUtf8(mail));
+        values.append({QStringLiteral("电子邮箱"), QString::fromUtf8(mail)});
     }
-    set.setValue(QStringLiteral("购买日期"), QString::fromUtf8(date));
-    set.setValue(QStringLiteral("商品名称"), QString::fromUtf8(product));
-    set.setValue(QStringLiteral("区别"), 0); // a seeded row, not numbered by the program
-    set.update();
+    store.insertRow(QStringLiteral("客户表"), values);
 }
 
 void addShopCustomers(DataStore& store)

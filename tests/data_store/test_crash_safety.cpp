@@ -1,5 +1,6 @@
 // A writer killed at random moments never leaves a damaged file, a lost save or half a row.
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "support/env.h"
 
@@ -16,16 +17,15 @@ using khgl::test::TestEnv;
 
 namespace {
 
-// Appends one row through the record set the pages use, the columns in the order given.
+// Appends one row through the store's insert the records use, the columns in the order given.
 void appendRow(DataStore& store, const QString& table, const QStringList& columns,
                const QVariantList& values)
 {
-    RecordSet set = store.appendTo(table);
-    set.addNew();
+    QList<std::pair<QString, QVariant>> row;
     for (qsizetype i = 0; i < columns.size(); ++i) {
-        set.setValue(columns[i], values[i]);
+        row.append({columns[i], values[i]});
     }
-    set.update();
+    store.insertRow(table, row);
 }
 
 // One save of each kind the shop makes, all columns filled from the number n.
@@ -48,7 +48,7 @@ void saveAll(DataStore& store, int n)
 // The child: saves until it is killed, reporting each finished save on the pipe.
 [[noreturn]] void writeUntilKilled(const QString& folder, int first, int pipeOut)
 {
-    DataStore store(folder);
+    SqliteStore store(folder);
     for (int n = first;; ++n) {
         saveAll(store, n);
         if (write(pipeOut, &n, sizeof n) != sizeof n) {
@@ -109,7 +109,7 @@ private Q_SLOTS:
             next += 1; // a save cut short may or may not be there; never reuse its number
 
             // Every reported save is whole; nothing is half-written; the file is sound.
-            DataStore check(env.folder());
+            SqliteStore check(env.folder());
             RecordSet integrity = check.select(QStringLiteral("pragma integrity_check"));
             QCOMPARE(integrity.text(0), QStringLiteral("ok"));
             RecordSet sales =
@@ -153,13 +153,13 @@ private Q_SLOTS:
             const pid_t child = fork();
             QVERIFY(child >= 0);
             if (child == 0) {
-                DataStore(dir.path()).create();
+                SqliteStore(dir.path()).create();
                 _exit(0);
             }
             usleep(static_cast<useconds_t>(round * 400));
             kill(child, SIGKILL);
             waitpid(child, nullptr, 0);
-            DataStore next(dir.path());
+            SqliteStore next(dir.path());
             if (!next.fileExists()) {
                 next.create();
             }
@@ -170,7 +170,7 @@ private Q_SLOTS:
         }
 
         QTemporaryDir dir;
-        DataStore store(dir.path());
+        SqliteStore store(dir.path());
         QFile empty(store.filePath());
         QVERIFY(empty.open(QIODevice::WriteOnly));
         empty.close();

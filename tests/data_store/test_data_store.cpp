@@ -1,11 +1,14 @@
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/sql_dialect.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "data_store/values.h"
 #include "support/env.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 
@@ -21,15 +24,12 @@ private:
     static void addGoods(DataStore& store, const QString& table, const QString& name,
                          const QString& price, const QString& date)
     {
-        RecordSet set = store.select(table);
-        set.addNew();
-        set.setValue(QStringLiteral("名称"), name);
-        set.setValue(QStringLiteral("单价"), price);
-        set.setValue(QStringLiteral("数量"), QStringLiteral("1"));
-        set.setValue(QStringLiteral("总金额"), price);
-        set.setValue(QStringLiteral("日期"), date);
-        set.setValue(QStringLiteral("区别"), 0); // a seeded row, not numbered by the program
-        set.update();
+        store.insertRow(table, {{QStringLiteral("名称"), name},
+                                {QStringLiteral("单价"), price},
+                                {QStringLiteral("数量"), QStringLiteral("1")},
+                                {QStringLiteral("总金额"), price},
+                                {QStringLiteral("日期"), date},
+                                {QStringLiteral("区别"), 0}}); // seeded, not numbered
     }
 
 private Q_SLOTS:
@@ -80,9 +80,9 @@ private Q_SLOTS:
         const auto id = env.rowsOnDisk(QStringLiteral("pragma application_id"));
         QCOMPARE(id.value(0).value(0).toInt(), kApplicationId);
         // A second start opens the file as it is.
-        DataStore again(env.folder());
-        again.open();
-        QCOMPARE(again.select(QStringLiteral("用户表")).recordCount(), 0);
+        const auto again = openStore(StoreAddress::forFolder(env.folder()));
+        again->open();
+        QCOMPARE(again->select(QStringLiteral("用户表")).recordCount(), 0);
     }
 
     void folderPathsJoinWithOneSlash()
@@ -93,18 +93,25 @@ private Q_SLOTS:
         // One path for every file: a folder whose name ends in a blank keeps it.
         QCOMPARE(DataStore::databasePath(QStringLiteral("/shop ")),
                  QStringLiteral("/shop /khgl.dll"));
+        // The server of khgl.conf: its first line that is neither blank nor a comment.
+        QTemporaryDir dir;
+        QFile conf(QDir(dir.path()).filePath(StoreAddress::serverConfigName()));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write("# the shop's server\n\n  postgresql://desk@shop/khgl  \nother\n");
+        conf.close();
+        QCOMPARE(StoreAddress::forFolder(dir.path()).server,
+                 QStringLiteral("postgresql://desk@shop/khgl"));
+        QVERIFY(StoreAddress::forFolder(QStringLiteral("/shop ")).server.isEmpty());
     }
 
     void textComparesWithoutCaseAndTrailingBlanks()
     {
         TestEnv env;
-        RecordSet customers = env.store.select(QStringLiteral("客户表"));
         for (const char16_t* name : {u"Wang", u"wang  ", u"Li"}) {
-            customers.addNew();
-            customers.setValue(QStringLiteral("客户名"), QString::fromUtf16(name));
-            customers.update();
+            env.store.insertRow(QStringLiteral("客户表"),
+                                {{QStringLiteral("客户名"), QString::fromUtf16(name)}});
         }
-        QCOMPARE(customers.recordCount(), 3);
+        QCOMPARE(env.store.countRows(QStringLiteral("客户表")), 3);
         // The find query puts a blank before the closing quote.
         RecordSet found = env.store.select(QStringLiteral("select * from 客户表 where 客户名=?"),
                                            {QStringLiteral("WANG ")});
@@ -136,10 +143,8 @@ private Q_SLOTS:
         QCOMPARE(none.recordCount(), 1);
         QVERIFY(none.value(0).isNull());
 
-        RecordSet customers = env.store.select(QStringLiteral("客户表"));
-        customers.addNew();
-        customers.setValue(QStringLiteral("购买日期"), QStringLiteral("2024-5-6"));
-        customers.update();
+        env.store.insertRow(QStringLiteral("客户表"),
+                            {{QStringLiteral("购买日期"), QStringLiteral("2024-5-6")}});
         RecordSet day = env.store.select(
             QStringLiteral(
                 "select str(购买日期),left(购买日期,7) from 客户表 where str(购买日期)=?"),
@@ -186,19 +191,19 @@ private Q_SLOTS:
                                           QStringLiteral("12元"), QStringLiteral("2026-3-5")));
         QCOMPARE(env.countOnDisk(QStringLiteral("进货表")), 1);
 
-        RecordSet reminders = env.store.select(QStringLiteral("提醒表"));
-        reminders.addNew();
-        reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2026-2-30"));
-        QVERIFY_THROWS_EXCEPTION(StoreError, reminders.update());
-        QCOMPARE(reminders.recordCount(), 0);
-        QCOMPARE(env.countOnDisk(QStringLiteral("提醒表")), 0);
+        const QString reminders = QStringLiteral("提醒表");
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 env.store.insertRow(reminders, {{QStringLiteral("设置时间"),
+                                                                  QStringLiteral("2026-2-30")}}));
+        QVERIFY_THROWS_EXCEPTION(StoreError,
+                                 env.store.insertRow(reminders, {{QStringLiteral("没有这列"), 1}}));
+        QCOMPARE(env.countOnDisk(reminders), 0);
         // An insert that leaves time and music unset reads both back as null.
-        reminders.addNew();
-        QCOMPARE(reminders.recordCount(), 1);
-        reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2024-5-6"));
-        reminders.setValue(QStringLiteral("提醒内容"), QStringLiteral("进货"));
-        reminders.update();
-        RecordSet back = env.store.select(QStringLiteral("提醒表"));
+        const qint64 key = env.store.insertRow(
+            reminders, {{QStringLiteral("设置时间"), QStringLiteral("2024-5-6")},
+                        {QStringLiteral("提醒内容"), QStringLiteral("进货")}});
+        RecordSet back = env.store.select(reminders);
+        QCOMPARE(back.rowKey(), key);
         QCOMPARE(back.text(QStringLiteral("设置时间")), QStringLiteral("2024-05-06"));
         QVERIFY(back.value(QStringLiteral("提醒时间")).isNull());
         QVERIFY(back.value(QStringLiteral("提醒音乐")).isNull());
@@ -227,8 +232,7 @@ private Q_SLOTS:
         set.moveNext();
         QCOMPARE(set.absolutePosition(), 3);
         const qint64 key = set.rowKey();
-        set.deleteCurrent();
-        QCOMPARE(set.text(0), QStringLiteral("P4"));
+        env.store.execute(QStringLiteral("delete from 进货表 where rowid=?"), {key});
         RecordSet again = env.store.select(QStringLiteral("进货表"));
         QCOMPARE(again.recordCount(), 4);
         again.moveTo(2);
@@ -236,7 +240,6 @@ private Q_SLOTS:
         QVERIFY(again.rowKey() != key);
         again.moveTo(4);
         QVERIFY(again.eof());
-        QVERIFY_THROWS_EXCEPTION(StoreError, again.deleteCurrent());
     }
 
     void storeFailuresAreReadableErrors()
@@ -253,7 +256,7 @@ private Q_SLOTS:
         } catch (const StoreError& error) {
             QVERIFY(error.message().contains(QStringLiteral("khgl.dll")));
         }
-        QVERIFY_THROWS_EXCEPTION(StoreError, DataStore::checkDatabaseFile(env.databasePath()));
+        QVERIFY_THROWS_EXCEPTION(StoreError, SqliteStore::checkDatabaseFile(env.databasePath()));
 
         TestEnv good;
         good.store.select(QStringLiteral("用户表"));

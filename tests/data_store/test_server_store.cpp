@@ -5,6 +5,7 @@
 #include "data_store/database_file.h"
 #include "data_store/server_connection.h"
 #include "data_store/server_transfer.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "goods/goods_records.h"
 #include "support/env.h"
@@ -36,9 +37,9 @@ goods::GoodsEntry sale(int i)
 // The child process of concurrentSalesKeepEveryRow: saves count sales as the sales page does.
 int saveSales(const QString& server, int count)
 {
-    DataStore store(QDir::tempPath(), server);
+    const auto store = openStore({QDir::tempPath(), server});
     for (int i = 0; i < count; ++i) {
-        goods::appendRecord(store, goods::GoodsTable::Sales, sale(i));
+        goods::appendRecord(*store, goods::GoodsTable::Sales, sale(i));
     }
     return 0;
 }
@@ -128,9 +129,9 @@ private Q_SLOTS:
         QList<QProcess*> desks;
         for (int i = 0; i < 2; ++i) {
             auto* desk = new QProcess(this);
-            desk->start(
-                QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--save-sales"), env.store.serverAddress(), QStringLiteral("500")});
+            desk->start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--save-sales"), env.store.address().server,
+                         QStringLiteral("500")});
             desks << desk;
         }
         for (QProcess* desk : desks) {
@@ -230,9 +231,9 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString backup = dir.filePath(QStringLiteral("备份卡.dat"));
         database_file::snapshot(server.store, backup);
-        DataStore::checkDatabaseFile(backup);
+        SqliteStore::checkDatabaseFile(backup);
 
-        DataStore file(dir.path());
+        SqliteStore file(dir.path());
         file.create();
         // The copies go into new empty files, as the backup page makes them.
         const auto emptyFile = [&](const QString& name) {
@@ -276,11 +277,11 @@ private Q_SLOTS:
         QCOMPARE(program.exitCode(), 1); // the tables are there already
         QVERIFY(QString::fromUtf8(program.readAllStandardError())
                     .contains(QStringLiteral("已经有本系统的数据表")));
-        DataStore moved(dir.path(), empty);
+        const auto moved = openStore({dir.path(), empty});
         for (const QString& table : tables) {
-            QCOMPARE(allRows(moved, table), allRows(server.store, table));
+            QCOMPARE(allRows(*moved, table), allRows(server.store, table));
         }
-        moved.close();
+        moved->close();
         test::dropTestServerDatabase(name);
     }
 };

@@ -1,4 +1,5 @@
 #include "data_store/database_file.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "goods/date_query_dialog.h"
 #include "goods/goods_query_window.h"
@@ -122,7 +123,7 @@ std::optional<qint64> randomKey(DataStore& store, const QString& table, QRandomG
 // would have none): the next open must count afresh.
 void writeAsAnotherProgram(const QString& path)
 {
-    Connection other(DataStore::openConnection(path, SQLITE_OPEN_READWRITE));
+    Connection other(SqliteStore::openConnection(path, SQLITE_OPEN_READWRITE));
     for (const char* sql :
          {"drop trigger 表合计_销售表_增", "drop trigger 表合计_客户表_删",
           "insert into 销售表 (名称, 总金额) values ('外来', 12.34), ('外来', 0.01)",
@@ -412,7 +413,7 @@ private Q_SLOTS:
         const QString backup = env.folder() + QStringLiteral("/备份.dll");
         const QString clean = env.folder() + QStringLiteral("/还原.dll");
         // A server answers each of the step's dozen statements over a socket: fewer steps.
-        const int steps = store.onServer() ? 1500 : 3000;
+        const int steps = test::onTestServer() ? 1500 : 3000;
         const QStringList tables{kPurchases, kSales, QStringLiteral("客户表")};
         // What is under test is the figures, not the file's syncs.
         const auto unsynced = [&store] { store.execute(QStringLiteral("pragma synchronous=OFF")); };
@@ -470,7 +471,7 @@ private Q_SLOTS:
                 store.open();
                 unsynced();
                 done = QStringLiteral("reopen");
-            } else if (store.onServer()) {
+            } else if (test::onTestServer()) {
                 store.execute(QStringLiteral("truncate ") + table);
                 done = QStringLiteral("truncate");
             } else {

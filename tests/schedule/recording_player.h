@@ -54,7 +54,7 @@ struct ScheduleEnv
 {
     TestEnv env;
     RecordingPlayer player;
-    AppContext context{env.folder(),
+    AppContext context{env.store.folder(),
                        env.store,
                        env.dialogs,
                        env.clock,
@@ -68,17 +68,15 @@ struct ScheduleEnv
     void addReminder(const QString& date, const QVariant& time, const QString& content,
                      const QVariant& music = {})
     {
-        RecordSet reminders = env.store.select(QStringLiteral("提醒表"));
-        reminders.addNew();
-        const int number = reminders.recordCount();
-        reminders.setValue(QStringLiteral("编号"), number);
-        reminders.setValue(QStringLiteral("设置时间"), QStringLiteral("2026-12-1"));
-        reminders.setValue(QStringLiteral("提醒日期"), date);
-        reminders.setValue(QStringLiteral("提醒时间"), time);
-        reminders.setValue(QStringLiteral("提醒内容"), content);
-        reminders.setValue(QStringLiteral("提醒音乐"), music);
-        reminders.setValue(QStringLiteral("区别"), number);
-        reminders.update();
+        const qint64 number = env.store.countRows(QStringLiteral("提醒表")) + 1;
+        env.store.insertRow(QStringLiteral("提醒表"),
+                            {{QStringLiteral("编号"), number},
+                             {QStringLiteral("设置时间"), QStringLiteral("2026-12-1")},
+                             {QStringLiteral("提醒日期"), date},
+                             {QStringLiteral("提醒时间"), time},
+                             {QStringLiteral("提醒内容"), content},
+                             {QStringLiteral("提醒音乐"), music},
+                             {QStringLiteral("区别"), number}});
     }
     // The same from UTF-8 literals; a null pointer leaves the column empty.
     void addReminder(const char* date, const char* time, const char* content,

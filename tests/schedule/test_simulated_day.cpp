@@ -203,34 +203,31 @@ private Q_SLOTS:
             // (and the description file) every 10, the oldest deleted every 30; a reminder for
             // tomorrow set every 20 minutes and deleted 10 minutes later.
             if (second % 300 == 150) {
-                RecordSet sale = s.env.store.appendTo(QStringLiteral("销售表"));
-                sale.addNew();
-                sale.setValue(QStringLiteral("名称"), QStringLiteral("绿茶"));
-                sale.setValue(QStringLiteral("单价"), 12.5);
-                sale.setValue(QStringLiteral("数量"), 2);
-                sale.setValue(QStringLiteral("总金额"), 25);
-                sale.setValue(QStringLiteral("日期"), dateText(day));
-                sale.setValue(QStringLiteral("备注"), QStringLiteral("第%1笔").arg(salesWritten));
-                sale.setValue(QStringLiteral("区别"), ++salesWritten);
-                sale.update();
+                const QString note = QStringLiteral("第%1笔").arg(salesWritten);
+                s.env.store.insertRow(QStringLiteral("销售表"),
+                                      {{QStringLiteral("名称"), QStringLiteral("绿茶")},
+                                       {QStringLiteral("单价"), 12.5},
+                                       {QStringLiteral("数量"), 2},
+                                       {QStringLiteral("总金额"), 25},
+                                       {QStringLiteral("日期"), dateText(day)},
+                                       {QStringLiteral("备注"), note},
+                                       {QStringLiteral("区别"), ++salesWritten}});
                 ++sales;
             }
             if (second % 900 == 899) {
                 RecordSet list = s.env.store.select(QStringLiteral("销售表"));
                 QCOMPARE(list.recordCount(), sales);
-                list.moveFirst();
-                list.deleteCurrent();
+                s.env.store.execute(QStringLiteral("delete from 销售表 where rowid=?"),
+                                    {list.rowKeyAt(0)});
                 --sales;
             }
             if (second % 600 == 300) {
                 const QString name = QStringLiteral("客户%1").arg(customersWritten);
-                RecordSet customer = s.env.store.appendTo(QStringLiteral("客户表"));
-                customer.addNew();
-                customer.setValue(QStringLiteral("客户名"), name);
-                customer.setValue(QStringLiteral("购买日期"), dateText(day));
-                customer.setValue(QStringLiteral("收取金额"), 99.5);
-                customer.setValue(QStringLiteral("区别"), ++customersWritten);
-                customer.update();
+                s.env.store.insertRow(QStringLiteral("客户表"),
+                                      {{QStringLiteral("客户名"), name},
+                                       {QStringLiteral("购买日期"), dateText(day)},
+                                       {QStringLiteral("收取金额"), 99.5},
+                                       {QStringLiteral("区别"), ++customersWritten}});
                 ++customers;
                 QCOMPARE(customer_file::write(appFolder, name, QStringLiteral("老客户")),
                          QString());

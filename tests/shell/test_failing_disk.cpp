@@ -7,6 +7,7 @@
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_page.h"
 #include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "goods/goods_test_util.h"
 #include "goods/sales_page.h"
@@ -181,7 +182,7 @@ QString saveAsNobody(const QString& folder)
             message = "cannot become nobody";
         } else {
             try {
-                DataStore store(folder);
+                SqliteStore store(folder);
                 store.execute(QStringLiteral("insert into 销售表 (名称) values ('茶')"));
             } catch (const StoreError& error) {
                 message = error.message().toUtf8();
@@ -280,12 +281,10 @@ int saveReminder(TestEnv& env)
 
 int appendThroughTheStore(TestEnv& env)
 {
-    RecordSet customers = env.store.appendTo(QStringLiteral("客户表"));
-    customers.addNew();
-    customers.setValue(QStringLiteral("客户名"), QStringLiteral("王五"));
-    customers.setValue(QStringLiteral("附加信息"), bigText(200000));
     try {
-        customers.update();
+        env.store.insertRow(QStringLiteral("客户表"),
+                            {{QStringLiteral("客户名"), QStringLiteral("王五")},
+                             {QStringLiteral("附加信息"), bigText(200000)}});
         return ReportedSaved;
     } catch (const StoreError& error) {
         if (!saysTheDiskFailed({error.message(), {}, Dialogs::Icon::Critical, {}})) {
@@ -509,7 +508,7 @@ private Q_SLOTS:
         const QString database = env.databasePath();
         const QStringList logs{wal ? QStringList{QStringLiteral("-wal"), QStringLiteral("-shm")}
                                    : QStringList{QStringLiteral("-journal")}};
-        sqlite3* old = DataStore::openConnection(database, SQLITE_OPEN_READWRITE);
+        sqlite3* old = SqliteStore::openConnection(database, SQLITE_OPEN_READWRITE);
         // In the middle of a save that has written enough for the old pages to be on disk.
         const char* save =
             wal ? "pragma journal_mode=wal; update 销售表 set 名称='改过'"
@@ -552,6 +551,7 @@ private Q_SLOTS:
     // most 3 s with events still handled, then says the file is busy.
     void busyFileIsWaitedForWithoutFreezing()
     {
+        keepWindowsPaintingWhileBusy();
         TestEnv env;
         fillShop(env);
         env.store.close();
@@ -602,7 +602,7 @@ private Q_SLOTS:
         const QString folder = base.filePath(QStringLiteral("店"));
         QVERIFY(QDir().mkpath(folder));
         {
-            DataStore store(folder);
+            SqliteStore store(folder);
             store.create();
         }
         const QByteArray file = QFile::encodeName(DataStore::databasePath(folder));

@@ -7,6 +7,7 @@
 #include "customers_mail/customer_page.h"
 #include "customers_mail/mail_page.h"
 #include "data_store/data_store.h"
+#include "data_store/schema.h"
 #include "input_aids/input_aids.h"
 #include "platform/click_widgets.h"
 #include "platform/record_grid.h"
@@ -257,18 +258,17 @@ public:
             }
         }
         while (env.countOnDisk(kCustomers) < 2) {
-            RecordSet set = store.appendTo(kCustomers);
-            set.addNew();
+            const QStringList names = columnNames(kCustomers);
+            QList<std::pair<QString, QVariant>> row{{QStringLiteral("区别"), 0}};
             const QStringList values{
                 QStringLiteral("张三"),      QStringLiteral("北京"), kSeedMail,
                 QStringLiteral("2026-12-5"), QStringLiteral("茶叶"), QStringLiteral("12.5"),
                 QStringLiteral("2"),         QStringLiteral("25"),   QStringLiteral("红色"),
                 QStringLiteral("老客户"),    QStringLiteral("无")};
             for (int c = 0; c < values.size(); ++c) {
-                set.setValue(set.fieldName(c), values[c]);
+                row.append({names[c], values[c]});
             }
-            set.setValue(QStringLiteral("区别"), 0);
-            set.update();
+            store.insertRow(kCustomers, row);
         }
         while (env.countOnDisk(kReminders) < 2) {
             store.execute(QStringLiteral("insert into 提醒表 values "

@@ -62,9 +62,10 @@ void dropTestServerDatabase(const QString& name)
 }
 
 TestEnv::TestEnv(bool withDatabase)
-    : store(m_dir.path(), onTestServer() ? newTestServerDatabase(&m_serverDatabase) : QString()),
-      inputAids(clock, dialogs),
-      context{m_dir.path(),           store, dialogs, clock, audio, mail, connectivity, inputAids,
+    : m_store(openStore(
+          {m_dir.path(), onTestServer() ? newTestServerDatabase(&m_serverDatabase) : QString()})),
+      store(*m_store), inputAids(clock, dialogs),
+      context{store.folder(),         store, dialogs, clock, audio, mail, connectivity, inputAids,
               Pictures(m_dir.path()), {}}
 {
     const QDir assets(QStringLiteral(KHGL_ASSETS_DIR));
@@ -91,8 +92,8 @@ TestEnv::~TestEnv()
 
 QList<QStringList> TestEnv::rowsOnDisk(const QString& sql, const QVariantList& params) const
 {
-    DataStore other(m_dir.path(), store.serverAddress());
-    RecordSet set = other.select(sql, params);
+    const auto other = openStore(store.address());
+    RecordSet set = other->select(sql, params);
     QList<QStringList> rows;
     for (set.moveFirst(); !set.eof(); set.moveNext()) {
         QStringList row;
@@ -112,25 +113,18 @@ int TestEnv::countOnDisk(const QString& table) const
 void TestEnv::addUser(const QString& name, const QString& password, const QString& question,
                       const QString& answer)
 {
-    RecordSet users = store.select(QStringLiteral("用户表"));
-    users.addNew();
-    users.setValue(QStringLiteral("用户名"), name);
-    users.setValue(QStringLiteral("用户密码"), password);
-    users.setValue(QStringLiteral("问题"), question);
-    users.setValue(QStringLiteral("答案"), answer);
-    users.setValue(QStringLiteral("区别"), 0); // a seeded row, not numbered by the program
-    users.update();
+    store.insertRow(QStringLiteral("用户表"),
+                    {{QStringLiteral("用户名"), name},
+                     {QStringLiteral("用户密码"), password},
+                     {QStringLiteral("问题"), question},
+                     {QStringLiteral("答案"), answer},
+                     {QStringLiteral("区别"), 0}}); // a seeded row, not numbered by the program
 }
 
 void insertRow(DataStore& store, const QString& table,
                const QList<std::pair<QString, QVariant>>& values)
 {
-    RecordSet set = store.appendTo(table);
-    set.addNew();
-    for (const auto& [column, value] : values) {
-        set.setValue(column, value);
-    }
-    set.update();
+    store.insertRow(table, values);
 }
 
 void insertSale(DataStore& store, const QString& date, const QVariant& amount)

@@ -57,7 +57,8 @@ public:
     // With KHGL_TEST_BACKEND=postgresql: a new database of its own on the server named by
     // KHGL_TEST_PG_URI, dropped at the end; otherwise empty and the store is khgl.dll.
     QString m_serverDatabase;
-    DataStore store;
+    std::unique_ptr<DataStore> m_store;
+    DataStore& store;
     FakeDialogs dialogs;
     FakeClock clock;
     SilentAudioPlayer audio;

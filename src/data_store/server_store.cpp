@@ -1,12 +1,14 @@
-// The store's calls answered by a PostgreSQL server (see ServerConnection).
-#include "data_store/data_store.h"
+#include "data_store/server_store.h"
 
 #include "data_store/schema.h"
 #include "data_store/server_connection.h"
+#include "data_store/server_transfer.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/store_error.h"
+#include "data_store/store_log.h"
 
-#include <bit>
+#include <QFileInfo>
+#include <algorithm>
 #include <vector>
 
 namespace khgl {
@@ -36,9 +38,76 @@ void rollback(ServerConnection& server)
     }
 }
 
+// Runs one write; a failure goes to the log with its code (the server's words may quote a
+// value the operator typed, so they stay out).
+template <typename Work> auto logged(Work&& work) -> decltype(work())
+{
+    try {
+        return work();
+    } catch (const StoreError& error) {
+        qCInfo(storeLog) << "write failed on the server: code" << error.code();
+        throw;
+    }
+}
+
 } // namespace
 
-void DataStore::openServer()
+ServerStore::ServerStore(StoreAddress address)
+    : DataStore(std::move(address)),
+      m_server(std::make_unique<ServerConnection>(this->address().server))
+{
+}
+
+ServerStore::~ServerStore()
+{
+    close();
+}
+
+QString ServerStore::location() const
+{
+    return m_server->displayName();
+}
+
+void ServerStore::open()
+{
+    refuseWhileBusy();
+    if (m_server->isOpen()) {
+        return;
+    }
+    try {
+        openServer();
+    } catch (const StoreError& error) {
+        qCInfo(storeLog).noquote()
+            << "open refused: server" << location() << "code" << error.code();
+        throw;
+    }
+    qCInfo(storeLog).noquote() << "store opened: server" << location()
+                               << (m_copyOnly ? "for a copy" : "");
+}
+
+void ServerStore::close()
+{
+    m_server->close();
+    m_figuresKept = false;
+}
+
+bool ServerStore::isOpen() const
+{
+    return m_server->isOpen();
+}
+
+void ServerStore::ensureOpen()
+{
+    refuseWhileBusy();
+    open();
+}
+
+QString ServerStore::dialect(const QString& sql) const
+{
+    return serverQuery(sql);
+}
+
+void ServerStore::openServer()
 {
     if (m_server->isOpen()) {
         return;
@@ -77,7 +146,7 @@ void DataStore::openServer()
     }
 }
 
-void DataStore::prepareServerFigures()
+void ServerStore::prepareServerFigures()
 {
     m_figuresKept = false;
     try {
@@ -109,7 +178,7 @@ void DataStore::prepareServerFigures()
     }
 }
 
-void DataStore::createOnServer()
+QStringList ServerStore::create()
 {
     m_server->close();
     m_server->open();
@@ -131,61 +200,59 @@ void DataStore::createOnServer()
     }
     m_server->close();
     openServer();
+    return {};
 }
 
-void DataStore::fillFromServer(RecordSet& set, const QString& sql)
+RecordSet ServerStore::fetch(const QString& sql, const QVariantList& params, bool keyed)
 {
-    const ServerResult result = m_server->run(sql, set.m_params);
-    const bool keyed = set.m_table || set.m_keyed;
+    const ServerResult result = m_server->run(sql, params);
     const int first = keyed ? 1 : 0;
     const int columns = result.columns() - first;
+    QStringList names;
     for (int c = 0; c < columns; ++c) {
-        set.m_names << result.columnName(c + first);
+        names << result.columnName(c + first);
     }
+    RecordSet::Builder set(std::move(names));
     const int rows = result.rows();
-    set.m_cells.reserve(static_cast<size_t>(rows) * static_cast<size_t>(std::max(columns, 0)));
+    set.reserveCells(static_cast<size_t>(rows) * static_cast<size_t>(std::max(columns, 0)));
     for (int r = 0; r < rows; ++r) {
         if (keyed) {
-            set.m_keys.push_back(result.value(r, 0).toLongLong());
+            set.key(result.value(r, 0).toLongLong());
         }
         for (int c = 0; c < columns; ++c) {
             const int index = c + first;
-            RecordSet::Cell cell;
-            if (!result.isNull(r, index)) {
-                if (result.isInteger(index) || result.isNumeric(index)) {
-                    const QVariant number = result.value(r, index);
-                    if (number.typeId() == QMetaType::LongLong) {
-                        cell.type = RecordSet::CellType::Integer;
-                        cell.payload = number.toLongLong();
-                    } else {
-                        cell.type = RecordSet::CellType::Real;
-                        cell.payload = std::bit_cast<std::int64_t>(number.toDouble());
-                    }
+            if (result.isNull(r, index)) {
+                set.null();
+            } else if (result.isInteger(index) || result.isNumeric(index)) {
+                const QVariant number = result.value(r, index);
+                if (number.typeId() == QMetaType::LongLong) {
+                    set.integer(number.toLongLong());
                 } else {
-                    int length = 0;
-                    const char* text = result.text(r, index, &length);
-                    cell.type = RecordSet::CellType::Text;
-                    cell.payload = static_cast<std::int64_t>(set.m_text.size());
-                    cell.length = static_cast<std::uint32_t>(length);
-                    set.m_text.append(text, static_cast<size_t>(length));
+                    set.real(number.toDouble());
                 }
+            } else {
+                int length = 0;
+                const char* text = result.text(r, index, &length);
+                set.text(text, length);
             }
-            set.m_cells.push_back(cell);
         }
-        ++set.m_rowCount;
+        set.endRow();
     }
-    set.m_position = 0;
+    return set.take();
 }
 
-qint64 DataStore::insertOnServer(const QString& sql, const QVariantList& values)
+qint64 ServerStore::insertStatement(const QString& sql, const QVariantList& values)
 {
-    return m_server->run(serverQuery(sql) + QStringLiteral(" returning rowid"), values)
-        .value(0, 0)
-        .toLongLong();
+    return logged([&] {
+        return m_server->run(serverQuery(sql) + QStringLiteral(" returning rowid"), values)
+            .value(0, 0)
+            .toLongLong();
+    });
 }
 
-void DataStore::serverTransaction(const std::function<void()>& work)
+void ServerStore::transaction(const std::function<void()>& work)
 {
+    ensureOpen();
     if (m_server->inTransaction()) {
         work(); // already inside one
         return;
@@ -203,9 +270,10 @@ void DataStore::serverTransaction(const std::function<void()>& work)
     }
 }
 
-void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
+void ServerStore::scan(const QString& sql, const RowVisitor& visit)
 {
-    const ServerResult result = m_server->run(sql);
+    ensureOpen();
+    const ServerResult result = m_server->run(serverQuery(sql));
     const bool withNumber = result.columns() > 1;
     for (int r = 0; r < result.rows(); ++r) {
         int length = 0;
@@ -214,11 +282,12 @@ void DataStore::scanServer(const QString& sql, const RowVisitor& visit)
     }
 }
 
-void DataStore::scanServerCells(const QString& sql, const QVariantList& params,
-                                const CellRowVisitor& visit)
+void ServerStore::scanCells(const QString& sql, const QVariantList& params,
+                            const CellRowVisitor& visit)
 {
+    ensureOpen();
     // Numbers come as the server writes them: exact decimal text.
-    const ServerResult result = m_server->run(sql, params);
+    const ServerResult result = m_server->run(serverQuery(sql), params);
     std::vector<ScanCell> cells(static_cast<std::size_t>(result.columns()));
     for (int r = 0; r < result.rows(); ++r) {
         for (std::size_t c = 0; c < cells.size(); ++c) {
@@ -231,16 +300,73 @@ void DataStore::scanServerCells(const QString& sql, const QVariantList& params,
     }
 }
 
-void DataStore::scanServerKeys(const QString& sql, const QVariantList& params,
-                               const std::function<bool(qint64)>& visit)
+void ServerStore::scanKeys(const QString& sql, const QVariantList& params,
+                           const std::function<bool(qint64)>& visit)
 {
+    ensureOpen();
     // The server hands the whole answer over at once; the keys alone are small.
-    const ServerResult result = m_server->run(sql, params);
+    const ServerResult result = m_server->run(serverQuery(sql), params);
     for (int r = 0; r < result.rows(); ++r) {
         if (!visit(result.value(r, 0).toLongLong())) {
             break;
         }
     }
+}
+
+void ServerStore::emptyTable(const QString& table)
+{
+    if (findTable(table) == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    // The server's delete trigger keeps the figures; it runs on the server, row by row.
+    execute(QStringLiteral("delete from ") + table);
+}
+
+void ServerStore::execute(const QString& sql, const QVariantList& params)
+{
+    ensureOpen();
+    if (sql.trimmed().startsWith(QStringLiteral("pragma"), Qt::CaseInsensitive)) {
+        return; // settings of SQLite's file; the server has its own
+    }
+    logged([&] { m_server->run(serverQuery(sql), params); });
+}
+
+void ServerStore::executeEach(const QString& sql, const std::vector<QVariantList>& rows)
+{
+    ensureOpen();
+    const QString query = serverQuery(sql);
+    logged([&] {
+        for (const QVariantList& params : rows) {
+            m_server->run(query, params);
+        }
+    });
+}
+
+void ServerStore::writeSnapshot(const QString& target, const Progress& progress)
+{
+    // A server's backup is an ordinary file of this program, restorable anywhere.
+    server_transfer::writeFile(*this, target);
+    if (progress) {
+        progress(QFileInfo(target).size());
+    }
+}
+
+void ServerStore::replaceWith(const QString& clean, const std::function<void()>& beforeSwap)
+{
+    if (beforeSwap) {
+        beforeSwap();
+    }
+    // One transaction on the server: all of the rows, or none.
+    server_transfer::loadFile(*this, clean);
+}
+
+void ServerStore::renumberAfterCopy(const QString& table)
+{
+    // New rows are numbered after the ones copied in.
+    execute(QStringLiteral("select setval(pg_get_serial_sequence('%1', "
+                           "'rowid'), coalesce(max(rowid), 0) + 1, false) "
+                           "from %1")
+                .arg(table));
 }
 
 } // namespace khgl
