@@ -522,7 +522,7 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 5);
         // A safety copy of today is not today's backup.
-        DailyBackup daily(f.env.folder());
+        DailyBackup daily(f.env.store.address());
         QVERIFY(daily.startIfDue(now));
         QTRY_VERIFY(!daily.isRunning());
         QVERIFY(!daily.startIfDue(now.addSecs(3600)));

@@ -1,3 +1,4 @@
+#include "data_store/sqlite_store.h"
 #include "platform/record_grid.h"
 #include "settings_fixture.h"
 
