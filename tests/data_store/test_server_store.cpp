@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -290,6 +291,8 @@ int main(int argc, char* argv[])
 {
     if (argc == 4 && QByteArray(argv[1]) == "--save-sales") {
         QCoreApplication app(argc, argv);
+        // Its standard error carries only a failure.
+        QLoggingCategory::setFilterRules(QStringLiteral("khgl.*.info=false"));
         try {
             return saveSales(QString::fromUtf8(argv[2]), QByteArray(argv[3]).toInt());
         } catch (const StoreError& error) {
