@@ -220,7 +220,7 @@ DataStore::DataStore(QString folder, QString server)
     : m_folder(std::move(folder)), m_serverAddress(std::move(server).trimmed())
 {
     if (!m_serverAddress.isEmpty()) {
-        m_server = std::make_unique<ServerConnection>(m_serverAddress);
+        m_server = std::make_unique<ServerConnection>(m_serverAddress, m_folder);
     }
 }
 

@@ -72,6 +72,7 @@ void DataStore::openServer()
             // An account that may not create tables still serves everything else.
         }
     }
+    m_server->prepareCommitCheck();
     if (!m_copyOnly) {
         prepareServerFigures();
     }
@@ -196,7 +197,7 @@ void DataStore::serverTransaction(const std::function<void()>& work)
         m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
                       {static_cast<qlonglong>(kApplicationId)});
         work();
-        m_server->run(QStringLiteral("commit"));
+        m_server->commit();
     } catch (...) {
         rollback(*m_server);
         throw;
