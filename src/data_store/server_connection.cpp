@@ -357,6 +357,26 @@ void ServerConnection::open()
                                << (PQsslInUse(m_conn) ? "with TLS" : "without TLS");
 }
 
+QString ServerConnection::limitIdleTransactions()
+{
+    try {
+        QString name = run(QStringLiteral("select current_database()")).value(0, 0).toString();
+        name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        run(QStringLiteral("alter database \"%1\" set idle_in_transaction_session_timeout = "
+                           "'%2s'")
+                .arg(name)
+                .arg(kIdleInTransaction));
+        return QStringLiteral("停在事务中超过%1秒的连接会被服务器断开，它占用的锁随之释放。")
+            .arg(kIdleInTransaction);
+    } catch (const StoreError& error) {
+        qCWarning(storeLog).noquote() << "database time limit not set:" << error.message();
+        return QStringLiteral("注意：这个账号无权为数据库设置空闲事务时限（需要数据库的所有者执行 "
+                              "ALTER DATABASE … SET idle_in_transaction_session_timeout = "
+                              "'%1s'）；本程序的连接仍会自己设置这个时限。")
+            .arg(kIdleInTransaction);
+    }
+}
+
 void ServerConnection::prepareCommitCheck()
 {
     try {

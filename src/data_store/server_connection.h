@@ -68,6 +68,11 @@ public:
     // commit, and throws a StoreError saying nothing was written when it did not.
     void commit();
 
+    // Makes the database end any session idle inside a transaction after kIdleInTransaction
+    // seconds, whoever connects (a desk of an older version, psql). Returns a line for the
+    // administrator: done, or why not.
+    QString limitIdleTransactions();
+
     // The server as this desk names it in its answers (host and port, no database).
     static QString serverKey(const QString& conninfo);
     // The desk's answer to the question whether this server may be reached without TLS.

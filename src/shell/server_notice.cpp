@@ -29,7 +29,9 @@ void showIn(QLabel* label, const DataStore& store)
 void announceSwitch(AppContext& context, QWidget* parent)
 {
     DataStore& store = context.store;
-    const QString key = QStringLiteral("announced ") + store.serverAddress();
+    // Named as the operator sees it: the address itself may carry a password.
+    const QString key =
+        QStringLiteral("announced ") + ServerConnection::displayNameOf(store.serverAddress());
     if (!store.onServer() || DataStore::configuredServer(context.folder) != store.serverAddress() ||
         QFileInfo(DataStore::databasePath(context.folder)).size() == 0 ||
         !desk_file::answer(context.folder, key).isEmpty()) {
