@@ -77,8 +77,12 @@ bool isLocalHost(const QString& host)
 bool onThisComputer(const QHash<QString, QString>& options)
 {
     // hostaddr, where given, is where the connection goes; host then only names it.
-    const QString hosts =
+    // Where the text names neither, libpq takes them from the environment.
+    QString hosts =
         options.value(QStringLiteral("hostaddr"), options.value(QStringLiteral("host")));
+    if (hosts.isEmpty()) {
+        hosts = qEnvironmentVariable("PGHOSTADDR", qEnvironmentVariable("PGHOST"));
+    }
     const QStringList each = hosts.split(QLatin1Char(','));
     return std::all_of(each.begin(), each.end(),
                        [](const QString& host) { return isLocalHost(host.trimmed()); });
@@ -353,8 +357,13 @@ void ServerConnection::open()
             .arg(kStatementTimeout)
             .toUtf8();
     PQclear(PQexec(m_conn, settings.constData()));
-    qCInfo(storeLog).noquote() << "connected to" << displayName()
-                               << (PQsslInUse(m_conn) ? "with TLS" : "without TLS");
+    // The log names every connection after the first, and any that crosses a network.
+    if (m_everConnected || !onThisComputer(writtenOptions(m_conninfo))) {
+        qCInfo(storeLog).noquote()
+            << (m_everConnected ? "reconnected to" : "connected to") << displayName()
+            << (PQsslInUse(m_conn) ? "with TLS" : "without TLS");
+    }
+    m_everConnected = true;
 }
 
 QString ServerConnection::limitIdleTransactions()

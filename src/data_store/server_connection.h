@@ -98,6 +98,7 @@ private:
     QString m_deskFolder;
     pg_conn* m_conn = nullptr;
     bool m_commitCheck = false;
+    bool m_everConnected = false;
 };
 
 } // namespace khgl

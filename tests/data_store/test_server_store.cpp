@@ -10,6 +10,7 @@
 #include "goods/goods_records.h"
 #include "shell/application.h"
 #include "shell/login_records.h"
+#include "shell/server_notice.h"
 #include "support/env.h"
 #include "support/tcp_proxy.h"
 
@@ -336,6 +337,7 @@ private Q_SLOTS:
         login_records::remember(other.store, std::nullopt);
         QVERIFY(!login_records::remembered(other.store));
         QCOMPARE(login_records::remembered(env.store)->name, QStringLiteral("甲"));
+        QVERIFY(server_notice::caption(other.store).contains(env.m_serverDatabase));
 
         QFile conf(QDir(other.folder.path()).filePath(DataStore::serverConfigName()));
         QVERIFY(conf.open(QIODevice::WriteOnly));
