@@ -467,7 +467,35 @@ bool ServerConnection::inTransaction() const
     return m_conn != nullptr && PQtransactionStatus(m_conn) != PQTRANS_IDLE;
 }
 
+// A write outside any transaction is made one of its own, carrying a mark: when its reply
+// is lost, commit() finds out whether it was written.
 ServerResult ServerConnection::run(const QString& sql, const QVariantList& params)
+{
+    open();
+    if (!m_commitCheck || inTransaction() || !isWrite(sql)) {
+        return runPlain(sql, params);
+    }
+    runPlain(QStringLiteral("begin"));
+    try {
+        ServerResult result = runPlain(sql, params);
+        commit();
+        return result;
+    } catch (...) {
+        if (inTransaction()) {
+            PQclear(PQexec(m_conn, "rollback"));
+        }
+        throw;
+    }
+}
+
+bool ServerConnection::isWrite(const QString& sql)
+{
+    const QString start = sql.trimmed().left(7).toLower();
+    return start.startsWith(QStringLiteral("insert")) ||
+           start.startsWith(QStringLiteral("update")) || start.startsWith(QStringLiteral("delete"));
+}
+
+ServerResult ServerConnection::runPlain(const QString& sql, const QVariantList& params)
 {
     open();
     const QByteArray text = sql.toUtf8();

@@ -91,6 +91,8 @@ public:
 
 private:
     [[noreturn]] void fail(pg_result* result, const QString& sql);
+    ServerResult runPlain(const QString& sql, const QVariantList& params = {});
+    static bool isWrite(const QString& sql);
     bool requireTls() const;
     bool markArrived(const QString& mark, int oldBackend);
 

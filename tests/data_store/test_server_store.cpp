@@ -253,6 +253,10 @@ private Q_SLOTS:
         proxy.setMode(Mode::DropCommitReply);
         save(1); // committed: the desk finds its mark and goes on as saved
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+        // A single write outside a transaction is checked alike.
+        desk.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
+                     {QStringLiteral("茶叶"), 3});
+        QCOMPARE(env.countOnDisk(QStringLiteral("库存下限")), 1);
         proxy.setMode(Mode::DropCommit);
         QVERIFY(failsWith([&] { save(2); }, QStringLiteral("核对：这次操作没有写入任何数据")));
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
