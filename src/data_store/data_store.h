@@ -74,6 +74,9 @@ public:
     // little; false when the whole answer comes at once, so the engine should skip or group
     // rows itself.
     virtual bool streamsRows() const = 0;
+    // True when other desks share this store: what belongs to one desk (a remembered login)
+    // is then kept in the desk's own folder, and the window names the shop that is open.
+    virtual bool sharedByDesks() const = 0;
     // The kept row count and sum of 总金额 of 进货表, 销售表 or 客户表 (see kept_figures.h);
     // nothing when this store cannot keep them (a read-only file, a server account that may
     // not create triggers): the caller then counts and sums itself.

@@ -1,12 +1,18 @@
 #include "data_store/server_connection.h"
 
+#include "data_store/desk_file.h"
 #include "data_store/store_error.h"
+#include "data_store/store_log.h"
 #include "data_store/values.h"
 
+#include <arpa/inet.h>
 #include <libpq-fe.h>
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
+#include <QRandomGenerator>
+#include <algorithm>
 #include <vector>
 
 namespace khgl {
@@ -31,6 +37,73 @@ QString lostText(const QString& server)
 QString serverMessage(const char* text)
 {
     return QString::fromUtf8(text).trimmed();
+}
+
+// The connection options written in a connection text (none of libpq's defaults).
+QHash<QString, QString> writtenOptions(const QString& conninfo)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQfreemem(error);
+    QHash<QString, QString> written;
+    for (PQconninfoOption* option = options; option && option->keyword; ++option) {
+        if (option->val != nullptr) {
+            written.insert(QString::fromUtf8(option->keyword), QString::fromUtf8(option->val));
+        }
+    }
+    PQconninfoFree(options);
+    return written;
+}
+
+// A Unix socket, or an address of this computer: nothing travels over a network.
+bool isLocalHost(const QString& host)
+{
+    if (host.isEmpty() || host.startsWith(QLatin1Char('/')) || host.startsWith(QLatin1Char('@')) ||
+        host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    const QByteArray text = host.toLatin1();
+    unsigned char address[16] = {};
+    if (inet_pton(AF_INET, text.constData(), address) == 1) {
+        return address[0] == 127;
+    }
+    if (inet_pton(AF_INET6, text.constData(), address) == 1) {
+        static const unsigned char loopback[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+        return std::equal(std::begin(address), std::end(address), std::begin(loopback));
+    }
+    return false;
+}
+
+bool onThisComputer(const QHash<QString, QString>& options)
+{
+    // hostaddr, where given, is where the connection goes; host then only names it.
+    // Where the text names neither, libpq takes them from the environment.
+    QString hosts =
+        options.value(QStringLiteral("hostaddr"), options.value(QStringLiteral("host")));
+    if (hosts.isEmpty()) {
+        hosts = qEnvironmentVariable("PGHOSTADDR", qEnvironmentVariable("PGHOST"));
+    }
+    const QStringList each = hosts.split(QLatin1Char(','));
+    return std::all_of(each.begin(), each.end(),
+                       [](const QString& host) { return isLocalHost(host.trimmed()); });
+}
+
+bool encryptedMode(const QString& sslmode)
+{
+    return sslmode == QStringLiteral("require") || sslmode == QStringLiteral("verify-ca") ||
+           sslmode == QStringLiteral("verify-full");
+}
+
+QString clearTextKey(const QString& conninfo)
+{
+    return QStringLiteral("clear-text ") + ServerConnection::serverKey(conninfo);
+}
+
+QString clearTextText(const QString& server, const QString& why)
+{
+    return QStringLiteral("到数据库服务器%1的连接不会加密：%2登录密码和网店的全部数据（客户、"
+                          "进货、销售）将以明文经过网络，同一网络中的人可以看到甚至改动它们。")
+        .arg(server, why);
 }
 
 } // namespace
@@ -117,7 +190,10 @@ QVariant ServerResult::value(int row, int column) const
     return QString::fromUtf8(data, length);
 }
 
-ServerConnection::ServerConnection(QString conninfo) : m_conninfo(std::move(conninfo)) {}
+ServerConnection::ServerConnection(QString conninfo, QString deskFolder)
+    : m_conninfo(std::move(conninfo)), m_deskFolder(std::move(deskFolder))
+{
+}
 
 ServerConnection::~ServerConnection()
 {
@@ -160,10 +236,10 @@ QString ServerConnection::withDatabase(const QString& conninfo, const QString& d
     return parts.join(QLatin1Char(' '));
 }
 
-QString ServerConnection::displayName() const
+QString ServerConnection::displayNameOf(const QString& conninfo)
 {
     char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(m_conninfo.toUtf8().constData(), &error);
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
     PQfreemem(error);
     QString host;
     QString port;
@@ -187,15 +263,81 @@ QString ServerConnection::displayName() const
         .arg(host, port.isEmpty() ? QString() : QLatin1Char(':') + port, database);
 }
 
+QString ServerConnection::serverKey(const QString& conninfo)
+{
+    const QHash<QString, QString> options = writtenOptions(conninfo);
+    return options.value(QStringLiteral("hostaddr"), options.value(QStringLiteral("host"))) +
+           QLatin1Char(':') + options.value(QStringLiteral("port"), QStringLiteral("5432"));
+}
+
+void ServerConnection::allowClearText(const QString& deskFolder, const QString& conninfo,
+                                      bool allowed)
+{
+    desk_file::setAnswer(deskFolder, clearTextKey(conninfo),
+                         allowed ? QStringLiteral("yes") : QStringLiteral("no"));
+}
+
+// True when the connection must insist on TLS; throws when it would travel in clear text
+// and this desk has not agreed to that.
+bool ServerConnection::requireTls() const
+{
+    const QHash<QString, QString> options = writtenOptions(m_conninfo);
+    const QString sslmode = options.value(QStringLiteral("sslmode"));
+    if (onThisComputer(options) || encryptedMode(sslmode)) {
+        return false;
+    }
+    // On the command line the administrator's own sslmode is the answer.
+    const QString answer = m_deskFolder.isEmpty()
+                               ? (sslmode.isEmpty() ? QString() : QStringLiteral("yes"))
+                               : desk_file::answer(m_deskFolder, clearTextKey(m_conninfo));
+    if (answer == QStringLiteral("yes")) {
+        return false;
+    }
+    if (answer == QStringLiteral("no")) {
+        throw StoreError(clearTextText(displayName(), QString()) +
+                         QStringLiteral("\n这台电脑以前选择了不这样连接。要改变，请在数据文件夹的 "
+                                        "%1 中删去这台服务器的一行，或在地址中写 "
+                                        "sslmode=require。")
+                             .arg(desk_file::answersName()));
+    }
+    if (sslmode.isEmpty()) {
+        return true;
+    }
+    throw StoreError(clearTextText(displayName(),
+                                   QStringLiteral("地址中的 sslmode=%1 允许不加密。").arg(sslmode)),
+                     kServerClearText);
+}
+
 void ServerConnection::open()
 {
     if (m_conn != nullptr) {
         return;
     }
-    PGconn* conn = PQconnectdb(m_conninfo.toUtf8().constData());
+    const bool tls = requireTls();
+    // Ours first: what the connection text itself says comes after and wins.
+    const QByteArray connectTimeout = QByteArray::number(kConnectTimeout);
+    const QByteArray conninfo = m_conninfo.toUtf8();
+    std::vector<const char*> keys{
+        "connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
+        "keepalives_count", "tcp_user_timeout", "dbname"};
+    std::vector<const char*> values{connectTimeout.constData(), "1", "10", "3", "3", "15000",
+                                    conninfo.constData()};
+    if (tls) {
+        keys.push_back("sslmode");
+        values.push_back("require");
+    }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString reason = serverMessage(PQerrorMessage(conn));
         PQfinish(conn);
+        qCWarning(storeLog).noquote() << "cannot connect to" << displayName() << reason;
+        if (tls && reason.contains(QStringLiteral("SSL"))) {
+            throw StoreError(
+                clearTextText(displayName(), QStringLiteral("这台服务器不提供加密连接（TLS）。")),
+                kServerClearText);
+        }
         throw StoreError(
             QStringLiteral("无法连接数据库服务器%1，请检查网络和服务器后再试。\n（%2）")
                 .arg(displayName(), reason),
@@ -204,9 +346,112 @@ void ServerConnection::open()
     PQsetClientEncoding(conn, "UTF8");
     m_conn = conn;
     // Messages the server sends back are for whoever helps the operator; keep them quiet
-    // and the dates and numbers in the forms this program writes.
-    PQclear(PQexec(m_conn, "set client_min_messages = warning"));
-    PQclear(PQexec(m_conn, "set extra_float_digits = 1"));
+    // and the dates and numbers in the forms this program writes. No wait is endless:
+    // another desk's lock, a desk that stopped inside a transaction, one long statement.
+    const QByteArray settings =
+        QStringLiteral("set client_min_messages = warning; set extra_float_digits = 1; "
+                       "set lock_timeout = '%1s'; set idle_in_transaction_session_timeout = "
+                       "'%2s'; set statement_timeout = '%3s'")
+            .arg(kLockTimeout)
+            .arg(kIdleInTransaction)
+            .arg(kStatementTimeout)
+            .toUtf8();
+    PQclear(PQexec(m_conn, settings.constData()));
+    // The log names every connection after the first, and any that crosses a network.
+    if (m_everConnected || !onThisComputer(writtenOptions(m_conninfo))) {
+        qCInfo(storeLog).noquote()
+            << (m_everConnected ? "reconnected to" : "connected to") << displayName()
+            << (PQsslInUse(m_conn) ? "with TLS" : "without TLS");
+    }
+    m_everConnected = true;
+}
+
+QString ServerConnection::limitIdleTransactions()
+{
+    try {
+        QString name = run(QStringLiteral("select current_database()")).value(0, 0).toString();
+        name.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        run(QStringLiteral("alter database \"%1\" set idle_in_transaction_session_timeout = "
+                           "'%2s'")
+                .arg(name)
+                .arg(kIdleInTransaction));
+        return QStringLiteral("停在事务中超过%1秒的连接会被服务器断开，它占用的锁随之释放。")
+            .arg(kIdleInTransaction);
+    } catch (const StoreError& error) {
+        qCWarning(storeLog).noquote() << "database time limit not set:" << error.message();
+        return QStringLiteral("注意：这个账号无权为数据库设置空闲事务时限（需要数据库的所有者执行 "
+                              "ALTER DATABASE … SET idle_in_transaction_session_timeout = "
+                              "'%1s'）；本程序的连接仍会自己设置这个时限。")
+            .arg(kIdleInTransaction);
+    }
+}
+
+void ServerConnection::prepareCommitCheck()
+{
+    try {
+        run(QStringLiteral("create table if not exists 提交记号 (记号 text primary key, 时间 "
+                           "timestamptz not null default now())"));
+        m_commitCheck = true;
+    } catch (const StoreError& error) {
+        m_commitCheck = false;
+        qCWarning(storeLog).noquote() << "no commit marks:" << error.message();
+    }
+}
+
+void ServerConnection::commit()
+{
+    if (!m_commitCheck) {
+        run(QStringLiteral("commit"));
+        return;
+    }
+    const QString mark = QString::number(QRandomGenerator::system()->generate64(), 36) +
+                         QString::number(QRandomGenerator::system()->generate64(), 36);
+    // A mark is looked for only right after its commit: an hour keeps the table small.
+    run(QStringLiteral("delete from 提交记号 where 时间 < now() - interval '1 hour'"));
+    run(QStringLiteral("insert into 提交记号 (记号) values ($1)"), {mark});
+    const int backend = PQbackendPID(m_conn);
+    try {
+        run(QStringLiteral("commit"));
+        return;
+    } catch (const StoreError& error) {
+        if (error.code() != kServerUnreachable) {
+            throw;
+        }
+    }
+    bool arrived = false;
+    try {
+        arrived = markArrived(mark, backend);
+    } catch (const StoreError& error) {
+        qCWarning(storeLog).noquote() << "commit outcome unknown:" << error.message();
+        throw StoreError(
+            QStringLiteral("与数据库服务器%1的连接在保存的最后一步中断，现在还连不上，无法确认"
+                           "这次操作是否已经写入。请在服务器恢复后先查看记录，再决定是否重做，"
+                           "以免重复。")
+                .arg(displayName()),
+            kServerUnreachable);
+    }
+    if (arrived) {
+        qCInfo(storeLog) << "commit reply lost; reconnected: the server had committed";
+        return;
+    }
+    qCInfo(storeLog) << "commit lost; reconnected: nothing was written";
+    throw StoreError(QStringLiteral("与数据库服务器%1的连接在保存时中断。已重新连接并核对：这次"
+                                    "操作没有写入任何数据，请再做一次。")
+                         .arg(displayName()),
+                     kServerUnreachable);
+}
+
+// Connects again and tells whether the commit carrying mark reached the server. The old
+// session is ended first (and waited for), so it cannot still commit after the look.
+bool ServerConnection::markArrived(const QString& mark, int oldBackend)
+{
+    open();
+    run(QStringLiteral("select pg_terminate_backend(pid, 5000) from pg_stat_activity where "
+                       "pid = $1"),
+        {oldBackend});
+    return run(QStringLiteral("select count(*) from 提交记号 where 记号 = $1"), {mark})
+               .value(0, 0)
+               .toLongLong() > 0;
 }
 
 void ServerConnection::close()
@@ -222,7 +467,35 @@ bool ServerConnection::inTransaction() const
     return m_conn != nullptr && PQtransactionStatus(m_conn) != PQTRANS_IDLE;
 }
 
+// A write outside any transaction is made one of its own, carrying a mark: when its reply
+// is lost, commit() finds out whether it was written.
 ServerResult ServerConnection::run(const QString& sql, const QVariantList& params)
+{
+    open();
+    if (!m_commitCheck || inTransaction() || !isWrite(sql)) {
+        return runPlain(sql, params);
+    }
+    runPlain(QStringLiteral("begin"));
+    try {
+        ServerResult result = runPlain(sql, params);
+        commit();
+        return result;
+    } catch (...) {
+        if (inTransaction()) {
+            PQclear(PQexec(m_conn, "rollback"));
+        }
+        throw;
+    }
+}
+
+bool ServerConnection::isWrite(const QString& sql)
+{
+    const QString start = sql.trimmed().left(7).toLower();
+    return start.startsWith(QStringLiteral("insert")) ||
+           start.startsWith(QStringLiteral("update")) || start.startsWith(QStringLiteral("delete"));
+}
+
+ServerResult ServerConnection::runPlain(const QString& sql, const QVariantList& params)
 {
     open();
     const QByteArray text = sql.toUtf8();
@@ -270,12 +543,25 @@ void ServerConnection::fail(pg_result* result, const QString& sql)
     if (PQstatus(m_conn) != CONNECTION_OK || state.startsWith(QStringLiteral("08")) ||
         state.startsWith(QStringLiteral("57P"))) {
         // Whatever the transaction held is rolled back by the server; start afresh next time.
+        qCWarning(storeLog).noquote() << "connection lost:" << reason;
         close();
         throw StoreError(lostText(displayName()) + QStringLiteral("\n（%1）").arg(reason),
                          kServerUnreachable);
     }
-    if (state == QStringLiteral("40001") || state == QStringLiteral("40P01") ||
-        state == QStringLiteral("55P03")) {
+    if (state == QStringLiteral("55P03")) {
+        qCWarning(storeLog) << "gave up waiting for another desk's lock";
+        throw StoreError(QStringLiteral("另一台电脑正在保存数据，本机等了%1秒仍未轮到，这次没有"
+                                        "写入任何数据。请稍后再试。")
+                             .arg(kLockTimeout),
+                         kServerBusy);
+    }
+    if (state == QStringLiteral("57014")) {
+        qCWarning(storeLog) << "statement cancelled by the server's time limit";
+        throw StoreError(QStringLiteral("数据库服务器在%1分钟内没有做完这次操作，已经取消，没有"
+                                        "写入任何数据。")
+                             .arg(kStatementTimeout / 60));
+    }
+    if (state == QStringLiteral("40001") || state == QStringLiteral("40P01")) {
         throw StoreError(
             QStringLiteral("其他电脑正在修改同一批数据，数据没有写入，请稍后再试。\n（%1）")
                 .arg(reason),

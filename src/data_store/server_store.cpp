@@ -54,7 +54,7 @@ template <typename Work> auto logged(Work&& work) -> decltype(work())
 
 ServerStore::ServerStore(StoreAddress address)
     : DataStore(std::move(address)),
-      m_server(std::make_unique<ServerConnection>(this->address().server))
+      m_server(std::make_unique<ServerConnection>(this->address().server, this->address().folder))
 {
 }
 
@@ -141,6 +141,7 @@ void ServerStore::openServer()
             // An account that may not create tables still serves everything else.
         }
     }
+    m_server->prepareCommitCheck();
     if (!m_copyOnly) {
         prepareServerFigures();
     }
@@ -263,7 +264,7 @@ void ServerStore::transaction(const std::function<void()>& work)
         m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
                       {static_cast<qlonglong>(kApplicationId)});
         work();
-        m_server->run(QStringLiteral("commit"));
+        m_server->commit();
     } catch (...) {
         rollback(*m_server);
         throw;

@@ -25,6 +25,7 @@ public:
     void scanKeys(const QString& sql, const QVariantList& params,
                   const std::function<bool(qint64)>& visit) override;
     bool streamsRows() const override { return false; }
+    bool sharedByDesks() const override { return true; }
     void emptyTable(const QString& table) override;
     void execute(const QString& sql, const QVariantList& params = {}) override;
     void executeEach(const QString& sql, const std::vector<QVariantList>& rows) override;

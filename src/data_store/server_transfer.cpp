@@ -1,6 +1,7 @@
 #include "data_store/server_transfer.h"
 
 #include "data_store/schema.h"
+#include "data_store/server_connection.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
@@ -224,7 +225,8 @@ QString initServer(const QString& server)
     const auto opened = openStore({QDir::currentPath(), server});
     DataStore& store = *opened;
     store.create();
-    return QStringLiteral("数据库服务器上的数据表已经建立。");
+    return QStringLiteral("数据库服务器上的数据表已经建立。\n") +
+           ServerConnection(server, QDir::currentPath()).limitIdleTransactions();
 }
 
 QString migrate(const QString& file, const QString& server)

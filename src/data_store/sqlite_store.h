@@ -25,6 +25,7 @@ public:
     void scanKeys(const QString& sql, const QVariantList& params,
                   const std::function<bool(qint64)>& visit) override;
     bool streamsRows() const override { return true; }
+    bool sharedByDesks() const override { return false; }
     // A table with kept figures is emptied at once and its figures set, instead of through the
     // delete trigger row by row (ten times slower on a long table).
     void emptyTable(const QString& table) override;

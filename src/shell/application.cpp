@@ -23,6 +23,7 @@
 #include "shell/folder_lock.h"
 #include "shell/login_window.h"
 #include "shell/main_window.h"
+#include "shell/server_notice.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -76,6 +77,7 @@ void tellSetAside(AppContext& context, QWidget* parent, const QStringList& setAs
 
 bool prepareDatabase(AppContext& context, QWidget* parent)
 {
+    server_notice::announceSwitch(context, parent);
     for (;;) {
         try {
             if (!context.store.fileExists()) {
@@ -84,6 +86,12 @@ bool prepareDatabase(AppContext& context, QWidget* parent)
             context.store.open();
             break;
         } catch (const StoreError& error) {
+            if (error.code() == kServerClearText) {
+                if (!server_notice::askClearText(context, parent, error.message())) {
+                    return false;
+                }
+                continue;
+            }
             const bool unreachable = error.code() == kServerUnreachable;
             if (!error.isBusy() && !unreachable) {
                 context.dialogs.message(parent, error.message(), QStringLiteral("错误"),

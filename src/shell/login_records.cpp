@@ -1,8 +1,40 @@
 #include "shell/login_records.h"
 
 #include "data_store/data_store.h"
+#include "data_store/desk_file.h"
+
+#include <QJsonObject>
 
 namespace khgl::login_records {
+namespace {
+
+// On a server every desk reads the same 登录表: the desk keeps its own login in its folder.
+QString deskLoginName()
+{
+    return QStringLiteral("khgl-login.json");
+}
+
+std::optional<Login> rememberedOnDesk(const QString& folder)
+{
+    const QJsonObject login = desk_file::read(folder, deskLoginName());
+    if (!login.contains(QStringLiteral("name"))) {
+        return std::nullopt;
+    }
+    return Login{login.value(QStringLiteral("name")).toString(),
+                 login.value(QStringLiteral("password")).toString()};
+}
+
+void rememberOnDesk(const QString& folder, const std::optional<Login>& login)
+{
+    QJsonObject content;
+    if (login) {
+        content.insert(QStringLiteral("name"), login->name);
+        content.insert(QStringLiteral("password"), login->password);
+    }
+    desk_file::write(folder, deskLoginName(), content);
+}
+
+} // namespace
 
 QStringList userNames(DataStore& store)
 {
@@ -16,6 +48,9 @@ QStringList userNames(DataStore& store)
 
 std::optional<Login> remembered(DataStore& store)
 {
+    if (store.sharedByDesks()) {
+        return rememberedOnDesk(store.folder());
+    }
     const RecordSet login = store.select(QStringLiteral("登录表"));
     if (login.recordCount() == 0) {
         return std::nullopt;
@@ -25,6 +60,14 @@ std::optional<Login> remembered(DataStore& store)
 
 void remember(DataStore& store, const std::optional<Login>& login)
 {
+    if (store.sharedByDesks()) {
+        rememberOnDesk(store.folder(), login);
+        // A login remembered on the server before would be every desk's: it goes.
+        if (store.select(QStringLiteral("select count(*) from 登录表")).valueAt(0, 0).toInt() > 0) {
+            store.execute(QStringLiteral("delete from 登录表"));
+        }
+        return;
+    }
     // One transaction: the remembered login is replaced whole or not at all.
     store.transaction([&] {
         store.execute(QStringLiteral("delete from 登录表"));

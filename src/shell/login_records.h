@@ -9,7 +9,8 @@ namespace khgl {
 class DataStore;
 
 // What the login window reads and writes: 用户表's names, passwords and recovery questions,
-// and the one remembered login of 登录表.
+// and the one remembered login: 登录表 of khgl.dll, or on a server a file of this desk's own
+// (khgl-login.json in the data folder, mode 0600), so no desk sees another's.
 namespace login_records {
 
 struct Login

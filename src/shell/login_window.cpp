@@ -7,6 +7,7 @@
 #include "platform/hover.h"
 #include "platform/screen_fit.h"
 #include "shell/login_records.h"
+#include "shell/server_notice.h"
 #include "ui_login_window.h"
 
 #include <QLineEdit>
@@ -29,6 +30,7 @@ LoginWindow::LoginWindow(AppContext& context, QWidget* parent)
     // The keyboard starts in the name box; the title bar's buttons come last.
     putLastInTabOrder(this, {m_ui->Image3, m_ui->Image2});
     m_ui->Combo1->setFocus(Qt::OtherFocusReason);
+    server_notice::showIn(m_ui->serverLabel, context.store);
 
     HoverCommands::pointerOnly(m_ui->Label2);
     HoverCommands::pointerOnly(m_ui->Label1);

@@ -19,6 +19,7 @@
 #include "shell/desktop_page.h"
 #include "shell/help_window.h"
 #include "shell/page_factory.h"
+#include "shell/server_notice.h"
 #include "statistics/chart_tables.h"
 #include "statistics/profit_window.h"
 #include "ui_main_window.h"
@@ -56,6 +57,7 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     m_alarm = std::make_unique<AlarmCheck>(context, *m_timer1);
     m_lastRun = std::make_unique<LastRunStamp>(context.folder);
     buildPages();
+    server_notice::showIn(m_ui->serverLabel, context.store);
     m_dailyBackup = new DailyBackup(context.store.address(), this);
     if (auto* backupPage = findChild<BackupPage*>()) {
         connect(m_dailyBackup, &DailyBackup::statusChanged, backupPage,

@@ -3,17 +3,25 @@
 // KHGL_TEST_BACKEND=postgresql names a server (the ".pg" ctest cases).
 #include "data_store/data_store.h"
 #include "data_store/database_file.h"
+#include "data_store/schema.h"
 #include "data_store/server_connection.h"
 #include "data_store/server_transfer.h"
 #include "data_store/sqlite_store.h"
+#include "data_store/store_address.h"
 #include "data_store/store_error.h"
 #include "goods/goods_records.h"
+#include "shell/application.h"
+#include "shell/login_records.h"
+#include "shell/server_notice.h"
 #include "support/env.h"
+#include "support/tcp_proxy.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -74,6 +82,54 @@ void fillShop(DataStore& store)
     store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
                   {QStringLiteral("茶叶1"), 3});
 }
+
+// True when work throws a StoreError whose message holds text.
+bool failsWith(const std::function<void()>& work, const QString& text)
+{
+    try {
+        work();
+    } catch (const StoreError& error) {
+        if (!error.message().contains(text)) {
+            qWarning().noquote() << error.message();
+        }
+        return error.message().contains(text);
+    }
+    return false;
+}
+
+// An address of this machine that is not loopback; empty where there is none.
+QString outsideAddress()
+{
+    for (const QHostAddress& address : QNetworkInterface::allAddresses()) {
+        if (address.protocol() == QHostAddress::IPv4Protocol && !address.isLoopback()) {
+            return address.toString();
+        }
+    }
+    return {};
+}
+
+// A desk of its own (data folder) on the shop of env, started as the program starts.
+struct Desk
+{
+    Desk(TestEnv& env, const QString& server)
+        : opened(openStore({folder.path(), server})), store(*opened), context{store.folder(),
+                                                                              store,
+                                                env.dialogs,
+                                                env.clock,
+                                                env.audio,
+                                                env.mail,
+                                                env.connectivity,
+                                                env.inputAids,
+                                                Pictures(folder.path()),
+                                                {}}
+    {
+    }
+    bool start() { return prepareDatabase(context, nullptr); }
+    QTemporaryDir folder;
+    std::unique_ptr<DataStore> opened;
+    DataStore& store;
+    AppContext context;
+};
 
 } // namespace
 
@@ -177,6 +233,132 @@ private Q_SLOTS:
             goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(4));
         QCOMPARE(next.count, 2);
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 2);
+    }
+
+    // One proxy between desk and server fails as networks and desks do: a commit whose reply
+    // is lost is found out, a desk frozen holding the write lock holds the others up for
+    // seconds only, a server that never answers is given up on, and clear text to another
+    // computer is asked about first (default 否) and remembered on that desk.
+    void connectionFaults()
+    {
+        using Mode = test::TcpProxy::Mode;
+        TestEnv env;
+        env.addUser(QStringLiteral("甲"), QStringLiteral("一二三")); // no first-operator offer
+        const QString socket = test::TcpProxy::testServerSocket();
+        test::TcpProxy proxy(socket);
+        const QString local = QStringLiteral("127.0.0.1");
+        const QString via = test::TcpProxy::through(env.store.address().server, local, proxy.port());
+        const auto opened = openStore({env.folder(), via});
+        DataStore& desk = *opened;
+        desk.open();
+        const auto save = [&](int i) {
+            goods::appendRecord(desk, goods::GoodsTable::Sales, sale(i));
+        };
+        proxy.setMode(Mode::DropCommitReply);
+        save(1); // committed: the desk finds its mark and goes on as saved
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+        // A single write outside a transaction is checked alike.
+        desk.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
+                     {QStringLiteral("茶叶"), 3});
+        QCOMPARE(env.countOnDisk(QStringLiteral("库存下限")), 1);
+        proxy.setMode(Mode::DropCommit);
+        QVERIFY(failsWith([&] { save(2); }, QStringLiteral("核对：这次操作没有写入任何数据")));
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+        proxy.setMode(Mode::Pass);
+
+        QElapsedTimer clock;
+        {
+            // The frozen desk goes with its proxy, and the server lets its lock go.
+            test::TcpProxy frozen(socket);
+            ServerConnection peer(
+                test::TcpProxy::through(env.store.address().server, local, frozen.port()));
+            peer.run(QStringLiteral("begin"));
+            peer.run(QStringLiteral("select pg_advisory_xact_lock($1)"),
+                     {static_cast<qlonglong>(kApplicationId)});
+            frozen.setMode(Mode::Stall);
+            clock.start();
+            QVERIFY(failsWith([&] { save(3); }, QStringLiteral("另一台电脑正在保存数据")));
+            QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+        }
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+
+        proxy.setMode(Mode::Silent);
+        Desk stuck(env, via);
+        clock.restart();
+        QVERIFY(!stuck.start()); // the fake operator answers 退出
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(env.dialogs.messages.back().buttons, Dialogs::Buttons::RetryExit);
+
+        // Asked before connecting where the address allows clear text; where the server
+        // offers no TLS, asked after it said so. 否 ends the start; 是 connects.
+        const QString outside = outsideAddress();
+        test::TcpProxy open(socket, "0.0.0.0");
+        const QString noTls =
+            test::TcpProxy::through(env.store.address().server, outside, open.port());
+        QStringList servers{test::TcpProxy::through(env.store.address().server,
+                                                    QStringLiteral("203.0.113.9"), 5432) +
+                            QStringLiteral(" sslmode=prefer")};
+        if (!outside.isEmpty()) {
+            servers << noTls;
+        }
+        for (const QString& server : servers) {
+            Desk refusing(env, server);
+            QVERIFY(!refusing.start());
+            QCOMPARE(env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNoDefaultNo);
+            QVERIFY2(env.dialogs.lastText().contains(QStringLiteral("以明文经过网络")),
+                     qPrintable(env.dialogs.lastText()));
+            const std::size_t asked = env.dialogs.messages.size();
+            QVERIFY(!refusing.start()); // remembered: not asked again
+            QCOMPARE(env.dialogs.messages.size(), asked + 1);
+            QVERIFY(env.dialogs.lastText().contains(QStringLiteral("以前选择了不这样连接")));
+        }
+        if (!outside.isEmpty()) {
+            Desk agreeing(env, noTls);
+            env.dialogs.answerNext(Dialogs::Answer::Yes);
+            QVERIFY(agreeing.start());
+            QVERIFY(agreeing.store.isOpen());
+        }
+    }
+
+    // Two desks (two data folders) on one shop: each remembers its own login in its own
+    // folder, readable by its owner only; the server keeps none. A khgl.conf that moves a
+    // folder with data to the server is announced once.
+    void rememberedLoginStaysOnItsDesk()
+    {
+        TestEnv env;
+        env.addUser(QStringLiteral("甲"), QStringLiteral("一二三"));
+        env.store.execute(QStringLiteral("insert into 登录表 (用户名, 密码) values ('老', '旧')"));
+        Desk other(env, env.store.address().server);
+        login_records::remember(
+            env.store, login_records::Login{QStringLiteral("甲"), QStringLiteral("一二三")});
+        QVERIFY(!login_records::remembered(other.store));
+        QCOMPARE(login_records::remembered(env.store)->password, QStringLiteral("一二三"));
+        QCOMPARE(
+            env.store.select(QStringLiteral("select count(*) from 登录表")).valueAt(0, 0).toInt(),
+            0);
+        const QFileInfo file(env.folder() + QStringLiteral("/khgl-login.json"));
+        QCOMPARE(file.permissions() &
+                     ~(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser),
+                 QFile::Permissions());
+        login_records::remember(other.store,
+                                login_records::Login{QStringLiteral("乙"), QStringLiteral("x")});
+        login_records::remember(other.store, std::nullopt);
+        QVERIFY(!login_records::remembered(other.store));
+        QCOMPARE(login_records::remembered(env.store)->name, QStringLiteral("甲"));
+        QVERIFY(server_notice::caption(other.store).contains(env.m_serverDatabase));
+
+        QFile conf(QDir(other.folder.path()).filePath(StoreAddress::serverConfigName()));
+        QVERIFY(conf.open(QIODevice::WriteOnly));
+        conf.write(env.store.address().server.toUtf8());
+        conf.close();
+        QFile dll(DataStore::databasePath(other.folder.path()));
+        QVERIFY(dll.open(QIODevice::WriteOnly) && dll.write("SQLite format 3") > 0);
+        dll.close();
+        env.dialogs.clear();
+        QVERIFY(other.start());
+        other.store.close();
+        QVERIFY(other.start());
+        QCOMPARE(env.dialogs.texts().filter(StoreAddress::serverConfigName()).size(), 1);
     }
 
     // The server itself stops mid-save and starts again (only where the test server is the
@@ -291,7 +473,7 @@ int main(int argc, char* argv[])
 {
     if (argc == 4 && QByteArray(argv[1]) == "--save-sales") {
         QCoreApplication app(argc, argv);
-        // Its standard error carries only a failure.
+        // Its standard error holds failures only.
         QLoggingCategory::setFilterRules(QStringLiteral("khgl.*.info=false"));
         try {
             return saveSales(QString::fromUtf8(argv[2]), QByteArray(argv[3]).toInt());
