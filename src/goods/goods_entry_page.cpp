@@ -1,6 +1,7 @@
 #include "goods/goods_entry_page.h"
 
 #include "data_store/values.h"
+#include "goods/box_filters.h"
 #include "goods/goods_grid.h"
 #include "input_aids/aid_target.h"
 #include "input_aids/input_aids.h"

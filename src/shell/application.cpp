@@ -23,15 +23,13 @@
 #include "shell/folder_lock.h"
 #include "shell/login_window.h"
 #include "shell/main_window.h"
+#include "shell/shell_log.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLoggingCategory>
 
 namespace khgl {
 namespace {
-
-Q_LOGGING_CATEGORY(lcApp, "khgl.app")
 
 void offerFirstOperator(AppContext& context, QWidget* parent)
 {
@@ -191,10 +189,11 @@ int runApplication(const QString& folder, const QString& server)
     removeStaleTemporaries(folder);
     const LogFile log(folder);
     // The server's address may carry a password: only the engine is named for it.
-    qCInfo(lcApp).noquote() << "start, version" << KHGL_VERSION << "on"
-                            << (server.isEmpty() ? store.filePath() : QStringLiteral("a server"));
+    qCInfo(shellLog).noquote() << "start, version" << KHGL_VERSION << "on"
+                               << (server.isEmpty() ? store.filePath()
+                                                    : QStringLiteral("a server"));
     if (!prepareDatabase(context, nullptr)) {
-        qCInfo(lcApp) << "stop: the data could not be prepared";
+        qCInfo(shellLog) << "stop: the data could not be prepared";
         return 1;
     }
     Session session(context);
@@ -202,7 +201,7 @@ int runApplication(const QString& folder, const QString& server)
                      [&session] { session.bringForward(); });
     session.start();
     const int code = QApplication::exec();
-    qCInfo(lcApp) << "stop, exit code" << code;
+    qCInfo(shellLog) << "stop, exit code" << code;
     return code;
 }
 
