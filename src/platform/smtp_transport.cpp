@@ -373,10 +373,10 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
     if (code == CURLE_OK) {
         return {true, {}, false};
     }
-    logFailure(code, watch.lastReply);
     if (code == CURLE_ABORTED_BY_CALLBACK && watch.timedOut) {
         code = CURLE_OPERATION_TIMEDOUT;
     }
+    logFailure(code, watch.lastReply);
     // No STARTTLS offered, or STARTTLS refused: nothing has been sent yet, the password
     // neither; the caller may ask the operator and send again in clear text.
     if (code == CURLE_USE_SSL_FAILED && useSsl == CURLUSESSL_ALL) {
