@@ -11,7 +11,7 @@ namespace khgl {
 // What the run and one worker share. The worker reports only while run is set; the run
 // clears it, under the mutex, when it lets the worker go, so nothing reaches a run that has
 // stopped listening or is gone.
-struct MailRun::Leg
+struct MailRun::Leg : std::enable_shared_from_this<Leg>
 {
     std::atomic<bool> stop{false};
     std::atomic<int> sent{0}; // messages the server has accepted in this run
@@ -19,13 +19,13 @@ struct MailRun::Leg
     MailRun* run = nullptr;
 
     // Runs report(run) on the run's thread, unless a later worker has taken this one's place.
-    template <typename Report> void post(const std::shared_ptr<Leg>& self, Report report)
+    template <typename Report> void post(Report report)
     {
         const std::lock_guard lock(mutex);
         if (run != nullptr) {
             QMetaObject::invokeMethod(
                 run,
-                [target = run, self, report = std::move(report)] {
+                [target = run, self = shared_from_this(), report = std::move(report)] {
                     if (target->m_leg == self) {
                         report(*target);
                     }
@@ -97,13 +97,13 @@ void MailRun::sendAll(const std::shared_ptr<Leg>& leg, MailTransport& transport,
     options.keepGoing = [&leg] { return !leg->stop.load(); };
     const int count = static_cast<int>(messages.size());
     for (int i = first; i < count && !leg->stop; ++i) {
-        leg->post(leg, [i](MailRun& run) { Q_EMIT run.sending(i); });
+        leg->post([i](MailRun& run) { Q_EMIT run.sending(i); });
         const MailResult result = transport.sendWith(messages[i], options);
         if (leg->stop) {
             return;
         }
         if (!result.ok) {
-            leg->post(leg, [i, to = messages[i].to, result](MailRun& run) {
+            leg->post([i, to = messages[i].to, result](MailRun& run) {
                 run.joinWorker();
                 if (result.needsPlainText) {
                     qCInfo(customersLog) << "mail server offers no encryption at message" << i + 1;
@@ -118,9 +118,9 @@ void MailRun::sendAll(const std::shared_ptr<Leg>& leg, MailTransport& transport,
             return;
         }
         leg->sent = i + 1;
-        leg->post(leg, [i](MailRun& run) { Q_EMIT run.sent(i + 1); });
+        leg->post([i](MailRun& run) { Q_EMIT run.sent(i + 1); });
     }
-    leg->post(leg, [count](MailRun& run) {
+    leg->post([count](MailRun& run) {
         run.end();
         qCInfo(customersLog) << "mail run finished:" << count << "sent";
         Q_EMIT run.finished(count);
