@@ -1,5 +1,6 @@
 #include "admin/account_records.h"
 
+#include "admin/admin_log.h"
 #include "data_store/data_store.h"
 
 namespace khgl::account_records {
@@ -66,6 +67,7 @@ void emptyTables(DataStore& store, const QStringList& tables)
             store.emptyTable(table);
         }
     });
+    qCInfo(adminLog).noquote() << "emptied tables:" << tables.join(QLatin1Char(','));
 }
 
 } // namespace khgl::account_records

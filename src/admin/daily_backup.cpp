@@ -1,5 +1,6 @@
 #include "admin/daily_backup.h"
 
+#include "admin/admin_log.h"
 #include "admin/backup_history.h"
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
@@ -7,16 +8,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QThread>
 #include <exception>
 
 namespace khgl {
-namespace {
-
-Q_LOGGING_CATEGORY(lcDaily, "khgl.backup.daily")
-
-} // namespace
 
 DailyBackup::DailyBackup(const StoreAddress& address, QObject* parent)
     : QObject(parent), m_address(address)
@@ -60,11 +55,14 @@ bool DailyBackup::startIfDue(const QDateTime& now)
             outcome->notice = history.clockNotice(now);
         } catch (const StoreError& error) {
             outcome->error = error.message();
+            outcome->cause = QStringLiteral("engine code %1").arg(error.code());
         } catch (const std::exception& error) {
             outcome->error = QString::fromLocal8Bit(error.what());
+            outcome->cause = outcome->error;
         }
     });
     connect(m_thread, &QThread::finished, this, &DailyBackup::finish);
+    qCInfo(backupLog) << "daily backup started";
     setStatus(QStringLiteral("正在自动备份今天的数据……"), false);
     m_thread->start(QThread::LowPriority);
     return true;
@@ -77,7 +75,7 @@ void DailyBackup::finish()
     m_thread = nullptr;
     const Outcome outcome = *m_outcome;
     if (outcome.error.isEmpty()) {
-        qCInfo(lcDaily).noquote() << "daily backup written:" << outcome.path;
+        qCInfo(backupLog).noquote() << "daily backup written:" << outcome.path;
         QString text = QStringLiteral("今天的自动备份已完成：%1")
                            .arg(QDir::toNativeSeparators(QFileInfo(outcome.path).fileName()));
         if (!outcome.notice.isEmpty()) {
@@ -86,7 +84,7 @@ void DailyBackup::finish()
         setStatus(text, true);
         return;
     }
-    qCWarning(lcDaily) << "daily backup failed";
+    qCWarning(backupLog).noquote() << "daily backup failed:" << outcome.cause;
     setStatus(QStringLiteral("今天的自动备份没有完成：") + outcome.error, true);
     Q_EMIT failed(outcome.error);
 }

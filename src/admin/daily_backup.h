@@ -40,6 +40,7 @@ private:
     {
         QString path;
         QString error;
+        QString cause;  // the error in technical form, for the log
         QString notice; // the history's word on a wrong clock
     };
     void finish();

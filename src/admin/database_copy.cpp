@@ -1,14 +1,15 @@
 #include "admin/database_copy.h"
 
+#include "admin/admin_log.h"
 #include "data_store/data_store.h"
 #include "data_store/database_file.h"
 #include "data_store/failure_text.h"
 #include "data_store/store_error.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <cerrno>
 #include <fcntl.h>
@@ -17,8 +18,6 @@
 
 namespace khgl {
 namespace {
-
-Q_LOGGING_CATEGORY(lcCopy, "khgl.backup")
 
 QString quoted(const QString& path)
 {
@@ -67,27 +66,52 @@ void moveIntoPlace(const QString& temporary, const QString& target)
     syncFolder(QFileInfo(target).absolutePath());
 }
 
+// A refusal before anything is read: the log gets the reason in its own words.
+[[noreturn]] void refuseSource(const char* reason, const QString& message)
+{
+    qCInfo(backupLog) << "restore refused:" << reason;
+    throw StoreError(message);
+}
+
 void requireRestoreSource(const QString& source)
 {
     const QFileInfo info(source);
     if (!info.exists()) {
-        throw StoreError(QStringLiteral("要还原的文件%1不存在。").arg(quoted(source)));
+        refuseSource("no such file", QStringLiteral("要还原的文件%1不存在。").arg(quoted(source)));
     }
     if (!info.isFile()) {
-        throw StoreError(QStringLiteral("%1不是一个文件。").arg(quoted(source)));
+        refuseSource("not a regular file", QStringLiteral("%1不是一个文件。").arg(quoted(source)));
     }
     if (info.size() == 0) {
-        throw StoreError(QStringLiteral("%1是空文件，不是本系统的备份文件。").arg(quoted(source)));
+        refuseSource("empty file",
+                     QStringLiteral("%1是空文件，不是本系统的备份文件。").arg(quoted(source)));
     }
     if (!info.isReadable()) {
-        throw StoreError(
+        refuseSource(
+            "not readable",
             QStringLiteral("无法读取%1：%2").arg(quoted(source), fileFailureText(EACCES, source)));
     }
 }
 
-} // namespace
+// Runs a backup or a restore and logs its start, size, time and outcome: the operator's
+// message leaves out the engine's code a supporter asks for.
+template <typename Copy> void logged(const char* what, const QString& path, const Copy& copy)
+{
+    QElapsedTimer timer;
+    timer.start();
+    qCInfo(backupLog).noquote() << what << "started:" << path;
+    try {
+        copy();
+    } catch (const StoreError& error) {
+        qCWarning(backupLog).noquote()
+            << what << "failed after" << timer.elapsed() << "ms, engine code" << error.code();
+        throw;
+    }
+    qCInfo(backupLog).noquote() << what << "done:" << QFileInfo(path).size() << "bytes in"
+                                << timer.elapsed() << "ms";
+}
 
-void backupDatabase(DataStore& store, const QString& target, const CopyProgress& progress)
+void backUpTo(DataStore& store, const QString& target, const CopyProgress& progress)
 {
     try {
         // Through a symlink: the link keeps pointing at the new backup.
@@ -106,8 +130,8 @@ void backupDatabase(DataStore& store, const QString& target, const CopyProgress&
     }
 }
 
-void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress,
-                     const std::function<void()>& beforeSwap)
+void restoreFrom(DataStore& store, const QString& source, const CopyProgress& progress,
+                 const std::function<void()>& beforeSwap)
 {
     try {
         requireRestoreSource(source);
@@ -127,6 +151,19 @@ void restoreDatabase(DataStore& store, const QString& source, const CopyProgress
         throw StoreError(QStringLiteral("没有还原。\n%1\n当前数据没有改动。").arg(error.message()),
                          error.code());
     }
+}
+
+} // namespace
+
+void backupDatabase(DataStore& store, const QString& target, const CopyProgress& progress)
+{
+    logged("backup", target, [&] { backUpTo(store, target, progress); });
+}
+
+void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress,
+                     const std::function<void()>& beforeSwap)
+{
+    logged("restore", source, [&] { restoreFrom(store, source, progress, beforeSwap); });
 }
 
 std::unique_lock<std::mutex> wholeFileWork()
@@ -161,7 +198,7 @@ QStringList removeStaleTemporaries(const QString& dataFolder)
                 ours.match(name).hasMatch() ||
                 ((folder == dataFolder || folder == history) && earlier.match(name).hasMatch());
             if (stale && QFile::remove(dir.filePath(name))) {
-                qCInfo(lcCopy) << "removed the unfinished copy" << dir.filePath(name);
+                qCInfo(backupLog) << "removed the unfinished copy" << dir.filePath(name);
                 removed << dir.filePath(name);
             }
         }

@@ -1,5 +1,6 @@
 #include "customers_mail/customer_records.h"
 
+#include "customers_mail/customers_log.h"
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/store_error.h"
@@ -87,6 +88,7 @@ void appendRows(DataStore& store, const std::vector<QStringList>& rows)
                 } else if (const auto number = parseNumber(row[c])) {
                     values.append({names[c], *number});
                 } else {
+                    qCInfo(customersLog).noquote() << "import refused: not a number in" << names[c];
                     throw StoreError(QStringLiteral("“%1”须是数字，“%2”不是数字，数据没有写入。")
                                          .arg(names[c], row[c].left(50)));
                 }

@@ -13,11 +13,8 @@
 #include "ui_mail_page.h"
 
 #include <QListWidget>
-#include <QMetaObject>
 #include <QPushButton>
 #include <QSet>
-#include <atomic>
-#include <mutex>
 #include <optional>
 
 namespace khgl {
@@ -47,7 +44,7 @@ std::optional<QVariantList> dateRange(const QString& first, const QString& last)
 } // namespace
 
 MailPage::MailPage(PageEnv& env, QWidget* parent)
-    : Page(env, parent), m_ui(std::make_unique<Ui::MailPage>())
+    : Page(env, parent), m_ui(std::make_unique<Ui::MailPage>()), m_run(env.context.mail)
 {
     m_ui->setupUi(this);
     addGridMenus();
@@ -67,33 +64,8 @@ MailPage::MailPage(PageEnv& env, QWidget* parent)
     }
 }
 
-// What the page and its worker share. The worker reports only while page is set; the page
-// clears it, under the mutex, when it lets the run go, so nothing reaches a page that has
-// stopped listening or is gone.
-struct MailPage::SendRun
-{
-    std::atomic<bool> stop{false};
-    std::atomic<int> sent{0}; // messages the server has accepted in this run
-    std::mutex mutex;
-    MailPage* page = nullptr;
-
-    // Runs report(page) on the page's thread.
-    template <typename Report> void post(Report report)
-    {
-        const std::lock_guard lock(mutex);
-        if (page != nullptr) {
-            QMetaObject::invokeMethod(
-                page, [target = page, report = std::move(report)] { report(*target); },
-                Qt::QueuedConnection);
-        }
-    }
-};
-
-MailPage::~MailPage()
-{
-    // A message on its way is abandoned; nothing after it is sent.
-    letRunGo();
-}
+// A message on its way is abandoned; nothing after it is sent.
+MailPage::~MailPage() = default;
 
 void MailPage::connectCommands()
 {
@@ -105,6 +77,11 @@ void MailPage::connectCommands()
     onCommand(m_ui->MailServerSettings, &QPushButton::clicked, &MailPage::editServerSettings);
     onCommand(m_ui->MS2, &RecordGrid::cellClicked, &MailPage::pickAddress);
     onCommand(m_ui->List1, &QListWidget::itemDoubleClicked, &MailPage::removeAddress);
+    connect(&m_run, &MailRun::sending, this, &MailPage::showSending);
+    connect(&m_run, &MailRun::sent, this, &MailPage::showSent);
+    connect(&m_run, &MailRun::finished, this, &MailPage::finishSending);
+    connect(&m_run, &MailRun::failed, this, &MailPage::reportFailure);
+    connect(&m_run, &MailRun::plainTextNeeded, this, &MailPage::askPlainText);
 }
 
 void MailPage::registerDateBoxes()
@@ -131,7 +108,7 @@ void MailPage::loadNormalPictures()
 void MailPage::closeWindows()
 {
     // The main window is closing: it must not wait for a server that has gone silent.
-    letRunGo();
+    m_run.stop();
 }
 
 void MailPage::opened()
@@ -291,12 +268,8 @@ void MailPage::send()
     if (!checkMessages(messages)) {
         return;
     }
-    m_messages = std::move(messages);
-    m_total = static_cast<int>(m_messages.size());
-    m_plainTextAllowed = false;
-    m_server = chosenMailServer(m_context.folder);
+    m_run.start(std::move(messages), chosenMailServer(m_context.folder));
     setSendingLook(true);
-    startWorker(0);
 }
 
 std::vector<MailMessage> MailPage::messagesForList()
@@ -339,68 +312,13 @@ bool MailPage::checkMessages(const std::vector<MailMessage>& messages)
     return true;
 }
 
-void MailPage::startWorker(int first)
-{
-    joinWorker();
-    auto run = std::make_shared<SendRun>();
-    run->page = this;
-    run->sent = first;
-    m_run = run;
-    const MailSendOptions options{{}, m_plainTextAllowed, m_server};
-    m_worker = std::thread([run, &transport = m_context.mail, messages = m_messages, first,
-                            options] { sendAll(run, transport, messages, first, options); });
-}
-
-// Runs on the worker thread: touches no widget, reports through the run. A run that has been
-// let go reports nothing more.
-void MailPage::sendAll(const std::shared_ptr<SendRun>& run, MailTransport& transport,
-                       const std::vector<MailMessage>& messages, int first, MailSendOptions options)
-{
-    options.keepGoing = [&run] { return !run->stop.load(); };
-    const int count = static_cast<int>(messages.size());
-    for (int i = first; i < count && !run->stop; ++i) {
-        run->post([run, i](MailPage& page) {
-            if (page.m_run == run) {
-                page.showSending(i);
-            }
-        });
-        const MailResult result = transport.sendWith(messages[i], options);
-        if (run->stop) {
-            return;
-        }
-        if (!result.ok) {
-            run->post([run, i, to = messages[i].to, result](MailPage& page) {
-                if (page.m_run != run) {
-                    return;
-                }
-                if (result.needsPlainText) {
-                    page.askPlainText(i);
-                } else {
-                    page.reportFailure(i, to, result.error);
-                }
-            });
-            return;
-        }
-        run->sent = i + 1;
-        run->post([run, i](MailPage& page) {
-            if (page.m_run == run) {
-                page.showSent(i + 1);
-            }
-        });
-    }
-    run->post([run, count](MailPage& page) {
-        if (page.m_run == run) {
-            page.finishSending(count);
-        }
-    });
-}
-
 void MailPage::showSending(int index)
 {
     if (index < static_cast<int>(m_messageRows.size())) {
         m_ui->List1->setCurrentRow(m_messageRows[static_cast<size_t>(index)]);
     }
-    m_ui->sendStatus->setText(QStringLiteral("正在发送第 %1/%2 封……").arg(index + 1).arg(m_total));
+    m_ui->sendStatus->setText(
+        QStringLiteral("正在发送第 %1/%2 封……").arg(index + 1).arg(m_run.total()));
 }
 
 void MailPage::showSent(int count)
@@ -408,11 +326,8 @@ void MailPage::showSent(int count)
     m_ui->sendProgress->setValue(count);
 }
 
-// The run's worker has returned or is about to: joining it is immediate.
 void MailPage::endSending()
 {
-    m_run.reset();
-    joinWorker();
     setSendingLook(false);
     resetSendPicture();
 }
@@ -438,7 +353,7 @@ void MailPage::reportFailure(int sent, const QString& address, const QString& re
         QStringLiteral("发往“%1”的邮件没有发出：%2\n此前已发出 %3 封；其后的 %4 个地址没有发送。")
             .arg(address, reason)
             .arg(sent)
-            .arg(m_total - sent - 1),
+            .arg(m_run.total() - sent - 1),
         kPrompt, Dialogs::Icon::Warning);
     Q_EMIT sendingFinished();
 }
@@ -447,20 +362,19 @@ void MailPage::reportFailure(int sent, const QString& address, const QString& re
 // run; after a yes the rest of the run may sign in in clear text too.
 void MailPage::askPlainText(int index)
 {
-    joinWorker();
     const auto answer = m_context.dialogs.message(
         this, QStringLiteral("邮件服务器不支持加密连接，密码将以明文发送。是否继续？"), kPrompt,
         Dialogs::Icon::Question, Dialogs::Buttons::YesNoDefaultNo);
-    if (answer == Dialogs::Answer::Yes && m_run) {
-        m_plainTextAllowed = true;
-        startWorker(index);
+    if (answer == Dialogs::Answer::Yes && m_run.isRunning()) {
+        m_run.goOnInPlainText(index);
         return;
     }
+    m_run.stop();
     endSending();
     m_ui->sendStatus->setText(
         QStringLiteral("已发送 %1 封；服务器不支持加密连接，其余 %2 封没有发送。")
             .arg(index)
-            .arg(m_total - index));
+            .arg(m_run.total() - index));
     Q_EMIT sendingFinished();
 }
 
@@ -468,29 +382,16 @@ void MailPage::askPlainText(int index)
 // abandoned; the ones the server has accepted are reported.
 void MailPage::stopSending()
 {
-    if (!m_sending || !m_run) {
+    if (!m_sending || !m_run.isRunning()) {
         return;
     }
-    const int sent = m_run->sent;
-    letRunGo();
+    const int sent = m_run.stop();
     setSendingLook(false);
     resetSendPicture();
-    m_ui->sendStatus->setText(
-        QStringLiteral("已停止：已发送 %1 封，其余 %2 封没有发送。").arg(sent).arg(m_total - sent));
+    m_ui->sendStatus->setText(QStringLiteral("已停止：已发送 %1 封，其余 %2 封没有发送。")
+                                  .arg(sent)
+                                  .arg(m_run.total() - sent));
     Q_EMIT sendingFinished();
-}
-
-// Tells the worker to stop and stops listening to it; the worker may still be inside a
-// transfer for up to a second, so it goes to the transport instead of being joined here.
-void MailPage::letRunGo()
-{
-    if (m_run) {
-        m_run->stop = true;
-        const std::lock_guard lock(m_run->mutex);
-        m_run->page = nullptr;
-    }
-    m_run.reset();
-    m_context.mail.keepUntilDone(std::move(m_worker));
 }
 
 void MailPage::setSendingLook(bool sending)
@@ -498,18 +399,11 @@ void MailPage::setSendingLook(bool sending)
     m_sending = sending;
     m_ui->Label68->setEnabled(!sending);
     m_ui->stopSending->setVisible(sending);
-    m_ui->sendProgress->setRange(0, std::max(m_total, 1));
+    m_ui->sendProgress->setRange(0, std::max(m_run.total(), 1));
     m_ui->sendProgress->setValue(0);
     m_ui->sendProgress->setVisible(sending);
     if (sending) {
         m_ui->sendStatus->setText(QStringLiteral("正在发送……"));
-    }
-}
-
-void MailPage::joinWorker()
-{
-    if (m_worker.joinable()) {
-        m_worker.join();
     }
 }
 

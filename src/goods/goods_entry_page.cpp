@@ -1,7 +1,9 @@
 #include "goods/goods_entry_page.h"
 
 #include "data_store/values.h"
+#include "goods/box_filters.h"
 #include "goods/goods_grid.h"
+#include "goods/goods_log.h"
 #include "input_aids/aid_target.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
@@ -299,9 +301,11 @@ void GoodsEntryPage::save()
 {
     m_context.pictures.show(m_controls->saveImage, Pictures::smallNormal());
     if (!boxesFilled()) {
+        qCInfo(goodsLog) << "save refused: a box is empty";
         inform(QStringLiteral("商品信息不能有空白项。"));
     } else if (!parseDate(m_controls->date->text())) {
         // No date query would ever find a record under a date like 2026/13/40.
+        qCInfo(goodsLog).noquote() << "save refused: not a date in" << m_config->dateCaption;
         inform(QStringLiteral("“%1”不是日期（如 2026-3-5），记录没有保存。")
                    .arg(m_config->dateCaption));
     } else if (guard([this] {

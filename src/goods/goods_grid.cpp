@@ -2,40 +2,15 @@
 
 #include "data_store/record_set.h"
 #include "data_store/schema.h"
-#include "data_store/values.h"
+#include "goods/amount_text.h"
 #include "platform/paged_rows.h"
 #include "platform/record_grid.h"
 
-#include <QLineEdit>
-#include <QRegularExpression>
 #include <charconv>
-#include <cmath>
 #include <vector>
 
 namespace khgl::goods {
 namespace {
-
-// A number as the grid shows it, without going through QString: listings are long.
-void numberText(std::string& out, const QVariant& value)
-{
-    char buffer[40];
-    std::to_chars_result result{buffer, {}};
-    if (value.typeId() == QMetaType::LongLong) {
-        result = std::to_chars(buffer, buffer + sizeof buffer, value.toLongLong());
-    } else if (value.typeId() == QMetaType::Double) {
-        const double real = value.toDouble();
-        if (std::abs(real) < 1e15 && real == std::trunc(real)) {
-            result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<qint64>(real));
-        } else {
-            result =
-                std::to_chars(buffer, buffer + sizeof buffer, real, std::chars_format::general, 15);
-        }
-    } else {
-        out = cellText(value).toStdString();
-        return;
-    }
-    out.assign(buffer, static_cast<size_t>(result.ptr - buffer));
-}
 
 void writeNumber(RecordGrid& grid, int row, int col, const QVariant& value)
 {
@@ -133,24 +108,6 @@ void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth)
     }
 }
 
-QString cellText(const QVariant& value)
-{
-    return displayText(value);
-}
-
-double leadingNumber(const QString& text)
-{
-    static const QRegularExpression number(
-        QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?)"));
-    const auto match = number.match(text);
-    return match.hasMatch() ? match.captured(0).trimmed().toDouble() : 0.0;
-}
-
-QString plainNumber(double value)
-{
-    return displayText(QVariant(value));
-}
-
 void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry)
 {
     int row = 1;
@@ -181,20 +138,6 @@ QList<std::pair<QString, QString>> shownTexts(const RecordGrid& grid, int row)
         shown.append({names[c], grid.text(row, c + 2)});
     }
     return shown;
-}
-
-void keepOnlyNumber(QLineEdit* box)
-{
-    if (!box->text().isEmpty() && !parseNumber(box->text())) {
-        box->clear();
-    }
-}
-
-void keepOnlyDate(QLineEdit* box)
-{
-    if (!box->text().isEmpty() && !parseDate(box->text())) {
-        box->clear();
-    }
 }
 
 } // namespace khgl::goods

@@ -4,11 +4,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 #include <memory>
-#include <optional>
-
-class QLineEdit;
 
 namespace khgl {
 
@@ -37,26 +33,12 @@ QStringList shownColumns();
 // Header row and widths (twips) of a purchase or sales grid: 8 columns, the last lastWidth.
 void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth);
 
-// A stored value as the grid and the boxes show it (3.0 as "3", null as "").
-QString cellText(const QVariant& value);
-
-// The leading number of a text, as the stock difference reads its cells; "" counts as 0.
-double leadingNumber(const QString& text);
-
-// Plain decimal text without fixed decimals: 7, 2.5, -2.
-QString plainNumber(double value);
-
-// Empties a box whose text is not a number; an empty box stays empty.
 // Shows a saved record in the grid: in row 1 when that is the only row and blank, else in a
 // new last row. Column 1 is its 区别; the row keeps its key.
 void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry);
 
 // What grid row shows of its record, for a checked delete: (column name, shown text).
 QList<std::pair<QString, QString>> shownTexts(const RecordGrid& grid, int row);
-
-void keepOnlyNumber(QLineEdit* box);
-// Empties a box whose text is not a date.
-void keepOnlyDate(QLineEdit* box);
 
 } // namespace goods
 } // namespace khgl

@@ -4,6 +4,7 @@
 #include "data_store/schema.h"
 #include "data_store/store_error.h"
 #include "data_store/values.h"
+#include "goods/goods_log.h"
 
 namespace khgl::goods {
 namespace {
@@ -35,6 +36,7 @@ QVariant numberValue(const QString& column, const QString& text)
 {
     const auto number = parseNumber(text);
     if (!number) {
+        qCInfo(goodsLog).noquote() << "save refused: not a number in" << column;
         throw StoreError(QStringLiteral("“%1”须是数字，“%2”不是数字，数据没有写入。")
                              .arg(column, text.left(50)));
     }

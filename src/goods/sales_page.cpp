@@ -1,5 +1,6 @@
 #include "goods/sales_page.h"
 
+#include "goods/box_filters.h"
 #include "goods/goods_grid.h"
 #include "platform/app_context.h"
 #include "platform/hover.h"

@@ -3,6 +3,7 @@
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "data_store/values.h"
+#include "goods/goods_log.h"
 
 namespace khgl::goods {
 namespace {
@@ -37,6 +38,7 @@ void setStockMinimum(DataStore& store, const QString& name, const QString& minim
     }
     const auto number = parseNumber(minimum);
     if (!number) {
+        qCInfo(goodsLog) << "save refused: the stock minimum is not a number";
         throw StoreError(
             QStringLiteral("“下限”须是数字，“%1”不是数字，数据没有写入。").arg(minimum.left(50)));
     }

@@ -1,5 +1,6 @@
 #include "goods/stock_page.h"
 
+#include "goods/amount_text.h"
 #include "goods/goods_grid.h"
 #include "goods/goods_records.h"
 #include "goods/stock_minimum_records.h"

@@ -2,18 +2,13 @@
 
 #include "data_store/store_error.h"
 #include "platform/dialogs.h"
+#include "platform/platform_log.h"
 
-#include <QLoggingCategory>
 #include <QString>
 #include <QWidget>
 #include <exception>
 
 namespace khgl {
-namespace {
-
-Q_LOGGING_CATEGORY(lcCommand, "khgl.command")
-
-} // namespace
 
 bool guarded(Dialogs& dialogs, QWidget* parent, const std::function<void()>& handler)
 {
@@ -32,7 +27,7 @@ bool guarded(Dialogs& dialogs, QWidget* parent, const std::function<void()>& han
         message = QStringLiteral("操作没有完成：") + QString::fromLocal8Bit(error.what());
         cause = QString::fromLocal8Bit(error.what());
     }
-    qCWarning(lcCommand).noquote()
+    qCWarning(platformLog).noquote()
         << "command failed in"
         << (parent ? parent->window()->objectName() + QLatin1Char('/') + parent->objectName()
                    : QStringLiteral("-"))

@@ -63,7 +63,8 @@ void handle(QtMsgType type, const QMessageLogContext& context, const QString& me
     // A message raised while writing one (by QFile itself) is not written again.
     thread_local bool writing = false;
     State& s = state();
-    if (!writing) {
+    // Debug lines (Qt's own, when its rules switch them on) would push out what matters.
+    if (!writing && type != QtDebugMsg) {
         writing = true;
         const QByteArray line = QDateTime::currentDateTime()
                                     .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz "))

@@ -7,6 +7,7 @@ namespace khgl {
 // While it lives, the program's diagnostics (Qt's logging categories, qWarning and the like)
 // also go to khgl.log in the data folder, for a supporter to read: readable by the owner
 // alone, and kept small by moving a full file to khgl.log.1 (the one before is dropped).
+// Debug lines are left out: information and above only.
 // What the operator is told stays in the windows; the log keeps the technical detail.
 class LogFile final
 {

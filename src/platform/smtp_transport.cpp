@@ -1,6 +1,7 @@
 #include "platform/smtp_transport.h"
 
 #include "platform/mail_server_settings.h"
+#include "platform/platform_log.h"
 
 #include <curl/curl.h>
 
@@ -157,6 +158,21 @@ QString failureReason(CURLcode code, const SmtpServer& server, long timeoutMs, c
         reason += QStringLiteral("。服务器答复：") + QString::fromUtf8(lastReply);
     }
     return reason + QStringLiteral("。");
+}
+
+// For the log: the codes only. A reply's words may name the recipient, and the operator's
+// message has them already.
+void logFailure(CURLcode code, const QByteArray& lastReply)
+{
+    const QList<QByteArray> words = lastReply.split(' ');
+    QByteArray reply = words.value(0).left(3);
+    if (words.size() > 1 && words[1].count('.') == 2 && words[1].front() >= '0' &&
+        words[1].front() <= '9') {
+        reply += ' ' + words[1]; // the enhanced status code, as 5.7.8
+    }
+    qCInfo(platformLog).noquote() << "mail not sent: curl" << static_cast<int>(code)
+                                  << curl_easy_strerror(code) << "/ server reply"
+                                  << (reply.isEmpty() ? QByteArray("none") : reply);
 }
 
 QByteArray normalisedBody(const QString& body)
@@ -360,6 +376,7 @@ MailResult SmtpTransport::sendWith(const MailMessage& message, const MailSendOpt
     if (code == CURLE_ABORTED_BY_CALLBACK && watch.timedOut) {
         code = CURLE_OPERATION_TIMEDOUT;
     }
+    logFailure(code, watch.lastReply);
     // No STARTTLS offered, or STARTTLS refused: nothing has been sent yet, the password
     // neither; the caller may ask the operator and send again in clear text.
     if (code == CURLE_USE_SSL_FAILED && useSsl == CURLUSESSL_ALL) {

@@ -2,12 +2,12 @@
 
 #include "data_store/store_error.h"
 #include "platform/record_grid.h"
+#include "widgets/widgets_log.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <cstdlib>
@@ -18,8 +18,6 @@
 
 namespace khgl {
 namespace {
-
-Q_LOGGING_CATEGORY(lcXlsx, "khgl.xlsx")
 
 constexpr int kProgressRows = 1 << 16;
 constexpr size_t kMaxCellCharacters = 32767;
@@ -221,7 +219,7 @@ public:
         const lxw_error closed = workbook_close(m_book);
         m_book = nullptr;
         if (closed != LXW_NO_ERROR) {
-            qCWarning(lcXlsx) << "workbook_close:" << lxw_strerror(closed);
+            qCWarning(widgetsLog) << "workbook_close:" << lxw_strerror(closed);
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2")
                                  .arg(display(), QString::fromUtf8(lxw_strerror(closed))));
         }
@@ -246,7 +244,7 @@ private:
     void check(lxw_error error)
     {
         if (error != LXW_NO_ERROR) {
-            qCWarning(lcXlsx) << "worksheet write:" << lxw_strerror(error);
+            qCWarning(widgetsLog) << "worksheet write:" << lxw_strerror(error);
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2")
                                  .arg(display(), QString::fromUtf8(lxw_strerror(error))));
         }

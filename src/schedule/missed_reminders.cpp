@@ -2,6 +2,7 @@
 
 #include "data_store/data_store.h"
 #include "data_store/values.h"
+#include "schedule/schedule_log.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,8 +57,9 @@ std::optional<QDateTime> LastRunStamp::read() const
     // Damaged: the file is written once a minute while the program runs, so the time it was
     // last written still says when that was.
     const QDateTime written = file.fileTime(QFileDevice::FileModificationTime);
-    qWarning("%s holds no time (\"%s\"); the time it was written stands in", qUtf8Printable(m_path),
-             content.toPercentEncoding(" :-").constData());
+    qCWarning(scheduleLog).noquote()
+        << QStringLiteral("%1 holds no time (\"%2\"); the time it was written stands in")
+               .arg(m_path, QString::fromLatin1(content.toPercentEncoding(" :-")));
     if (!written.isValid()) {
         return std::nullopt;
     }

@@ -9,6 +9,7 @@
 #include "platform/dialogs.h"
 #include "platform/hover.h"
 #include "schedule/reminder_records.h"
+#include "schedule/schedule_log.h"
 #include "ui_schedule_page.h"
 
 #include <QStandardPaths>
@@ -232,6 +233,7 @@ void SchedulePage::save()
     const QString date = m_ui->Text16->text();
     const QString content = m_ui->Text17->text();
     if (date.trimmed().isEmpty() || content.trimmed().isEmpty()) {
+        qCInfo(scheduleLog) << "save refused: no date or no content";
         inform(QStringLiteral("提醒内容和提醒日期不能为空。"));
         return;
     }

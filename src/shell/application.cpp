@@ -24,16 +24,14 @@
 #include "shell/login_window.h"
 #include "shell/main_window.h"
 #include "shell/server_notice.h"
+#include "shell/shell_log.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QThread>
 
 namespace khgl {
 namespace {
-
-Q_LOGGING_CATEGORY(lcApp, "khgl.app")
 
 void offerFirstOperator(AppContext& context, QWidget* parent)
 {
@@ -213,9 +211,9 @@ int runApplication(const QString& folder, const QString& server)
     removeStaleTemporaries(folder);
     const LogFile log(folder);
     // Never the server's address itself: it may carry a password.
-    qCInfo(lcApp).noquote() << "start, version" << KHGL_VERSION << "on" << store.location();
+    qCInfo(shellLog).noquote() << "start, version" << KHGL_VERSION << "on" << store.location();
     if (!prepareDatabase(context, nullptr)) {
-        qCInfo(lcApp) << "stop: the data could not be prepared";
+        qCInfo(shellLog) << "stop: the data could not be prepared";
         return 1;
     }
     Session session(context);
@@ -223,7 +221,7 @@ int runApplication(const QString& folder, const QString& server)
                      [&session] { session.bringForward(); });
     session.start();
     const int code = QApplication::exec();
-    qCInfo(lcApp) << "stop, exit code" << code;
+    qCInfo(shellLog) << "stop, exit code" << code;
     return code;
 }
 

@@ -1,3 +1,4 @@
+#include "goods/amount_text.h"
 #include "goods/goods_grid.h"
 #include "goods_test_util.h"
 
