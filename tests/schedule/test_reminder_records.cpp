@@ -95,25 +95,30 @@ private Q_SLOTS:
         QCOMPARE(reminder_records::anyOn(env.store, day), !listed.isEmpty());
     }
 
-    // The alarm's reminder: dated today, its time this minute, the first in entry order.
+    // The alarm's reminder: dated today as the schedule writes dates, its time this minute,
+    // the first in entry order.
     void dueAtTakesThisMinute_data()
     {
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<QString>("due"); // content|music, empty: none
-        QTest::newRow("on the minute")
-            << QDateTime(QDate(2026, 12, 7), QTime(9, 5, 30)) << "发货|/music/a.mp3";
-        QTest::newRow("a minute late") << QDateTime(QDate(2026, 12, 7), QTime(9, 6)) << "";
-        QTest::newRow("another day") << QDateTime(QDate(2026, 12, 8), QTime(9, 5)) << "";
+        const QDate today(2026, 12, 7);
+        QTest::newRow("on the minute") << QDateTime(today, QTime(9, 5, 30)) << "发货|/music/a.mp3";
+        QTest::newRow("a minute late") << QDateTime(today, QTime(9, 6)) << "";
+        QTest::newRow("no music") << QDateTime(today, QTime(15, 0, 59)) << "下午|";
+        QTest::newRow("yesterday") << QDateTime(today.addDays(-1), QTime(9, 5)) << "昨天|";
+        QTest::newRow("tomorrow") << QDateTime(today.addDays(1), QTime(9, 5)) << "";
     }
     void dueAtTakesThisMinute()
     {
         QFETCH(QDateTime, now);
         QFETCH(QString, due);
         TestEnv env;
+        seed(env,
+             split("2026-12-06;9时5分;前导零,2026-12-6;9时5分;昨天,2026-12-7;15时0分;下午", u','));
         reminder_records::append(env.store, {QDate(2026, 12, 1), QStringLiteral("2026-12-7"),
                                              QStringLiteral("9时5分"), QStringLiteral("发货"),
                                              QStringLiteral("/music/a.mp3")});
-        seed(env, {QStringLiteral("2026-12-7;9时5分;第二")});
+        seed(env, {QStringLiteral("2026-12-7;9时5分 ;第二")});
         const auto found = reminder_records::dueAt(env.store, now);
         QCOMPARE(found ? found->content + u'|' + found->music : QString(), due);
     }
