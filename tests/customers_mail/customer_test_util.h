@@ -5,6 +5,7 @@
 #include "data_store/data_store.h"
 #include "platform/hover.h"
 #include "platform/record_grid.h"
+#include "support/controls.h"
 #include "support/env.h"
 
 #include <QDir>
@@ -76,33 +77,6 @@ inline void addCustomer(DataStore& store, const char* name, const char* mail, co
 {
     addCustomer(store, QString::fromUtf8(name), QString::fromUtf8(mail), QString::fromUtf8(product),
                 QString::fromUtf8(customerNote), QString::fromUtf8(extra));
-}
-
-// Clicks a data cell of a grid as the operator would.
-inline void clickCell(RecordGrid& grid, int row, int col)
-{
-    const QModelIndex index = grid.cellIndex(row, col);
-    grid.scrollTo(index);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
-                      grid.visualRect(index).center());
-}
-
-inline void doubleClickCell(RecordGrid& grid, int row, int col)
-{
-    const QModelIndex index = grid.cellIndex(row, col);
-    grid.scrollTo(index);
-    const QPoint at = grid.visualRect(index).center();
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-}
-
-inline QStringList rowTexts(const RecordGrid& grid, int row)
-{
-    QStringList texts;
-    for (int c = 1; c <= 11; ++c) {
-        texts << grid.text(row, c);
-    }
-    return texts;
 }
 
 } // namespace khgl::test

@@ -111,7 +111,7 @@ private Q_SLOTS:
     }
 
     // The customer grid exported and imported into an empty shop through the menu: the same
-    // rows, the guarded formula-like text back as typed, 区别 counted anew.
+    // rows, the guarded formula-like text back as typed.
     void gridImportsItsExportIntoAnEmptyShop()
     {
         CustomerPageFixture f;
@@ -135,8 +135,6 @@ private Q_SLOTS:
             "select 客户名,邮寄地址,电子邮箱,购买日期,商品名称,商品单价,商品数量,收取金额,"
             "商品简述,客户简述,其他 from 客户表 order by rowid");
         QCOMPARE(shop.env.rowsOnDisk(columns), f.env.rowsOnDisk(columns));
-        QCOMPARE(shop.env.rowsOnDisk(QStringLiteral("select 区别 from 客户表 order by rowid")),
-                 (QList<QStringList>{{QStringLiteral("1")}, {QStringLiteral("2")}}));
         QCOMPARE(rowTexts(shop.grid(), 1), rowTexts(f.grid(), 1));
     }
 
@@ -345,12 +343,9 @@ private Q_SLOTS:
         save->click();
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("记录已保存。"));
         QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Information);
-        const auto rows = f.env.rowsOnDisk(QStringLiteral(
-            "select 客户名, 购买日期, 商品单价, 客户简述, 区别 from 客户表 order by rowid"));
-        QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows[2], QStringLiteral("李四|2026-03-05|12.5|新客户|4").split(u'|'));
-        QCOMPARE(QString::number(f.grid().rowKey(2)),
-                 f.env.rowsOnDisk(QStringLiteral("select max(rowid) from 客户表"))[0][0]);
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 客户简述, 区别 from 客户表 where rowid=?"),
+                                  {f.grid().rowKey(2)}),
+                 (QList<QStringList>{{QStringLiteral("新客户"), QStringLiteral("4")}}));
 
         QFile file(customer_file::path(f.env.folder(), QStringLiteral("李四")));
         QVERIFY(file.open(QIODevice::ReadOnly));

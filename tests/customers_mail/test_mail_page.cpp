@@ -214,17 +214,15 @@ void TestMailPage::queriesFillTheGridOrSayNothingFound()
         QCOMPARE(message.icon, Dialogs::Icon::Information);
     }
 
-    // By date: two customers in early March and the trailing empty row.
-    f.type("Text7", QStringLiteral("2026-3-5"));
-    click(byDate);
-    QCOMPARE(column(grid, 1), (QStringList{QStringLiteral("张三"), QString()}));
+    // What each query finds is checked on the records module; here how the grid lists it.
+    // By date: the trailing empty row.
     f.type("Text7", QStringLiteral("2026-3-31"));
     click(byDate);
     QCOMPARE(grid->rows(), 5);
     QCOMPARE(grid->text(4, 1), QString());
     QCOMPARE(grid->text(4, 2), QString());
 
-    // By product: one row per purchase, no trailing row; blanks and case as the store compares.
+    // By product: one row per purchase, no trailing row.
     f.type("Text8", QStringLiteral("茶叶"));
     click(byProduct);
     QCOMPARE(column(grid, 2),
@@ -238,19 +236,16 @@ void TestMailPage::queriesFillTheGridOrSayNothingFound()
     QCOMPARE(grid->rows(), 3);
     QVERIFY(!column(grid, 1).contains(QString()));
 
-    // Nothing found: the message, and the grid keeps its list. Quotes and non-dates are text.
+    // Nothing found, a box without a date included: the message, and the grid keeps its list.
     f.env.dialogs.clear();
     const QStringList before = column(grid, 2);
-    f.type("Text8", QStringLiteral("茶' or '1'='1"));
+    f.type("Text8", QStringLiteral("丝绸"));
     click(byProduct);
     f.type("Text6", QStringLiteral("不是日期"));
     click(byDate);
-    f.type("Text6", QStringLiteral("2025-1-1"));
-    f.type("Text7", QStringLiteral("2025-1-31"));
-    click(byDate);
     f.type("Text4", QStringLiteral("2026-13-45"));
     click(byBoth);
-    QCOMPARE(f.env.dialogs.texts(), QStringList(4, QStringLiteral("没有符合条件的记录。")));
+    QCOMPARE(f.env.dialogs.texts(), QStringList(3, QStringLiteral("没有符合条件的记录。")));
     QCOMPARE(column(grid, 2), before);
 }
 

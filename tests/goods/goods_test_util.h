@@ -4,6 +4,7 @@
 #include "platform/hover.h"
 #include "platform/page.h"
 #include "platform/record_grid.h"
+#include "support/controls.h"
 #include "support/env.h"
 
 #include <QInputMethodEvent>
@@ -56,15 +57,6 @@ inline QList<QStringList> rows(std::initializer_list<std::initializer_list<const
     return list;
 }
 
-template <typename T = QWidget> T* child(QWidget* window, const char* name)
-{
-    T* found = window->findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no child %s", name);
-    }
-    return found;
-}
-
 // A goods page shown at its usual size and opened, with its grid and total label.
 template <typename Page> struct GoodsPageFixture
 {
@@ -89,15 +81,6 @@ private:
     const char* m_total;
 };
 
-// Clicks a data cell of a grid as the operator would.
-inline void clickCell(RecordGrid* grid, int row, int col)
-{
-    const QModelIndex index = grid->cellIndex(row, col);
-    grid->scrollTo(index);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
-                      grid->visualRect(index).center());
-}
-
 // Pastes a whole text into a box in one change.
 inline void paste(QLineEdit* box, const QString& text)
 {
@@ -105,16 +88,6 @@ inline void paste(QLineEdit* box, const QString& text)
     QInputMethodEvent event;
     event.setCommitString(text);
     QApplication::sendEvent(box, &event);
-}
-
-// One data row of a grid, columns 1 to the last.
-inline QStringList rowTexts(const RecordGrid* grid, int row)
-{
-    QStringList texts;
-    for (int col = 1; col < grid->cols(); ++col) {
-        texts << grid->text(row, col);
-    }
-    return texts;
 }
 
 // The names listed in column 2, rows 1 to the last.

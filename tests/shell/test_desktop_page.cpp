@@ -151,38 +151,21 @@ private Q_SLOTS:
             QCOMPARE(desk.text("Label57"), QStringLiteral("0"));
             QCOMPARE(desk.text("Label56"), QStringLiteral("今日没有任务安排"));
         }
-        insertSale(env.store, QStringLiteral("2026-3-4"), QStringLiteral("100"));
-        insertSale(env.store, QStringLiteral("2026-3-20"), QStringLiteral("50.5"));
-        insertSale(env.store, QStringLiteral("2026-4-1"), QStringLiteral("7"));
-        // Typed with leading zeros: still in March.
-        insertSale(env.store, QStringLiteral("2026-03-05"), QStringLiteral("9.5"));
+        // Which sales, customers and reminders count is checked on the records modules.
+        insertSale(env.store, QStringLiteral("2026-3-4"), QStringLiteral("50.5"));
         for (int i = 0; i < 3; ++i) {
             insertCustomer(env.store, QStringLiteral("王"), QStringLiteral("2025-1-1"));
         }
         addReminder(env.store, QStringLiteral("2026-3-4"), QStringLiteral("A"));
-        addReminder(env.store, QStringLiteral("2026-3-5"), QStringLiteral("明天"));
-        addReminder(env.store, QStringLiteral("2026-3-4"), QStringLiteral("<b>B</b>"));
-        addReminder(env.store, QStringLiteral("2026-03-04"), QStringLiteral("C"));
-        {
-            Desktop desk(env);
-            QCOMPARE(desk.text("Label55"), QStringLiteral("3"));
-            QCOMPARE(desk.text("Label57"), QStringLiteral("160"));
-            QCOMPARE(desk.text("Label56"),
-                     QStringLiteral("日程1：A\r\n日程2：<b>B</b>\r\n日程3：C\r\n"));
-            // Reminder text is shown as typed, never as markup.
-            QCOMPARE(desk.page.findChild<QLabel*>(QStringLiteral("Label56"))->textFormat(),
-                     Qt::PlainText);
-            khgl::test::grabTo(&desk.page, QStringLiteral("desktop_page"));
-        }
-        // January counts 2027-1-9 but not 2027-10-9, although both begin with 2027-1.
-        insertSale(env.store, QStringLiteral("2027-1-9"), QStringLiteral("12.25"));
-        insertSale(env.store, QStringLiteral("2027-10-9"), QStringLiteral("1000"));
-        insertSale(env.store, QStringLiteral("2027-12-9"), QStringLiteral("3"));
-        insertSale(env.store, QStringLiteral("2027-01-09"), QStringLiteral("0.75"));
-        env.clock.setDate(QDate(2027, 1, 20));
-        QCOMPARE(Desktop(env).text("Label57"), QStringLiteral("13"));
-        env.clock.setDate(QDate(2027, 10, 1));
-        QCOMPARE(Desktop(env).text("Label57"), QStringLiteral("1000"));
+        addReminder(env.store, QStringLiteral("2026-03-04"), QStringLiteral("<b>B</b>"));
+        Desktop desk(env);
+        QCOMPARE(desk.text("Label55"), QStringLiteral("3"));
+        QCOMPARE(desk.text("Label57"), QStringLiteral("50.5"));
+        QCOMPARE(desk.text("Label56"), QStringLiteral("日程1：A\r\n日程2：<b>B</b>\r\n"));
+        // Reminder text is shown as typed, never as markup.
+        QCOMPARE(desk.page.findChild<QLabel*>(QStringLiteral("Label56"))->textFormat(),
+                 Qt::PlainText);
+        khgl::test::grabTo(&desk.page, QStringLiteral("desktop_page"));
     }
 
     void clickingADayListsThatDay()

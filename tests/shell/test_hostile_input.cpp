@@ -13,6 +13,7 @@
 #include "platform/record_grid.h"
 #include "shell/main_window.h"
 #include "shell/settings_page.h"
+#include "support/controls.h"
 #include "support/env.h"
 
 #include <QClipboard>
@@ -189,32 +190,6 @@ bool isQueryFailure(const QString& text)
     return text.contains(QStringLiteral("查询无法执行")) ||
            text.contains(QStringLiteral("数据操作失败")) ||
            text.contains(QStringLiteral("查询参数无效"));
-}
-
-template <typename T = QWidget> T* child(QObject* parent, const char* name)
-{
-    T* found = parent->findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return found;
-}
-
-void clickCell(RecordGrid& grid, int row, int col)
-{
-    const QModelIndex index = grid.cellIndex(row, col);
-    grid.scrollTo(index);
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
-                      grid.visualRect(index).center());
-}
-
-void doubleClickCell(RecordGrid& grid, int row, int col)
-{
-    const QModelIndex index = grid.cellIndex(row, col);
-    grid.scrollTo(index);
-    const QPoint at = grid.visualRect(index).center();
-    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseDClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, at);
 }
 
 // One place the operator works in: how to reach it, and which tables its commands write.

@@ -3,6 +3,7 @@
 #include "platform/page.h"
 #include "platform/pictures.h"
 #include "shell/main_window.h"
+#include "support/controls.h"
 #include "support/env.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <QTimer>
 
 using namespace khgl;
+using khgl::test::child;
 using khgl::test::TestEnv;
 
 namespace {
@@ -22,11 +24,6 @@ const char* const kHighlights[] = {"Image1", "Image3", "Image2", "Image4", "Imag
                                    "Image6", "Image7", "Image8", "Image9", "Image10"};
 const char* const kFrames[] = {"Frame23", "Frame1",  "Frame4",  "Frame9",  "Frame11",
                                "Frame12", "Frame13", "Frame16", "Frame15", "Frame25"};
-
-template <typename T = QWidget> T* child(QWidget* window, const char* name)
-{
-    return window->findChild<T*>(QString::fromLatin1(name));
-}
 
 QStringList visibleFrames(MainWindow& window)
 {

@@ -6,6 +6,7 @@
 #include "statistics/profit_months_window.h"
 #include "statistics/profit_window.h"
 #include "statistics/table_chart.h"
+#include "support/controls.h"
 #include "support/env.h"
 
 #include <QAction>
@@ -29,15 +30,6 @@ void add(TestEnv& env, const QString& table, const QString& name, int quantity, 
                {QStringLiteral("数量"), quantity},
                {QStringLiteral("总金额"), amount},
                {QStringLiteral("日期"), date}});
-}
-
-QStringList rowTexts(const RecordGrid* grid, int row)
-{
-    QStringList texts;
-    for (int col = 1; col < grid->cols(); ++col) {
-        texts << grid->text(row, col);
-    }
-    return texts;
 }
 
 // Today is 2026-12-7 (the fake clock).
