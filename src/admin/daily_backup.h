@@ -11,7 +11,8 @@ namespace khgl {
 
 // The backup made by itself once a day: on the first login of a day whose history holds no
 // backup of that day yet, a checked backup is added to the history on a thread of its own,
-// through a connection of its own, so the windows go on working meanwhile.
+// through a connection of its own, so the windows go on working meanwhile. A shop on a server
+// gets one such backup a day, made by whichever desk comes first.
 class DailyBackup final : public QObject
 {
     Q_OBJECT
@@ -39,7 +40,8 @@ private:
     {
         QString path;
         QString error;
-        QString notice; // the history's word on a wrong clock
+        QString notice;    // the history's word on a wrong clock
+        QString elsewhere; // a server shop's backup of the day made at another desk
     };
     void finish();
     void setStatus(const QString& text, bool finished);

@@ -2,6 +2,7 @@
 #include "data_store/data_store.h"
 
 #include "data_store/schema.h"
+#include "data_store/server_backup.h"
 #include "data_store/server_connection.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/store_error.h"
@@ -193,8 +194,7 @@ void DataStore::serverTransaction(const std::function<void()>& work)
     m_server->run(QStringLiteral("begin"));
     try {
         // One writer at a time across all desks, as SQLite's "begin immediate" has it.
-        m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
-                      {static_cast<qlonglong>(kApplicationId)});
+        server_backup::lockForWriting(*m_server);
         work();
         m_server->run(QStringLiteral("commit"));
     } catch (...) {

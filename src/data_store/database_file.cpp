@@ -3,7 +3,7 @@
 #include "data_store/data_store.h"
 #include "data_store/failure_text.h"
 #include "data_store/schema.h"
-#include "data_store/server_transfer.h"
+#include "data_store/server_backup.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
 
@@ -295,7 +295,7 @@ void snapshot(DataStore& store, const QString& target, const Progress& progress)
 {
     if (store.onServer()) {
         // A server's backup is an ordinary file of this program, restorable anywhere.
-        server_transfer::writeFile(store, target);
+        server_backup::writeFile(store, target);
         if (progress) {
             progress(QFileInfo(target).size());
         }
@@ -454,7 +454,7 @@ void swapIn(DataStore& store, const QString& clean, const std::function<void()>&
             beforeSwap();
         }
         // One transaction on the server: all of the rows, or none.
-        server_transfer::loadFile(store, clean);
+        server_backup::loadFile(store, clean);
         return;
     }
     const QString database = DataStore::resolvedPath(store.filePath());

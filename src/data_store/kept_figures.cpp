@@ -93,6 +93,8 @@ QStringList serverStatements()
         QStringLiteral(
             "create or replace function 表合计_金额() returns trigger language plpgsql "
             "set search_path from current as $f$ begin "
+            // A restore loads with the figures aside and counts them once at its end.
+            "if current_setting('khgl.bulk', true) = 'on' then return null; end if; "
             "if tg_op <> 'DELETE' then update 表合计 set 行数=行数+(tg_op='INSERT')::int, "
             "金额=金额+%1, 零头=零头+%2 where 表名=tg_table_name; end if; "
             "if tg_op <> 'INSERT' then update 表合计 set 行数=行数-(tg_op='DELETE')::int, "
@@ -102,6 +104,7 @@ QStringList serverStatements()
                  serverRest(oldValue)),
         QStringLiteral("create or replace function 表合计_行数() returns trigger language plpgsql "
                        "set search_path from current as $f$ begin "
+                       "if current_setting('khgl.bulk', true) = 'on' then return null; end if; "
                        "update 表合计 set 行数=行数+(case when tg_op='INSERT' then 1 else -1 end) "
                        "where 表名=tg_table_name; return null; end $f$"),
         // truncate fires no row trigger.

@@ -54,6 +54,12 @@ public:
     // Runs one statement in the server's own dialect with $n parameters.
     ServerResult run(const QString& sql, const QVariantList& params = {});
     bool inTransaction() const;
+    // The libpq connection, opened if need be, for what run() cannot do (COPY).
+    pg_conn* handle()
+    {
+        open();
+        return m_conn;
+    }
 
     // The connection text with another database name.
     static QString withDatabase(const QString& conninfo, const QString& database);
