@@ -461,15 +461,25 @@ void withdrawRestore(ServerConnection& server)
     }
 }
 
+// True for a row whose session (会话, started before 开始) is still connected: a session that
+// ended leaves its row behind, and a later one may get the same number. Another role's
+// sessions show no start time: their number alone counts.
+QString stillConnected()
+{
+    return QStringLiteral("exists (select 1 from pg_stat_activity a where a.pid = 会话 and "
+                          "coalesce(a.backend_start <= 开始, true))");
+}
+
 // The message for a save that meets another desk's restore; empty when there is none.
 QString restoreNotice(ServerConnection& server)
 {
     if (!hasTable(server, QStringLiteral("进行中的工作"))) {
         return {};
     }
-    const ServerResult running = server.run(
-        QStringLiteral("select 电脑, extract(epoch from 开始)::bigint from 进行中的工作 "
-                       "where 工作 = '还原' and 会话 in (select pid from pg_stat_activity)"));
+    const ServerResult running =
+        server.run(QStringLiteral("select 电脑, extract(epoch from 开始)::bigint from 进行中的工作 "
+                                  "where 工作 = '还原' and ") +
+                   stillConnected());
     if (running.rows() == 0) {
         return {};
     }
@@ -495,8 +505,8 @@ bool claimDay(ServerConnection& server, const QString& day)
     return server
                .run(QStringLiteral("update 每日备份记录 set 电脑 = $2, 开始 = now(), "
                                    "会话 = pg_backend_pid() where 日期 = $1::date and 完成 is "
-                                   "null and 会话 not in (select pid from pg_stat_activity) "
-                                   "returning 1"),
+                                   "null and not ") +
+                        stillConnected() + QStringLiteral(" returning 1"),
                     {day, desk()})
                .rows() == 1;
 }
