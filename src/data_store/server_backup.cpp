@@ -598,7 +598,16 @@ void lockForWriting(ServerConnection& server)
             .toLongLong() == 1) {
         return;
     }
-    const QString notice = restoreNotice(server);
+    QString notice;
+    // A notice that cannot be read (a role without the right) must not spoil the save.
+    server.run(QStringLiteral("savepoint 还原通知"));
+    try {
+        notice = restoreNotice(server);
+        server.run(QStringLiteral("release savepoint 还原通知"));
+    } catch (const StoreError& error) {
+        qCInfo(storeLog).noquote() << "the restore notice was not read:" << error.message();
+        server.run(QStringLiteral("rollback to savepoint 还原通知"));
+    }
     if (!notice.isEmpty()) {
         qCInfo(storeLog) << "a save met another desk's restore";
         throw StoreError(notice, kServerBusy);
