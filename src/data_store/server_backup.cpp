@@ -353,20 +353,29 @@ qint64 copyIn(ServerConnection& server, sqlite3* file, const Copied& table)
     QByteArray chunk;
     chunk.reserve(kCopyChunk + 4096);
     qint64 count = 0;
-    while (rows.step()) {
-        for (int c = 0; c < columns; ++c) {
-            if (c > 0) {
-                chunk += '\t';
+    try {
+        while (rows.step()) {
+            for (int c = 0; c < columns; ++c) {
+                if (c > 0) {
+                    chunk += '\t';
+                }
+                appendCopyValue(chunk, rows.handle(), c);
             }
-            appendCopyValue(chunk, rows.handle(), c);
+            chunk += '\n';
+            ++count;
+            if (chunk.size() >= kCopyChunk) {
+                putChunk(conn, chunk, table.name);
+            }
         }
-        chunk += '\n';
-        ++count;
-        if (chunk.size() >= kCopyChunk) {
-            putChunk(conn, chunk, table.name);
+        putChunk(conn, chunk, table.name);
+    } catch (...) {
+        // The server ends the COPY with an error, so the connection can roll back.
+        PQputCopyEnd(conn, "the restore stopped");
+        while (PGresult* result = PQgetResult(conn)) {
+            PQclear(result);
         }
+        throw;
     }
-    putChunk(conn, chunk, table.name);
     if (PQputCopyEnd(conn, nullptr) != 1) {
         failCopy(conn, table.name);
     }
