@@ -4,6 +4,7 @@
 #include "admin/backup_history.h"
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
+#include "data_store/server_backup.h"
 #include "data_store/store_error.h"
 
 #include <QDir>
@@ -51,8 +52,16 @@ bool DailyBackup::startIfDue(const QDateTime& now)
             store->copyOnly();
             store->open();
             BackupHistory history(address.folder);
-            outcome->path = history.add(*store, now);
-            outcome->notice = history.clockNotice(now);
+            const auto make = [&] {
+                outcome->path = history.add(*store, now);
+                outcome->notice = history.clockNotice(now);
+            };
+            if (!store->sharedByDesks()) {
+                make();
+            } else if (const auto other = server_backup::onceADay(*store, now.date(), make)) {
+                // One backup a day for the whole shop: the other desks' would copy the same.
+                outcome->elsewhere = server_backup::madeElsewhereText(*other);
+            }
         } catch (const StoreError& error) {
             outcome->error = error.message();
             outcome->cause = QStringLiteral("engine code %1").arg(error.code());
@@ -74,6 +83,11 @@ void DailyBackup::finish()
     delete m_thread;
     m_thread = nullptr;
     const Outcome outcome = *m_outcome;
+    if (!outcome.elsewhere.isEmpty()) {
+        qCInfo(backupLog) << "daily backup left to another desk of the shop";
+        setStatus(outcome.elsewhere, true);
+        return;
+    }
     if (outcome.error.isEmpty()) {
         qCInfo(backupLog).noquote() << "daily backup written:" << outcome.path;
         QString text = QStringLiteral("今天的自动备份已完成：%1")

@@ -13,7 +13,8 @@ namespace khgl {
 
 // The backup made by itself once a day: on the first login of a day whose history holds no
 // backup of that day yet, a checked backup is added to the history on a thread of its own,
-// through a connection of its own, so the windows go on working meanwhile.
+// through a connection of its own, so the windows go on working meanwhile. A shop on a server
+// gets one such backup a day, made by whichever desk comes first.
 class DailyBackup final : public QObject
 {
     Q_OBJECT
@@ -40,8 +41,9 @@ private:
     {
         QString path;
         QString error;
-        QString cause;  // the error in technical form, for the log
-        QString notice; // the history's word on a wrong clock
+        QString cause;     // the error in technical form, for the log
+        QString notice;    // the history's word on a wrong clock
+        QString elsewhere; // a server shop's backup of the day made at another desk
     };
     void finish();
     void setStatus(const QString& text, bool finished);

@@ -77,6 +77,12 @@ public:
     static QString serverKey(const QString& conninfo);
     // The desk's answer to the question whether this server may be reached without TLS.
     static void allowClearText(const QString& deskFolder, const QString& conninfo, bool allowed);
+    // The libpq connection, opened if need be, for what run() cannot do (COPY).
+    pg_conn* handle()
+    {
+        open();
+        return m_conn;
+    }
 
     // The connection text with another database name.
     static QString withDatabase(const QString& conninfo, const QString& database);

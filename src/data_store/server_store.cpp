@@ -1,6 +1,7 @@
 #include "data_store/server_store.h"
 
 #include "data_store/schema.h"
+#include "data_store/server_backup.h"
 #include "data_store/server_connection.h"
 #include "data_store/server_transfer.h"
 #include "data_store/sql_dialect.h"
@@ -261,8 +262,7 @@ void ServerStore::transaction(const std::function<void()>& work)
     m_server->run(QStringLiteral("begin"));
     try {
         // One writer at a time across all desks, as SQLite's "begin immediate" has it.
-        m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
-                      {static_cast<qlonglong>(kApplicationId)});
+        server_backup::lockForWriting(*m_server);
         work();
         m_server->commit();
     } catch (...) {
@@ -346,7 +346,7 @@ void ServerStore::executeEach(const QString& sql, const std::vector<QVariantList
 void ServerStore::writeSnapshot(const QString& target, const Progress& progress)
 {
     // A server's backup is an ordinary file of this program, restorable anywhere.
-    server_transfer::writeFile(*this, target);
+    server_backup::writeFile(*this, target);
     if (progress) {
         progress(QFileInfo(target).size());
     }
@@ -358,7 +358,7 @@ void ServerStore::replaceWith(const QString& clean, const std::function<void()>&
         beforeSwap();
     }
     // One transaction on the server: all of the rows, or none.
-    server_transfer::loadFile(*this, clean);
+    server_backup::loadFile(*this, clean);
 }
 
 void ServerStore::renumberAfterCopy(const QString& table)

@@ -149,46 +149,6 @@ void loadFile(DataStore& store, const QString& source)
     });
 }
 
-void writeFile(DataStore& store, const QString& target)
-{
-    try {
-        Connection file(
-            SqliteStore::openConnection(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE));
-        QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        SqliteStore::writeSchema(file.db);
-        Statement(file.db, QStringLiteral("begin")).run();
-        // Read inside one writing transaction: other desks' saves wait until every table
-        // is read, so the copy shows one moment.
-        store.transaction([&] {
-            for (const TableCopy& table : tablesToCopy()) {
-                const RecordSet rows =
-                    table.keyed ? store.selectKeyed(QStringLiteral("select rowid, ") +
-                                                    table.columns + QStringLiteral(" from ") +
-                                                    table.name + QStringLiteral(" order by rowid"))
-                                : store.select(QStringLiteral("select ") + table.columns +
-                                               QStringLiteral(" from ") + table.name);
-                Statement insert(file.db, insertSql(table));
-                for (int r = 0; r < rows.recordCount(); ++r) {
-                    QVariantList values;
-                    if (table.keyed) {
-                        values << rows.rowKeyAt(r);
-                    }
-                    for (int c = 0; c < rows.fieldCount(); ++c) {
-                        values << rows.valueAt(r, c);
-                    }
-                    insert.bindAll(values);
-                    insert.run();
-                    sqlite3_reset(insert.handle());
-                }
-            }
-        });
-        Statement(file.db, QStringLiteral("commit")).run();
-    } catch (...) {
-        QFile::remove(target);
-        throw;
-    }
-}
-
 QString fileFigures(const QString& path)
 {
     Connection file(SqliteStore::openConnection(path, SQLITE_OPEN_READONLY));

@@ -15,10 +15,6 @@ namespace server_transfer {
 // source must already have passed the file checks of a restore.
 void loadFile(DataStore& store, const QString& source);
 
-// Writes the new SQLite file target (new or empty) holding the store's rows, read
-// in one consistent view of the server. Removes target again on failure.
-void writeFile(DataStore& store, const QString& target);
-
 // Row counts and sums of the number columns of each table, one line per table, for
 // checking a copy against its source.
 QString fileFigures(const QString& path);

@@ -4,6 +4,7 @@
 #include "data_store/data_store.h"
 #include "data_store/database_file.h"
 #include "data_store/schema.h"
+#include "data_store/server_backup.h"
 #include "data_store/server_connection.h"
 #include "data_store/server_transfer.h"
 #include "data_store/sqlite_store.h"
@@ -27,6 +28,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace khgl;
 using khgl::test::TestEnv;
@@ -60,7 +62,8 @@ QList<QStringList> allRows(DataStore& store, const QString& table)
     for (int r = 0; r < set.recordCount(); ++r) {
         QStringList row{QString::number(set.rowKeyAt(r))};
         for (int c = 0; c < set.fieldCount(); ++c) {
-            row << set.valueAt(r, c).toString();
+            const QVariant value = set.valueAt(r, c);
+            row << (value.isNull() ? QStringLiteral("<null>") : value.toString());
         }
         rows << row;
     }
@@ -78,6 +81,11 @@ void fillShop(DataStore& store)
                      {QStringLiteral("购买日期"), QStringLiteral("2024-5-6")},
                      {QStringLiteral("收取金额"), QStringLiteral("12.30")},
                      {QStringLiteral("附加信息"), QStringLiteral("第一行\n第二行")}});
+    // Every character COPY's text format escapes, and a long text; the other columns null.
+    const QString odd = QStringLiteral("a\tb\\N\\c\r\n\"q\" '%1'\\").arg(QString(100000, u'长'));
+    test::insertRow(
+        store, QStringLiteral("客户表"),
+        {{QStringLiteral("客户名"), QStringLiteral("\\N")}, {QStringLiteral("附加信息"), odd}});
     store.execute(QStringLiteral("delete from 销售表 where 区别=2")); // a gap in the keys
     store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
                   {QStringLiteral("茶叶1"), 3});
@@ -427,7 +435,7 @@ private Q_SLOTS:
         const QString clean = emptyFile(QStringLiteral("clean.dat"));
         database_file::cleanCopy(backup, clean);
         database_file::swapIn(file, clean);
-        const QStringList tables = QStringLiteral("进货表|销售表|客户表").split(u'|');
+        const QStringList tables = QStringLiteral("进货表|销售表|客户表|提醒表").split(u'|');
         for (const QString& table : tables) {
             QCOMPARE(allRows(file, table), allRows(server.store, table));
         }
@@ -466,6 +474,58 @@ private Q_SLOTS:
         }
         moved->close();
         test::dropTestServerDatabase(name);
+    }
+
+    // A backup reads its snapshot while another desk holds the write lock, without that
+    // desk's unfinished save. A save that meets a restore says so. The daily backup of a
+    // shop is made once, by the first desk; a failed one leaves the day to the next.
+    void backupsLeaveTheOtherDesksWorking()
+    {
+        TestEnv env;
+        fillShop(env.store);
+        QTemporaryDir dir;
+        const QString backup = dir.filePath(QStringLiteral("备份卡.dat"));
+        const auto opened = openStore({dir.path(), env.store.address().server});
+        DataStore& desk = *opened;
+        int made = 0;
+        const QDate day(2026, 12, 7);
+        QVERIFY_THROWS_EXCEPTION(StoreError, server_backup::onceADay(env.store, day, [] {
+                                     throw StoreError(QStringLiteral("磁盘已满"));
+                                 }));
+        QVERIFY(!server_backup::onceADay(env.store, day, [&] { ++made; }));
+        const auto other = server_backup::onceADay(desk, day, [&] { ++made; });
+        QCOMPARE(made, 1);
+        QVERIFY(other && other->finished);
+        QVERIFY2(server_backup::madeElsewhereText(*other).contains(QStringLiteral("已由电脑")),
+                 qPrintable(server_backup::madeElsewhereText(*other)));
+
+        bool finished = false;
+        QThread* copying = nullptr;
+        desk.transaction([&] {
+            goods::appendRecord(desk, goods::GoodsTable::Sales, sale(8));
+            copying = QThread::create([&] { database_file::snapshot(env.store, backup); });
+            copying->start();
+            finished = copying->wait(60000);
+        });
+        copying->wait();
+        delete copying;
+        QVERIFY2(finished, "the backup waited for another desk's save");
+        QCOMPARE(database_file::tableCounts(backup)[2].second, 4); // 销售表 without the new sale
+
+        ServerConnection restoring(env.store.address().server);
+        restoring.run(QStringLiteral("insert into 进行中的工作 values ('还原', '收银台', now(), "
+                                     "pg_backend_pid())"));
+        restoring.run(QStringLiteral("begin"));
+        restoring.run(QStringLiteral("select pg_advisory_xact_lock($1)"),
+                      {static_cast<qlonglong>(kApplicationId)});
+        try {
+            goods::appendRecord(desk, goods::GoodsTable::Sales, sale(9));
+            QFAIL("saved during another desk's restore");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("电脑“收银台”正在还原")),
+                     qPrintable(error.message()));
+            QCOMPARE(error.code(), kServerBusy);
+        }
     }
 };
 

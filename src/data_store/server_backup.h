@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <optional>
+
+namespace khgl {
+
+class DataStore;
+class ServerConnection;
+
+// Backup and restore of a shop kept on a database server, made so that the other desks go on
+// working: a backup reads one snapshot without the write lock, a restore loads with COPY in
+// one transaction and says so to a desk whose save has to wait for it, and the daily backup
+// is made by one desk for the whole shop. Each works on a connection of its own.
+namespace server_backup {
+
+// Writes the new SQLite file target (new or empty) holding the store's rows as one moment of
+// the server shows them, read without the program's write lock: other desks save meanwhile.
+// Throws StoreError; target is then removed.
+void writeFile(DataStore& store, const QString& target);
+
+// Replaces every row of the six tables and of the program's own tables with those of the
+// checked file source, in one transaction under the write lock: all or nothing. Meanwhile a
+// desk whose save meets the lock is told that a restore is running. Throws StoreError.
+void loadFile(DataStore& store, const QString& source);
+
+// Takes the write lock for the transaction just begun on server. When a restore at another
+// desk holds it, throws StoreError saying so (nothing written) instead of waiting silently.
+void lockForWriting(ServerConnection& server);
+
+// The desk that made (or is making) the shop's backup of a day, and when.
+struct DayBackup
+{
+    QString desk;
+    QDateTime at;
+    bool finished = false;
+};
+
+// Runs make (this desk's backup of day) unless another desk of the shop has made it or is
+// making it; then returns what that desk did instead. A make that throws leaves the day to
+// the next desk.
+std::optional<DayBackup> onceADay(DataStore& store, const QDate& day,
+                                  const std::function<void()>& make);
+
+// The daily-backup status of a desk that left the day to another one.
+QString madeElsewhereText(const DayBackup& made);
+
+} // namespace server_backup
+} // namespace khgl
