@@ -11,6 +11,7 @@
 #include "data_store/server_connection.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/sqlite_store.h"
+#include "data_store/store_address.h"
 
 #include "bench_support.h"
 
@@ -90,13 +91,15 @@ double saveDuringBackup(const QString& folder, const QString& address, const QSt
 {
     std::atomic<bool> done{false};
     QThread* backup = QThread::create([&] {
-        DataStore desk(folder, address);
+        const auto deskStore = openStore({folder, address});
+        DataStore& desk = *deskStore;
         desk.copyOnly();
         backupDatabase(desk, target);
         done = true;
     });
     backup->start();
-    DataStore other(folder, address);
+    const auto otherStore = openStore({folder, address});
+    DataStore& other = *otherStore;
     other.open();
     double longest = 0;
     int saves = 0;
@@ -132,7 +135,8 @@ bool compareWithServer(const QString& admin, DataStore& file, const QString& fil
     const QString address = ServerConnection::withDatabase(admin, database);
     bool met = false;
     {
-        DataStore server(folder, address);
+        const auto serverStore = openStore({folder, address});
+        DataStore& server = *serverStore;
         server.create();
         const double restore = once([&] { restoreDatabase(server, fileBackup); });
         const QString target = QDir(folder).filePath(QStringLiteral("服务器备份.dat"));
