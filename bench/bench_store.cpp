@@ -1,7 +1,7 @@
 // Lists 1,000,000 rows of 销售表 through the record set, and through the record set into the
 // grid, beside the raw sqlite3 C API stepping the same rows, and prints the ratios.
 #include "data_store/data_store.h"
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 
 #include "bench_support.h"
 

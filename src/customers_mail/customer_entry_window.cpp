@@ -4,11 +4,11 @@
 #include "data_store/data_store.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/screen_fit.h"
 #include "ui_customer_entry_window.h"
+#include "widgets/click_widgets.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 

@@ -7,10 +7,10 @@
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "platform/mail_server_settings.h"
-#include "platform/screen_fit.h"
 #include "ui_mail_page.h"
+#include "widgets/hover.h"
+#include "widgets/screen_fit.h"
 
 #include <QListWidget>
 #include <QMetaObject>

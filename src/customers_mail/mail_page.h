@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/mail_transport.h"
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <memory>
 #include <optional>

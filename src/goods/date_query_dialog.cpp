@@ -5,8 +5,8 @@
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/screen_fit.h"
 #include "ui_date_query_dialog.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 

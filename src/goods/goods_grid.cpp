@@ -3,8 +3,8 @@
 #include "data_store/record_set.h"
 #include "data_store/schema.h"
 #include "data_store/values.h"
-#include "platform/paged_rows.h"
-#include "platform/record_grid.h"
+#include "widgets/paged_rows.h"
+#include "widgets/record_grid.h"
 
 #include <QLineEdit>
 #include <QRegularExpression>

@@ -6,8 +6,8 @@
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/screen_fit.h"
 #include "ui_goods_query_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 

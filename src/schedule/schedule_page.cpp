@@ -7,9 +7,9 @@
 #include "platform/audio_player.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "schedule/reminder_records.h"
 #include "ui_schedule_page.h"
+#include "widgets/hover.h"
 
 #include <QStandardPaths>
 #include <QTimer>

@@ -16,13 +16,13 @@
 #include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
 #include "platform/qt_tray_icon.h"
-#include "platform/screen_fit.h"
 #include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
 #include "shell/folder_lock.h"
 #include "shell/login_window.h"
 #include "shell/main_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -6,11 +6,9 @@
 #include "goods/stock_page.h"
 #include "input_aids/input_aids.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/screen_fit.h"
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
@@ -22,6 +20,8 @@
 #include "statistics/chart_tables.h"
 #include "statistics/profit_window.h"
 #include "ui_main_window.h"
+#include "widgets/click_widgets.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/hover.h"
-#include "platform/page.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
 
 #include <QPoint>
 #include <QPointer>

@@ -1,5 +1,5 @@
-#include "platform/record_grid.h"
 #include "settings_fixture.h"
+#include "widgets/record_grid.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -2,7 +2,7 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_records.h"
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
+#include "widgets/click_widgets.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -8,11 +8,11 @@
 #include "customers_mail/mail_page.h"
 #include "data_store/data_store.h"
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
-#include "platform/record_grid.h"
 #include "shell/main_window.h"
 #include "shell/settings_page.h"
 #include "support/env.h"
+#include "widgets/click_widgets.h"
+#include "widgets/record_grid.h"
 
 #include <QClipboard>
 #include <QComboBox>
