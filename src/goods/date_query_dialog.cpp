@@ -1,8 +1,8 @@
 #include "goods/date_query_dialog.h"
 
 #include "goods/goods_records.h"
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "ui_date_query_dialog.h"

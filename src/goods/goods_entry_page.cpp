@@ -2,8 +2,8 @@
 
 #include "data_store/values.h"
 #include "goods/goods_grid.h"
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "widgets/click_widgets.h"
 #include "widgets/hover.h"

@@ -2,7 +2,7 @@
 
 #include "data_store/record_set.h"
 #include "goods/goods_grid.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"

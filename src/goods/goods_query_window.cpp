@@ -2,7 +2,7 @@
 
 #include "goods/goods_records.h"
 #include "goods/purchase_page.h"
-#include "input_aids/aid_target.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"

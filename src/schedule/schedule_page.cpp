@@ -2,7 +2,7 @@
 
 #include "data_store/schema.h"
 #include "data_store/values.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
 #include "platform/clock.h"
@@ -182,7 +182,7 @@ void SchedulePage::openCalendar()
 void SchedulePage::openCalendarWhileTyping()
 {
     m_context.inputAids.showCalendarBelow(kDateBoxCode, m_ui->Text16, 0,
-                                          InputAids::Opening::WhileTyping);
+                                          AidOpener::Opening::WhileTyping);
 }
 
 void SchedulePage::emptyContentAtLimit()

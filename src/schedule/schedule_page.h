@@ -1,6 +1,6 @@
 #pragma once
 
-#include "input_aids/aid_target.h"
+#include "platform/aid_target.h"
 #include "widgets/page.h"
 
 #include <memory>

@@ -76,7 +76,7 @@ void DesktopPage::showLowStockLine()
     m_ui->LowStockLabel->setVisible(count > 0);
 }
 
-void DesktopPage::chartsComputed(const ChartTables& tables)
+void DesktopPage::showTables(const ChartTables& tables)
 {
     m_ui->MSChart1->setTable(tables.salesPerDay);
 }

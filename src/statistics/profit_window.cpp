@@ -1,8 +1,8 @@
 #include "statistics/profit_window.h"
 
 #include "data_store/values.h"
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
