@@ -1,8 +1,8 @@
 // Exports a 1,000,000-row sales grid to CSV (UTF-8 and GB18030) and prints each time beside
 // the time of writing the same bytes with plain fwrite (flushed to disk like the export's
 // atomic save).
-#include "platform/csv_export.h"
-#include "platform/record_grid.h"
+#include "widgets/csv_export.h"
+#include "widgets/record_grid.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

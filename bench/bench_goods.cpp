@@ -11,9 +11,9 @@
 #include "platform/audio_player.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "platform/mail_transport.h"
-#include "platform/record_grid.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 #include "bench_support.h"
 

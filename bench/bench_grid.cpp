@@ -17,12 +17,12 @@
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
 #include "platform/clock.h"
-#include "platform/csv_export.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "platform/mail_transport.h"
-#include "platform/record_grid.h"
 #include "shell/main_window.h"
+#include "widgets/csv_export.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 #include "bench_support.h"
 

@@ -7,11 +7,11 @@
 #include "data_store/sqlite_store.h"
 #include "goods/goods_grid.h"
 #include "goods/goods_records.h"
-#include "platform/csv_export.h"
-#include "platform/csv_import.h"
-#include "platform/import_preview.h"
-#include "platform/record_grid.h"
-#include "platform/xlsx_export.h"
+#include "widgets/csv_export.h"
+#include "widgets/csv_import.h"
+#include "widgets/import_preview.h"
+#include "widgets/record_grid.h"
+#include "widgets/xlsx_export.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -8,8 +8,8 @@
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
 #include "platform/dialogs.h"
-#include "platform/record_grid.h"
 #include "statistics/profit_window.h"
+#include "widgets/record_grid.h"
 
 #include "bench_support.h"
 

@@ -10,9 +10,9 @@
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
-#include "platform/record_grid.h"
 #include "shell/main_window.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 #include "bench_support.h"
 

@@ -2,7 +2,7 @@
 // grid, beside the raw sqlite3 C API stepping the same rows, and prints the ratios.
 #include "data_store/data_store.h"
 #include "data_store/sqlite_store.h"
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 
 #include "bench_support.h"
 

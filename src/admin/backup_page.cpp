@@ -7,8 +7,8 @@
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "ui_backup_page.h"
+#include "widgets/hover.h"
 
 #include <QCoreApplication>
 #include <QDir>

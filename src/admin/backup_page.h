@@ -2,7 +2,7 @@
 
 #include "admin/backup_history.h"
 #include "admin/database_copy.h"
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <functional>
 #include <memory>

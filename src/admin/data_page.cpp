@@ -6,8 +6,8 @@
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "ui_data_page.h"
+#include "widgets/hover.h"
 
 namespace khgl {
 namespace {

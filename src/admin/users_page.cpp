@@ -4,8 +4,8 @@
 #include "data_store/schema.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "ui_users_page.h"
+#include "widgets/hover.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <memory>
 

@@ -2,13 +2,13 @@
 
 #include "customers_mail/customer_records.h"
 #include "data_store/data_store.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/screen_fit.h"
 #include "ui_customer_entry_window.h"
+#include "widgets/click_widgets.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 
@@ -47,13 +47,13 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
     m_context.inputAids.registerDateBox(kDateCode, m_ui->Text4);
     m_context.inputAids.registerAmountBox(kAmountCode, m_ui->Text8);
     connect(m_ui->Text4, &ClickLineEdit::clicked, this,
-            [this] { openCalendar(InputAids::Opening::ByCommand); });
+            [this] { openCalendar(AidOpener::Opening::ByCommand); });
     connect(m_ui->Text4, &QLineEdit::textEdited, this,
-            [this] { openCalendar(InputAids::Opening::WhileTyping); });
+            [this] { openCalendar(AidOpener::Opening::WhileTyping); });
     connect(m_ui->Text8, &ClickLineEdit::clicked, this,
-            [this] { openCalculator(InputAids::Opening::ByCommand); });
+            [this] { openCalculator(AidOpener::Opening::ByCommand); });
     connect(m_ui->Text8, &QLineEdit::textEdited, this,
-            [this] { openCalculator(InputAids::Opening::WhileTyping); });
+            [this] { openCalculator(AidOpener::Opening::WhileTyping); });
     connect(m_ui->Label1, &ClickLabel::clicked, this, &CustomerEntryWindow::save);
     // Esc closes the window, as the query windows do.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
@@ -103,12 +103,12 @@ void CustomerEntryWindow::keepNumeric(QLineEdit* box)
 
 // Typing into the date or amount box also opens its aid; the aid's own write does not, so
 // a picked date does not reopen the picker.
-void CustomerEntryWindow::openCalendar(InputAids::Opening opening)
+void CustomerEntryWindow::openCalendar(AidOpener::Opening opening)
 {
     m_context.inputAids.showCalendarBelow(kDateCode, m_ui->Text4, kAidGapTwips, opening);
 }
 
-void CustomerEntryWindow::openCalculator(InputAids::Opening opening)
+void CustomerEntryWindow::openCalculator(AidOpener::Opening opening)
 {
     m_context.inputAids.showCalculatorBelow(kAmountCode, m_ui->Text8, kAidGapTwips, opening);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include <QStringList>
 #include <QWidget>
 #include <memory>
@@ -41,8 +41,8 @@ private:
     std::vector<QLineEdit*> boxesInTableOrder() const;
     void limitLength(QLineEdit* box, const QString& message);
     void keepNumeric(QLineEdit* box);
-    void openCalendar(InputAids::Opening opening);
-    void openCalculator(InputAids::Opening opening);
+    void openCalendar(AidOpener::Opening opening);
+    void openCalculator(AidOpener::Opening opening);
     void save();
     void writeRecord();
 

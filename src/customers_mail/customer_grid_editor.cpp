@@ -1,6 +1,6 @@
 #include "customers_mail/customer_grid_editor.h"
 
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

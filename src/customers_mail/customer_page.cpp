@@ -9,10 +9,10 @@
 #include "data_store/values.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
-#include "platform/paged_rows.h"
-#include "platform/screen_fit.h"
 #include "ui_customer_page.h"
+#include "widgets/hover.h"
+#include "widgets/paged_rows.h"
+#include "widgets/screen_fit.h"
 
 #include <array>
 #include <vector>

@@ -3,14 +3,15 @@
 #include "customers_mail/mail_recipients.h"
 #include "customers_mail/mail_server_dialog.h"
 #include "data_store/values.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "platform/mail_server_settings.h"
-#include "platform/screen_fit.h"
 #include "ui_mail_page.h"
+#include "widgets/hover.h"
+#include "widgets/screen_fit.h"
 
 #include <QListWidget>
 #include <QPushButton>

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "customers_mail/mail_run.h"
-#include "platform/page.h"
+#include "platform/mail_transport.h"
+#include "widgets/page.h"
 
 #include <memory>
 #include <vector>

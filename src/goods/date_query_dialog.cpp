@@ -1,12 +1,12 @@
 #include "goods/date_query_dialog.h"
 
 #include "goods/goods_records.h"
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/screen_fit.h"
 #include "ui_date_query_dialog.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 

@@ -4,13 +4,13 @@
 #include "goods/box_filters.h"
 #include "goods/goods_grid.h"
 #include "goods/goods_log.h"
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
-#include "platform/hover.h"
-#include "platform/record_grid.h"
-#include "platform/screen_fit.h"
+#include "widgets/click_widgets.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
+#include "widgets/screen_fit.h"
 
 namespace khgl {
 // How the purchase and the sales page differ besides their forms.

@@ -2,7 +2,7 @@
 
 #include "goods/goods_records.h"
 #include "platform/dialogs.h"
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <QStringList>
 #include <memory>

@@ -2,9 +2,10 @@
 
 #include "data_store/record_set.h"
 #include "data_store/schema.h"
+#include "data_store/values.h"
 #include "goods/amount_text.h"
-#include "platform/paged_rows.h"
-#include "platform/record_grid.h"
+#include "widgets/paged_rows.h"
+#include "widgets/record_grid.h"
 
 #include <charconv>
 #include <vector>

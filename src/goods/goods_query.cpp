@@ -2,11 +2,11 @@
 
 #include "data_store/record_set.h"
 #include "goods/goods_grid.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
+#include "widgets/click_widgets.h"
 
 namespace khgl {
 namespace {

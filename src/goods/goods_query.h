@@ -1,7 +1,7 @@
 #pragma once
 
 #include "goods/goods_records.h"
-#include "platform/hover.h"
+#include "widgets/hover.h"
 
 #include <QString>
 #include <array>

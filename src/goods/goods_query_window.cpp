@@ -2,12 +2,12 @@
 
 #include "goods/goods_records.h"
 #include "goods/purchase_page.h"
-#include "input_aids/aid_target.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/screen_fit.h"
 #include "ui_goods_query_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 

@@ -2,7 +2,7 @@
 
 #include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
-#include "platform/grid_import.h"
+#include "widgets/grid_import.h"
 
 #include <QList>
 #include <QString>

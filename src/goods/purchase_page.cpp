@@ -2,9 +2,9 @@
 
 #include "data_store/values.h"
 #include "platform/app_context.h"
-#include "platform/hover.h"
-#include "platform/record_grid.h"
 #include "ui_purchase_page.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 namespace khgl {
 

@@ -3,9 +3,9 @@
 #include "goods/box_filters.h"
 #include "goods/goods_grid.h"
 #include "platform/app_context.h"
-#include "platform/hover.h"
-#include "platform/record_grid.h"
 #include "ui_sales_page.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 namespace khgl {
 

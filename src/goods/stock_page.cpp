@@ -6,8 +6,8 @@
 #include "goods/stock_minimum_records.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "ui_stock_page.h"
+#include "widgets/hover.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,8 +2,8 @@
 
 #include "input_aids/leading_number.h"
 #include "platform/dialogs.h"
-#include "platform/screen_fit.h"
 #include "ui_calculator_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QKeyEvent>
 #include <cmath>

@@ -1,9 +1,9 @@
 #include "input_aids/calendar_window.h"
 
-#include "platform/click_widgets.h"
 #include "platform/clock.h"
-#include "platform/screen_fit.h"
 #include "ui_calendar_window.h"
+#include "widgets/click_widgets.h"
+#include "widgets/screen_fit.h"
 
 #include <QKeyEvent>
 #include <algorithm>

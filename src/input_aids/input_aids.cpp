@@ -3,7 +3,7 @@
 #include "data_store/values.h"
 #include "input_aids/calculator_window.h"
 #include "input_aids/calendar_window.h"
-#include "platform/screen_fit.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
 #include <QLineEdit>

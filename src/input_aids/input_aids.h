@@ -1,6 +1,7 @@
 #pragma once
 
-#include "input_aids/aid_target.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 
 #include <QObject>
 #include <QPoint>
@@ -22,7 +23,7 @@ class Dialogs;
 // The calendar picker and the calculator, one of each for the whole program, and the two
 // target codes that say which box receives the picked date (1..13) or the result (2..4).
 // Pages register their boxes under their codes; routing is this one table.
-class InputAids final : public QObject
+class InputAids final : public QObject, public AidOpener
 {
     Q_OBJECT
 
@@ -31,8 +32,8 @@ public:
     ~InputAids() override;
 
     // A box is forgotten automatically when it is destroyed.
-    void registerDateBox(qint16 code, QLineEdit* box);
-    void registerAmountBox(qint16 code, QLineEdit* box);
+    void registerDateBox(qint16 code, QLineEdit* box) override;
+    void registerAmountBox(qint16 code, QLineEdit* box) override;
     QLineEdit* dateBox(qint16 code) const;
     QLineEdit* amountBox(qint16 code) const;
 
@@ -41,26 +42,15 @@ public:
 
     // Sets the target code and shows the aid at the given screen position (pixels) without
     // blocking; when it is already open it only moves and takes the new code.
-    // The ...Below forms also make the aid a tool window of the box's window: it stays above
-    // that window, goes with it, and is not blocked when that window is modal.
     void showCalendar(qint16 code, QPoint topLeft);
     void showCalculator(qint16 code, QPoint topLeft);
-    // How an aid was asked for. A click, F4 or Alt+Down hands it the keyboard; typing into the
-    // box opens it beside the box and leaves the keys with the box, so nothing typed is lost.
-    enum class Opening
-    {
-        ByCommand,
-        WhileTyping,
-    };
-    // Opens the aid just under a box: gapTwips below its lower edge (above the box when there
-    // is no room below).
     void showCalendarBelow(qint16 code, QWidget* box, int gapTwips = 0,
-                           Opening opening = Opening::ByCommand);
+                           Opening opening = Opening::ByCommand) override;
     void showCalculatorBelow(qint16 code, QWidget* box, int gapTwips = 0,
-                             Opening opening = Opening::ByCommand);
-    void closeCalendar();
-    void closeCalculator();
-    bool isCalendarOpen() const;
+                             Opening opening = Opening::ByCommand) override;
+    void closeCalendar() override;
+    void closeCalculator() override;
+    bool isCalendarOpen() const override;
     bool isCalculatorOpen() const;
     // The windows (objectNames Form1 and Form9), made at the first opening; null before.
     QWidget* calendarWindow() const;

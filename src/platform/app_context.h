@@ -10,12 +10,12 @@ class QObject;
 
 namespace khgl {
 
+class AidOpener;
 class AudioPlayer;
 class Clock;
 class Connectivity;
 class DataStore;
 class Dialogs;
-class InputAids;
 class MailTransport;
 class TrayIcon;
 
@@ -29,7 +29,7 @@ struct AppContext
     AudioPlayer& audio;
     MailTransport& mail;
     Connectivity& connectivity;
-    InputAids& inputAids;
+    AidOpener& inputAids;
     Pictures pictures{folder};
     // Makes the main window's notification-area icon.
     std::function<std::unique_ptr<TrayIcon>(QObject* parent)> makeTray;

@@ -1,9 +1,9 @@
 #include "schedule/alarm_popup.h"
 
-#include "platform/hover.h"
 #include "platform/pictures.h"
-#include "platform/screen_fit.h"
 #include "ui_alarm_popup.h"
+#include "widgets/hover.h"
+#include "widgets/screen_fit.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
 #include "schedule/missed_reminders_window.h"
 
-#include "platform/screen_fit.h"
 #include "ui_missed_reminders_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QPushButton>
 #include <QTableWidgetItem>

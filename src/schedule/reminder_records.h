@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data_store/record_set.h"
-#include "platform/grid_import.h"
+#include "widgets/grid_import.h"
 
 #include <QDate>
 #include <QDateTime>

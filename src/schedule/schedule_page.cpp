@@ -2,15 +2,15 @@
 
 #include "data_store/schema.h"
 #include "data_store/values.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
 #include "platform/app_context.h"
 #include "platform/audio_player.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/hover.h"
 #include "schedule/reminder_records.h"
 #include "schedule/schedule_log.h"
 #include "ui_schedule_page.h"
+#include "widgets/hover.h"
 
 #include <QStandardPaths>
 #include <QTimer>
@@ -183,7 +183,7 @@ void SchedulePage::openCalendar()
 void SchedulePage::openCalendarWhileTyping()
 {
     m_context.inputAids.showCalendarBelow(kDateBoxCode, m_ui->Text16, 0,
-                                          InputAids::Opening::WhileTyping);
+                                          AidOpener::Opening::WhileTyping);
 }
 
 void SchedulePage::emptyContentAtLimit()

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "input_aids/aid_target.h"
-#include "platform/page.h"
+#include "platform/aid_target.h"
+#include "widgets/page.h"
 
 #include <memory>
 

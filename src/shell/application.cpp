@@ -16,7 +16,6 @@
 #include "platform/network_connectivity.h"
 #include "platform/qt_audio_player.h"
 #include "platform/qt_tray_icon.h"
-#include "platform/screen_fit.h"
 #include "platform/smtp_transport.h"
 #include "platform/tray_icon.h"
 #include "shell/first_operator_dialog.h"
@@ -25,6 +24,7 @@
 #include "shell/main_window.h"
 #include "shell/server_notice.h"
 #include "shell/shell_log.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
 #include <QFileInfo>

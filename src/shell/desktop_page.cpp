@@ -6,13 +6,13 @@
 #include "goods/stock_minimum_records.h"
 #include "input_aids/month_layout.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/clock.h"
-#include "platform/hover.h"
 #include "schedule/reminder_records.h"
 #include "shell/desktop_figures.h"
 #include "statistics/chart_tables.h"
 #include "ui_desktop_page.h"
+#include "widgets/click_widgets.h"
+#include "widgets/hover.h"
 
 namespace khgl {
 namespace {
@@ -76,7 +76,7 @@ void DesktopPage::showLowStockLine()
     m_ui->LowStockLabel->setVisible(count > 0);
 }
 
-void DesktopPage::chartsComputed(const ChartTables& tables)
+void DesktopPage::showTables(const ChartTables& tables)
 {
     m_ui->MSChart1->setTable(tables.salesPerDay);
 }

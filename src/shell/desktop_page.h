@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <QDate>
 #include <array>
@@ -13,6 +13,7 @@ class DesktopPage;
 namespace khgl {
 
 class ClickLabel;
+struct ChartTables;
 
 // The desktop: customer total, this month's sales, the month calendar with today's
 // reminders, and this month's daily sales chart. Everything is computed at the main window's
@@ -30,8 +31,8 @@ public:
     void windowLoaded() override;
     // The low-stock line follows minimums and sales changed since the load.
     void opened() override;
-    void chartsComputed(const ChartTables& tables) override;
-    bool showsCharts() const override { return true; }
+    // Shows the chart tables the main window computed.
+    void showTables(const ChartTables& tables);
 
     ClickLabel* cell(int index) const { return m_cells.at(index); }
 

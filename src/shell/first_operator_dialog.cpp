@@ -1,7 +1,7 @@
 #include "shell/first_operator_dialog.h"
 
-#include "platform/screen_fit.h"
 #include "ui_first_operator_dialog.h"
+#include "widgets/screen_fit.h"
 
 #include <QPushButton>
 

@@ -1,14 +1,14 @@
 #include "shell/login_window.h"
 
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/hover.h"
-#include "platform/screen_fit.h"
 #include "shell/login_records.h"
 #include "shell/server_notice.h"
 #include "ui_login_window.h"
+#include "widgets/click_widgets.h"
+#include "widgets/hover.h"
+#include "widgets/screen_fit.h"
 
 #include <QLineEdit>
 

@@ -4,13 +4,11 @@
 #include "admin/daily_backup.h"
 #include "data_store/data_store.h"
 #include "goods/stock_page.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
 #include "platform/app_context.h"
-#include "platform/click_widgets.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
-#include "platform/screen_fit.h"
 #include "platform/tray_icon.h"
 #include "platform/window_outline.h"
 #include "schedule/alarm_check.h"
@@ -21,8 +19,12 @@
 #include "shell/page_factory.h"
 #include "shell/server_notice.h"
 #include "statistics/chart_tables.h"
+#include "statistics/month_chart_page.h"
 #include "statistics/profit_window.h"
+#include "statistics/year_chart_page.h"
 #include "ui_main_window.h"
+#include "widgets/click_widgets.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -36,6 +38,15 @@ namespace {
 
 // Page frames: left 360, top 1920, width 13575, height 7215 twips.
 const QRect kPageGeometry(24, 128, 905, 481);
+
+template <typename Shows> bool takesCharts(MainWindow* window, Page* page)
+{
+    auto* shows = qobject_cast<Shows*>(page);
+    if (shows != nullptr) {
+        QObject::connect(window, &MainWindow::chartsComputed, shows, &Shows::showTables);
+    }
+    return shows != nullptr;
+}
 
 } // namespace
 
@@ -128,7 +139,7 @@ void MainWindow::buildPages()
             createPage(QString::fromUtf16(row.frame), QString::fromUtf16(row.caption), m_env, this);
         page->setGeometry(kPageGeometry); // the design: fitted to the screen with the window
         page->hide();
-        m_nav.push_back({row.label, row.highlight, page});
+        m_nav.push_back({row.label, row.highlight, page, connectCharts(page)});
     }
 }
 
@@ -186,11 +197,15 @@ void MainWindow::listMissedReminders()
 void MainWindow::showCharts()
 {
     guarded(m_context.dialogs, this, [this] {
-        const ChartTables tables = computeChartTables(m_context.store, m_context.clock.today());
-        for (const NavEntry& entry : m_nav) {
-            entry.page->chartsComputed(tables);
-        }
+        Q_EMIT chartsComputed(computeChartTables(m_context.store, m_context.clock.today()));
     });
+}
+
+// A page of one of these kinds takes the tables from the window's signal.
+bool MainWindow::connectCharts(Page* page)
+{
+    return takesCharts<DesktopPage>(this, page) || takesCharts<MonthChartPage>(this, page) ||
+           takesCharts<YearChartPage>(this, page);
 }
 
 // The desktop's low-stock line opens the stock page as its navigation label does, then
@@ -257,7 +272,7 @@ void MainWindow::select(const NavEntry& entry)
     entry.page->loadNormalPictures();
     showOnly(entry.page);
     entry.page->opened();
-    if (entry.page->showsCharts()) {
+    if (entry.showsCharts) {
         showCharts(); // what was recorded since the last look shows at once
     }
     // The keyboard goes where the work of the page begins, not to the title bar.

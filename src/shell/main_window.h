@@ -1,7 +1,8 @@
 #pragma once
 
-#include "platform/hover.h"
-#include "platform/page.h"
+#include "statistics/chart_tables.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
 
 #include <QPoint>
 #include <QPointer>
@@ -50,6 +51,10 @@ public:
     static QString siteAddress() { return QStringLiteral("https://www.lichuan-shop.cn"); }
     void setUrlOpener(std::function<void(const QUrl&)> opener) { m_openUrl = std::move(opener); }
 
+Q_SIGNALS:
+    // The chart tables were computed: at load, and each time a page showing them is selected.
+    void chartsComputed(const ChartTables& tables);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -64,8 +69,10 @@ private:
         ClickLabel* label;
         QLabel* highlight;
         Page* page;
+        bool showsCharts;
     };
     void buildPages();
+    bool connectCharts(Page* page);
     void connectLowStock();
     void select(const NavEntry& entry);
     void highlight(const NavEntry& entry);

@@ -8,13 +8,13 @@
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
-#include "platform/page.h"
 #include "schedule/schedule_page.h"
 #include "shell/desktop_page.h"
 #include "shell/settings_page.h"
 #include "statistics/month_chart_page.h"
 #include "statistics/profit_window.h"
 #include "statistics/year_chart_page.h"
+#include "widgets/page.h"
 
 namespace khgl {
 namespace {

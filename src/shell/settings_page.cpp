@@ -3,10 +3,10 @@
 #include "admin/users_page.h"
 
 #include "platform/app_context.h"
-#include "platform/hover.h"
-#include "platform/screen_fit.h"
 #include "shell/page_factory.h"
 #include "ui_settings_page.h"
+#include "widgets/hover.h"
+#include "widgets/screen_fit.h"
 
 namespace khgl {
 namespace {

@@ -17,7 +17,7 @@ MonthChartPage::MonthChartPage(PageEnv& env, QWidget* parent)
 
 MonthChartPage::~MonthChartPage() = default;
 
-void MonthChartPage::chartsComputed(const ChartTables& tables)
+void MonthChartPage::showTables(const ChartTables& tables)
 {
     m_ui->MSC1->setTable(tables.customersPerDay);
     m_ui->MSC2->setTable(tables.salesPerDay);

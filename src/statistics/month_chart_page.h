@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <memory>
 
@@ -9,6 +9,8 @@ class MonthChartPage;
 }
 
 namespace khgl {
+
+struct ChartTables;
 
 // The month page: customer purchases (MSC1) and sales (MSC2) for every day of this month,
 // computed again each time the page is shown.
@@ -20,8 +22,8 @@ public:
     MonthChartPage(PageEnv& env, QWidget* parent);
     ~MonthChartPage() override;
 
-    void chartsComputed(const ChartTables& tables) override;
-    bool showsCharts() const override { return true; }
+    // Shows the chart tables the main window computed.
+    void showTables(const ChartTables& tables);
 
 private:
     std::unique_ptr<Ui::MonthChartPage> m_ui;

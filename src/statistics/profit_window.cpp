@@ -1,17 +1,17 @@
 #include "statistics/profit_window.h"
 
 #include "data_store/values.h"
-#include "input_aids/aid_target.h"
-#include "input_aids/input_aids.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
-#include "platform/grid_menu.h"
 #include "platform/guard.h"
-#include "platform/record_grid.h"
 #include "statistics/chart_tables.h"
 #include "statistics/profit_months_window.h"
 #include "ui_profit_window.h"
+#include "widgets/grid_menu.h"
+#include "widgets/record_grid.h"
 
 #include <QAction>
 #include <QHeaderView>

@@ -17,7 +17,7 @@ YearChartPage::YearChartPage(PageEnv& env, QWidget* parent)
 
 YearChartPage::~YearChartPage() = default;
 
-void YearChartPage::chartsComputed(const ChartTables& tables)
+void YearChartPage::showTables(const ChartTables& tables)
 {
     m_ui->MSC3->setTable(tables.customersPerMonth);
     m_ui->MSC4->setTable(tables.salesPerMonth);

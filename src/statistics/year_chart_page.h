@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include <memory>
 
@@ -9,6 +9,8 @@ class YearChartPage;
 }
 
 namespace khgl {
+
+struct ChartTables;
 
 // The year page: customer purchases (MSC3) and sales (MSC4) for every month of this year,
 // computed again each time the page is shown.
@@ -20,8 +22,8 @@ public:
     YearChartPage(PageEnv& env, QWidget* parent);
     ~YearChartPage() override;
 
-    void chartsComputed(const ChartTables& tables) override;
-    bool showsCharts() const override { return true; }
+    // Shows the chart tables the main window computed.
+    void showTables(const ChartTables& tables);
 
 private:
     std::unique_ptr<Ui::YearChartPage> m_ui;

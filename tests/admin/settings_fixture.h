@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/hover.h"
-#include "platform/page.h"
 #include "shell/settings_page.h"
 #include "support/env.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
 
 #include <QFile>
 #include <QTest>

@@ -8,11 +8,11 @@
 #include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "goods/stock_minimum_records.h"
-#include "platform/record_grid.h"
 #include "settings_fixture.h"
 #include "shell/main_window.h"
 #include "shell/page_factory.h"
 #include "support/fake_tray.h"
+#include "widgets/record_grid.h"
 
 #include <sqlite3.h>
 

@@ -1,6 +1,7 @@
 #include "data_store/sqlite_store.h"
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 #include "settings_fixture.h"
+#include "widgets/record_grid.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -3,10 +3,12 @@
 #include "customers_mail/customer_file.h"
 #include "customers_mail/customer_page.h"
 #include "data_store/data_store.h"
-#include "platform/hover.h"
-#include "platform/record_grid.h"
 #include "support/controls.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 #include "support/env.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 #include <QDir>
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "customer_test_util.h"
 #include "customers_mail/customer_entry_window.h"
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
 #include "support/record_rows.h"
+#include "widgets/click_widgets.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -2,8 +2,8 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_grid_editor.h"
 #include "data_store/schema.h"
-#include "platform/click_widgets.h"
 #include "shell/main_window.h"
+#include "widgets/click_widgets.h"
 
 #include <QAction>
 #include <QDialog>

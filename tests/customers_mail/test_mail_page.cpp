@@ -1,12 +1,12 @@
 #include "customers_mail/mail_page.h"
 #include "data_store/data_store.h"
-#include "platform/click_widgets.h"
-#include "platform/hover.h"
 #include "platform/mail_server_settings.h"
-#include "platform/record_grid.h"
 #include "platform/smtp_transport.h"
 #include "support/env.h"
 #include "support/smtp_test_server.h"
+#include "widgets/click_widgets.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 #include <QCheckBox>
 #include <QComboBox>

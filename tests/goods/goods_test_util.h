@@ -1,11 +1,14 @@
 #pragma once
 
 #include "data_store/data_store.h"
-#include "platform/hover.h"
-#include "platform/page.h"
-#include "platform/record_grid.h"
 #include "support/controls.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
+#include "widgets/record_grid.h"
 #include "support/env.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
+#include "widgets/record_grid.h"
 
 #include <QInputMethodEvent>
 #include <QLabel>

@@ -4,8 +4,8 @@
 #include "goods/sales_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
-#include "platform/grid_menu.h"
 #include "shell/main_window.h"
+#include "widgets/grid_menu.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
 #include "support/env.h"
+#include "widgets/click_widgets.h"
 
 #include <QApplication>
 #include <QDialog>

@@ -1,8 +1,8 @@
 #include "platform/dialogs.h"
-#include "platform/hover.h"
-#include "platform/record_grid.h"
 #include "schedule/recording_player.h"
 #include "schedule/schedule_page.h"
+#include "widgets/hover.h"
+#include "widgets/record_grid.h"
 
 #include <QAction>
 #include <QApplication>

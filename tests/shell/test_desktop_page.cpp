@@ -1,11 +1,11 @@
 #include "data_store/data_store.h"
-#include "platform/click_widgets.h"
-#include "platform/record_grid.h"
 #include "shell/desktop_page.h"
 #include "shell/main_window.h"
 #include "statistics/chart_tables.h"
 #include "statistics/table_chart.h"
 #include "support/env.h"
+#include "widgets/click_widgets.h"
+#include "widgets/record_grid.h"
 
 #include <QLabel>
 #include <QTest>

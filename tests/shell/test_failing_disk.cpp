@@ -12,12 +12,12 @@
 #include "goods/goods_test_util.h"
 #include "goods/sales_page.h"
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
 #include "schedule/schedule_page.h"
 #include "shell/application.h"
 #include "shell/folder_lock.h"
 #include "shell/main_window.h"
 #include "support/env.h"
+#include "widgets/click_widgets.h"
 
 #include <sqlite3.h>
 

@@ -9,12 +9,12 @@
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
-#include "platform/record_grid.h"
 #include "shell/main_window.h"
 #include "shell/settings_page.h"
 #include "support/controls.h"
 #include "support/env.h"
+#include "widgets/click_widgets.h"
+#include "widgets/record_grid.h"
 
 #include <QClipboard>
 #include <QComboBox>

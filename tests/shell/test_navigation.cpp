@@ -1,10 +1,10 @@
 #include "input_aids/input_aids.h"
-#include "platform/hover.h"
-#include "platform/page.h"
 #include "platform/pictures.h"
 #include "shell/main_window.h"
 #include "support/controls.h"
 #include "support/env.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,13 +1,13 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_page.h"
 #include "input_aids/input_aids.h"
-#include "platform/click_widgets.h"
-#include "platform/record_grid.h"
-#include "platform/screen_fit.h"
 #include "shell/application.h"
 #include "shell/login_window.h"
 #include "shell/main_window.h"
 #include "support/env.h"
+#include "widgets/click_widgets.h"
+#include "widgets/record_grid.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,13 +1,13 @@
 #include "goods/stock_page.h"
-#include "platform/hover.h"
-#include "platform/page.h"
-#include "platform/record_grid.h"
 #include "shell/page_factory.h"
 #include "statistics/profit_months_window.h"
 #include "statistics/profit_window.h"
 #include "statistics/table_chart.h"
 #include "support/controls.h"
 #include "support/env.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
+#include "widgets/record_grid.h"
 
 #include <QAction>
 #include <QComboBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 
 #include <QStringList>
 #include <QTest>

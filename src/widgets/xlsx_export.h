@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/csv_export.h"
+#include "widgets/csv_export.h"
 
 #include <QString>
 

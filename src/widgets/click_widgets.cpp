@@ -1,4 +1,4 @@
-#include "platform/click_widgets.h"
+#include "widgets/click_widgets.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>

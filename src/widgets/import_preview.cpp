@@ -1,8 +1,8 @@
-#include "platform/import_preview.h"
+#include "widgets/import_preview.h"
 
-#include "platform/grid_import.h"
-#include "platform/record_grid.h"
 #include "ui_import_preview.h"
+#include "widgets/grid_import.h"
+#include "widgets/record_grid.h"
 
 #include <QFileInfo>
 

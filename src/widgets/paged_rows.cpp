@@ -1,4 +1,4 @@
-#include "platform/paged_rows.h"
+#include "widgets/paged_rows.h"
 
 #include <algorithm>
 #include <string>

@@ -1,7 +1,7 @@
-#include "platform/xlsx_export.h"
+#include "widgets/xlsx_export.h"
 
 #include "data_store/store_error.h"
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 #include "widgets/widgets_log.h"
 
 #include <QDate>

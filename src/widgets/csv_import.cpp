@@ -1,7 +1,7 @@
-#include "platform/csv_import.h"
+#include "widgets/csv_import.h"
 
 #include "data_store/store_error.h"
-#include "platform/csv_export.h"
+#include "widgets/csv_export.h"
 
 #include <QDir>
 #include <QFile>

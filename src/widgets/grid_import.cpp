@@ -1,8 +1,8 @@
-#include "platform/grid_import.h"
+#include "widgets/grid_import.h"
 
 #include "data_store/store_error.h"
 #include "data_store/values.h"
-#include "platform/csv_import.h"
+#include "widgets/csv_import.h"
 
 #include <QSet>
 

@@ -1,7 +1,7 @@
-#include "platform/csv_export.h"
+#include "widgets/csv_export.h"
 
 #include "data_store/store_error.h"
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 
 #include <QSaveFile>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/hover.h"
+#include "widgets/hover.h"
 
 #include "platform/pictures.h"
 

@@ -1,4 +1,4 @@
-#include "platform/screen_fit.h"
+#include "widgets/screen_fit.h"
 
 #include <QFont>
 #include <QGuiApplication>

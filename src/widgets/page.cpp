@@ -1,11 +1,11 @@
-#include "platform/page.h"
+#include "widgets/page.h"
 
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
-#include "platform/grid_import.h"
-#include "platform/grid_menu.h"
 #include "platform/guard.h"
-#include "platform/record_grid.h"
+#include "widgets/grid_import.h"
+#include "widgets/grid_menu.h"
+#include "widgets/record_grid.h"
 
 #include <QAbstractItemView>
 #include <QAbstractSpinBox>

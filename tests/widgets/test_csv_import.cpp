@@ -2,10 +2,10 @@
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
 #include "goods/goods_records.h"
-#include "platform/csv_import.h"
-#include "platform/grid_import.h"
 #include "schedule/reminder_records.h"
 #include "support/env.h"
+#include "widgets/csv_import.h"
+#include "widgets/grid_import.h"
 
 #include <QFile>
 #include <QTest>

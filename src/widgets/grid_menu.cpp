@@ -1,14 +1,14 @@
-#include "platform/grid_menu.h"
+#include "widgets/grid_menu.h"
 
 #include "platform/clock.h"
-#include "platform/csv_export.h"
-#include "platform/csv_import.h"
 #include "platform/dialogs.h"
-#include "platform/grid_import.h"
 #include "platform/guard.h"
-#include "platform/import_preview.h"
-#include "platform/record_grid.h"
-#include "platform/xlsx_export.h"
+#include "widgets/csv_export.h"
+#include "widgets/csv_import.h"
+#include "widgets/grid_import.h"
+#include "widgets/import_preview.h"
+#include "widgets/record_grid.h"
+#include "widgets/xlsx_export.h"
 
 #include "data_store/store_error.h"
 

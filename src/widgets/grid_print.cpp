@@ -1,4 +1,4 @@
-#include "platform/grid_print.h"
+#include "widgets/grid_print.h"
 
 #include <QFont>
 #include <QFontMetricsF>

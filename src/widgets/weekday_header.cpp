@@ -1,4 +1,4 @@
-#include "platform/weekday_header.h"
+#include "widgets/weekday_header.h"
 
 #include <QPainter>
 

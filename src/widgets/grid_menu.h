@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/grid_print.h"
+#include "widgets/grid_print.h"
 
 #include <QObject>
 #include <QString>

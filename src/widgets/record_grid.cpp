@@ -1,6 +1,6 @@
-#include "platform/record_grid.h"
+#include "widgets/record_grid.h"
 
-#include "platform/screen_fit.h"
+#include "widgets/screen_fit.h"
 
 #include <QBrush>
 #include <QHeaderView>

@@ -8,7 +8,6 @@
 namespace khgl {
 
 struct AppContext;
-struct ChartTables;
 class GridMenu;
 class GridImporter;
 class RecordGrid;
@@ -34,9 +33,6 @@ public:
 
     // The main window's load sequence reached this page (desktop figures, charts).
     virtual void windowLoaded() {}
-    // The main window's load computed the chart tables (once per load); pages that show
-    // them take their tables here.
-    virtual void chartsComputed(const ChartTables& /*tables*/) {}
     // Loads the normal pictures into the page's command backgrounds (on selection).
     virtual void loadNormalPictures() {}
     // The page's own work when its navigation label is clicked.
@@ -45,8 +41,6 @@ public:
     virtual QString printedTotal() const { return {}; }
     // The main window is closing: close the windows this page opened.
     virtual void closeWindows() {}
-    // Whether the page shows the chart tables: they are computed again each time it is shown.
-    virtual bool showsCharts() const { return false; }
     // Where the keyboard goes when the page is selected: its first shown entry box (one-line,
     // list or multi-line box), else its first grid; null when it has neither.
     virtual QWidget* firstEntryBox() const;
