@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data_store/keyset_pages.h"
-#include "platform/record_grid.h"
+#include "platform/row_cache.h"
 
 #include <memory>
 
