@@ -526,10 +526,11 @@ void RecordGrid::removeItem(int row)
     if (row == m_row && m_batchDepth == 0) {
         bringIntoWindow(row - 1); // the highlight moves to a row beside it, shown
     }
-    const bool shown = currentIndex().isValid();
+    // A highlight outside the window is not the view's current cell: it moves up by itself.
+    const bool unseen = windowed() && !currentIndex().isValid();
     m_model->removeRow(row - 1, m_batchDepth == 0);
     followView();
-    if (!shown && row <= m_row) {
+    if (unseen && row <= m_row) {
         m_row = std::max(1, m_row - 1);
     }
     m_row = std::min(m_row, rows() - 1);
