@@ -428,6 +428,13 @@ private Q_SLOTS:
             return true;
         });
         QCOMPARE(exported, kRows - 1);
+
+        // A short listing after it scrolls with the view's own bar again.
+        env.dialogs.inputNext(QStringLiteral("货7"));
+        f.command("Label45");
+        QCOMPARE(listedNames(grid), strings({"货7"}));
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!grid->verticalScrollBar()->isHidden());
     }
 
     void deleteOnABlankRowSaysSoAndListsTheTable()
