@@ -238,7 +238,7 @@ void salesRun(int sales, bool full)
     });
     char what[96];
     std::snprintf(what, sizeof what, "open the sales page, %d rows (%.1fx raw)", sales, open / raw);
-    check(what, open, sales > 1000000 ? 0.2 : 0.15, "s");
+    check(what, open, sales > 1000000 ? 0.2 : 0.1, "s");
     const double again = seconds([&] {
         page.opened();
         paint(&page);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "data_store/keyset_pages.h"
-#include "widgets/record_grid.h"
+#include "widgets/row_cache.h"
 
 #include <memory>
 

@@ -3,9 +3,14 @@
 #include "widgets/screen_fit.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QWheelEvent>
 #include <algorithm>
-#include <exception>
+#include <cstdlib>
 
 namespace khgl {
 namespace {
@@ -39,283 +44,75 @@ QString shownText(const std::string& text, size_t limit)
 
 int GridModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : m_dataRows;
+    return parent.isValid() ? 0 : m_count;
 }
 
 int GridModel::columnCount(const QModelIndex& parent) const
 {
     // Grid column 0 is the vertical header, so it stays put when the columns scroll.
-    return parent.isValid() ? 0 : m_cols - 1;
+    return parent.isValid() ? 0 : m_rows.cols() - 1;
 }
 
-namespace {
-
-// A cleared listing: as many rows, all blank.
-class BlankRows final : public RowSource
+int GridModel::fullCount() const
 {
-public:
-    explicit BlankRows(int rows) : m_rows(rows) {}
-    int count() override { return m_rows; }
-    int fetch(int first, int n, int, std::vector<std::string>&, std::vector<qint64>&) override
-    {
-        return std::max(0, std::min(n, m_rows - first));
-    }
-    void removed(int) override { --m_rows; }
-
-private:
-    int m_rows;
-};
-
-} // namespace
-
-const GridModel::Block* GridModel::block(int index) const
-{
-    if (const auto found = m_blocks.find(index); found != m_blocks.end()) {
-        found->second.used = ++m_clock;
-        return &found->second;
-    }
-    const int first = index * m_blockRows;
-    const int n = std::min(m_blockRows, m_sourceRows - first);
-    if (n <= 0) {
-        return nullptr;
-    }
-    Block fetched;
-    fetched.cells.resize(static_cast<size_t>(n) * static_cast<size_t>(m_cols));
-    fetched.keys.assign(static_cast<size_t>(n), -1);
-    try {
-        m_source->fetch(first, n, m_cols, fetched.cells, fetched.keys);
-    } catch (const std::exception&) {
-        // Shown blank for now (a paint cannot report it); the next showing asks again.
-        return nullptr;
-    }
-    while (static_cast<int>(m_blocks.size()) >= std::max(1, m_maxBlocks)) {
-        auto oldest = m_blocks.begin();
-        for (auto it = m_blocks.begin(); it != m_blocks.end(); ++it) {
-            if (it->second.used < oldest->second.used) {
-                oldest = it;
-            }
-        }
-        m_blocks.erase(oldest);
-    }
-    fetched.used = ++m_clock;
-    return &m_blocks.emplace(index, std::move(fetched)).first->second;
+    return std::min(RecordGrid::kWindowRows, m_rows.rows() - m_top);
 }
 
-GridModel::EditedRow& GridModel::editedRow(int dataRow)
+int GridModel::maxTop() const
 {
-    const int row = dataRow;
-    if (const auto found = m_edited.find(row); found != m_edited.end()) {
-        return found->second;
-    }
-    EditedRow edited;
-    edited.cells.resize(static_cast<size_t>(m_cols));
-    if (const Block* fetched = block(row / m_blockRows)) {
-        const size_t at = static_cast<size_t>(row % m_blockRows);
-        if (at < fetched->keys.size()) {
-            std::copy_n(fetched->cells.begin() + static_cast<std::ptrdiff_t>(at * m_cols), m_cols,
-                        edited.cells.begin());
-            edited.key = fetched->keys[at];
-        }
-    }
-    return m_edited.emplace(row, std::move(edited)).first->second;
+    return std::max(0, m_rows.rows() - RecordGrid::kWindowRows);
 }
 
-const std::string* GridModel::rowCells(int dataRow) const
+int GridModel::modelRow(int dataRow) const
 {
-    static const std::vector<std::string> blank(64);
-    if (dataRow >= m_sourceRows) {
-        return &m_cells[static_cast<size_t>(dataRow - m_sourceRows) * static_cast<size_t>(m_cols)];
-    }
-    const int row = dataRow;
-    if (!m_edited.empty()) {
-        if (const auto found = m_edited.find(row); found != m_edited.end()) {
-            return found->second.cells.data();
-        }
-    }
-    const Block* fetched = block(row / m_blockRows);
-    const size_t at = static_cast<size_t>(row % m_blockRows);
-    if (fetched == nullptr || at >= fetched->keys.size() || m_cols > 64) {
-        return blank.data();
-    }
-    return &fetched->cells[at * static_cast<size_t>(m_cols)];
+    const int at = dataRow - m_top;
+    return at >= 0 && at < m_count ? at : -1;
 }
 
-const std::string& GridModel::cell(int dataRow, int col) const
+void GridModel::refit()
 {
-    return rowCells(dataRow)[col];
+    m_top = std::clamp(m_top, 0, maxTop());
+    m_count = fullCount();
 }
 
-std::string& GridModel::cell(int dataRow, int col)
+void GridModel::setTop(int top)
 {
-    if (dataRow >= m_sourceRows) {
-        return m_cells[static_cast<size_t>(dataRow - m_sourceRows) * static_cast<size_t>(m_cols) +
-                       static_cast<size_t>(col)];
-    }
-    return editedRow(dataRow).cells[static_cast<size_t>(col)];
-}
-
-qint64 GridModel::key(int dataRow) const
-{
-    if (dataRow >= m_sourceRows) {
-        return m_keys[static_cast<size_t>(dataRow - m_sourceRows)];
-    }
-    const int row = dataRow;
-    if (const auto found = m_edited.find(row); found != m_edited.end()) {
-        return found->second.key;
-    }
-    const Block* fetched = block(row / m_blockRows);
-    const size_t at = static_cast<size_t>(row % m_blockRows);
-    return fetched != nullptr && at < fetched->keys.size() ? fetched->keys[at] : -1;
-}
-
-void GridModel::setKey(int dataRow, qint64 key)
-{
-    if (dataRow >= m_sourceRows) {
-        m_keys[static_cast<size_t>(dataRow - m_sourceRows)] = key;
-    } else {
-        editedRow(dataRow).key = key;
-    }
-}
-
-void GridModel::attach(std::unique_ptr<RowSource> source)
-{
-    const int count = std::max(0, source->count());
-    m_source = std::move(source);
-    m_sourceRows = count;
-    m_dataRows = count;
-    m_cells.clear();
-    m_keys.clear();
-    m_edited.clear();
-    m_blocks.clear();
-}
-
-// Back to rows held here: the first keepRows rows (at most the listing's) as shown now.
-void GridModel::detach(int keepRows)
-{
-    keepRows = std::clamp(keepRows, 0, m_sourceRows);
-    std::vector<std::string> cells(static_cast<size_t>(keepRows) * static_cast<size_t>(m_cols));
-    std::vector<qint64> keys(static_cast<size_t>(keepRows), -1);
-    for (int r = 0; r < keepRows; ++r) {
-        const std::string* row = rowCells(r);
-        std::copy_n(row, m_cols,
-                    cells.begin() +
-                        static_cast<std::ptrdiff_t>(r) * static_cast<std::ptrdiff_t>(m_cols));
-        keys[static_cast<size_t>(r)] = key(r);
-    }
-    m_cells = std::move(cells);
-    m_keys = std::move(keys);
-    m_source.reset();
-    m_sourceRows = 0;
-    m_dataRows = keepRows;
-    m_edited.clear();
-    m_blocks.clear();
-}
-
-void GridModel::removeRow(int dataRow)
-{
-    if (dataRow >= m_sourceRows) {
-        const auto at = static_cast<std::ptrdiff_t>(dataRow - m_sourceRows);
-        const auto begin = m_cells.begin() + at * static_cast<std::ptrdiff_t>(m_cols);
-        m_cells.erase(begin, begin + m_cols);
-        m_keys.erase(m_keys.begin() + at);
-    } else {
-        m_source->removed(dataRow);
-        std::unordered_map<int, EditedRow> edited;
-        for (auto& [row, cells] : m_edited) {
-            if (row != dataRow) {
-                edited.emplace(row < dataRow ? row : row - 1, std::move(cells));
-            }
-        }
-        m_edited = std::move(edited);
-        // Blocks from the removed row on now hold other rows.
-        std::erase_if(m_blocks, [this, dataRow](const auto& entry) {
-            return (entry.first + 1) * m_blockRows > dataRow;
-        });
-        --m_sourceRows;
-    }
-    --m_dataRows;
-}
-
-void GridModel::clearAll()
-{
-    for (auto& text : m_cells) {
-        text.clear();
-    }
-    for (auto& header : m_headers) {
-        header.clear();
-    }
-    if (m_source) {
-        std::vector<std::string> held = std::move(m_cells);
-        std::vector<qint64> keys = std::move(m_keys);
-        const int dataRows = m_dataRows;
-        attach(std::make_unique<BlankRows>(m_sourceRows));
-        m_cells = std::move(held);
-        m_keys = std::move(keys);
-        m_dataRows = dataRows;
-    }
-}
-
-void GridModel::visit(const std::function<bool(int row, const std::string* cells)>& visit) const
-{
-    if (!m_source) {
-        for (int r = 0; r < m_dataRows; ++r) {
-            if (!visit(r + 1, &m_cells[static_cast<size_t>(r) * static_cast<size_t>(m_cols)])) {
-                return;
-            }
-        }
+    top = std::clamp(top, 0, maxTop());
+    if (top == m_top) {
         return;
     }
-    // Read in large blocks of their own, so the blocks kept for the view stay as they are.
-    constexpr int kChunk = 4096;
-    const int total = m_sourceRows;
-    std::vector<std::string> cells;
-    std::vector<qint64> keys;
-    for (int first = 0; first < total; first += kChunk) {
-        const int n = std::min(kChunk, total - first);
-        cells.assign(static_cast<size_t>(n) * static_cast<size_t>(m_cols), std::string());
-        keys.assign(static_cast<size_t>(n), -1);
-        m_source->fetch(first, n, m_cols, cells, keys);
-        for (int i = 0; i < n; ++i) {
-            const int row = first + i;
-            const std::string* texts = &cells[static_cast<size_t>(i) * static_cast<size_t>(m_cols)];
-            if (const auto found = m_edited.find(row); found != m_edited.end()) {
-                texts = found->second.cells.data();
-            }
-            if (!visit(row + 1, texts)) {
-                return;
-            }
-        }
+    m_top = top;
+    if (m_count > 0 && m_rows.cols() > 1) {
+        Q_EMIT dataChanged(index(0, 0), index(m_count - 1, m_rows.cols() - 2));
     }
-    for (int r = 0; r < heldRows(); ++r) {
-        if (!visit(m_sourceRows + r + 1,
-                   &m_cells[static_cast<size_t>(r) * static_cast<size_t>(m_cols)])) {
-            return;
-        }
+    if (m_count > 0) {
+        Q_EMIT headerDataChanged(Qt::Vertical, 0, m_count - 1);
     }
 }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_dataRows || index.column() + 1 >= m_cols) {
+    if (!index.isValid() || index.row() >= m_count || index.column() + 1 >= m_rows.cols()) {
         return {};
     }
+    const int dataRow = m_top + index.row();
     if (role == Qt::ToolTipRole && m_rowTip) {
-        if (QString tip = m_rowTip(index.row() + 1); !tip.isEmpty()) {
+        if (QString tip = m_rowTip(dataRow + 1); !tip.isEmpty()) {
             return tip;
         }
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        const std::string& text = cell(index.row(), index.column() + 1);
+        const std::string& text = m_rows.cell(dataRow, index.column() + 1);
         if (role == Qt::ToolTipRole && text.size() < 40) {
             return {};
         }
         return shownText(text, role == Qt::ToolTipRole ? kTipBytes : kShownBytes);
     }
     if (role == Qt::EditRole) {
-        const std::string& text = cell(index.row(), index.column() + 1);
+        const std::string& text = m_rows.cell(dataRow, index.column() + 1);
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
-    if (role == Qt::ForegroundRole && m_marker && m_marker(index.row() + 1)) {
+    if (role == Qt::ForegroundRole && m_marker && m_marker(dataRow + 1)) {
         return QBrush(Qt::red);
     }
     return {};
@@ -329,8 +126,8 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
     if (orientation == Qt::Horizontal) {
         return section + 1 < m_headers.size() ? m_headers[section + 1] : QString();
     }
-    if (section < m_dataRows) {
-        const std::string& text = cell(section, 0);
+    if (section < m_count) {
+        const std::string& text = m_rows.cell(m_top + section, 0);
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
     return {};
@@ -348,68 +145,82 @@ void GridModel::resize(int dataRows, int cols, bool announce)
 {
     dataRows = std::max(0, dataRows);
     cols = std::max(1, cols);
-    if (cols != m_cols) {
+    // A new column count, or a window at the end of a listing that shrinks under it, changes
+    // every row shown.
+    const bool reset =
+        cols != m_rows.cols() || m_top > std::max(0, dataRows - RecordGrid::kWindowRows);
+    if (reset) {
         if (announce) {
             beginResetModel();
         }
-        if (dataRows < m_sourceRows) {
-            detach(dataRows);
-        }
-        const int held = heldRows();
-        const int keepHeld = std::min(dataRows - m_sourceRows, held);
-        std::vector<std::string> cells(static_cast<size_t>(dataRows - m_sourceRows) *
-                                       static_cast<size_t>(cols));
-        const int keepCols = std::min(cols, m_cols);
-        for (int r = 0; r < keepHeld; ++r) {
-            for (int c = 0; c < keepCols; ++c) {
-                cells[static_cast<size_t>(r) * static_cast<size_t>(cols) + static_cast<size_t>(c)] =
-                    std::move(m_cells[static_cast<size_t>(r) * static_cast<size_t>(m_cols) +
-                                      static_cast<size_t>(c)]);
-            }
-        }
-        m_cells = std::move(cells);
-        for (auto& [row, edited] : m_edited) {
-            edited.cells.resize(static_cast<size_t>(cols));
-        }
-        m_blocks.clear();
-        m_cols = cols;
-        m_headers.resize(cols);
-        m_dataRows = dataRows;
-        m_keys.resize(static_cast<size_t>(dataRows - m_sourceRows), -1);
+        m_rows.resize(dataRows, cols);
+        m_headers.resize(m_rows.cols());
+        refit();
         if (announce) {
             endResetModel();
         }
         return;
     }
-    if (dataRows > m_dataRows) {
-        if (announce) {
-            beginInsertRows({}, m_dataRows, dataRows - 1);
-        }
-        m_cells.resize(static_cast<size_t>(dataRows - m_sourceRows) * static_cast<size_t>(m_cols));
-        m_keys.resize(static_cast<size_t>(dataRows - m_sourceRows), -1);
-        m_dataRows = dataRows;
-        if (announce) {
-            endInsertRows();
-        }
-    } else if (dataRows < m_dataRows) {
-        if (announce) {
-            beginRemoveRows({}, dataRows, m_dataRows - 1);
-        }
-        if (dataRows < m_sourceRows) {
-            detach(dataRows);
-        } else {
-            m_cells.resize(static_cast<size_t>(dataRows - m_sourceRows) *
-                           static_cast<size_t>(m_cols));
-            m_keys.resize(static_cast<size_t>(dataRows - m_sourceRows));
-            m_dataRows = dataRows;
-        }
-        if (announce) {
-            endRemoveRows();
-        }
+    const int before = m_count;
+    const int after = std::min(RecordGrid::kWindowRows, dataRows - m_top);
+    if (announce && after > before) {
+        beginInsertRows({}, before, after - 1);
+    } else if (announce && after < before) {
+        beginRemoveRows({}, after, before - 1);
+    }
+    m_rows.resize(dataRows, cols);
+    m_count = after;
+    if (announce && after > before) {
+        endInsertRows();
+    } else if (announce && after < before) {
+        endRemoveRows();
     }
 }
 
-RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridModel(this))
+void GridModel::removeRow(int dataRow, bool announce)
+{
+    const int at = modelRow(dataRow);
+    if (at < 0) {
+        // Outside the window: rows above it move the window up with them.
+        m_rows.removeRow(dataRow);
+        m_top -= dataRow < m_top ? 1 : 0;
+        return;
+    }
+    if (announce) {
+        beginRemoveRows({}, at, at);
+    }
+    m_rows.removeRow(dataRow);
+    --m_count;
+    if (announce) {
+        endRemoveRows();
+    }
+    // The window fills up again from below, or at the listing's end from above.
+    const bool fromAbove = m_count == fullCount() && m_count < RecordGrid::kWindowRows && m_top > 0;
+    const int first = fromAbove ? 0 : m_count;
+    const int last = fromAbove ? 0 : fullCount() - 1;
+    if (last < first) {
+        return;
+    }
+    if (announce) {
+        beginInsertRows({}, first, last);
+    }
+    m_top -= fromAbove ? 1 : 0;
+    m_count += last - first + 1;
+    if (announce) {
+        endInsertRows();
+    }
+}
+
+void GridModel::clearAll()
+{
+    m_rows.clear();
+    for (auto& header : m_headers) {
+        header.clear();
+    }
+}
+
+RecordGrid::RecordGrid(QWidget* parent)
+    : QTableView(parent), m_model(new GridModel(this)), m_bar(new QScrollBar(Qt::Vertical))
 {
     setModel(m_model);
     verticalHeader()->setDefaultSectionSize(20);
@@ -428,11 +239,19 @@ RecordGrid::RecordGrid(QWidget* parent) : QTableView(parent), m_model(new GridMo
     // The arrow keys move between cells; Tab goes on to the page's next control, so the
     // keyboard is never caught in the grid.
     setTabKeyNavigation(false);
+    // The window's scroll value counts rows, as the listing's bar does.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    m_bar->setObjectName(QStringLiteral("ListingBar"));
+    addScrollBarWidget(m_bar, Qt::AlignTop);
+    m_bar->hide();
     m_model->resize(1, 2, false);
     m_row = 1;
     m_col = 1;
     connect(this, &QTableView::clicked, this, &RecordGrid::onClicked);
     connect(this, &QTableView::doubleClicked, this, &RecordGrid::onDoubleClicked);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &RecordGrid::onViewScrolled);
+    connect(verticalScrollBar(), &QScrollBar::rangeChanged, this, &RecordGrid::syncBar);
+    connect(m_bar, &QScrollBar::valueChanged, this, &RecordGrid::onBarMoved);
 }
 
 void RecordGrid::setRowMarker(std::function<bool(int row)> marker)
@@ -450,25 +269,27 @@ RecordGrid::~RecordGrid() = default;
 
 int RecordGrid::rows() const
 {
-    return m_model->m_dataRows + 1;
+    return m_model->m_rows.rows() + 1;
 }
 
 void RecordGrid::setRows(int rows)
 {
-    m_model->resize(std::max(1, rows) - 1, m_model->m_cols, m_batchDepth == 0);
+    m_model->resize(std::max(1, rows) - 1, m_model->m_rows.cols(), m_batchDepth == 0);
     followView();
     m_row = std::min(m_row, this->rows() - 1);
+    updateWindowed();
 }
 
 int RecordGrid::cols() const
 {
-    return m_model->m_cols;
+    return m_model->m_rows.cols();
 }
 
 void RecordGrid::setCols(int cols)
 {
-    m_model->resize(m_model->m_dataRows, cols, m_batchDepth == 0);
+    m_model->resize(m_model->m_rows.rows(), cols, m_batchDepth == 0);
     m_col = std::min(m_col, this->cols() - 1);
+    updateWindowed();
 }
 
 void RecordGrid::setRow(int row)
@@ -487,12 +308,15 @@ void RecordGrid::syncCurrent()
 {
     // Column 0 is the row header: the highlight then stands on the row's first data cell.
     if (m_batchDepth == 0 && m_row >= 1 && cols() > 1) {
+        const bool moved = bringIntoWindow(m_row - 1);
         const int col = std::max(m_col, 1);
-        const QModelIndex index = m_model->index(m_row - 1, col - 1);
+        const QModelIndex index = m_model->index(m_model->modelRow(m_row - 1), col - 1);
         if (currentIndex() != index) {
             const int keptCol = m_col;
             setCurrentIndex(index);
             m_col = keptCol;
+        } else if (moved) {
+            scrollTo(index);
         }
     }
 }
@@ -501,10 +325,16 @@ void RecordGrid::syncCurrent()
 // current row with it, so commands act on the row the operator sees highlighted.
 void RecordGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
 {
-    QTableView::currentChanged(current, previous);
-    if (current.isValid() && m_batchDepth == 0) {
-        m_row = current.row() + 1;
+    if (current.isValid() && m_batchDepth == 0 && !m_shifting) {
+        m_row = top() + current.row() + 1;
         m_col = current.column() + 1;
+    }
+    // The view scrolls to the new current cell; the window follows once that is done.
+    ++m_settling;
+    QTableView::currentChanged(current, previous);
+    --m_settling;
+    if (m_settling == 0 && !m_shifting) {
+        onViewScrolled(verticalScrollBar()->value());
     }
 }
 
@@ -514,7 +344,7 @@ void RecordGrid::followView()
 {
     const QModelIndex current = currentIndex();
     if (current.isValid() && m_batchDepth == 0) {
-        m_row = current.row() + 1;
+        m_row = top() + current.row() + 1;
         m_col = current.column() + 1;
     }
 }
@@ -527,7 +357,7 @@ QString RecordGrid::text(int row, int col) const
     if (row == 0) {
         return m_model->m_headers.value(col);
     }
-    const std::string& text = m_model->cell(row - 1, col);
+    const std::string& text = m_model->m_rows.cell(row - 1, col);
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
@@ -536,7 +366,7 @@ qsizetype RecordGrid::textBytes(int row, int col) const
     if (col < 0 || col >= cols() || row < 1 || row >= rows()) {
         return text(row, col).toUtf8().size();
     }
-    return static_cast<qsizetype>(m_model->cell(row - 1, col).size());
+    return static_cast<qsizetype>(m_model->m_rows.cell(row - 1, col).size());
 }
 
 void RecordGrid::setText(int row, int col, const QString& text)
@@ -557,14 +387,15 @@ void RecordGrid::setText(int row, int col, const char* utf8, int length)
         }
         return;
     }
-    m_model->cell(row - 1, col).assign(utf8, static_cast<size_t>(length));
-    if (m_batchDepth != 0) {
+    m_model->m_rows.cell(row - 1, col).assign(utf8, static_cast<size_t>(length));
+    const int at = m_model->modelRow(row - 1);
+    if (m_batchDepth != 0 || at < 0) {
         return;
     }
     if (col == 0) {
-        Q_EMIT m_model->headerDataChanged(Qt::Vertical, row - 1, row - 1);
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, at, at);
     } else {
-        const QModelIndex index = m_model->index(row - 1, col - 1);
+        const QModelIndex index = m_model->index(at, col - 1);
         Q_EMIT m_model->dataChanged(index, index, {Qt::DisplayRole});
     }
 }
@@ -574,7 +405,7 @@ std::string_view RecordGrid::cellBytes(int row, int col) const
     if (col < 0 || col >= cols() || row < 1 || row >= rows()) {
         return {};
     }
-    return m_model->cell(row - 1, col);
+    return m_model->m_rows.cell(row - 1, col);
 }
 
 const std::string* RecordGrid::rowCells(int row) const
@@ -582,57 +413,56 @@ const std::string* RecordGrid::rowCells(int row) const
     if (row < 1 || row >= rows()) {
         return nullptr;
     }
-    return m_model->rowCells(row - 1);
+    return m_model->m_rows.rowCells(row - 1);
 }
 
 void RecordGrid::showSource(std::unique_ptr<RowSource> source)
 {
     {
         Batch batch(*this);
-        m_model->attach(std::move(source));
-        if (m_model->m_dataRows == 0) {
+        m_model->m_rows.attach(std::move(source));
+        m_model->m_top = 0;
+        if (m_model->m_rows.rows() == 0) {
             // Nothing listed: one blank row that names no record.
-            m_model->detach(0);
-            m_model->resize(1, m_model->m_cols, false);
+            m_model->m_rows.detach(0);
+            m_model->m_rows.resize(1, m_model->m_rows.cols());
         }
         // The listing ends on its last row, as the current row.
-        m_row = m_model->m_dataRows;
+        m_row = m_model->m_rows.rows();
     }
 }
 
 void RecordGrid::keyboardSearch(const QString& search)
 {
-    if (!hasSource()) {
+    if (!hasSource() && !windowed()) {
         QTableView::keyboardSearch(search);
     }
 }
 
 bool RecordGrid::hasSource() const
 {
-    return m_model->m_source != nullptr;
+    return m_model->m_rows.hasSource();
 }
 
 void RecordGrid::visitRows(
     const std::function<bool(int row, const std::string* cells)>& visit) const
 {
-    m_model->visit(visit);
+    m_model->m_rows.visit(visit);
 }
 
 void RecordGrid::setBlockSize(int rows, int blocks)
 {
-    m_model->m_blockRows = std::max(1, rows);
-    m_model->m_maxBlocks = std::max(1, blocks);
-    m_model->m_blocks.clear();
+    m_model->m_rows.setBlockSize(rows, blocks);
 }
 
 void RecordGrid::clearTexts()
 {
     m_model->clearAll();
-    if (m_batchDepth == 0 && m_model->m_dataRows > 0 && cols() > 1) {
-        Q_EMIT m_model->dataChanged(m_model->index(0, 0),
-                                    m_model->index(m_model->m_dataRows - 1, cols() - 2));
+    const int shown = m_model->m_count;
+    if (m_batchDepth == 0 && shown > 0 && cols() > 1) {
+        Q_EMIT m_model->dataChanged(m_model->index(0, 0), m_model->index(shown - 1, cols() - 2));
         Q_EMIT m_model->headerDataChanged(Qt::Horizontal, 0, cols() - 2);
-        Q_EMIT m_model->headerDataChanged(Qt::Vertical, 0, m_model->m_dataRows - 1);
+        Q_EMIT m_model->headerDataChanged(Qt::Vertical, 0, shown - 1);
     }
 }
 
@@ -641,13 +471,13 @@ qint64 RecordGrid::rowKey(int row) const
     if (row < 1 || row >= rows()) {
         return -1;
     }
-    return m_model->key(row - 1);
+    return m_model->m_rows.key(row - 1);
 }
 
 void RecordGrid::setRowKey(int row, qint64 key)
 {
     if (row >= 1 && row < rows()) {
-        m_model->setKey(row - 1, key);
+        m_model->m_rows.setKey(row - 1, key);
     }
 }
 
@@ -673,15 +503,18 @@ int RecordGrid::rowHeight(int row) const
     if (row == 0) {
         return screen_fit::unscaled(horizontalHeader()->height()) * kTwipsPerPixel;
     }
-    return screen_fit::unscaled(QTableView::rowHeight(row - 1)) * kTwipsPerPixel;
+    // A row outside the window has the height rows are given.
+    const int at = m_model->modelRow(row - 1);
+    const int pixels = at >= 0 ? QTableView::rowHeight(at) : verticalHeader()->defaultSectionSize();
+    return screen_fit::unscaled(pixels) * kTwipsPerPixel;
 }
 
 void RecordGrid::setRowHeight(int row, int twips)
 {
     if (row == 0) {
         horizontalHeader()->setFixedHeight(std::max(toPixels(twips), screen_fit::scaled(20)));
-    } else if (row < rows()) {
-        QTableView::setRowHeight(row - 1, std::max(toPixels(twips), screen_fit::scaled(20)));
+    } else if (const int at = m_model->modelRow(row - 1); at >= 0) {
+        QTableView::setRowHeight(at, std::max(toPixels(twips), screen_fit::scaled(20)));
     }
 }
 
@@ -690,43 +523,224 @@ void RecordGrid::removeItem(int row)
     if (row < 1 || row >= rows()) {
         return;
     }
-    const int dataRow = row - 1;
-    if (m_batchDepth == 0) {
-        m_model->beginRemoveRows({}, dataRow, dataRow);
+    if (row == m_row && m_batchDepth == 0) {
+        bringIntoWindow(row - 1); // the highlight moves to a row beside it, shown
     }
-    m_model->removeRow(dataRow);
-    if (m_batchDepth == 0) {
-        m_model->endRemoveRows();
-    }
+    // A highlight outside the window is not the view's current cell: it moves up by itself.
+    const bool unseen = windowed() && !currentIndex().isValid();
+    m_model->removeRow(row - 1, m_batchDepth == 0);
     followView();
+    if (unseen && row <= m_row) {
+        m_row = std::max(1, m_row - 1);
+    }
     m_row = std::min(m_row, rows() - 1);
+    updateWindowed();
 }
 
-QModelIndex RecordGrid::cellIndex(int row, int col) const
+QModelIndex RecordGrid::cellIndex(int row, int col)
 {
     if (row < 1 || row >= rows() || col < 1 || col >= cols()) {
         return {};
     }
-    return m_model->index(row - 1, col - 1);
+    if (m_model->modelRow(row - 1) < 0) {
+        bringIntoWindow(row - 1);
+    }
+    return m_model->index(m_model->modelRow(row - 1), col - 1);
 }
 
 QRect RecordGrid::cellRect(int row, int col) const
 {
-    return visualRect(cellIndex(row, col));
+    const int at = row >= 1 && col >= 1 && col < cols() ? m_model->modelRow(row - 1) : -1;
+    return at < 0 ? QRect() : visualRect(m_model->index(at, col - 1));
 }
 
 void RecordGrid::onClicked(const QModelIndex& index)
 {
-    m_row = index.row() + 1;
+    m_row = top() + index.row() + 1;
     m_col = index.column() + 1;
     Q_EMIT cellClicked(m_row, m_col);
 }
 
 void RecordGrid::onDoubleClicked(const QModelIndex& index)
 {
-    m_row = index.row() + 1;
+    m_row = top() + index.row() + 1;
     m_col = index.column() + 1;
     Q_EMIT cellDoubleClicked(m_row, m_col);
+}
+
+int RecordGrid::top() const
+{
+    return m_model->m_top;
+}
+
+bool RecordGrid::windowed() const
+{
+    return m_model->m_rows.rows() > kWindowRows;
+}
+
+// Rows kept in the window beyond the shown ones before it moves: a page, so Page Up and Page
+// Down find their row inside it.
+int RecordGrid::room() const
+{
+    const int page = verticalScrollBar()->pageStep();
+    return std::max(1, std::min(page + 2, (kWindowRows - page) / 3));
+}
+
+void RecordGrid::placeWindow(int top, int firstShown)
+{
+    m_shifting = true;
+    m_model->setTop(top);
+    mirrorCurrent();
+    verticalScrollBar()->setValue(firstShown - this->top());
+    m_shifting = false;
+    syncBar();
+}
+
+bool RecordGrid::bringIntoWindow(int dataRow)
+{
+    if (!windowed()) {
+        return false;
+    }
+    const int at = dataRow - top();
+    const bool roomAbove = at >= room() || top() == 0;
+    const bool roomBelow = at < kWindowRows - room() || top() == m_model->maxTop();
+    if (at >= 0 && at < m_model->m_count && roomAbove && roomBelow) {
+        return false;
+    }
+    placeWindow(dataRow - kWindowRows / 2, top() + verticalScrollBar()->value());
+    return true;
+}
+
+// The view's current cell and selection on the highlighted row wherever the window shows it,
+// none while it is outside; the view does not scroll for it.
+void RecordGrid::mirrorCurrent()
+{
+    const int at = m_row >= 1 && cols() > 1 ? m_model->modelRow(m_row - 1) : -1;
+    const bool scrolls = hasAutoScroll();
+    setAutoScroll(false);
+    if (at >= 0) {
+        selectionModel()->setCurrentIndex(m_model->index(at, std::max(m_col, 1) - 1),
+                                          QItemSelectionModel::ClearAndSelect);
+    } else {
+        selectionModel()->clearSelection();
+        selectionModel()->clearCurrentIndex();
+    }
+    setAutoScroll(scrolls);
+}
+
+// The listing shown from data row first on: the window moves when the shown rows come near
+// its edge.
+void RecordGrid::showFrom(int first)
+{
+    const QScrollBar* view = verticalScrollBar();
+    const int at = first - top();
+    const bool early = at < room() && top() > 0;
+    const bool late = at > view->maximum() - room() && top() < m_model->maxTop();
+    if (early || late) {
+        placeWindow(first - (kWindowRows - view->pageStep()) / 2, first);
+        return;
+    }
+    if (at != view->value()) {
+        m_shifting = true;
+        verticalScrollBar()->setValue(at);
+        m_shifting = false;
+    }
+    syncBar();
+}
+
+void RecordGrid::onViewScrolled(int value)
+{
+    if (m_shifting || !windowed()) {
+        return;
+    }
+    if (m_settling > 0) {
+        syncBar();
+        return;
+    }
+    showFrom(top() + value);
+}
+
+void RecordGrid::onBarMoved(int value)
+{
+    if (!m_shifting && windowed()) {
+        showFrom(value);
+    }
+}
+
+void RecordGrid::syncBar()
+{
+    if (!windowed()) {
+        return;
+    }
+    const QScrollBar* view = verticalScrollBar();
+    const QSignalBlocker blocker(m_bar);
+    m_bar->setRange(0, m_model->maxTop() + view->maximum());
+    m_bar->setPageStep(view->pageStep());
+    m_bar->setSingleStep(1);
+    m_bar->setValue(top() + view->value());
+}
+
+// A listing longer than the window scrolls with the bar over the whole listing, in place of
+// the view's own.
+void RecordGrid::updateWindowed()
+{
+    const bool on = windowed();
+    if (on == !m_bar->isHidden()) {
+        syncBar();
+        return;
+    }
+    if (on) {
+        m_viewBarPolicy = verticalScrollBarPolicy();
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        verticalScrollBar()->hide();
+        m_bar->show();
+    } else {
+        m_bar->hide();
+        verticalScrollBar()->show();
+        setVerticalScrollBarPolicy(m_viewBarPolicy);
+    }
+    syncBar();
+}
+
+void RecordGrid::scrollToTop()
+{
+    if (windowed()) {
+        placeWindow(0, 0);
+    }
+    QTableView::scrollToTop();
+}
+
+void RecordGrid::scrollToBottom()
+{
+    if (windowed()) {
+        placeWindow(m_model->maxTop(), m_model->maxTop() + kWindowRows);
+    }
+    QTableView::scrollToBottom();
+}
+
+QModelIndex RecordGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    if (windowed() && m_row >= 1) {
+        const bool home = action == MoveHome;
+        if ((home || action == MoveEnd) && modifiers.testFlag(Qt::ControlModifier)) {
+            // The listing's first or last row, in its first or last column.
+            placeWindow(home ? 0 : m_model->maxTop(), top() + verticalScrollBar()->value());
+            return m_model->index(home ? 0 : m_model->m_count - 1,
+                                  home ? 0 : m_model->columnCount() - 1);
+        }
+        bringIntoWindow(m_row - 1);
+    }
+    return QTableView::moveCursor(action, modifiers);
+}
+
+void RecordGrid::wheelEvent(QWheelEvent* event)
+{
+    const QPoint delta = event->angleDelta();
+    if (windowed() && std::abs(delta.x()) <= std::abs(delta.y())) {
+        QCoreApplication::sendEvent(m_bar, event);
+        return;
+    }
+    QTableView::wheelEvent(event);
 }
 
 RecordGrid::Batch::Batch(RecordGrid& grid) : m_grid(grid)
@@ -739,7 +753,9 @@ RecordGrid::Batch::Batch(RecordGrid& grid) : m_grid(grid)
 RecordGrid::Batch::~Batch()
 {
     if (--m_grid.m_batchDepth == 0) {
+        m_grid.m_model->refit();
         m_grid.m_model->endResetModel();
+        m_grid.updateWindowed();
         m_grid.syncCurrent();
     }
 }

@@ -1,35 +1,19 @@
 #pragma once
 
+#include "widgets/row_cache.h"
+
 #include <QAbstractTableModel>
 #include <QTableView>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <vector>
+
+class QScrollBar;
 
 namespace khgl {
 
 class GridModel;
-
-// Where a long listing's rows come from: the grid asks for blocks of rows as they come into
-// view and keeps only a few blocks, so a listing of any length opens at once.
-class RowSource
-{
-public:
-    virtual ~RowSource() = default;
-    // How many data rows the listing has; asked once, when the source is attached.
-    virtual int count() = 0;
-    // Writes up to n rows from data row first (0-based) on: cells holds n * cols cells (grid
-    // columns 0 .. cols-1 of each row, empty) and keys n keys (-1); returns the rows written.
-    // A failure throws: the view then shows the rows blank and asks again when they are next
-    // shown, while visitRows passes it on to the export or print that asked.
-    virtual int fetch(int first, int n, int cols, std::vector<std::string>& cells,
-                      std::vector<qint64>& keys) = 0;
-    // The record of data row was deleted: the rows below it move up one.
-    virtual void removed(int row) = 0;
-};
 
 // A record grid numbered as the pages know it: row 0 is the header row, column 0 the narrow
 // fixed column (drawn as the row header, so it stays when the columns scroll); data rows start
@@ -37,11 +21,16 @@ public:
 // Tab, drag or a call). Sizes are in twips (15 twips = 1 pixel). Each data row may carry the hidden
 // key of the record it shows. Cells are kept as UTF-8 bytes and turned into text only when
 // painted; a long listing comes from a RowSource, a block of rows at a time as it is shown.
+// The view itself holds a window of at most kWindowRows rows around what is shown, and a
+// listing longer than that scrolls with a bar of its own over the whole listing, so the view's
+// row layout stays the same size whatever the listing's length.
 class RecordGrid final : public QTableView
 {
     Q_OBJECT
 
 public:
+    static constexpr int kWindowRows = 512;
+
     explicit RecordGrid(QWidget* parent = nullptr);
     ~RecordGrid() override;
 
@@ -92,16 +81,20 @@ public:
 
     // Where a data cell is drawn, in viewport coordinates (empty for column 0 and the header).
     QRect cellRect(int row, int col) const;
-    // The view's index of a data cell (invalid for column 0 and the header).
-    QModelIndex cellIndex(int row, int col) const;
+    // The view's index of a data cell (invalid for column 0 and the header); a row outside the
+    // view's window is brought into it first.
+    QModelIndex cellIndex(int row, int col);
+    // The first or last rows of the whole listing into view.
+    void scrollToTop();
+    void scrollToBottom();
 
     // Rows for which marker answers true are drawn in red (asked only for painted rows).
     void setRowMarker(std::function<bool(int row)> marker);
     // A row's tooltip, asked when the pointer rests on it; an empty text leaves the cell's own.
     void setRowToolTip(std::function<QString(int row)> tip);
 
-    // Typing a letter over a listing read in blocks finds nothing: the search would read the
-    // whole listing row by row on each key.
+    // Typing a letter over a listing read in blocks, or longer than the view's window, finds
+    // nothing: the search would read the whole listing row by row on each key.
     void keyboardSearch(const QString& search) override;
 
     // Removes a data row; the rows below move up. A row of a listing is removed once its
@@ -128,22 +121,40 @@ Q_SIGNALS:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void onClicked(const QModelIndex& index);
     void onDoubleClicked(const QModelIndex& index);
     void syncCurrent();
     void followView();
+    int top() const;
+    bool windowed() const;
+    int room() const;
+    // The window's first data row moved to top (clamped), the view shown from firstShown.
+    void placeWindow(int top, int firstShown);
+    // The data row (0-based) inside the window with room around it; true if the window moved.
+    bool bringIntoWindow(int dataRow);
+    void mirrorCurrent();
+    void showFrom(int first);
+    void onViewScrolled(int value);
+    void onBarMoved(int value);
+    void syncBar();
+    void updateWindowed();
 
     GridModel* m_model;
+    QScrollBar* m_bar; // over the whole listing, shown while it is longer than the window
     int m_row = 0;
     int m_col = 0;
     int m_batchDepth = 0;
+    bool m_shifting = false; // the window moves: the view's moves are its own
+    int m_settling = 0;      // inside a move of the current cell
+    Qt::ScrollBarPolicy m_viewBarPolicy = Qt::ScrollBarAsNeeded;
 };
 
-// The light model behind RecordGrid. Model row r is grid row r + 1, model column c grid
-// column c + 1. Data rows are either all held here, or a source's rows (fetched in blocks,
-// some cells edited) followed by rows held here.
+// The light model behind RecordGrid: a window of the grid's rows. Model row r is data row
+// top + r (grid row top + r + 1), model column c grid column c + 1.
 class GridModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -159,46 +170,24 @@ public:
 
 private:
     friend class RecordGrid;
-    struct Block
-    {
-        std::vector<std::string> cells;
-        std::vector<qint64> keys;
-        unsigned long long used = 0;
-    };
-    struct EditedRow
-    {
-        std::vector<std::string> cells;
-        qint64 key = -1;
-    };
 
-    std::string& cell(int dataRow, int col);
-    const std::string& cell(int dataRow, int col) const;
-    const std::string* rowCells(int dataRow) const;
-    qint64 key(int dataRow) const;
-    void setKey(int dataRow, qint64 key);
+    // The rows the window shows from m_top on, and its last possible first row.
+    int fullCount() const;
+    int maxTop() const;
+    // The model row of a data row, or -1 outside the window.
+    int modelRow(int dataRow) const;
+    // The window fitted to the rows after changes not announced one by one.
+    void refit();
     void resize(int dataRows, int cols, bool announce);
-    void removeRow(int dataRow);
+    void removeRow(int dataRow, bool announce);
     void clearAll();
-    void attach(std::unique_ptr<RowSource> source);
-    void detach(int keepRows);
-    int heldRows() const { return m_dataRows - m_sourceRows; }
-    const Block* block(int index) const;
-    EditedRow& editedRow(int dataRow);
-    void visit(const std::function<bool(int row, const std::string* cells)>& visit) const;
+    // Moves the window (its row count stays): every shown row changes.
+    void setTop(int top);
 
-    // Rows held here: all rows, or those after the source's.
-    std::vector<std::string> m_cells;
-    std::vector<qint64> m_keys;
-    std::unique_ptr<RowSource> m_source;
-    int m_sourceRows = 0;
-    std::unordered_map<int, EditedRow> m_edited; // by source row
-    mutable std::unordered_map<int, Block> m_blocks;
-    mutable unsigned long long m_clock = 0;
-    int m_blockRows = 256;
-    int m_maxBlocks = 16;
+    RowCache m_rows;
+    int m_top = 0;   // the data row shown as model row 0
+    int m_count = 0; // the model's rows
     QStringList m_headers;
-    int m_dataRows = 0;
-    int m_cols = 2;
     std::function<bool(int row)> m_marker;
     std::function<QString(int row)> m_rowTip;
 };

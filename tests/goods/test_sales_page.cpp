@@ -18,7 +18,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <iconv.h>
 
 using namespace khgl;
@@ -347,6 +349,92 @@ private Q_SLOTS:
         auto pages = goods::listingPages(env.store, goods::GoodsTable::Sales);
         QCOMPARE(pages->rows(37, 5).text(QStringLiteral("名称")), QStringLiteral("货39"));
         QCOMPARE(pages->rows(2, 1).text(QStringLiteral("名称")), QStringLiteral("货2"));
+    }
+
+    void aListingLongerThanTheViewsWindowScrollsOverAllOfIt()
+    {
+        TestEnv env;
+        constexpr int kRows = 20000;
+        std::vector<QVariantList> sales;
+        for (int i = 0; i < kRows; ++i) {
+            sales.push_back({QStringLiteral("货%1").arg(i), i, i, QStringLiteral("2026-3-5")});
+        }
+        env.store.transaction([&] {
+            env.store.executeEach(QStringLiteral("insert into 销售表 (名称,单价,数量,总金额,日期) "
+                                                 "values (?,1,?,?,?)"),
+                                  sales);
+        });
+        SalesFixture f(env);
+        f.page.opened();
+        RecordGrid* grid = f.grid();
+        QCOMPARE(grid->rows(), kRows + 1);
+        QVERIFY(grid->model()->rowCount() <= RecordGrid::kWindowRows);
+        auto* bar = child<QScrollBar>(grid, "ListingBar");
+        QVERIFY(bar->isVisible());
+        // What the view shows: the name of the highlighted row, and the number of its top row.
+        const auto highlighted = [grid] { return grid->currentIndex().siblingAtColumn(1).data(); };
+        const auto topShown = [grid] { return grid->indexAt(QPoint(2, 2)).data().toInt(); };
+
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_End, Qt::ControlModifier);
+        QCOMPARE(grid->row(), kRows);
+        QCOMPARE(highlighted(), QStringLiteral("货19999"));
+        QVERIFY(grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex())));
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // Page Down goes a page at a time through many windows, the view with it.
+        QTest::keyClick(grid, Qt::Key_Home, Qt::ControlModifier);
+        QCOMPARE(highlighted(), QStringLiteral("货0"));
+        QTest::keyClick(grid, Qt::Key_PageDown);
+        const int page = grid->row() - 1;
+        QVERIFY(page > 1);
+        for (int i = 0; i < 60; ++i) {
+            QTest::keyClick(grid, Qt::Key_PageDown);
+        }
+        QCOMPARE(grid->row(), 1 + 61 * page);
+        QCOMPARE(highlighted(), QStringLiteral("货%1").arg(61 * page));
+        QCOMPARE(bar->value(), topShown() - 1);
+
+        // The wheel scrolls the listing away from the highlight; a key brings it back.
+        const int row = grid->row();
+        for (int i = 0; i < 300; ++i) {
+            QWheelEvent wheel(QPointF(5, 5), grid->viewport()->mapToGlobal(QPointF(5, 5)), {},
+                              {0, -120}, Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(grid->viewport(), &wheel);
+        }
+        QVERIFY(topShown() > row + 800);
+        QCOMPARE(grid->row(), row);
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->row(), row + 1);
+        QCOMPARE(highlighted(), QStringLiteral("货%1").arg(row));
+
+        // The bar spans the whole listing; a row clicked there is the one deleted.
+        bar->setValue(15000);
+        QCOMPARE(topShown(), 15001);
+        clickCell(grid, 15005, 2);
+        env.dialogs.answerNext(Dialogs::Answer::Yes);
+        f.command("Label73");
+        QCOMPARE(env.countOnDisk(kTable), kRows - 1);
+        QCOMPARE(env.rowsOnDisk(QStringLiteral("select count(*) from 销售表 where 名称='货15004'")),
+                 rows({{"0"}}));
+        QCOMPARE(grid->text(15005, 2), QStringLiteral("货15005"));
+        QCOMPARE(grid->row(), kRows - 1); // listed again, from the top
+        QCOMPARE(topShown(), 1);
+
+        // The export reads the whole listing, not the window.
+        int exported = 0;
+        grid->visitRows([&exported](int at, const std::string* cells) {
+            exported += cells[2] == "货" + std::to_string(at < 15005 ? at - 1 : at);
+            return true;
+        });
+        QCOMPARE(exported, kRows - 1);
+
+        // A short listing after it scrolls with the view's own bar again.
+        env.dialogs.inputNext(QStringLiteral("货7"));
+        f.command("Label45");
+        QCOMPARE(listedNames(grid), strings({"货7"}));
+        QVERIFY(!bar->isVisible());
+        QVERIFY(!grid->verticalScrollBar()->isHidden());
     }
 
     void deleteOnABlankRowSaysSoAndListsTheTable()
