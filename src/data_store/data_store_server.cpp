@@ -3,6 +3,7 @@
 
 #include "data_store/schema.h"
 #include "data_store/server_connection.h"
+#include "data_store/server_transfer.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/store_error.h"
 
@@ -61,6 +62,7 @@ void DataStore::openServer()
                 }
             }
         }
+        server_transfer::upgradeServer(*m_server);
     } catch (...) {
         m_server->close();
         throw;

@@ -5,9 +5,12 @@
 #include "data_store/database_file.h"
 #include "data_store/server_connection.h"
 #include "data_store/server_transfer.h"
+#include "data_store/statement.h"
 #include "data_store/store_error.h"
 #include "goods/goods_records.h"
 #include "support/env.h"
+
+#include <sqlite3.h>
 
 #include <QCoreApplication>
 #include <QFile>
@@ -69,8 +72,16 @@ void fillShop(DataStore& store)
                      {QStringLiteral("收取金额"), QStringLiteral("12.30")},
                      {QStringLiteral("附加信息"), QStringLiteral("第一行\n第二行")}});
     store.execute(QStringLiteral("delete from 销售表 where 区别=2")); // a gap in the keys
-    store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
-                  {QStringLiteral("茶叶1"), 3});
+    // Names the server once merged or refused: full- and half-width forms, a very long one.
+    const QString longName = QString(100000, QChar(0x8336)) + QStringLiteral("x");
+    for (const QString& name : {QStringLiteral("茶叶1"), QStringLiteral("苹果（大）"),
+                                QStringLiteral("苹果(大)"), longName}) {
+        store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"), {name, 3});
+        goods::GoodsEntry entry = sale(1);
+        entry.name = name;
+        goods::appendRecord(store, goods::GoodsTable::Purchases, entry);
+    }
+    test::insertRow(store, QStringLiteral("客户表"), {{QStringLiteral("客户名"), longName}});
 }
 
 } // namespace
@@ -222,7 +233,8 @@ private Q_SLOTS:
 
     // 备份 on a server writes an ordinary file of this program; it restores into a single
     // file store, whose backup restores into a server again: the same rows every time.
-    // --migrate copies a file into an empty server and checks counts and sums.
+    // --migrate copies a file into an empty server, compares every value, and refuses a
+    // database that holds rows. A text holding U+0000 is refused on the way in.
     void backupAndRestoreCrossBothWays()
     {
         TestEnv server;
@@ -247,7 +259,7 @@ private Q_SLOTS:
         for (const QString& table : tables) {
             QCOMPARE(allRows(file, table), allRows(server.store, table));
         }
-        QCOMPARE(file.select(QStringLiteral("select 名称, 下限 from 库存下限")).recordCount(), 1);
+        QCOMPARE(file.select(QStringLiteral("select 名称, 下限 from 库存下限")).recordCount(), 4);
 
         TestEnv again;
         const QString second = emptyFile(QStringLiteral("second.dat"));
@@ -276,10 +288,36 @@ private Q_SLOTS:
         QCOMPARE(program.exitCode(), 1); // the tables are there already
         QVERIFY(QString::fromUtf8(program.readAllStandardError())
                     .contains(QStringLiteral("已经有本系统的数据表")));
+        program.start(QStringLiteral(KHGL_EXECUTABLE),
+                      {QStringLiteral("--migrate"), file.filePath(), empty});
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(program.readAllStandardError())
+                    .contains(QStringLiteral("已经有数据，没有迁移")));
         DataStore moved(dir.path(), empty);
         for (const QString& table : tables) {
             QCOMPARE(allRows(moved, table), allRows(server.store, table));
         }
+        {
+            Connection written(DataStore::openConnection(second, SQLITE_OPEN_READWRITE));
+            Statement(written.db, QStringLiteral("update 客户表 set 客户名='a'||char(0)||'b'"))
+                .run();
+        }
+        // Refused by the checks of a restore, on either store, and by the load itself (as
+        // --migrate loads).
+        const auto refused = [](const std::function<void()>& copy) {
+            try {
+                copy();
+            } catch (const StoreError& error) {
+                return error.message().contains(QStringLiteral("U+0000"));
+            }
+            return false;
+        };
+        QVERIFY(refused(
+            [&] { database_file::cleanCopy(second, emptyFile(QStringLiteral("nul.dat"))); }));
+        QVERIFY(refused([&] { database_file::swapIn(again.store, second); }));
+        QCOMPARE(allRows(again.store, QStringLiteral("客户表")),
+                 allRows(server.store, QStringLiteral("客户表")));
         moved.close();
         test::dropTestServerDatabase(name);
     }
