@@ -89,19 +89,19 @@ constexpr std::array<const char16_t*, 6> kIndexes{{
     u"create index if not exists 客户表_客户名 on 客户表 (客户名)",
 }};
 
-// On a server, names are found by their key (khgl.fold): a hash of it, so a name of any
+// On a server, names are found by their key (khgl_own.fold): a hash of it, so a name of any
 // length is indexed; one stock minimum per key.
 constexpr std::array<const char16_t*, 7> kServerIndexes{{
     u"create index if not exists 进货表_名称键 on 进货表 using hash "
-    u"((khgl.fold(名称) collate \"C\"))",
+    u"((khgl_own.fold(名称) collate \"C\"))",
     u"create index if not exists 销售表_名称键 on 销售表 using hash "
-    u"((khgl.fold(名称) collate \"C\"))",
+    u"((khgl_own.fold(名称) collate \"C\"))",
     u"create index if not exists 进货表_日期 on 进货表 (日期)",
     u"create index if not exists 销售表_日期 on 销售表 (日期)",
     u"create index if not exists 提醒表_提醒日期 on 提醒表 (提醒日期)",
     u"create index if not exists 客户表_客户名键 on 客户表 using hash "
-    u"((khgl.fold(客户名) collate \"C\"))",
-    u"create unique index if not exists 库存下限_名称键 on 库存下限 (md5(khgl.fold(名称)))",
+    u"((khgl_own.fold(客户名) collate \"C\"))",
+    u"create unique index if not exists 库存下限_名称键 on 库存下限 (md5(khgl_own.fold(名称)))",
 }};
 
 QString columnType(ColumnKind kind)
@@ -151,21 +151,23 @@ QStringList serverFunctionStatements()
 {
     return {
         // The program's own functions, in a schema of its own: another application's str()
-        // or total() in the same database is not touched.
-        QStringLiteral("create schema if not exists khgl"),
+        // or total() in the same database is not touched. Not named "khgl": a login of that
+        // name would find its own schema first ("$user") and put new tables there.
+        QStringLiteral("create schema if not exists khgl_own"),
         // str(): numbers as plain text without trailing zeros; text as it is.
-        QStringLiteral("create or replace function khgl.str(numeric) returns text language sql "
+        QStringLiteral("create or replace function khgl_own.str(numeric) returns text language sql "
                        "immutable as 'select trim_scale($1)::text'"),
-        QStringLiteral("create or replace function khgl.str(text) returns text language sql "
+        QStringLiteral("create or replace function khgl_own.str(text) returns text language sql "
                        "immutable as 'select $1'"),
         // SQLite's total(): a sum that is 0 over no rows.
-        QStringLiteral("create or replace aggregate khgl.total(numeric) (sfunc = numeric_add, "
+        QStringLiteral("create or replace aggregate khgl_own.total(numeric) (sfunc = numeric_add, "
                        "stype = numeric, initcond = '0')"),
         // The key names are compared by, as the file compares them: trailing blanks dropped
-        // (by the cast from bpchar), letters in lower case, every other character as it is.
-        QStringLiteral("create or replace function khgl.fold(text) returns text language sql "
+        // (also from a bound text, which is no bpchar), letters in lower case, every other
+        // character as it is.
+        QStringLiteral("create or replace function khgl_own.fold(text) returns text language sql "
                        "immutable strict parallel safe as "
-                       "'select lower($1 collate \"und-x-icu\")'"),
+                       "'select lower(rtrim($1, '' '') collate \"und-x-icu\")'"),
     };
 }
 
@@ -192,7 +194,7 @@ QStringList serverSchemaStatements()
 {
     QStringList statements{
         // Letters without case (level 2), for sorting; equality and grouping go by the key
-        // khgl.fold(). Only trailing blanks are dropped, by the columns' type bpchar.
+        // khgl_own.fold(). Only trailing blanks are dropped, by the columns' type bpchar.
         QStringLiteral("create collation if not exists khgl_text (provider = icu, locale = "
                        "'und-u-ks-level2', deterministic = false)"),
     };

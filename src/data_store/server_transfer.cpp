@@ -396,7 +396,7 @@ QString migrate(const QString& file, const QString& server)
 
 void upgradeServer(ServerConnection& server)
 {
-    if (!server.run(QStringLiteral("select to_regprocedure('khgl.fold(text)')")).isNull(0, 0)) {
+    if (!server.run(QStringLiteral("select to_regprocedure('khgl_own.fold(text)')")).isNull(0, 0)) {
         return;
     }
     server.run(QStringLiteral("begin"));

@@ -229,7 +229,7 @@ bool isNameColumn(const QString& name)
 
 QString folded(const QString& operand)
 {
-    return QStringLiteral("khgl.fold(") + operand + QStringLiteral(") collate \"C\"");
+    return QStringLiteral("khgl_own.fold(") + operand + QStringLiteral(") collate \"C\"");
 }
 
 bool comparedNext(const QString& sql, qsizetype i)
@@ -332,7 +332,7 @@ void rewriteWord(const QString& sql, qsizetype& i, QString& out, QueryState& sta
     } else if (is("last_insert_rowid")) {
         out += QStringLiteral("lastval");
     } else if (isOwnFunction(sql, word, after)) {
-        out += QStringLiteral("khgl.") + word.toLower();
+        out += QStringLiteral("khgl_own.") + word.toLower();
     } else if (rewriteName(sql, i, out, state)) {
         return;
     } else if (state.orderDepth >= 0 && isCollatedColumn(word)) {
@@ -373,7 +373,7 @@ QString serverQuery(const QString& sql)
         const QChar c = sql[i];
         if (c == QLatin1Char('\'')) {
             if (!inLiteral && state.foldOperand) {
-                out += QStringLiteral("khgl.fold("); // "name = 'text'"
+                out += QStringLiteral("khgl_own.fold("); // "name = 'text'"
                 state.foldOperand = false;
                 state.literalFolded = true;
             }

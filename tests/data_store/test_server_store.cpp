@@ -320,6 +320,26 @@ private Q_SLOTS:
                  allRows(server.store, QStringLiteral("客户表")));
         moved.close();
         test::dropTestServerDatabase(name);
+
+        // A restore by an account without rights on the key sequences names the right.
+        const QString clerkDatabase = test::newTestServerDatabase(&name);
+        DataStore(dir.path(), clerkDatabase).create();
+        ServerConnection owner(clerkDatabase);
+        owner.run(QStringLiteral("do $$ begin create role khgl_clerk login; exception when "
+                                 "duplicate_object then null; end $$"));
+        owner.run(QStringLiteral("grant usage on schema khgl_own to khgl_clerk"));
+        owner.run(QStringLiteral("grant all on all tables in schema public to khgl_clerk"));
+        owner.close();
+        DataStore clerk(dir.path(), clerkDatabase + QStringLiteral(" user=khgl_clerk"));
+        try {
+            database_file::swapIn(clerk, backup);
+            QFAIL("restored without the right");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("USAGE、UPDATE")),
+                     qPrintable(error.message()));
+        }
+        clerk.close();
+        test::dropTestServerDatabase(name);
     }
 };
 
