@@ -163,7 +163,8 @@ void requireNoHotJournal(sqlite3* db, const QString& source)
     }
 }
 
-// Hands each value through unchanged, refusing any text or blob beyond kMaxCellBytes.
+// Hands each value through unchanged, refusing any text or blob beyond kMaxCellBytes and
+// any text holding U+0000.
 void boundedCell(sqlite3_context* context, int, sqlite3_value** values)
 {
     const int type = sqlite3_value_type(values[0]);
@@ -171,6 +172,12 @@ void boundedCell(sqlite3_context* context, int, sqlite3_value** values)
         sqlite3_value_bytes(values[0]) > kMaxCellBytes) {
         *static_cast<bool*>(sqlite3_user_data(context)) = true;
         sqlite3_result_error(context, "value too long", -1);
+        return;
+    }
+    // A server cannot hold U+0000: neither store takes it in.
+    if (type == SQLITE_TEXT && std::memchr(sqlite3_value_text(values[0]), 0,
+                                           static_cast<size_t>(sqlite3_value_bytes(values[0])))) {
+        sqlite3_result_error(context, "文字中有空字符（U+0000），不能还原", -1);
         return;
     }
     sqlite3_result_value(context, values[0]);

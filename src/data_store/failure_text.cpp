@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -150,6 +151,50 @@ QString engineFailureText(sqlite3* db)
         return QStringLiteral("数据操作没有完成") + detail(technical);
     }
     return sentence + detail(technical);
+}
+
+namespace {
+
+// The right a statement needs on an object of kind (the server's word for it).
+QString neededRight(const QString& kind, const QString& sql)
+{
+    const QString verb = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    if (kind == QStringLiteral("sequence")) {
+        return QStringLiteral("USAGE、UPDATE");
+    }
+    if (kind == QStringLiteral("schema") || kind == QStringLiteral("database")) {
+        return verb == QStringLiteral("CREATE") || verb == QStringLiteral("ALTER")
+                   ? QStringLiteral("CREATE")
+                   : QStringLiteral("USAGE");
+    }
+    if (kind == QStringLiteral("function") || kind == QStringLiteral("aggregate")) {
+        return QStringLiteral("EXECUTE");
+    }
+    return verb.isEmpty() ? QStringLiteral("SELECT") : verb;
+}
+
+} // namespace
+
+QString missingRightText(const QString& primary, const QString& sql)
+{
+    static const QRegularExpression denied(QStringLiteral(R"(permission denied for (\w+) (\S+))"));
+    static const QRegularExpression owner(QStringLiteral(R"(must be owner of (\w+) (\S+))"));
+    const auto ownerMatch = owner.match(primary);
+    if (ownerMatch.hasMatch()) {
+        return QStringLiteral("数据库账户不是%1的所有者，不能修改它，数据没有改变。请用建立这个"
+                              "数据库的账户运行一次本程序。")
+            .arg(ownerMatch.captured(2));
+    }
+    const auto match = denied.match(primary);
+    if (!match.hasMatch()) {
+        return QStringLiteral("数据库账户缺少所需的权限，数据没有改变。请让数据库管理员检查这个"
+                              "账户的权限。");
+    }
+    const QString kind = match.captured(1);
+    const QString right = neededRight(kind, sql);
+    return QStringLiteral("数据库账户没有%1 %2的%3权限，数据没有改变。请让数据库管理员授予"
+                          "（GRANT %3 ON %4 %2 TO 这个账户）。")
+        .arg(kind, match.captured(2), right, kind.toUpper());
 }
 
 } // namespace khgl

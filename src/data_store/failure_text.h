@@ -19,4 +19,8 @@ QString engineFailureText(sqlite3* db);
 // read-only folder or file, or a folder the program may not enter. Empty when none applies.
 QString writeAccessProblem(const QString& path);
 
+// A server's refusal for lack of a right (its primary message, as "permission denied for
+// sequence x"), for the statement sql: which right on which object the account lacks.
+QString missingRightText(const QString& primary, const QString& sql);
+
 } // namespace khgl

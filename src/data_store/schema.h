@@ -67,6 +67,11 @@ QString serverCreateSql(const OwnTableSpec& table);
 // this program's own tables and the indexes. Run in order, in one transaction, on an empty
 // database.
 QStringList serverSchemaStatements();
+// The program's own functions (schema khgl_own): str(), total() and fold(), the key names are
+// compared by.
+QStringList serverFunctionStatements();
+// Brings a database made by an earlier version to the same functions and name indexes.
+QStringList serverUpgradeStatements();
 
 // The collation that text columns use.
 inline constexpr const char* kTextCollation = "KHGL_TEXT";

@@ -4,6 +4,7 @@
 #include "data_store/kept_figures.h"
 #include "data_store/schema.h"
 #include "data_store/server_connection.h"
+#include "data_store/server_transfer.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
@@ -578,6 +579,7 @@ void loadFile(DataStore& store, const QString& source)
         server.run(QStringLiteral("begin"));
         server.run(QStringLiteral("select pg_advisory_xact_lock($1)"), writeLockKey());
         rows = loadAll(server, file.db);
+        server_transfer::checkCopy(server, file.db);
         server.run(QStringLiteral("commit"));
     } catch (...) {
         rollbackQuietly(server);

@@ -1,6 +1,7 @@
 #include "data_store/server_connection.h"
 
 #include "data_store/desk_file.h"
+#include "data_store/failure_text.h"
 #include "data_store/store_error.h"
 #include "data_store/store_log.h"
 #include "data_store/values.h"
@@ -520,7 +521,7 @@ ServerResult ServerConnection::runPlain(const QString& sql, const QVariantList& 
             values.push_back(isoDateText(value.toDate()).toUtf8());
             break;
         default:
-            values.push_back(value.toString().toUtf8());
+            values.push_back(storedText(value));
         }
         pointers.push_back(values.back().constData());
     }
@@ -539,7 +540,13 @@ void ServerConnection::fail(pg_result* result, const QString& sql)
         result ? QString::fromLatin1(PQresultErrorField(result, PG_DIAG_SQLSTATE)) : QString();
     const QString reason = result ? serverMessage(PQresultErrorMessage(result))
                                   : serverMessage(PQerrorMessage(m_conn));
+    const QString primary =
+        result ? serverMessage(PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY)) : QString();
     PQclear(result);
+    if (state == QStringLiteral("42501")) {
+        qCWarning(storeLog) << "server refused a right:" << reason;
+        throw StoreError(missingRightText(primary, sql));
+    }
     if (PQstatus(m_conn) != CONNECTION_OK || state.startsWith(QStringLiteral("08")) ||
         state.startsWith(QStringLiteral("57P"))) {
         // Whatever the transaction held is rolled back by the server; start afresh next time.
@@ -567,7 +574,6 @@ void ServerConnection::fail(pg_result* result, const QString& sql)
                 .arg(reason),
             kServerBusy);
     }
-    Q_UNUSED(sql);
     throw StoreError(QStringLiteral("数据操作失败：%1").arg(reason));
 }
 

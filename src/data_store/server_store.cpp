@@ -131,6 +131,7 @@ void ServerStore::openServer()
                 }
             }
         }
+        server_transfer::upgradeServer(*m_server);
     } catch (...) {
         m_server->close();
         throw;

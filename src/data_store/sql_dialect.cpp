@@ -212,6 +212,155 @@ bool isCollatedColumn(const QString& name)
     return false;
 }
 
+// A name column: compared by the folded key on a server (dates and times are typed by the
+// program's own calendar and compare as they are, so their indexes still serve).
+bool isNameColumn(const QString& name)
+{
+    for (const auto& table : allTables()) {
+        for (const auto& column : table.columns) {
+            if ((column.kind == ColumnKind::Text || column.kind == ColumnKind::LongText) &&
+                name == QString::fromUtf16(column.name)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+QString folded(const QString& operand)
+{
+    return QStringLiteral("khgl_own.fold(") + operand + QStringLiteral(") collate \"C\"");
+}
+
+bool comparedNext(const QString& sql, qsizetype i)
+{
+    const qsizetype k = skipSpaces(sql, i);
+    return k < sql.size() && sql[k] == QLatin1Char('=') &&
+           (k + 1 >= sql.size() || sql[k + 1] != QLatin1Char('='));
+}
+
+// Where the reader of a query is, for the names it meets.
+struct QueryState
+{
+    int marks = 0;
+    int depth = 0;              // parentheses open
+    int orderDepth = -1;        // the depth of the "order by" being read, or -1
+    int groupDepth = -1;        // the same for "group by"
+    int inSelectDepth = -1;     // "name in (select name ...)": the depth of that select list
+    bool foldOperand = false;   // the operand after "name =" is folded too
+    bool assigning = false;     // between "set" and "where" of an update
+    bool literalFolded = false; // inside the folded literal of "name = 'text'"
+};
+
+// The column word at i with its table prefix ("m."), which is taken back out of out.
+QString takeQualified(const QString& sql, qsizetype i, QString& out)
+{
+    const QString word = wordAt(sql, i);
+    const QString owner = i > 1 && sql[i - 1] == QLatin1Char('.') && isWordChar(sql[i - 2])
+                              ? wordBefore(sql, i - 1) + QLatin1Char('.')
+                              : QString();
+    if (owner.isEmpty() || !out.endsWith(owner)) {
+        return word;
+    }
+    out.chop(owner.size());
+    return owner + word;
+}
+
+bool inSelectFollows(const QString& sql, qsizetype after)
+{
+    const qsizetype in = skipSpaces(sql, after);
+    if (wordAt(sql, in).compare(QStringLiteral("in"), Qt::CaseInsensitive) != 0) {
+        return false;
+    }
+    const qsizetype open = skipSpaces(sql, in + 2);
+    return open < sql.size() && sql[open] == QLatin1Char('(') &&
+           wordAt(sql, skipSpaces(sql, open + 1))
+                   .compare(QStringLiteral("select"), Qt::CaseInsensitive) == 0;
+}
+
+// Rewrites one name column (qualified or not) of a server query where it is compared or
+// grouped; false leaves it to the other rules.
+bool rewriteName(const QString& sql, qsizetype& i, QString& out, QueryState& state)
+{
+    const QString word = wordAt(sql, i);
+    const qsizetype after = i + word.size();
+    if (state.assigning || state.orderDepth >= 0 || !isNameColumn(word)) {
+        return false;
+    }
+    const bool compared = comparedNext(sql, after);
+    if (state.groupDepth == state.depth) {
+        // Grouped by the column and its key: the rows of one key form one group, and the
+        // column itself may still be listed.
+        const QString operand = takeQualified(sql, i, out);
+        out += operand + QStringLiteral(", ") + folded(operand);
+    } else if (state.foldOperand || compared || state.inSelectDepth == state.depth) {
+        out += folded(takeQualified(sql, i, out));
+        state.foldOperand = compared;
+        state.inSelectDepth = -1;
+    } else if (inSelectFollows(sql, after)) {
+        out += folded(takeQualified(sql, i, out));
+        state.inSelectDepth = state.depth + 1;
+    } else {
+        return false;
+    }
+    i = after - 1;
+    return true;
+}
+
+// The program's own functions live in its own schema: other programs' str() or total() in
+// the same database stay theirs.
+bool isOwnFunction(const QString& sql, const QString& word, qsizetype after)
+{
+    const qsizetype k = skipSpaces(sql, after);
+    return k < sql.size() && sql[k] == QLatin1Char('(') &&
+           (word.compare(QStringLiteral("str"), Qt::CaseInsensitive) == 0 ||
+            word.compare(QStringLiteral("total"), Qt::CaseInsensitive) == 0);
+}
+
+// Rewrites the word starting at i and moves i to its last character.
+void rewriteWord(const QString& sql, qsizetype& i, QString& out, QueryState& state)
+{
+    const QString word = wordAt(sql, i);
+    const qsizetype after = i + word.size();
+    const auto is = [&](const char* keyword) {
+        return word.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0;
+    };
+    const bool byNext =
+        wordAt(sql, skipSpaces(sql, after)).compare(QStringLiteral("by"), Qt::CaseInsensitive) == 0;
+    if (is("like")) {
+        out += QStringLiteral(" collate \"C\" ilike");
+    } else if (is("last_insert_rowid")) {
+        out += QStringLiteral("lastval");
+    } else if (isOwnFunction(sql, word, after)) {
+        out += QStringLiteral("khgl_own.") + word.toLower();
+    } else if (rewriteName(sql, i, out, state)) {
+        return;
+    } else if (state.orderDepth >= 0 && isCollatedColumn(word)) {
+        // Sorted as the file sorts it: letters folded, then by characters (ICU's own order
+        // puts punctuation before digits and letters).
+        out += QStringLiteral("lower(") + takeQualified(sql, i, out) +
+               QStringLiteral("::text collate \"und-x-icu\") collate \"C\"");
+    } else {
+        if (after >= sql.size() || sql[after] != QLatin1Char('.')) {
+            state.foldOperand = false; // "name = f(...)": compared as it is; "m." may follow
+        }
+        if (is("set") || is("where")) {
+            state.assigning = is("set");
+        }
+        if ((is("order") || is("group")) && byNext) {
+            (is("order") ? state.orderDepth : state.groupDepth) = state.depth;
+        } else if ((is("having") || is("limit") || is("union")) &&
+                   state.groupDepth == state.depth) {
+            state.groupDepth = -1;
+        }
+        if (is("order") && byNext && state.groupDepth == state.depth) {
+            state.groupDepth = -1;
+        }
+        out += word;
+    }
+    i = after - 1;
+}
+
 } // namespace
 
 QString serverQuery(const QString& sql)
@@ -219,14 +368,22 @@ QString serverQuery(const QString& sql)
     QString out;
     out.reserve(sql.size() + 16);
     bool inLiteral = false;
-    int marks = 0;
-    int depth = 0;       // parentheses open
-    int orderDepth = -1; // the depth of the "order by" being read, or -1
+    QueryState state;
     for (qsizetype i = 0; i < sql.size(); ++i) {
         const QChar c = sql[i];
         if (c == QLatin1Char('\'')) {
+            if (!inLiteral && state.foldOperand) {
+                out += QStringLiteral("khgl_own.fold("); // "name = 'text'"
+                state.foldOperand = false;
+                state.literalFolded = true;
+            }
             inLiteral = !inLiteral;
             out += c;
+            const bool ends = !inLiteral && (i + 1 >= sql.size() || sql[i + 1] != c);
+            if (ends && state.literalFolded) {
+                out += QStringLiteral(") collate \"C\"");
+                state.literalFolded = false;
+            }
             continue;
         }
         if (inLiteral) {
@@ -234,16 +391,24 @@ QString serverQuery(const QString& sql)
             continue;
         }
         if (c == QLatin1Char('?')) {
-            out += QLatin1Char('$') + QString::number(++marks);
+            const QString mark = QLatin1Char('$') + QString::number(++state.marks);
+            out += state.foldOperand ? folded(mark) : mark;
+            state.foldOperand = false;
             if (i + 1 < sql.size() && isWordChar(sql[i + 1])) {
                 out += QLatin1Char(' '); // "?and" must not read as "$1and"
             }
             continue;
         }
         if (c == QLatin1Char('(')) {
-            ++depth;
-        } else if (c == QLatin1Char(')') && --depth < orderDepth) {
-            orderDepth = -1;
+            ++state.depth;
+        } else if (c == QLatin1Char(')')) {
+            --state.depth;
+            if (state.depth < state.orderDepth) {
+                state.orderDepth = -1;
+            }
+            if (state.depth < state.groupDepth) {
+                state.groupDepth = -1;
+            }
         }
         if (c == QLatin1Char('*')) {
             const QString columns = starColumns(sql, i);
@@ -251,40 +416,7 @@ QString serverQuery(const QString& sql)
             continue;
         }
         if (isWordChar(c) && (i == 0 || !isWordChar(sql[i - 1]))) {
-            const QString word = wordAt(sql, i);
-            if (word.compare(QStringLiteral("like"), Qt::CaseInsensitive) == 0) {
-                out += QStringLiteral(" collate \"C\" ilike");
-                i += word.size() - 1;
-                continue;
-            }
-            if (word.compare(QStringLiteral("last_insert_rowid"), Qt::CaseInsensitive) == 0) {
-                out += QStringLiteral("lastval");
-                i += word.size() - 1;
-                continue;
-            }
-            if (word.compare(QStringLiteral("order"), Qt::CaseInsensitive) == 0 &&
-                wordAt(sql, skipSpaces(sql, i + word.size()))
-                        .compare(QStringLiteral("by"), Qt::CaseInsensitive) == 0) {
-                orderDepth = depth;
-            } else if (orderDepth >= 0 && isCollatedColumn(word)) {
-                // Sorted as the file sorts it: letters folded, then by characters (ICU's
-                // own order puts punctuation before digits and letters).
-                QString name = word;
-                const QString owner =
-                    i > 1 && sql[i - 1] == QLatin1Char('.') && isWordChar(sql[i - 2])
-                        ? wordBefore(sql, i - 1) + QLatin1Char('.')
-                        : QString();
-                if (!owner.isEmpty() && out.endsWith(owner)) {
-                    out.chop(owner.size());
-                    name = owner + word;
-                }
-                out += QStringLiteral("lower(") + name +
-                       QStringLiteral("::text collate \"und-x-icu\") collate \"C\"");
-                i += word.size() - 1;
-                continue;
-            }
-            out += word;
-            i += word.size() - 1;
+            rewriteWord(sql, i, out, state);
             continue;
         }
         out += c;

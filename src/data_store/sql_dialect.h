@@ -15,7 +15,9 @@ QString rewriteQuery(const QString& sql);
 // server's row key column is not one of them); "x like" becomes a case-blind match on x's
 // characters ("like" cannot use the text collation there); last_insert_rowid() becomes
 // lastval(); a text column after "order by" sorts by its lower-case characters, as
-// compareText orders.
+// compareText orders; a name column compared with "=" (and its operand), tested with
+// "in (select name ...)" or grouped goes by its key khgl_own.fold(), so names are equal
+// exactly when compareText says so; str() and total() are the program's own (khgl_own).
 QString serverQuery(const QString& sql);
 
 // Registers the text collation and the functions left() and str() on a connection. The same

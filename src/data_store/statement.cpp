@@ -2,6 +2,7 @@
 
 #include "data_store/failure_text.h"
 #include "data_store/store_error.h"
+#include "data_store/values.h"
 
 #include <sqlite3.h>
 
@@ -62,7 +63,7 @@ void Statement::bind(int index, const QVariant& value)
             rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
             break;
         default: {
-            const QByteArray text = value.toString().toUtf8();
+            const QByteArray text = storedText(value);
             rc = sqlite3_bind_text64(m_stmt, index, text.constData(),
                                      static_cast<sqlite3_uint64>(text.size()), SQLITE_TRANSIENT,
                                      SQLITE_UTF8);

@@ -1,5 +1,7 @@
 #include "data_store/values.h"
 
+#include "data_store/store_error.h"
+
 #include <QRegularExpression>
 #include <cmath>
 #include <limits>
@@ -85,6 +87,16 @@ QString displayText(const QVariant& value)
         return QString::number(real, 'g', 15);
     }
     return value.toString();
+}
+
+QByteArray storedText(const QVariant& value)
+{
+    QByteArray text = value.toString().toUtf8();
+    if (text.contains('\0')) {
+        throw StoreError(QStringLiteral("文字中有空字符（U+0000），不能保存。数据没有写入，"
+                                        "请删去它后再试。"));
+    }
+    return text;
 }
 
 QString moneyFixed(double value)

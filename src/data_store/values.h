@@ -24,6 +24,10 @@ QString monthPrefix(const QDate& date);
 // 9时5分: hour and minute without leading zeros.
 QString timeText(const QTime& time);
 
+// The UTF-8 text a value is stored as. A text holding U+0000 is refused (StoreError), on
+// either engine: a server cannot hold it, and the file would cut it off at that point.
+QByteArray storedText(const QVariant& value);
+
 // A stored value as plain text: null is empty, numbers without a trailing ".0".
 QString displayText(const QVariant& value);
 

@@ -9,6 +9,7 @@
 #include "data_store/server_transfer.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/store_address.h"
+#include "data_store/statement.h"
 #include "data_store/store_error.h"
 #include "goods/goods_records.h"
 #include "shell/application.h"
@@ -16,6 +17,8 @@
 #include "shell/server_notice.h"
 #include "support/env.h"
 #include "support/tcp_proxy.h"
+
+#include <sqlite3.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -87,8 +90,16 @@ void fillShop(DataStore& store)
         store, QStringLiteral("客户表"),
         {{QStringLiteral("客户名"), QStringLiteral("\\N")}, {QStringLiteral("附加信息"), odd}});
     store.execute(QStringLiteral("delete from 销售表 where 区别=2")); // a gap in the keys
-    store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"),
-                  {QStringLiteral("茶叶1"), 3});
+    // Names the server once merged or refused: full- and half-width forms, a very long one.
+    const QString longName = QString(100000, QChar(0x8336)) + QStringLiteral("x");
+    for (const QString& name : {QStringLiteral("茶叶1"), QStringLiteral("苹果（大）"),
+                                QStringLiteral("苹果(大)"), longName}) {
+        store.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values (?, ?)"), {name, 3});
+        goods::GoodsEntry entry = sale(1);
+        entry.name = name;
+        goods::appendRecord(store, goods::GoodsTable::Purchases, entry);
+    }
+    test::insertRow(store, QStringLiteral("客户表"), {{QStringLiteral("客户名"), longName}});
 }
 
 // True when work throws a StoreError whose message holds text.
@@ -414,7 +425,8 @@ private Q_SLOTS:
 
     // 备份 on a server writes an ordinary file of this program; it restores into a single
     // file store, whose backup restores into a server again: the same rows every time.
-    // --migrate copies a file into an empty server and checks counts and sums.
+    // --migrate copies a file into an empty server, compares every value, and refuses a
+    // database that holds rows. A text holding U+0000 is refused on the way in.
     void backupAndRestoreCrossBothWays()
     {
         TestEnv server;
@@ -439,7 +451,7 @@ private Q_SLOTS:
         for (const QString& table : tables) {
             QCOMPARE(allRows(file, table), allRows(server.store, table));
         }
-        QCOMPARE(file.select(QStringLiteral("select 名称, 下限 from 库存下限")).recordCount(), 1);
+        QCOMPARE(file.select(QStringLiteral("select 名称, 下限 from 库存下限")).recordCount(), 4);
 
         TestEnv again;
         const QString second = emptyFile(QStringLiteral("second.dat"));
@@ -468,11 +480,69 @@ private Q_SLOTS:
         QCOMPARE(program.exitCode(), 1); // the tables are there already
         QVERIFY(QString::fromUtf8(program.readAllStandardError())
                     .contains(QStringLiteral("已经有本系统的数据表")));
+        program.start(QStringLiteral(KHGL_EXECUTABLE),
+                      {QStringLiteral("--migrate"), file.filePath(), empty});
+        QVERIFY(program.waitForFinished(120000));
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(program.readAllStandardError())
+                    .contains(QStringLiteral("已经有数据，没有迁移")));
         const auto moved = openStore({dir.path(), empty});
         for (const QString& table : tables) {
             QCOMPARE(allRows(*moved, table), allRows(server.store, table));
         }
+        {
+            Connection written(SqliteStore::openConnection(second, SQLITE_OPEN_READWRITE));
+            Statement(written.db, QStringLiteral("update 客户表 set 客户名='a'||char(0)||'b'"))
+                .run();
+        }
+        // Refused by the checks of a restore, on either store, and by the load itself (as
+        // --migrate loads).
+        const auto refused = [](const std::function<void()>& copy) {
+            try {
+                copy();
+            } catch (const StoreError& error) {
+                return error.message().contains(QStringLiteral("U+0000"));
+            }
+            return false;
+        };
+        QVERIFY(refused(
+            [&] { database_file::cleanCopy(second, emptyFile(QStringLiteral("nul.dat"))); }));
+        QVERIFY(refused([&] { database_file::swapIn(again.store, second); }));
+        QCOMPARE(allRows(again.store, QStringLiteral("客户表")),
+                 allRows(server.store, QStringLiteral("客户表")));
         moved->close();
+        test::dropTestServerDatabase(name);
+
+        // A database made by an earlier version (functions outside the program's schema, full
+        // name indexes, the minimums keyed by the case-blind name) is brought up to date when
+        // it is opened: long names and names differing in width save there too.
+        const QString clerkDatabase = test::newTestServerDatabase(&name);
+        openStore({dir.path(), clerkDatabase})->create();
+        ServerConnection owner(clerkDatabase);
+        for (const char* sql :
+             {"drop schema khgl_own cascade", "alter table 库存下限 add primary key (名称)",
+              "create index 进货表_名称 on 进货表 (名称, 数量)"}) {
+            owner.run(QString::fromUtf8(sql));
+        }
+        {
+            DataStore earlier(dir.path(), clerkDatabase);
+            fillShop(earlier);
+        }
+        // A restore by an account without rights on the key sequences names the right.
+        owner.run(QStringLiteral("do $$ begin create role khgl_clerk login; exception when "
+                                 "duplicate_object then null; end $$"));
+        owner.run(QStringLiteral("grant usage on schema khgl_own to khgl_clerk"));
+        owner.run(QStringLiteral("grant all on all tables in schema public to khgl_clerk"));
+        owner.close();
+        DataStore clerk(dir.path(), clerkDatabase + QStringLiteral(" user=khgl_clerk"));
+        try {
+            database_file::swapIn(clerk, backup);
+            QFAIL("restored without the right");
+        } catch (const StoreError& error) {
+            QVERIFY2(error.message().contains(QStringLiteral("USAGE、UPDATE")),
+                     qPrintable(error.message()));
+        }
+        clerk.close();
         test::dropTestServerDatabase(name);
     }
 

@@ -1,11 +1,13 @@
 #include "data_store/database_file.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
+#include "data_store/store_error.h"
 #include "goods/date_query_dialog.h"
 #include "goods/goods_query_window.h"
 #include "goods/goods_records.h"
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
+#include "goods/stock_minimum_records.h"
 #include "goods/stock_page.h"
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
@@ -207,18 +209,29 @@ private Q_SLOTS:
     }
 
     // Names match by one rule on the file and on a server: letter case and trailing blanks do
-    // not count, every other blank does. The stock listing groups and sorts by it.
+    // not count, every other character does (widths, zero-width and combining characters,
+    // blanks inside). Listings, totals, minimums and the grouping of customers and accounts
+    // follow it; a name of any length is kept.
     void productNamesMatchAlikeOnBothStores_data()
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("asked");
         QTest::addColumn<bool>("same");
-        QTest::newRow("blank inside") << QStringLiteral("a b") << QStringLiteral("ab") << false;
-        QTest::newRow("case, trailing blank")
-            << QStringLiteral("Ab ") << QStringLiteral("ab") << true;
-        QTest::newRow("leading blank") << QStringLiteral("ab") << QStringLiteral(" ab") << false;
-        QTest::newRow("Chinese, trailing blank")
-            << QStringLiteral("绿茶 ") << QStringLiteral("绿茶") << true;
+        const auto row = [](const char* tag, const char* stored, const char* asked, bool same) {
+            QTest::newRow(tag) << QString::fromUtf8(stored) << QString::fromUtf8(asked) << same;
+        };
+        row("blank inside", "a b", "ab", false);
+        row("case, trailing blank", "Ab ", "ab", true);
+        row("leading blank", "ab", " ab", false);
+        row("Chinese, trailing blank", "绿茶 ", "绿茶", true);
+        row("full-width bracket", "苹果（大）", "苹果(大)", false);
+        row("full-width letter", "Ａ", "A", false);
+        row("full-width letter, case", "Ａ", "ａ", true);
+        row("zero-width space", "a\u200bb", "ab", false);
+        row("combining accent", "e\u0301", "\u00e9", false);
+        QTest::newRow("100,000 characters")
+            << QString(100000, QChar(0x8336)) + QStringLiteral("A")
+            << QString(100000, QChar(0x8336)) + QStringLiteral("a ") << true;
     }
 
     void productNamesMatchAlikeOnBothStores()
@@ -236,6 +249,41 @@ private Q_SLOTS:
         }
         addGoods(env, kPurchases, asked, 3, 30, QStringLiteral("2026-3-5"));
         QCOMPARE(goods::purchasedQuantities(env.store).recordCount(), same ? 1 : 2);
+        QCOMPARE(goods::productTotal(env.store, goods::GoodsTable::Purchases, asked),
+                 std::optional<double>(same ? 50 : 30));
+        // Setting one name's minimum replaces only a minimum of the same name.
+        goods::setStockMinimum(env.store, stored, QStringLiteral("1"));
+        goods::setStockMinimum(env.store, asked, QStringLiteral("2"));
+        QCOMPARE(goods::stockMinimums(env.store).size(), same ? 1 : 2);
+        // Customers are grouped for the mail list, and accounts looked up, by the same rule.
+        for (const QString& name : {stored, asked}) {
+            insertRow(env.store, QStringLiteral("客户表"),
+                      {{QStringLiteral("客户名"), name}, {QStringLiteral("电子邮箱"), name}});
+            insertRow(env.store, QStringLiteral("用户表"), {{QStringLiteral("用户名"), name}});
+        }
+        QCOMPARE(env.store
+                     .select(QStringLiteral("select 客户名,电子邮箱 from 客户表 group by "
+                                            "客户名,电子邮箱"))
+                     .recordCount(),
+                 same ? 1 : 2);
+        QCOMPARE(
+            env.store.select(QStringLiteral("select 用户名 from 用户表 where 用户名=?"), {asked})
+                .recordCount(),
+            same ? 2 : 1);
+    }
+
+    // A text holding U+0000 reaches neither store: refused with a message, nothing written.
+    void textWithNulIsRefused()
+    {
+        TestEnv env;
+        try {
+            addGoods(env, kPurchases, QStringLiteral("绿") + QChar(0) + QStringLiteral("茶"), 1, 1,
+                     QStringLiteral("2026-3-5"));
+            QFAIL("saved");
+        } catch (const StoreError& error) {
+            QVERIFY(error.message().contains(QStringLiteral("U+0000")));
+        }
+        QCOMPARE(env.countOnDisk(kPurchases), 0);
     }
 
     void stockListingSortsNamesAsTheFileDoes()
