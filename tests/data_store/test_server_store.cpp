@@ -525,7 +525,8 @@ private Q_SLOTS:
             owner.run(QString::fromUtf8(sql));
         }
         {
-            DataStore earlier(dir.path(), clerkDatabase);
+            const auto earlierStore = openStore({dir.path(), clerkDatabase});
+            DataStore& earlier = *earlierStore;
             fillShop(earlier);
         }
         // A restore by an account without rights on the key sequences names the right.
@@ -534,7 +535,8 @@ private Q_SLOTS:
         owner.run(QStringLiteral("grant usage on schema khgl_own to khgl_clerk"));
         owner.run(QStringLiteral("grant all on all tables in schema public to khgl_clerk"));
         owner.close();
-        DataStore clerk(dir.path(), clerkDatabase + QStringLiteral(" user=khgl_clerk"));
+        const auto clerkStore = openStore({dir.path(), clerkDatabase + QStringLiteral(" user=khgl_clerk")});
+        DataStore& clerk = *clerkStore;
         try {
             database_file::swapIn(clerk, backup);
             QFAIL("restored without the right");
