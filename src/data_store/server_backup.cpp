@@ -9,6 +9,7 @@
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
 #include "data_store/store_log.h"
+#include "data_store/values.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -320,6 +321,9 @@ void appendCopyValue(QByteArray& out, sqlite3_stmt* row, int column)
     int plain = 0;
     for (int i = 0; i < length; ++i) {
         const char c = text[i];
+        if (c == '\0') {
+            throw StoreError(nulRefusedText());
+        }
         const char* escape = c == '\\'   ? "\\\\"
                              : c == '\t' ? "\\t"
                              : c == '\n' ? "\\n"

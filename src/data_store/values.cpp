@@ -89,12 +89,16 @@ QString displayText(const QVariant& value)
     return value.toString();
 }
 
+QString nulRefusedText()
+{
+    return QStringLiteral("文字中有空字符（U+0000），不能保存。数据没有写入，请删去它后再试。");
+}
+
 QByteArray storedText(const QVariant& value)
 {
     QByteArray text = value.toString().toUtf8();
     if (text.contains('\0')) {
-        throw StoreError(QStringLiteral("文字中有空字符（U+0000），不能保存。数据没有写入，"
-                                        "请删去它后再试。"));
+        throw StoreError(nulRefusedText());
     }
     return text;
 }

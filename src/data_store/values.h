@@ -24,6 +24,9 @@ QString monthPrefix(const QDate& date);
 // 9时5分: hour and minute without leading zeros.
 QString timeText(const QTime& time);
 
+// Why a text holding U+0000 is refused: no store keeps it the same.
+QString nulRefusedText();
+
 // The UTF-8 text a value is stored as. A text holding U+0000 is refused (StoreError), on
 // either engine: a server cannot hold it, and the file would cut it off at that point.
 QByteArray storedText(const QVariant& value);
