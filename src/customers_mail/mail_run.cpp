@@ -48,7 +48,7 @@ MailRun::~MailRun()
 void MailRun::start(std::vector<MailMessage> messages, std::optional<MailServer> server)
 {
     m_messages = std::move(messages);
-    m_server = std::move(server);
+    m_mailServer = std::move(server);
     m_plainTextAllowed = false;
     m_running = true;
     qCInfo(customersLog) << "mail run started:" << total() << "messages";
@@ -83,7 +83,7 @@ void MailRun::startWorker(int first)
     leg->run = this;
     leg->sent = first;
     m_leg = leg;
-    const MailSendOptions options{{}, m_plainTextAllowed, m_server};
+    const MailSendOptions options{{}, m_plainTextAllowed, m_mailServer};
     m_worker = std::thread([leg, &transport = m_transport, messages = m_messages, first, options] {
         sendAll(leg, transport, messages, first, options);
     });

@@ -63,8 +63,8 @@ private:
     std::shared_ptr<Leg> m_leg; // the worker this run listens to; empty when none
     std::thread m_worker;
     std::vector<MailMessage> m_messages;
-    std::optional<MailServer> m_server; // empty: derived from the sender
-    bool m_plainTextAllowed = false;    // asked and granted once per run
+    std::optional<MailServer> m_mailServer; // empty: derived from the sender
+    bool m_plainTextAllowed = false;        // asked and granted once per run
     bool m_running = false;
 };
 

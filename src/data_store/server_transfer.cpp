@@ -209,8 +209,7 @@ TableDigest fileDigest(sqlite3* db, const TableCopy& table)
 }
 
 // The digest of rows whose cells come as text (numbers in their exact decimal form) or null.
-template <typename Scan>
-TableDigest cellsDigest(const TableCopy& table, const Scan& scan)
+template <typename Scan> TableDigest cellsDigest(const TableCopy& table, const Scan& scan)
 {
     DigestBuilder digest(numericColumns(table));
     const int columns = static_cast<int>(numericColumns(table).size());

@@ -33,7 +33,8 @@ void announceSwitch(AppContext& context, QWidget* parent)
     // Named as the operator sees it: the address itself may carry a password.
     const QString key =
         QStringLiteral("announced ") + ServerConnection::displayNameOf(store.address().server);
-    if (!store.sharedByDesks() || StoreAddress::forFolder(context.folder).server != store.address().server ||
+    if (!store.sharedByDesks() ||
+        StoreAddress::forFolder(context.folder).server != store.address().server ||
         QFileInfo(DataStore::databasePath(context.folder)).size() == 0 ||
         !desk_file::answer(context.folder, key).isEmpty()) {
         return;

@@ -1,5 +1,4 @@
 #include "data_store/sqlite_store.h"
-#include "widgets/record_grid.h"
 #include "settings_fixture.h"
 #include "widgets/record_grid.h"
 

@@ -4,8 +4,6 @@
 #include "customers_mail/customer_page.h"
 #include "data_store/data_store.h"
 #include "support/controls.h"
-#include "widgets/hover.h"
-#include "widgets/record_grid.h"
 #include "support/env.h"
 #include "widgets/hover.h"
 #include "widgets/record_grid.h"

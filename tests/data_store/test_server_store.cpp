@@ -8,8 +8,8 @@
 #include "data_store/server_connection.h"
 #include "data_store/server_transfer.h"
 #include "data_store/sqlite_store.h"
-#include "data_store/store_address.h"
 #include "data_store/statement.h"
+#include "data_store/store_address.h"
 #include "data_store/store_error.h"
 #include "goods/goods_records.h"
 #include "shell/application.h"
@@ -131,16 +131,17 @@ QString outsideAddress()
 struct Desk
 {
     Desk(TestEnv& env, const QString& server)
-        : opened(openStore({folder.path(), server})), store(*opened), context{store.folder(),
-                                                                              store,
-                                                env.dialogs,
-                                                env.clock,
-                                                env.audio,
-                                                env.mail,
-                                                env.connectivity,
-                                                env.inputAids,
-                                                Pictures(folder.path()),
-                                                {}}
+        : opened(openStore({folder.path(), server})),
+          store(*opened), context{store.folder(),
+                                  store,
+                                  env.dialogs,
+                                  env.clock,
+                                  env.audio,
+                                  env.mail,
+                                  env.connectivity,
+                                  env.inputAids,
+                                  Pictures(folder.path()),
+                                  {}}
     {
     }
     bool start() { return prepareDatabase(context, nullptr); }
@@ -266,7 +267,8 @@ private Q_SLOTS:
         const QString socket = test::TcpProxy::testServerSocket();
         test::TcpProxy proxy(socket);
         const QString local = QStringLiteral("127.0.0.1");
-        const QString via = test::TcpProxy::through(env.store.address().server, local, proxy.port());
+        const QString via =
+            test::TcpProxy::through(env.store.address().server, local, proxy.port());
         const auto opened = openStore({env.folder(), via});
         DataStore& desk = *opened;
         desk.open();
@@ -535,7 +537,8 @@ private Q_SLOTS:
         owner.run(QStringLiteral("grant usage on schema khgl_own to khgl_clerk"));
         owner.run(QStringLiteral("grant all on all tables in schema public to khgl_clerk"));
         owner.close();
-        const auto clerkStore = openStore({dir.path(), clerkDatabase + QStringLiteral(" user=khgl_clerk")});
+        const auto clerkStore =
+            openStore({dir.path(), clerkDatabase + QStringLiteral(" user=khgl_clerk")});
         DataStore& clerk = *clerkStore;
         try {
             database_file::swapIn(clerk, backup);

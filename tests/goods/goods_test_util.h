@@ -2,9 +2,6 @@
 
 #include "data_store/data_store.h"
 #include "support/controls.h"
-#include "widgets/hover.h"
-#include "widgets/page.h"
-#include "widgets/record_grid.h"
 #include "support/env.h"
 #include "widgets/hover.h"
 #include "widgets/page.h"
