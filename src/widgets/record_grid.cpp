@@ -2,6 +2,7 @@
 
 #include "widgets/screen_fit.h"
 
+#include <QApplication>
 #include <QBrush>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -434,8 +435,40 @@ void RecordGrid::showSource(std::unique_ptr<RowSource> source)
 
 void RecordGrid::keyboardSearch(const QString& search)
 {
-    if (!hasSource() && !windowed()) {
+    if (hasSource()) {
+        return;
+    }
+    if (windowed()) {
+        searchHeldRows(search);
+    } else {
         QTableView::keyboardSearch(search);
+    }
+}
+
+// The view would search only its window. Keys typed within the input interval add up; one
+// key typed again steps to its next match; the search wraps, in the current column.
+void RecordGrid::searchHeldRows(const QString& search)
+{
+    if (search.isEmpty()) {
+        m_typed.clear();
+        return;
+    }
+    const bool goingOn =
+        m_typedClock.isValid() && m_typedClock.elapsed() <= QApplication::keyboardInputInterval();
+    m_typed = goingOn ? m_typed + search : search;
+    m_typedClock.start();
+    const bool oneKey = std::all_of(m_typed.cbegin(), m_typed.cend(),
+                                    [&](QChar c) { return c == m_typed.front(); });
+    const QString wanted = oneKey ? m_typed.left(1) : m_typed;
+    const int dataRows = rows() - 1;
+    const int col = std::max(m_col, 1);
+    const int from = std::max(oneKey ? m_row + 1 : m_row, 1) - 1;
+    for (int i = 0; i < dataRows; ++i) {
+        const int row = 1 + (from + i) % dataRows;
+        if (text(row, col).startsWith(wanted, Qt::CaseInsensitive)) {
+            setRow(row);
+            return;
+        }
     }
 }
 

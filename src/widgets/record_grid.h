@@ -3,6 +3,7 @@
 #include "widgets/row_cache.h"
 
 #include <QAbstractTableModel>
+#include <QElapsedTimer>
 #include <QTableView>
 #include <functional>
 #include <memory>
@@ -93,8 +94,9 @@ public:
     // A row's tooltip, asked when the pointer rests on it; an empty text leaves the cell's own.
     void setRowToolTip(std::function<QString(int row)> tip);
 
-    // Typing a letter over a listing read in blocks, or longer than the view's window, finds
-    // nothing: the search would read the whole listing row by row on each key.
+    // Typing a letter over a listing read in blocks finds nothing: the search would read the
+    // whole listing row by row on each key. A long list held here is searched here, as the
+    // view searches a short one.
     void keyboardSearch(const QString& search) override;
 
     // Removes a data row; the rows below move up. A row of a listing is removed once its
@@ -142,6 +144,7 @@ private:
     void onBarMoved(int value);
     void syncBar();
     void updateWindowed();
+    void searchHeldRows(const QString& search);
 
     GridModel* m_model;
     QScrollBar* m_bar; // over the whole listing, shown while it is longer than the window
@@ -151,6 +154,8 @@ private:
     bool m_shifting = false; // the window moves: the view's moves are its own
     int m_settling = 0;      // inside a move of the current cell
     Qt::ScrollBarPolicy m_viewBarPolicy = Qt::ScrollBarAsNeeded;
+    QString m_typed;            // the keys typed for a search of a long held list
+    QElapsedTimer m_typedClock; // since the last of them
 };
 
 // The light model behind RecordGrid: a window of the grid's rows. Model row r is data row

@@ -63,6 +63,18 @@ private Q_SLOTS:
         QCOMPARE(keyed.rowKeyAt(0), qint64(3));
         QCOMPARE(goods::withRowKey(QStringLiteral("select 名称,单价 from 进货表")),
                  QStringLiteral("select rowid,名称,单价 from 进货表"));
+
+        // A list held in the grid, longer than the view's window: a typed letter still finds
+        // its row, past the window and wrapping round.
+        grid.setRows(RecordGrid::kWindowRows + 100);
+        for (int row = 1; row < grid.rows(); ++row) {
+            grid.setText(row, 1, QStringLiteral("甲%1").arg(row));
+        }
+        grid.setText(grid.rows() - 1, 1, QStringLiteral("Zed"));
+        grid.setRow(3);
+        grid.setCol(1);
+        QTest::keyClicks(&grid, QStringLiteral("z"));
+        QCOMPARE(grid.row(), grid.rows() - 1);
     }
 
     void stockNumbersReadTheLeadingNumber()
