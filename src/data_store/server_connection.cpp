@@ -8,12 +8,16 @@
 
 #include <arpa/inet.h>
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <QByteArray>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <vector>
 
 namespace khgl {
@@ -27,6 +31,26 @@ constexpr Oid kInt4 = 23;
 constexpr Oid kFloat4 = 700;
 constexpr Oid kFloat8 = 701;
 constexpr Oid kNumeric = 1700;
+
+// Silence on a statement's connection before a fresh connection asks if the server lives.
+std::atomic<int> quietBeforeProbe{ServerConnection::kQuietBeforeProbe * 1000};
+
+// Waits up to ms for the socket to be readable (or writable, with out): poll()'s count.
+int awaitSocket(int socket, int ms, bool out = false)
+{
+    pollfd entry{socket, static_cast<short>(POLLIN | (out ? POLLOUT : 0)), 0};
+    const int ready = ::poll(&entry, 1, std::max(ms, 0));
+    return ready < 0 && errno == EINTR ? 0 : ready;
+}
+
+// A statement that writes nothing even when it runs on its own.
+bool writesNothing(const QString& sql)
+{
+    const QString start = sql.trimmed().left(8).toLower();
+    return start.startsWith(QStringLiteral("select")) || start.startsWith(QStringLiteral("set")) ||
+           start.startsWith(QStringLiteral("show")) || start.startsWith(QStringLiteral("begin")) ||
+           start.startsWith(QStringLiteral("rollback"));
+}
 
 QString lostText(const QString& server)
 {
@@ -309,27 +333,33 @@ bool ServerConnection::requireTls() const
                      kServerClearText);
 }
 
-void ServerConnection::open()
+pg_conn* ServerConnection::connectNew(int timeoutSeconds) const
 {
-    if (m_conn != nullptr) {
-        return;
-    }
-    const bool tls = requireTls();
     // Ours first: what the connection text itself says comes after and wins.
-    const QByteArray connectTimeout = QByteArray::number(kConnectTimeout);
+    const QByteArray connectTimeout = QByteArray::number(timeoutSeconds);
     const QByteArray conninfo = m_conninfo.toUtf8();
     std::vector<const char*> keys{
         "connect_timeout",  "keepalives",       "keepalives_idle", "keepalives_interval",
         "keepalives_count", "tcp_user_timeout", "dbname"};
     std::vector<const char*> values{connectTimeout.constData(), "1", "10", "3", "3", "15000",
                                     conninfo.constData()};
-    if (tls) {
+    if (m_tls) {
         keys.push_back("sslmode");
         values.push_back("require");
     }
     keys.push_back(nullptr);
     values.push_back(nullptr);
-    PGconn* conn = PQconnectdbParams(keys.data(), values.data(), 1);
+    return PQconnectdbParams(keys.data(), values.data(), 1);
+}
+
+void ServerConnection::open()
+{
+    if (m_conn != nullptr) {
+        return;
+    }
+    m_tls = requireTls();
+    const bool tls = m_tls;
+    PGconn* conn = connectNew(kConnectTimeout);
     if (PQstatus(conn) != CONNECTION_OK) {
         const QString reason = serverMessage(PQerrorMessage(conn));
         PQfinish(conn);
@@ -357,7 +387,8 @@ void ServerConnection::open()
             .arg(kIdleInTransaction)
             .arg(kStatementTimeout)
             .toUtf8();
-    PQclear(PQexec(m_conn, settings.constData()));
+    PQclear(
+        exchange(QStringLiteral("set"), [&] { return PQsendQuery(m_conn, settings.constData()); }));
     // The log names every connection after the first, and any that crosses a network.
     if (m_everConnected || !onThisComputer(writtenOptions(m_conninfo))) {
         qCInfo(storeLog).noquote()
@@ -483,7 +514,11 @@ ServerResult ServerConnection::run(const QString& sql, const QVariantList& param
         return result;
     } catch (...) {
         if (inTransaction()) {
-            PQclear(PQexec(m_conn, "rollback"));
+            try {
+                runPlain(QStringLiteral("rollback"));
+            } catch (const StoreError&) {
+                // The connection went with the transaction.
+            }
         }
         throw;
     }
@@ -525,13 +560,148 @@ ServerResult ServerConnection::runPlain(const QString& sql, const QVariantList& 
         }
         pointers.push_back(values.back().constData());
     }
-    PGresult* result = PQexecParams(m_conn, text.constData(), static_cast<int>(pointers.size()),
-                                    nullptr, pointers.data(), nullptr, nullptr, 0);
+    PGresult* result = exchange(sql, [&] {
+        return PQsendQueryParams(m_conn, text.constData(), static_cast<int>(pointers.size()),
+                                 nullptr, pointers.data(), nullptr, nullptr, 0);
+    });
     const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
         fail(result, sql);
     }
     return ServerResult(result);
+}
+
+void ServerConnection::setQuietBeforeProbe(int milliseconds)
+{
+    quietBeforeProbe = milliseconds;
+}
+
+// Sends one statement and collects its results as PQexec does. A server stopped after the
+// connection was made (SIGSTOP, a hung machine) keeps the TCP connection alive, so neither
+// keepalives nor tcp_user_timeout end the wait: while the reply stays silent, a fresh short
+// connection asks whether the server is alive, and only a server that does not answer it
+// ends the wait. A long statement of a living server is never cut here.
+PGresult* ServerConnection::exchange(const QString& sql, const std::function<int()>& send)
+{
+    // Where the server rolls back whatever the statement did once the connection is gone.
+    const bool nothingWritten =
+        writesNothing(sql) || (PQtransactionStatus(m_conn) == PQTRANS_INTRANS &&
+                               !sql.trimmed().startsWith(QStringLiteral("commit")));
+    PQsetnonblocking(m_conn, 1);
+    if (send() == 0) {
+        PQsetnonblocking(m_conn, 0);
+        return nullptr;
+    }
+    PGresult* last = nullptr;
+    for (;;) {
+        if (!awaitReply()) {
+            PQclear(last);
+            giveUp(nothingWritten);
+        }
+        if (PQstatus(m_conn) == CONNECTION_BAD) {
+            // The reason is in PQerrorMessage; asking for a result now would only add to it.
+            PQclear(last);
+            return nullptr;
+        }
+        PGresult* next = PQgetResult(m_conn);
+        if (next == nullptr) {
+            break;
+        }
+        const ExecStatusType status = PQresultStatus(next);
+        if (last != nullptr && PQresultStatus(last) == PGRES_FATAL_ERROR) {
+            PQclear(next); // the error is what the caller must hear
+        } else {
+            PQclear(last);
+            last = next;
+        }
+        if (status == PGRES_COPY_IN || status == PGRES_COPY_OUT || status == PGRES_COPY_BOTH ||
+            PQstatus(m_conn) == CONNECTION_BAD) {
+            break;
+        }
+    }
+    PQsetnonblocking(m_conn, 0);
+    return last;
+}
+
+// Sends what is left of the statement and reads until a result is complete. False when the
+// reply stayed silent and the server did not answer a fresh connection either.
+bool ServerConnection::awaitReply()
+{
+    QElapsedTimer quiet;
+    quiet.start();
+    for (;;) {
+        const int unsent = PQflush(m_conn);
+        const int socket = PQsocket(m_conn);
+        if (unsent < 0 || socket < 0 || (unsent == 0 && PQisBusy(m_conn) == 0)) {
+            return true; // done, or broken: PQgetResult tells which
+        }
+        const qint64 left = quietBeforeProbe - quiet.elapsed();
+        if (left <= 0) {
+            if (!serverAnswers()) {
+                return false;
+            }
+            quiet.restart();
+            continue;
+        }
+        const int ready = awaitSocket(socket, static_cast<int>(left), unsent > 0);
+        if (ready < 0) {
+            return true;
+        }
+        if (ready > 0) {
+            quiet.restart();
+            if (PQconsumeInput(m_conn) == 0) {
+                return true;
+            }
+        }
+    }
+}
+
+// Asks a fresh short connection whether the server is alive. A server that refuses it at
+// once (too many connections, a changed rule) has answered: only silence counts as dead.
+bool ServerConnection::serverAnswers() const
+{
+    QElapsedTimer clock;
+    clock.start();
+    const int limit = kProbeTimeout * 1000;
+    PGconn* probe = connectNew(kProbeTimeout);
+    bool silent = false;
+    if (PQstatus(probe) != CONNECTION_OK) {
+        // libpq counts its connect time-out in whole seconds.
+        silent = clock.elapsed() >= limit - 1100;
+    } else if (PQsendQuery(probe, "select 1") == 1) {
+        while (!silent && PQisBusy(probe) != 0) {
+            const int ready =
+                awaitSocket(PQsocket(probe), limit - static_cast<int>(clock.elapsed()));
+            silent = ready == 0 && clock.elapsed() >= limit;
+            if (ready < 0 || (ready > 0 && PQconsumeInput(probe) == 0)) {
+                break;
+            }
+        }
+        if (!silent) {
+            PQclear(PQgetResult(probe));
+        }
+    }
+    PQfinish(probe);
+    return !silent;
+}
+
+void ServerConnection::giveUp(bool nothingWritten)
+{
+    qCWarning(storeLog).noquote() << "no reply from" << displayName() << "for"
+                                  << quietBeforeProbe / 1000
+                                  << "s and no answer to a fresh connection: connection closed";
+    close();
+    const QString silent =
+        QStringLiteral("数据库服务器%1没有回应（另开的连接也没有回应），程序已断开连接。")
+            .arg(displayName());
+    if (nothingWritten) {
+        throw StoreError(silent + QStringLiteral("刚才的操作没有写入任何数据。请检查网络和服务器，"
+                                                 "再重做一次（程序会自动重新连接）。"),
+                         kServerUnreachable);
+    }
+    throw StoreError(silent + QStringLiteral("无法确认刚才的操作是否已经写入。请在服务器恢复后先查"
+                                             "看记录，再决定是否重做，以免重复。"),
+                     kServerUnreachable);
 }
 
 void ServerConnection::fail(pg_result* result, const QString& sql)

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 struct pg_conn;
@@ -94,6 +95,10 @@ public:
     static constexpr int kLockTimeout = 10;           // waiting for another desk's write
     static constexpr int kIdleInTransaction = 30;     // a desk stopped inside a transaction
     static constexpr int kStatementTimeout = 30 * 60; // one statement of a long load
+    static constexpr int kQuietBeforeProbe = 15;      // a reply silent this long: server alive?
+    static constexpr int kProbeTimeout = 3;           // the short connection that asks
+    // Shortens kQuietBeforeProbe (tests).
+    static void setQuietBeforeProbe(int milliseconds);
 
 private:
     [[noreturn]] void fail(pg_result* result, const QString& sql);
@@ -101,12 +106,18 @@ private:
     static bool isWrite(const QString& sql);
     bool requireTls() const;
     bool markArrived(const QString& mark, int oldBackend);
+    pg_conn* connectNew(int timeoutSeconds) const;
+    pg_result* exchange(const QString& sql, const std::function<int()>& send);
+    bool awaitReply();
+    bool serverAnswers() const;
+    [[noreturn]] void giveUp(bool nothingWritten);
 
     QString m_conninfo;
     QString m_deskFolder;
     pg_conn* m_conn = nullptr;
     bool m_commitCheck = false;
     bool m_everConnected = false;
+    bool m_tls = false; // the connection insists on TLS
 };
 
 } // namespace khgl

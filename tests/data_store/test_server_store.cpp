@@ -28,6 +28,7 @@
 #include <QNetworkInterface>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -302,6 +303,24 @@ private Q_SLOTS:
             QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
         }
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+
+        {
+            // A server that stops after the desk connected keeps TCP alive: the save gives up
+            // once a fresh connection goes unanswered too, and nothing is written.
+            ServerConnection::setQuietBeforeProbe(2000);
+            const auto restore = qScopeGuard([] {
+                ServerConnection::setQuietBeforeProbe(ServerConnection::kQuietBeforeProbe * 1000);
+            });
+            proxy.setMode(Mode::Stall);
+            clock.restart();
+            QVERIFY(failsWith([&] { save(3); },
+                              QStringLiteral("程序已断开连接。刚才的操作没有写入任何数据")));
+            QVERIFY2(clock.elapsed() < 60000, qPrintable(QString::number(clock.elapsed())));
+            proxy.setMode(Mode::Pass);
+            QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 1);
+            save(3);
+            QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 2);
+        }
 
         proxy.setMode(Mode::Silent);
         Desk stuck(env, via);
