@@ -311,6 +311,7 @@ private Q_SLOTS:
             const auto restore = qScopeGuard([] {
                 ServerConnection::setQuietBeforeProbe(ServerConnection::kQuietBeforeProbe * 1000);
             });
+            desk.select(QStringLiteral("select pg_sleep(4.5)")); // slow, but alive: goes on
             proxy.setMode(Mode::Stall);
             clock.restart();
             QVERIFY(failsWith([&] { save(3); },
