@@ -508,6 +508,28 @@ private Q_SLOTS:
         QCOMPARE(program.exitCode(), 1);
         QVERIFY(QString::fromUtf8(program.readAllStandardError())
                     .contains(QStringLiteral("已经有数据，没有迁移")));
+        // A sale saved at a desk while a --migrate waits for the write lock: the migrate finds
+        // the database no longer empty and loads nothing; the sale stays.
+        {
+            QString busyName;
+            const QString busy = test::newTestServerDatabase(&busyName);
+            const auto desk = openStore({dir.path(), busy});
+            desk->create();
+            QProcess migrating;
+            desk->transaction([&] {
+                goods::appendRecord(*desk, goods::GoodsTable::Sales, sale(7));
+                migrating.start(QStringLiteral(KHGL_EXECUTABLE),
+                                {QStringLiteral("--migrate"), file.filePath(), busy});
+                QTest::qWait(2000); // it has looked at the tables and waits for the lock
+            });
+            QVERIFY(migrating.waitForFinished(120000));
+            QCOMPARE(migrating.exitCode(), 1);
+            QVERIFY(QString::fromUtf8(migrating.readAllStandardError())
+                        .contains(QStringLiteral("已经有数据，没有迁移")));
+            QCOMPARE(allRows(*desk, QStringLiteral("销售表")).size(), 1);
+            desk->close();
+            test::dropTestServerDatabase(busyName);
+        }
         const auto moved = openStore({dir.path(), empty});
         for (const QString& table : tables) {
             QCOMPARE(allRows(*moved, table), allRows(server.store, table));
