@@ -152,9 +152,9 @@ void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString
 {
     // A saved row shows its numbers as typed; compare them as they were written.
     QList<std::pair<QString, QString>> asWritten = shown;
-    const TableSpec& table = *findTable(kTable);
+    const TableDef& table = *findTable(kTable);
     for (auto& [name, text] : asWritten) {
-        const ColumnSpec* column = findColumn(table, name);
+        const ColumnDef* column = findColumn(table, name);
         if (column != nullptr && isNumberColumn(column->kind) && isNumberEntry(text)) {
             text = storedNumber(text);
         }

@@ -17,7 +17,7 @@ namespace {
 constexpr int kBusyCode = 5;
 
 // Whether a stored value still reads as the text a grid shows for it.
-bool showsAs(const ColumnSpec& column, const QVariant& stored, const QString& shown)
+bool showsAs(const ColumnDef& column, const QVariant& stored, const QString& shown)
 {
     const QString text = displayText(stored);
     if (text == shown) {
@@ -52,7 +52,7 @@ bool showsAs(const ColumnSpec& column, const QVariant& stored, const QString& sh
     return false;
 }
 
-QVariant convertForColumn(const ColumnSpec& column, const QVariant& value)
+QVariant convertForColumn(const ColumnDef& column, const QVariant& value)
 {
     if (value.isNull()) {
         return {};
@@ -187,7 +187,7 @@ QString DataStore::resolvedPath(const QString& path)
 RecordSet DataStore::select(const QString& source, const QVariantList& params)
 {
     ensureOpen();
-    const TableSpec* table = params.isEmpty() ? findTable(source.trimmed()) : nullptr;
+    const TableDef* table = params.isEmpty() ? findTable(source.trimmed()) : nullptr;
     if (table == nullptr) {
         return fetch(dialect(source), params, false);
     }
@@ -211,14 +211,14 @@ RecordSet DataStore::selectKeyed(const QString& sql, const QVariantList& params)
 qint64 DataStore::insertRow(const QString& table, const QList<std::pair<QString, QVariant>>& values)
 {
     ensureOpen();
-    const TableSpec* definition = findTable(table.trimmed());
+    const TableDef* definition = findTable(table.trimmed());
     if (definition == nullptr) {
         throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
     }
     QStringList names;
     QVariantList converted;
     for (const auto& [name, value] : values) {
-        const ColumnSpec* column = findColumn(*definition, name);
+        const ColumnDef* column = findColumn(*definition, name);
         if (column == nullptr) {
             throw StoreError(QStringLiteral("表中没有“%1”一项。").arg(name));
         }
@@ -253,7 +253,7 @@ std::optional<kept_figures::Figures> DataStore::keptFigures(const QString& table
 
 qint64 DataStore::countRows(const QString& table)
 {
-    const TableSpec* definition = findTable(table.trimmed());
+    const TableDef* definition = findTable(table.trimmed());
     if (definition == nullptr) {
         throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
     }
@@ -268,7 +268,7 @@ qint64 DataStore::countRows(const QString& table)
 void DataStore::deleteShownRecord(const QString& table, qint64 key,
                                   const QList<std::pair<QString, QString>>& shown)
 {
-    const TableSpec* definition = findTable(table);
+    const TableDef* definition = findTable(table);
     if (definition == nullptr) {
         throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
     }

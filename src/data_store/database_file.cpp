@@ -208,7 +208,7 @@ void syncFolder(const QString& folder)
 }
 
 // Copies one table's rows from the attached source in blocks of rows, by key.
-void copyRows(sqlite3* db, const TableSpec& table, bool& tooLong,
+void copyRows(sqlite3* db, const TableDef& table, bool& tooLong,
               const std::function<void(qint64 rows)>& copied)
 {
     const QString name = QString::fromUtf16(table.name);
@@ -491,7 +491,7 @@ std::vector<std::pair<QString, qint64>> tableCounts(const QString& path)
     Connection connection(SqliteStore::openConnection(path, SQLITE_OPEN_READONLY));
     requireNoHotJournal(connection.db, path);
     std::vector<std::pair<QString, qint64>> counts;
-    for (const TableSpec& table : allTables()) {
+    for (const TableDef& table : allTables()) {
         const QString tableName = QString::fromUtf16(table.name);
         const QByteArray sql =
             QStringLiteral("select count(*) from \"%1\"").arg(tableName).toUtf8();

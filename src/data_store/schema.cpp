@@ -8,7 +8,7 @@ namespace {
 
 using K = ColumnKind;
 
-constexpr std::array<ColumnSpec, 13> kCustomers{{
+constexpr std::array<ColumnDef, 13> kCustomers{{
     {u"客户名", K::Text},
     {u"邮寄地址", K::Text},
     {u"电子邮箱", K::Text},
@@ -24,7 +24,7 @@ constexpr std::array<ColumnSpec, 13> kCustomers{{
     {u"附加信息", K::LongText},
 }};
 
-constexpr std::array<ColumnSpec, 7> kGoods{{
+constexpr std::array<ColumnDef, 7> kGoods{{
     {u"名称", K::Text},
     {u"单价", K::Number},
     {u"数量", K::Number},
@@ -34,7 +34,7 @@ constexpr std::array<ColumnSpec, 7> kGoods{{
     {u"区别", K::Integer},
 }};
 
-constexpr std::array<ColumnSpec, 7> kReminders{{
+constexpr std::array<ColumnDef, 7> kReminders{{
     {u"编号", K::Integer},
     {u"设置时间", K::Date},
     {u"提醒日期", K::DateText},
@@ -44,7 +44,7 @@ constexpr std::array<ColumnSpec, 7> kReminders{{
     {u"区别", K::Integer},
 }};
 
-constexpr std::array<ColumnSpec, 5> kUsers{{
+constexpr std::array<ColumnDef, 5> kUsers{{
     {u"用户名", K::Text},
     {u"用户密码", K::Text},
     {u"问题", K::Text},
@@ -52,12 +52,12 @@ constexpr std::array<ColumnSpec, 5> kUsers{{
     {u"区别", K::Integer},
 }};
 
-constexpr std::array<ColumnSpec, 2> kLogin{{
+constexpr std::array<ColumnDef, 2> kLogin{{
     {u"用户名", K::Text},
     {u"密码", K::Text},
 }};
 
-const std::array<TableSpec, 6> kTables{{
+const std::array<TableDef, 6> kTables{{
     {u"客户表", kCustomers},
     {u"进货表", kGoods},
     {u"销售表", kGoods},
@@ -66,7 +66,7 @@ const std::array<TableSpec, 6> kTables{{
     {u"登录表", kLogin},
 }};
 
-const std::array<OwnTableSpec, 1> kOwnTables{{
+const std::array<OwnTableDef, 1> kOwnTables{{
     // One minimum per product name, matched like the names of 进货表 and 销售表.
     {u"库存下限",
      u"create table if not exists 库存下限 (名称 text collate KHGL_TEXT primary key "
@@ -219,17 +219,17 @@ QStringList serverSchemaStatements()
     return statements;
 }
 
-std::span<const TableSpec> allTables()
+std::span<const TableDef> allTables()
 {
     return kTables;
 }
 
-std::span<const OwnTableSpec> ownTables()
+std::span<const OwnTableDef> ownTables()
 {
     return kOwnTables;
 }
 
-QString serverCreateSql(const OwnTableSpec& table)
+QString serverCreateSql(const OwnTableDef& table)
 {
     // The key's unique index stands for the primary key (see kServerIndexes).
     const QString text = QStringLiteral("text collate ") + QLatin1String(kTextCollation);
@@ -243,7 +243,7 @@ std::span<const char16_t* const> indexStatements()
     return kIndexes;
 }
 
-const TableSpec* findTable(const QString& name)
+const TableDef* findTable(const QString& name)
 {
     for (const auto& table : kTables) {
         if (name == QString::fromUtf16(table.name)) {
@@ -253,7 +253,7 @@ const TableSpec* findTable(const QString& name)
     return nullptr;
 }
 
-const ColumnSpec* findColumn(const TableSpec& table, const QString& column)
+const ColumnDef* findColumn(const TableDef& table, const QString& column)
 {
     for (const auto& candidate : table.columns) {
         if (column == QString::fromUtf16(candidate.name)) {
@@ -266,7 +266,7 @@ const ColumnSpec* findColumn(const TableSpec& table, const QString& column)
 QStringList columnNames(const QString& table)
 {
     QStringList names;
-    if (const TableSpec* definition = findTable(table)) {
+    if (const TableDef* definition = findTable(table)) {
         for (const auto& column : definition->columns) {
             names << QString::fromUtf16(column.name);
         }
@@ -274,7 +274,7 @@ QStringList columnNames(const QString& table)
     return names;
 }
 
-QString createTableSql(const TableSpec& table)
+QString createTableSql(const TableDef& table)
 {
     QStringList columns;
     for (const auto& column : table.columns) {

@@ -19,29 +19,29 @@ enum class ColumnKind
     TimeText, // a time of day kept as text (9时5分)
 };
 
-struct ColumnSpec
+struct ColumnDef
 {
     const char16_t* name;
     ColumnKind kind;
 };
 
-struct TableSpec
+struct TableDef
 {
     const char16_t* name;
-    std::span<const ColumnSpec> columns;
+    std::span<const ColumnDef> columns;
 };
 
 // The six tables, columns in table order.
-std::span<const TableSpec> allTables();
-const TableSpec* findTable(const QString& name);
-const ColumnSpec* findColumn(const TableSpec& table, const QString& column);
+std::span<const TableDef> allTables();
+const TableDef* findTable(const QString& name);
+const ColumnDef* findColumn(const TableDef& table, const QString& column);
 
 // The names of a table's columns in table order (empty for no such table). Pages find a
 // record's values by these names, never by position.
 QStringList columnNames(const QString& table);
 
 // The statement that creates a table (used for a new file only).
-QString createTableSql(const TableSpec& table);
+QString createTableSql(const TableDef& table);
 
 // Indexes no query names but some listings need for speed. Each statement says
 // "if not exists": they run on a new file and on every file opened, so older files get them.
@@ -51,16 +51,16 @@ std::span<const char16_t* const> indexStatements();
 // created when missing, in a new file and in every file opened, so a file without them opens
 // as before. Clearing and formatting leave them alone; backup and restore carry their rows
 // together with the six.
-struct OwnTableSpec
+struct OwnTableDef
 {
     const char16_t* name;
     const char16_t* createSql; // "create table if not exists ..."
     const char16_t* columns;   // the column list a restore copies
 };
-std::span<const OwnTableSpec> ownTables();
+std::span<const OwnTableDef> ownTables();
 // The create statement of one of them for a PostgreSQL server: text there is "bpchar" under
 // the server's text collation, as in the six tables.
-QString serverCreateSql(const OwnTableSpec& table);
+QString serverCreateSql(const OwnTableDef& table);
 
 // Everything a PostgreSQL database needs before it holds a shop: the text collation and the
 // functions the query texts call, the six tables (each with a row key column "rowid"),

@@ -62,7 +62,7 @@ bool sqliteHasTable(sqlite3* db, const QString& name)
     return find.step() && find.value(0).toInt() == 1;
 }
 
-QString figuresQuery(const TableSpec& table)
+QString figuresQuery(const TableDef& table)
 {
     QStringList parts{QStringLiteral("count(*)")};
     for (const auto& column : table.columns) {
@@ -163,9 +163,9 @@ QList<bool> numericColumns(const TableCopy& table)
     if (table.keyed) {
         numeric << true;
     }
-    const TableSpec* spec = findTable(table.name);
+    const TableDef* definition = findTable(table.name);
     for (const QString& column : table.columns.split(QStringLiteral(", "))) {
-        const ColumnSpec* found = spec ? findColumn(*spec, column) : nullptr;
+        const ColumnDef* found = definition ? findColumn(*definition, column) : nullptr;
         numeric << (found ? found->kind == ColumnKind::Number || found->kind == ColumnKind::Money ||
                                 found->kind == ColumnKind::Integer
                           : column == QStringLiteral("下限"));
