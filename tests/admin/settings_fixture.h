@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/settings_page.h"
+#include "support/controls.h"
 #include "support/env.h"
 #include "widgets/hover.h"
 #include "widgets/page.h"
@@ -23,11 +24,7 @@ struct SettingsFixture
 
     template <typename T = QWidget> T* child(const char* name)
     {
-        T* found = page.findChild<T*>(QString::fromLatin1(name));
-        if (found == nullptr) {
-            qFatal("no child %s", name);
-        }
-        return found;
+        return test::child<T>(&page, name);
     }
 
     QByteArray fileBytes(const QString& path) const

@@ -12,6 +12,7 @@
 #include "shell/main_window.h"
 #include "shell/page_factory.h"
 #include "support/fake_tray.h"
+#include "support/file_size_limit.h"
 #include "widgets/record_grid.h"
 
 #include <sqlite3.h>
@@ -25,15 +26,10 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
-#include <csignal>
-#include <functional>
 #include <memory>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace khgl;
-using khgl::test::SettingsFixture;
+using namespace khgl::test;
 
 namespace {
 
@@ -42,43 +38,20 @@ constexpr auto kAnyPermission = QFile::ReadOwner | QFile::WriteOwner | QFile::Ex
                                 QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                 QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
 
-// Runs work in a child process that may write files of at most limit bytes; returns its exit
-// status: 0 when work succeeded, 3 when it threw a StoreError.
-int runWithFileSizeLimit(rlim_t limit, const std::function<void()>& work)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN); // a write beyond the limit fails with EFBIG instead
-        const rlimit size{limit, limit};
-        ::setrlimit(RLIMIT_FSIZE, &size);
-        int status = 0;
-        try {
-            work();
-        } catch (const StoreError&) {
-            status = 3;
-        } catch (...) {
-            status = 4;
-        }
-        ::_exit(status);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Every row of the six tables in the file at path, keys included, read by column name; plus
-// what the engine's integrity check says.
-QStringList contents(const QString& path)
+// The rows of each statement on the file at path, opened read-only as another program would
+// (with the text rules its indexes are built on), the columns joined by '|'; a statement that
+// cannot run gives its error as a row.
+QStringList rawRows(const QString& path, const QStringList& statements)
 {
     sqlite3* db = nullptr;
-    QStringList rows;
     if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr) !=
         SQLITE_OK) {
         sqlite3_close(db);
         return {QStringLiteral("cannot open")};
     }
     registerDialect(db);
-    auto run = [db, &rows](const QString& sql) {
+    QStringList rows;
+    for (const QString& sql : statements) {
         sqlite3_stmt* stmt = nullptr;
         if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
             rows << QStringLiteral("error: ") + QString::fromUtf8(sqlite3_errmsg(db));
@@ -92,60 +65,34 @@ QStringList contents(const QString& path)
             rows << row.join(u'|');
         }
         sqlite3_finalize(stmt);
-    };
-    run(QStringLiteral("pragma integrity_check"));
-    for (const char16_t* table :
-         {u"客户表", u"进货表", u"销售表", u"提醒表", u"用户表", u"登录表"}) {
-        const QString name = QString::fromUtf16(table);
-        run(QStringLiteral("select rowid, %1 from %2 order by rowid")
-                .arg(columnNames(name).join(u','), name));
     }
     sqlite3_close(db);
     return rows;
 }
 
-// What the engine's integrity check says of the file at path, and the row count of each table.
-QStringList checkedCounts(const QString& path)
+// The engine's integrity check of the file at path, then per table of the six either every row
+// (keys included, read by column name) or, for a large file, the row count.
+QStringList contents(const QString& path, bool countsOnly = false)
 {
-    sqlite3* db = nullptr;
-    QStringList found;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    registerDialect(db);
-    QString sql = QStringLiteral("pragma integrity_check");
+    QStringList statements{QStringLiteral("pragma integrity_check")};
     for (const char16_t* table :
          {u"客户表", u"进货表", u"销售表", u"提醒表", u"用户表", u"登录表"}) {
-        sql += QStringLiteral(";select count(*) from ") + QString::fromUtf16(table);
+        const QString name = QString::fromUtf16(table);
+        statements << (countsOnly ? QStringLiteral("select count(*) from ") + name
+                                  : QStringLiteral("select rowid, %1 from %2 order by rowid")
+                                        .arg(columnNames(name).join(u','), name));
     }
-    const QByteArray all = sql.toUtf8();
-    const char* next = all.constData();
-    while (next != nullptr && *next != 0) {
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, next, -1, &stmt, &next) != SQLITE_OK) {
-            found << QString::fromUtf8(sqlite3_errmsg(db));
-            break;
-        }
-        while (sqlite3_step(stmt) == SQLITE_ROW) {
-            found << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-        }
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return found;
+    return rawRows(path, statements);
 }
 
 // Objects of the file at path other than the program's tables, indexes and the kept figures
 // with their triggers (which every open makes).
 QStringList foreignObjects(const QString& path)
 {
-    sqlite3* db = nullptr;
-    sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, "select type || ' ' || name from sqlite_master where type<>'index'", -1,
-                       &stmt, nullptr);
     QStringList found;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        const QString object =
-            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    for (const QString& object :
+         rawRows(path, {QStringLiteral("select type || ' ' || name from sqlite_master where "
+                                       "type<>'index'")})) {
         const bool own = std::any_of(ownTables().begin(), ownTables().end(), [&](const auto& t) {
             return object.mid(6) == QString::fromUtf16(t.name);
         });
@@ -157,8 +104,6 @@ QStringList foreignObjects(const QString& path)
             found << object;
         }
     }
-    sqlite3_finalize(stmt);
-    sqlite3_close(db);
     return found;
 }
 
@@ -575,7 +520,7 @@ private Q_SLOTS:
             sqlite3_finalize(insert);
             QCOMPARE(writer.run("commit"), SQLITE_OK);
         }
-        const QStringList made = checkedCounts(env.databasePath());
+        const QStringList made = contents(env.databasePath(), true);
         QCOMPARE(made.mid(0, 2), (QStringList{QStringLiteral("ok"), QString::number(customers)}));
         const QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
         env.clock.set(now);
@@ -598,7 +543,7 @@ private Q_SLOTS:
         khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label89")));
         QCOMPARE(env.dialogs.lastText(), QStringLiteral("备份完成。"));
         const QString backup = QDir(env.folder()).filePath(QStringLiteral("备份卡.dat"));
-        QCOMPARE(checkedCounts(backup), made);
+        QCOMPARE(contents(backup, true), made);
 
         env.store.execute(QStringLiteral("insert into 销售表 (名称) values ('后来')"));
         env.dialogs.fileNext(backup);
@@ -606,7 +551,7 @@ private Q_SLOTS:
         env.dialogs.answerNext(Dialogs::Answer::Yes);
         khgl::test::click(window.findChild<QWidget*>(QStringLiteral("Label90")));
         QCOMPARE(env.dialogs.lastText(), QStringLiteral("还原完毕。"));
-        QCOMPARE(checkedCounts(env.databasePath()), made);
+        QCOMPARE(contents(env.databasePath(), true), made);
         QVERIFY2(ticks >= 2, qPrintable(QString::number(ticks))); // the timer ran meanwhile
         // The restored file opens as the next start opens it, and the window reads it.
         {
@@ -698,18 +643,12 @@ private Q_SLOTS:
             // One wrong byte in the header of 用户表's page (its count of fragmented bytes):
             // every row still reads back, so only the engine's quick_check can tell.
             writeFile(source, good);
-            sqlite3* db = nullptr;
-            sqlite3_open_v2(QFile::encodeName(source).constData(), &db, SQLITE_OPEN_READONLY,
-                            nullptr);
-            sqlite3_stmt* stmt = nullptr;
-            sqlite3_prepare_v2(db,
-                               "select rootpage, (select page_size from pragma_page_size) from "
-                               "sqlite_master where name='用户表'",
-                               -1, &stmt, nullptr);
-            QCOMPARE(sqlite3_step(stmt), SQLITE_ROW);
-            const qint64 at = (sqlite3_column_int64(stmt, 0) - 1) * sqlite3_column_int64(stmt, 1);
-            sqlite3_finalize(stmt);
-            sqlite3_close(db);
+            const QStringList page = rawRows(
+                source, {QStringLiteral("select rootpage, (select page_size from pragma_page_size) "
+                                        "from sqlite_master where name='用户表'")});
+            QCOMPARE(page.size(), 1);
+            const qint64 at = (page[0].section(u'|', 0, 0).toLongLong() - 1) *
+                              page[0].section(u'|', 1).toLongLong();
             QByteArray bytes = good;
             QCOMPARE(bytes[at], char{0x0d}); // a leaf page of a table
             bytes[at + 7] = 3;
@@ -931,8 +870,9 @@ private Q_SLOTS:
                                       [&folder, &target] {
                                           SqliteStore store(folder);
                                           backupDatabase(store, target);
+                                          return 0;
                                       }),
-                 3);
+                 kChildThrewStoreError);
         QCOMPARE(f.fileBytes(backupPath(f)), oldBackup);
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
 
@@ -944,8 +884,9 @@ private Q_SLOTS:
                                       [&folder, &target] {
                                           SqliteStore store(folder);
                                           restoreDatabase(store, target);
+                                          return 0;
                                       }),
-                 3);
+                 kChildThrewStoreError);
         QCOMPARE(f.fileBytes(f.env.databasePath()), current);
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
 

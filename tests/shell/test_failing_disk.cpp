@@ -17,6 +17,7 @@
 #include "shell/folder_lock.h"
 #include "shell/main_window.h"
 #include "support/env.h"
+#include "support/file_size_limit.h"
 #include "widgets/click_widgets.h"
 
 #include <sqlite3.h>
@@ -37,7 +38,6 @@
 #include <cstdio>
 #include <functional>
 #include <iterator>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,35 +53,12 @@ const QStringList kAllTables =
 // What the child process reports through its exit code.
 enum ChildResult
 {
-    Refused = 0,        // a clear message, nothing written, and the program went on
-    NoClearMessage = 1, // the failure was not shown, or not in words the operator can act on
-    ReportedSaved = 2,  // the operator was told the save worked
-    DidNotGoOn = 3,     // the page or the store no longer worked after the failure
-    Threw = 4,          // a failure escaped the window
+    Refused = 0,         // a clear message, nothing written, and the program went on
+    NoClearMessage = 1,  // the failure was not shown, or not in words the operator can act on
+    ReportedSaved = 2,   // the operator was told the save worked
+    DidNotGoOn = 3,      // the page or the store no longer worked after the failure
+    Threw = kChildThrew, // a failure escaped the window (kChildThrewStoreError: a StoreError)
 };
-
-// Runs work in a child process whose files cannot grow past limit bytes; returns its code.
-int runWithFileSizeLimit(qint64 limit, const std::function<int()>& work)
-{
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails with EFBIG instead
-        const rlimit size{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
-        ::setrlimit(RLIMIT_FSIZE, &size);
-        int code = Threw;
-        try {
-            code = work();
-        } catch (...) {
-            code = Threw;
-        }
-        std::fflush(nullptr);
-        ::_exit(code);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 100 + WTERMSIG(status);
-}
 
 // Every row of every table, row keys included.
 QList<QList<QStringList>> everything(const TestEnv& env)

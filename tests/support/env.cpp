@@ -1,6 +1,7 @@
 #include "support/env.h"
 
 #include "data_store/server_connection.h"
+#include "support/record_rows.h"
 
 #include <sqlite3.h>
 
@@ -93,16 +94,7 @@ TestEnv::~TestEnv()
 QList<QStringList> TestEnv::rowsOnDisk(const QString& sql, const QVariantList& params) const
 {
     const auto other = openStore(store.address());
-    RecordSet set = other->select(sql, params);
-    QList<QStringList> rows;
-    for (set.moveFirst(); !set.eof(); set.moveNext()) {
-        QStringList row;
-        for (int c = 0; c < set.fieldCount(); ++c) {
-            row << set.text(c);
-        }
-        rows << row;
-    }
-    return rows;
+    return rowsOf(other->select(sql, params));
 }
 
 int TestEnv::countOnDisk(const QString& table) const

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <utility>
 
 namespace khgl::test {
 
@@ -17,7 +18,8 @@ inline QStringList joinedRows(const QList<QStringList>& rows)
     return joined;
 }
 
-inline QStringList joinedRows(RecordSet set)
+// Every row of a record set, each column as text.
+inline QList<QStringList> rowsOf(RecordSet set)
 {
     QList<QStringList> rows;
     for (set.moveFirst(); !set.eof(); set.moveNext()) {
@@ -27,7 +29,12 @@ inline QStringList joinedRows(RecordSet set)
         }
         rows << row;
     }
-    return joinedRows(rows);
+    return rows;
+}
+
+inline QStringList joinedRows(RecordSet set)
+{
+    return joinedRows(rowsOf(std::move(set)));
 }
 
 // A '|'-separated list written as one literal; empty gives no rows.
