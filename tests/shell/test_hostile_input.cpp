@@ -43,6 +43,9 @@ const QString kReminders = QStringLiteral("提醒表");
 const QString kUsers = QStringLiteral("用户表");
 const QString kLogin = QStringLiteral("登录表");
 const QStringList kAllTables{kCustomers, kPurchases, kSales, kReminders, kUsers, kLogin};
+const QString kCustomerColumns =
+    QStringLiteral("客户名, 邮寄地址, 电子邮箱, 购买日期, 商品名称, "
+                   "商品单价, 商品数量, 收取金额, 商品简述, 客户简述, 其他");
 
 const QString kOperator = QStringLiteral("店主");
 const QString kPassword = QStringLiteral("mima123");
@@ -171,6 +174,25 @@ QString enterText(QWidget* box, const QString& text)
         typeText(target, text);
     }
     return textOf(box);
+}
+
+// A box that keeps at most 48 characters and so refuses the whole payload gets its start.
+QString enterKept(QWidget* box, const QString& text)
+{
+    const QString kept = enterText(box, text);
+    return kept.isEmpty() ? enterText(box, text.left(48)) : kept;
+}
+
+// The newest row of table, in the columns named, holds what was typed, text for text.
+void newestRowIs(const TestEnv& env, const QString& table, const QString& columns,
+                 const QStringList& typed)
+{
+    const auto saved = env.rowsOnDisk(
+        QStringLiteral("select %1 from %2 order by rowid desc limit 1").arg(columns, table));
+    QCOMPARE(saved.value(0).size(), typed.size());
+    for (qsizetype c = 0; c < typed.size(); ++c) {
+        COMPARE_TEXT(saved[0][c], typed[c]);
+    }
 }
 
 using Tables = std::map<QString, QList<QStringList>>;
@@ -429,6 +451,14 @@ public:
                 return page(frame);
             };
         };
+        // Two clicks, then the control named, wherever it sits in the window.
+        const auto after = [this](const char* first, const char* second, const char* name) {
+            return [this, first, second, name]() -> QWidget* {
+                navigate(first);
+                navigate(second);
+                return child(window, name);
+            };
+        };
         std::vector<Surface> all{
             {QStringLiteral("桌面"), pageOf("Label58", "Frame23"), {}, {}},
             {QStringLiteral("客户"), pageOf("Label17", "Frame1"), {kCustomers}, {}},
@@ -449,21 +479,10 @@ public:
             {QStringLiteral("折线图"), pageOf("Label9", "Frame16"), {}, {}},
             {QStringLiteral("销售图表"), pageOf("Label10", "Frame15"), {}, {}},
             {QStringLiteral("设置/数据"),
-             [this]() -> QWidget* {
-                 navigate("Label59");
-                 navigate("Label75");
-                 return child(window, "Frame29");
-             },
+             after("Label59", "Label75", "Frame29"),
              {kReminders, kPurchases, kSales, kCustomers},
              {}},
-            {QStringLiteral("设置/备份还原"),
-             [this]() -> QWidget* {
-                 navigate("Label59");
-                 navigate("Label76");
-                 return child(window, "Frame34");
-             },
-             {},
-             {}},
+            {QStringLiteral("设置/备份还原"), after("Label59", "Label76", "Frame34"), {}, {}},
             {QStringLiteral("设置/用户口令"),
              [this]() -> QWidget* {
                  navigate("Label58");
@@ -493,22 +512,8 @@ public:
              },
              {kCustomers},
              {}},
-            {QStringLiteral("Form5"),
-             [this]() -> QWidget* {
-                 navigate("Label31");
-                 navigate("Label52");
-                 return child(page("Frame11"), "Form5");
-             },
-             {},
-             {}},
-            {QStringLiteral("Form7"),
-             [this]() -> QWidget* {
-                 navigate("Label32");
-                 navigate("Label46");
-                 return child(page("Frame12"), "Form7");
-             },
-             {},
-             {}},
+            {QStringLiteral("Form5"), after("Label31", "Label52", "Form5"), {}, {}},
+            {QStringLiteral("Form7"), after("Label32", "Label46", "Form7"), {}, {}},
             {QStringLiteral("标题栏"),
              [this]() -> QWidget* {
                  navigate("Label58");
@@ -547,10 +552,7 @@ void saleReadsBack(Operator& op, const QString& payload)
     op.env.dialogs.clear();
     click(child(page, "Label72"));
     QCOMPARE(op.env.dialogs.texts(), QStringList{QStringLiteral("保存完毕。")});
-    const auto saved = op.env.rowsOnDisk(
-        QStringLiteral("select 名称, 备注 from 销售表 order by rowid desc limit 1"));
-    COMPARE_TEXT(saved.value(0).value(0), name);
-    COMPARE_TEXT(saved.value(0).value(1), remark);
+    newestRowIs(op.env, kSales, QStringLiteral("名称, 备注"), {name, remark});
 
     op.env.dialogs.inputNext(name);
     click(child(page, "Label45"));
@@ -575,10 +577,7 @@ void purchaseReadsBack(Operator& op, const QString& payload)
     op.env.dialogs.clear();
     click(child(page, "Label61"));
     QCOMPARE(op.env.dialogs.texts(), QStringList{QStringLiteral("保存成功。")});
-    const auto saved = op.env.rowsOnDisk(
-        QStringLiteral("select 名称, 备注 from 进货表 order by rowid desc limit 1"));
-    COMPARE_TEXT(saved.value(0).value(0), name);
-    COMPARE_TEXT(saved.value(0).value(1), remark);
+    newestRowIs(op.env, kPurchases, QStringLiteral("名称, 备注"), {name, remark});
 
     click(child(page, "Label52"));
     QWidget* query = child(page, "Form5");
@@ -616,25 +615,14 @@ void customerEntryReadsBack(Operator& op, const QString& payload)
         const QString name = QStringLiteral("Text%1").arg(i);
         QWidget* box = entry->findChild<QLineEdit*>(name);
         const auto value = fixed.find(name);
-        QString kept = enterText(box, value == fixed.end() ? payload : value->second);
-        if (kept.isEmpty()) {
-            kept = enterText(box, payload.left(48)); // the box holds at most 48 characters
-        }
-        typed << kept;
+        typed << enterKept(box, value == fixed.end() ? payload : value->second);
     }
     typed[3] = QStringLiteral("2026-12-07"); // dates are kept in one form
     typed << enterText(entry->findChild<QPlainTextEdit*>(QStringLiteral("Text12")), payload);
     op.env.dialogs.clear();
     click(entry->findChild<ClickLabel*>(QStringLiteral("Label1")));
     QCOMPARE(op.env.dialogs.lastText(), QStringLiteral("保存完毕！"));
-    const auto saved = op.env.rowsOnDisk(
-        QStringLiteral("select 客户名, 邮寄地址, 电子邮箱, 购买日期, 商品名称, 商品单价, 商品数量, "
-                       "收取金额, 商品简述, 客户简述, 其他, 附加信息 from 客户表 "
-                       "order by rowid desc limit 1"));
-    QCOMPARE(saved.value(0).size(), typed.size());
-    for (int c = 0; c < typed.size(); ++c) {
-        COMPARE_TEXT(saved[0][c], typed[c]);
-    }
+    newestRowIs(op.env, kCustomers, kCustomerColumns + QStringLiteral(", 附加信息"), typed);
     entry->close();
 
     // Found again by name on the customer page and by product on the mail page.
@@ -680,13 +668,7 @@ void customerGridReadsBack(Operator& op, const QString& payload)
     op.env.dialogs.clear();
     click(child(page, "Command15"));
     QCOMPARE(op.env.dialogs.texts(), QStringList{QStringLiteral("记录已保存。")});
-    const auto saved = op.env.rowsOnDisk(QStringLiteral(
-        "select 客户名, 邮寄地址, 电子邮箱, 购买日期, 商品名称, 商品单价, 商品数量, "
-        "收取金额, 商品简述, 客户简述, 其他 from 客户表 order by rowid desc limit 1"));
-    QCOMPARE(saved.value(0).size(), typed.size());
-    for (int c = 0; c < typed.size(); ++c) {
-        COMPARE_TEXT(saved[0][c], typed[c]);
-    }
+    newestRowIs(op.env, kCustomers, kCustomerColumns, typed);
     QFile file(customer_file::path(op.env.context.folder, typed[0]));
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
     QString onDisk = QString::fromUtf8(file.readAll());
@@ -711,13 +693,9 @@ void reminderReadsBack(Operator& op, const QString& payload)
     click(child(page, "Label64"));
     QCOMPARE(op.env.dialogs.texts(), QStringList());
     QCOMPARE(op.env.countOnDisk(kReminders), before + 1);
-    const auto saved = op.env.rowsOnDisk(QStringLiteral(
-        "select 提醒日期, 提醒时间, 提醒内容, 提醒音乐 from 提醒表 order by rowid desc limit 1"));
-    COMPARE_TEXT(saved.value(0).value(0), date);
-    COMPARE_TEXT(saved.value(0).value(1),
-                 hour + QStringLiteral("时") + minute + QStringLiteral("分"));
-    COMPARE_TEXT(saved.value(0).value(2), content);
-    COMPARE_TEXT(saved.value(0).value(3), music);
+    newestRowIs(
+        op.env, kReminders, QStringLiteral("提醒日期, 提醒时间, 提醒内容, 提醒音乐"),
+        {date, hour + QStringLiteral("时") + minute + QStringLiteral("分"), content, music});
 }
 
 // An account made of the payload; its password then unlocks the accounts page.
@@ -728,21 +706,12 @@ void accountReadsBack(Operator& op, const QString& payload)
     QWidget* page = child(op.window, "Frame27");
     QStringList typed;
     for (const char* name : {"Text9", "Text19", "Text30", "Text31"}) {
-        QString kept = enterText(child(page, name), payload);
-        if (kept.isEmpty()) {
-            kept = enterText(child(page, name), payload.left(48));
-        }
-        typed << kept;
+        typed << enterKept(child(page, name), payload);
     }
     op.env.dialogs.clear();
     click(child(page, "Label82"));
     QCOMPARE(op.env.dialogs.texts(), QStringList());
-    const auto saved = op.env.rowsOnDisk(QStringLiteral(
-        "select 用户名, 用户密码, 问题, 答案 from 用户表 order by rowid desc limit 1"));
-    QCOMPARE(saved.value(0).size(), typed.size());
-    for (int c = 0; c < typed.size(); ++c) {
-        COMPARE_TEXT(saved[0][c], typed[c]);
-    }
+    newestRowIs(op.env, kUsers, QStringLiteral("用户名, 用户密码, 问题, 答案"), typed);
     op.unlockAccounts(typed[1]);
     QVERIFY2(op.accountsShown(), qPrintable(shown(typed[1])));
 }
