@@ -3,12 +3,6 @@
 // the same lookup with a statement prepared once. Goal: at most 1 ms per tick.
 #include "data_store/data_store.h"
 #include "data_store/sqlite_store.h"
-#include "input_aids/input_aids.h"
-#include "platform/app_context.h"
-#include "platform/audio_player.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/mail_transport.h"
 #include "schedule/alarm_check.h"
 
 #include "bench_support.h"
@@ -123,17 +117,10 @@ int main(int argc, char* argv[])
     std::printf("%d reminders written in %lld ms\n", kReminders,
                 static_cast<long long>(build.elapsed()));
 
-    QtDialogs dialogs;
-    FixedClock clock;
-    SilentAudioPlayer audio;
-    NoMail mail;
-    Offline connectivity;
-    InputAids inputAids(clock, dialogs);
-    AppContext context{
-        store.folder(),       store, dialogs, clock, audio, mail, connectivity, inputAids,
-        Pictures(dir.path()), {}};
+    Services services(dir.path(), store);
+    FixedClock& clock = services.clock;
     QTimer timer1;
-    AlarmCheck check(context, timer1);
+    AlarmCheck check(services.context, timer1);
 
     // 2025-6-15 has about 90 reminders, all at even minutes.
     clock.m_now = QDateTime(QDate(2025, 6, 15), QTime(10, 31, 5));

@@ -6,13 +6,6 @@
 #include "goods/purchase_page.h"
 #include "goods/sales_page.h"
 #include "goods/stock_page.h"
-#include "input_aids/input_aids.h"
-#include "platform/app_context.h"
-#include "platform/audio_player.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/mail_transport.h"
-#include "widgets/hover.h"
 #include "widgets/record_grid.h"
 
 #include "bench_support.h"
@@ -82,12 +75,6 @@ double rawStockSeconds(sqlite3* db)
     return timer.nsecsElapsed() / 1e9 + 0 * sum;
 }
 
-void report(const char* what, const Timing& timing, const Timing& raw, const char* goal)
-{
-    std::printf("%-30s wall %7.3f s (%5.2fx raw)  cpu %7.3f s (%5.2fx raw)  %s\n", what,
-                timing.wall, timing.wall / raw.wall, timing.cpu, timing.cpu / raw.cpu, goal);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -96,23 +83,10 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QTemporaryDir dir;
     SqliteStore store(dir.path());
-    store.create();
-    fillGoods(store.handle(), "销售表", kSales, kProducts);
-    fillGoods(store.handle(), "进货表", kPurchases, kProducts);
-    std::printf("rows: %d sales, %d purchases, %d products\n", kSales, kPurchases, kProducts);
+    fillShop(store, kSales, kPurchases, kProducts);
 
-    SystemClock clock;
-    QtDialogs dialogs;
-    SilentAudioPlayer audio;
-    NoMail mail;
-    Offline connectivity;
-    InputAids inputAids(clock, dialogs);
-    AppContext context{
-        store.folder(),       store, dialogs, clock, audio, mail, connectivity, inputAids,
-        Pictures(dir.path()), {}};
-    HoverFlags flags;
-    HoverCommands hover(context.pictures);
-    PageEnv env{context, hover, flags};
+    Services services(dir.path(), store, QDateTime::currentDateTime());
+    PageEnv& env = services.env;
 
     rawSalesSeconds(store.handle()); // warm the page cache
     const Timing rawSales = measure([&] { rawSalesSeconds(store.handle()); });

@@ -13,15 +13,8 @@
 #include "data_store/sqlite_store.h"
 #include "goods/goods_records.h"
 #include "goods/sales_page.h"
-#include "input_aids/input_aids.h"
-#include "platform/app_context.h"
-#include "platform/audio_player.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/mail_transport.h"
 #include "shell/main_window.h"
 #include "widgets/csv_export.h"
-#include "widgets/hover.h"
 #include "widgets/record_grid.h"
 
 #include "bench_support.h"
@@ -45,6 +38,8 @@ using namespace khgl;
 using namespace khgl::bench;
 
 namespace {
+
+const QDateTime kMorning(QDate(2026, 12, 7), QTime(9, 30));
 
 bool g_met = true;
 
@@ -148,27 +143,6 @@ void click(QWidget* widget)
     QApplication::sendEvent(widget, &release);
 }
 
-struct Services
-{
-    explicit Services(const QString& folder, DataStore& store)
-        : aids(clock, dialogs), context{store.folder(), store, dialogs,          clock, audio, mail,
-                                        network,        aids,  Pictures(folder), {}},
-          hover(context.pictures), env{context, hover, flags}
-    {
-        clock.m_now = QDateTime(QDate(2026, 12, 7), QTime(9, 30));
-    }
-    FixedClock clock;
-    QtDialogs dialogs;
-    SilentAudioPlayer audio;
-    NoMail mail;
-    Offline network;
-    InputAids aids;
-    AppContext context;
-    HoverFlags flags;
-    HoverCommands hover;
-    PageEnv env;
-};
-
 // A sale saved as the sales page saves it, on a table of sales rows: with the triggers of the
 // kept figures, then without them, each also with the file's syncs off (what the triggers add
 // is then not hidden by the disk); and the recount of an open that cannot trust the figures.
@@ -222,7 +196,7 @@ void salesRun(int sales, bool full)
     store.create();
     const double written = seconds([&] { fillGoods(store.handle(), "销售表", sales, 10000); });
     std::printf("-- %d sales (written in %.1f s)\n", sales, written);
-    Services services(dir.path(), store);
+    Services services(dir.path(), store, kMorning);
     rawSeconds(store.handle(), "销售表", true);
     const double raw = rawSeconds(store.handle(), "销售表", true);
     std::printf("%-52s %9.3f s\n", "raw sqlite3: count, total, first 256 rows", raw);
@@ -308,7 +282,7 @@ void customerRun(int customers)
     store.create();
     const double written = seconds([&] { fillCustomers(store.handle(), customers); });
     std::printf("-- %d customers (written in %.1f s)\n", customers, written);
-    Services services(dir.path(), store);
+    Services services(dir.path(), store, kMorning);
     rawSeconds(store.handle(), "客户表", false);
     const double raw = rawSeconds(store.handle(), "客户表", false);
     std::printf("%-52s %9.3f s\n", "raw sqlite3: count, first 256 rows", raw);
@@ -338,7 +312,7 @@ void programRun()
     fillGoods(store.handle(), "销售表", 1000000, 10000);
     fillCustomers(store.handle(), 200000);
     std::printf("-- the program: 1000000 sales, 200000 customers\n");
-    Services services(dir.path(), store);
+    Services services(dir.path(), store, kMorning);
     MainWindow window(services.context);
     window.show();
     window.load();

@@ -4,12 +4,6 @@
 // and the raw sqlite3 time of the same figures computed in one run.
 #include "data_store/data_store.h"
 #include "data_store/sqlite_store.h"
-#include "input_aids/input_aids.h"
-#include "platform/app_context.h"
-#include "platform/audio_player.h"
-#include "platform/clock.h"
-#include "platform/dialogs.h"
-#include "platform/mail_transport.h"
 #include "shell/main_window.h"
 #include "statistics/chart_tables.h"
 
@@ -184,15 +178,7 @@ int main(int argc, char** argv)
     std::printf("data: %d sales, %d customers written in %.1f s\n", kSales, kCustomers,
                 timer.nsecsElapsed() / 1e9);
 
-    FixedClock clock;
-    clock.m_now = QDateTime(kToday, QTime(9, 30));
-    QtDialogs dialogs;
-    SilentAudioPlayer audio;
-    NoMail mail;
-    Offline network;
-    InputAids aids(clock, dialogs);
-    AppContext context{store.folder(),       store, dialogs, clock, audio, mail, network, aids,
-                       Pictures(dir.path()), {}};
+    Services services(dir.path(), store, QDateTime(kToday, QTime(9, 30)));
 
     constexpr int kRuns = 5;
     std::vector<double> loads;
@@ -201,7 +187,7 @@ int main(int argc, char** argv)
     for (int run = 0; run < kRuns; ++run) {
         timer.restart();
         {
-            MainWindow window(context);
+            MainWindow window(services.context);
             window.show();
             window.load();
             window.repaint();

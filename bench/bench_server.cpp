@@ -6,12 +6,7 @@
 #include "data_store/server_connection.h"
 #include "data_store/sqlite_store.h"
 #include "goods/sales_page.h"
-#include "input_aids/input_aids.h"
-#include "platform/app_context.h"
-#include "platform/audio_player.h"
-#include "platform/dialogs.h"
 #include "shell/main_window.h"
-#include "widgets/hover.h"
 #include "widgets/record_grid.h"
 
 #include "bench_support.h"
@@ -55,22 +50,11 @@ struct Figures
 
 Figures measure(DataStore& store, const QString& folder)
 {
-    FixedClock clock;
-    clock.m_now = QDateTime(QDate(2026, 12, 7), QTime(9, 30));
-    QtDialogs dialogs;
-    SilentAudioPlayer audio;
-    NoMail mail;
-    Offline network;
-    InputAids aids(clock, dialogs);
-    AppContext context{store.folder(), store, dialogs,          clock, audio, mail,
-                       network,        aids,  Pictures(folder), {}};
-    HoverFlags flags;
-    HoverCommands hover(context.pictures);
-    PageEnv env{context, hover, flags};
+    Services services(folder, store, QDateTime(QDate(2026, 12, 7), QTime(9, 30)));
     Figures figures;
     QElapsedTimer timer;
     {
-        SalesPage sales(env, nullptr);
+        SalesPage sales(services.env, nullptr);
         sales.resize(905, 481);
         sales.show();
         sales.opened(); // warm caches on both sides
@@ -81,7 +65,7 @@ Figures measure(DataStore& store, const QString& folder)
     }
     {
         timer.restart();
-        MainWindow window(context);
+        MainWindow window(services.context);
         window.show();
         window.load();
         window.repaint();

@@ -1,14 +1,23 @@
 #pragma once
 
 // Pieces the benchmarks share: stand-ins for the services a window needs, and goods rows.
+#include "data_store/data_store.h"
+#include "data_store/sqlite_store.h"
+#include "input_aids/input_aids.h"
+#include "platform/app_context.h"
+#include "platform/audio_player.h"
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/mail_transport.h"
+#include "widgets/hover.h"
+#include "widgets/page.h"
 
 #include <sqlite3.h>
 
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <cstdio>
 #include <ctime>
 
 namespace khgl::bench {
@@ -56,6 +65,37 @@ public:
     bool isConnected() const override { return false; }
 };
 
+// Prints a time beside the raw sqlite3 time of the same work.
+inline void report(const char* what, const Timing& timing, const Timing& raw, const char* goal,
+                   int width = 30)
+{
+    std::printf("%-*s wall %7.3f s (%5.2fx raw)  cpu %7.3f s (%5.2fx raw)  %s\n", width, what,
+                timing.wall, timing.wall / raw.wall, timing.cpu, timing.cpu / raw.cpu, goal);
+}
+
+// Everything a page or window needs around a store, stand-ins for the rest: the clock stands
+// at now, no sound, no mail, no network.
+struct Services
+{
+    Services(const QString& folder, DataStore& store, const QDateTime& now = {})
+        : aids(clock, dialogs), context{store.folder(), store, dialogs,          clock, audio, mail,
+                                        network,        aids,  Pictures(folder), {}},
+          hover(context.pictures), env{context, hover, flags}
+    {
+        clock.m_now = now;
+    }
+    FixedClock clock;
+    QtDialogs dialogs;
+    SilentAudioPlayer audio;
+    NoMail mail;
+    Offline network;
+    InputAids aids;
+    AppContext context;
+    HoverFlags flags;
+    HoverCommands hover;
+    PageEnv env;
+};
+
 // Appends rows of 进货表 or 销售表 straight through SQLite, in one transaction:
 // products named 商品0.., dates spread over 2026, quantities 1 to 7 at 12.5.
 inline void fillGoods(sqlite3* db, const char* table, int rows, int products)
@@ -82,6 +122,15 @@ inline void fillGoods(sqlite3* db, const char* table, int rows, int products)
     }
     sqlite3_finalize(insert);
     sqlite3_exec(db, "commit", nullptr, nullptr, nullptr);
+}
+
+// The shop most benchmarks run on: a new file with sales and purchases of products.
+inline void fillShop(SqliteStore& store, int sales, int purchases, int products)
+{
+    store.create();
+    fillGoods(store.handle(), "销售表", sales, products);
+    fillGoods(store.handle(), "进货表", purchases, products);
+    std::printf("rows: %d sales, %d purchases, %d products\n", sales, purchases, products);
 }
 
 } // namespace khgl::bench
