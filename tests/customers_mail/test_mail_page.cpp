@@ -2,6 +2,7 @@
 #include "data_store/data_store.h"
 #include "platform/mail_server_settings.h"
 #include "platform/smtp_transport.h"
+#include "support/controls.h"
 #include "support/env.h"
 #include "support/smtp_test_server.h"
 #include "widgets/click_widgets.h"
@@ -71,12 +72,6 @@ struct MailFixture
         typeText(edit, text);
     }
 
-    void clickCell(int row, int col) const
-    {
-        const QRect cell = grid()->visualRect(grid()->cellIndex(row, col));
-        QTest::mouseClick(grid()->viewport(), Qt::LeftButton, {}, cell.center());
-    }
-
     void fillSender(const QString& password = SmtpTestServer::password()) const
     {
         type("Text13", SmtpTestServer::user());
@@ -129,15 +124,6 @@ void addShopCustomers(DataStore& store)
     addPurchase(store, "王五", nullptr, "2026-3-6", "瓷器");
 }
 
-QStringList column(const RecordGrid* grid, int col)
-{
-    QStringList texts;
-    for (int r = 1; r < grid->rows(); ++r) {
-        texts << grid->text(r, col);
-    }
-    return texts;
-}
-
 QStringList entries(const QListWidget* list)
 {
     QStringList texts;
@@ -185,9 +171,9 @@ void TestMailPage::openingListsEveryCustomerOnce()
     QCOMPARE(grid->colWidth(2), 2475);
     // Grouped by name and address: 张三 once although he bought twice, no trailing row.
     QCOMPARE(grid->rows(), 4);
-    QVERIFY(column(grid, 1).contains(QStringLiteral("王五")));
-    QCOMPARE(column(grid, 1).count(QStringLiteral("张三")), 1);
-    QVERIFY(column(grid, 2).contains(QString()));
+    QVERIFY(columnTexts(grid, 1).contains(QStringLiteral("王五")));
+    QCOMPARE(columnTexts(grid, 1).count(QStringLiteral("张三")), 1);
+    QVERIFY(columnTexts(grid, 2).contains(QString()));
     grabTo(f.page.get(), QStringLiteral("mail_page"));
 }
 
@@ -225,7 +211,7 @@ void TestMailPage::queriesFillTheGridOrSayNothingFound()
     // By product: one row per purchase, no trailing row.
     f.type("Text8", QStringLiteral("茶叶"));
     click(byProduct);
-    QCOMPARE(column(grid, 2),
+    QCOMPARE(columnTexts(grid, 2),
              QStringLiteral("zhang@example.cn|li@example.cn|zhang@example.cn").split(u'|'));
 
     // Product and date: grouped, exactly the results.
@@ -234,11 +220,11 @@ void TestMailPage::queriesFillTheGridOrSayNothingFound()
     f.type("Text5", QStringLiteral("茶叶"));
     click(byBoth);
     QCOMPARE(grid->rows(), 3);
-    QVERIFY(!column(grid, 1).contains(QString()));
+    QVERIFY(!columnTexts(grid, 1).contains(QString()));
 
     // Nothing found, a box without a date included: the message, and the grid keeps its list.
     f.env.dialogs.clear();
-    const QStringList before = column(grid, 2);
+    const QStringList before = columnTexts(grid, 2);
     f.type("Text8", QStringLiteral("丝绸"));
     click(byProduct);
     f.type("Text6", QStringLiteral("不是日期"));
@@ -246,7 +232,7 @@ void TestMailPage::queriesFillTheGridOrSayNothingFound()
     f.type("Text4", QStringLiteral("2026-13-45"));
     click(byBoth);
     QCOMPARE(f.env.dialogs.texts(), QStringList(3, QStringLiteral("没有符合条件的记录。")));
-    QCOMPARE(column(grid, 2), before);
+    QCOMPARE(columnTexts(grid, 2), before);
 }
 
 void TestMailPage::gridClicksCollectAddresses()
@@ -257,10 +243,10 @@ void TestMailPage::gridClicksCollectAddresses()
     f.page->opened();
     const int zhang = f.grid()->text(1, 1) == QStringLiteral("张三") ? 1 : 2;
     const int wang = 3 - zhang;
-    f.clickCell(zhang, 2);
-    f.clickCell(zhang, 2);
-    f.clickCell(zhang, 1); // the name column adds nothing
-    f.clickCell(wang, 2);  // nor an empty address
+    clickCell(f.grid(), zhang, 2);
+    clickCell(f.grid(), zhang, 2);
+    clickCell(f.grid(), zhang, 1); // the name column adds nothing
+    clickCell(f.grid(), wang, 2);  // nor an empty address
     QCOMPARE(entries(f.list()), QStringList(2, QStringLiteral("zhang@example.cn")));
 
     // A double click removes the entry under the pointer.
@@ -322,9 +308,9 @@ void TestMailPage::sendsOneMessagePerAddressThroughTheServer()
     addPurchase(f.env.store, "赵六", "zhao@example.cn", "2026-3-7", "茶叶");
     f.page->opened();
     for (int row = 1; row <= 3; ++row) {
-        f.clickCell(row, 2);
+        clickCell(f.grid(), row, 2);
     }
-    f.clickCell(1, 2); // the first address twice: still one message
+    clickCell(f.grid(), 1, 2); // the first address twice: still one message
     const QStringList wanted = entries(f.list());
     f.fillSender();
 
@@ -573,7 +559,7 @@ void TestMailPage::checksBeforeSending()
     addPurchase(f.env.store, "坏", "a@example.cn\r\nBcc: x@evil.cn", "2026-3-5", "茶叶");
     f.page->opened();
     f.list()->addItem(QStringLiteral("ok@example.cn"));
-    f.clickCell(1, 2);
+    clickCell(f.grid(), 1, 2);
     f.fillSender();
     click(send);
     QVERIFY(f.env.dialogs.lastText().contains(QStringLiteral("含有控制字符")));

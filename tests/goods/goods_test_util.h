@@ -93,11 +93,7 @@ inline void paste(QLineEdit* box, const QString& text)
 // The names listed in column 2, rows 1 to the last.
 inline QStringList listedNames(const RecordGrid* grid)
 {
-    QStringList names;
-    for (int row = 1; row < grid->rows(); ++row) {
-        names << grid->text(row, 2);
-    }
-    return names;
+    return columnTexts(grid, 2);
 }
 
 } // namespace khgl::test

@@ -38,6 +38,16 @@ inline void doubleClickCell(RecordGrid& grid, int row, int col)
                        grid.visualRect(grid.cellIndex(row, col)).center());
 }
 
+// One column of a grid, rows 1 to the last.
+inline QStringList columnTexts(const RecordGrid* grid, int col)
+{
+    QStringList texts;
+    for (int row = 1; row < grid->rows(); ++row) {
+        texts << grid->text(row, col);
+    }
+    return texts;
+}
+
 // One data row of a grid, columns 1 to the last.
 inline QStringList rowTexts(const RecordGrid& grid, int row)
 {
