@@ -3,6 +3,7 @@
 #include "customers_mail/customer_grid_editor.h"
 #include "data_store/schema.h"
 #include "shell/main_window.h"
+#include "support/grid_csv.h"
 #include "widgets/click_widgets.h"
 
 #include <QAction>
@@ -118,18 +119,9 @@ private Q_SLOTS:
         addCustomer(f.env.store, "张三", "z@a.cn", "茶叶", "=老客户");
         addCustomer(f.env.store, "李四", nullptr, "瓷器");
         f.page.opened();
-        const QString path = f.env.folder() + QStringLiteral("/客户.csv");
-        f.env.dialogs.saveNext(path);
-        f.grid().findChild<QAction*>(QStringLiteral("exportCsv"))->trigger();
-
         CustomerPageFixture shop;
         shop.page.opened();
-        shop.env.dialogs.fileNext(path);
-        shop.env.dialogs.execNext([](QDialog& preview) {
-            click(preview.findChild<QPushButton*>(QStringLiteral("ImportConfirm")));
-            return preview.result();
-        });
-        shop.grid().findChild<QAction*>(QStringLiteral("importCsv"))->trigger();
+        exportAndImport(f.env, f.grid(), shop.env, shop.grid());
         QCOMPARE(shop.env.dialogs.texts(), QStringList{QStringLiteral("已导入 2 条记录。")});
         const QString columns = QStringLiteral(
             "select 客户名,邮寄地址,电子邮箱,购买日期,商品名称,商品单价,商品数量,收取金额,"

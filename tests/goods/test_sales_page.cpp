@@ -5,6 +5,7 @@
 #include "goods_test_util.h"
 #include "input_aids/input_aids.h"
 #include "shell/main_window.h"
+#include "support/grid_csv.h"
 #include "widgets/grid_menu.h"
 
 #include <QAction>
@@ -604,10 +605,6 @@ private Q_SLOTS:
                      QStringLiteral("备注%1").arg(i), i + 1);
         }
         SalesFixture f(env);
-        const QString path = env.folder() + QStringLiteral("/销售.csv");
-        env.dialogs.saveNext(path, 1);
-        f.grid()->findChild<QAction*>(QStringLiteral("exportCsv"))->trigger();
-
         TestEnv shop;
         int copies = 0;
         shop.context.copyBeforeImport = [&] {
@@ -618,8 +615,7 @@ private Q_SLOTS:
         SalesFixture g(shop);
         auto* import = g.grid()->findChild<QAction*>(QStringLiteral("importCsv"));
         QVERIFY(import && import->isVisible());
-        shop.dialogs.fileNext(path);
-        shop.dialogs.execNext([](QDialog& preview) {
+        exportAndImport(env, *f.grid(), shop, *g.grid(), 1, [](QDialog& preview) {
             [&] {
                 QCOMPARE(preview.objectName(), QStringLiteral("ImportPreview"));
                 QCOMPARE(child<QLabel>(&preview, "ImportCounts")->text(),
@@ -634,7 +630,6 @@ private Q_SLOTS:
             click(confirm);
             return preview.result();
         });
-        import->trigger();
         QCOMPARE(shop.dialogs.texts(), QStringList{QStringLiteral("已导入 7 条记录。")});
         QCOMPARE(copies, 1);
         const auto entries = BackupHistory(shop.folder()).entries();

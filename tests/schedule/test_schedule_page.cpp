@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 #include "schedule/recording_player.h"
 #include "schedule/schedule_page.h"
+#include "support/grid_csv.h"
 #include "widgets/hover.h"
 #include "widgets/record_grid.h"
 
@@ -331,18 +332,9 @@ private Q_SLOTS:
         s.addReminder("2026-12-7", "9时5分", "给王先生发货，\"加急\"", "/music/a.mp3");
         s.addReminder("2025-1-1", nullptr, "=盘点");
         PageUnderTest p(s);
-        const QString path = s.env.folder() + QStringLiteral("/提醒.csv");
-        s.env.dialogs.saveNext(path);
-        p.grid()->findChild<QAction*>(QStringLiteral("exportCsv"))->trigger();
-
         ScheduleEnv shop;
         PageUnderTest q(shop);
-        shop.env.dialogs.fileNext(path);
-        shop.env.dialogs.execNext([](QDialog& preview) {
-            khgl::test::click(preview.findChild<QWidget*>(QStringLiteral("ImportConfirm")));
-            return preview.result();
-        });
-        q.grid()->findChild<QAction*>(QStringLiteral("importCsv"))->trigger();
+        khgl::test::exportAndImport(s.env, *p.grid(), shop.env, *q.grid());
         QCOMPARE(shop.env.dialogs.texts(), QStringList{QStringLiteral("已导入 2 条记录。")});
         QCOMPARE(q.grid()->rows(), 3);
         for (int row = 1; row <= 2; ++row) {
