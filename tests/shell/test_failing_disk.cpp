@@ -34,6 +34,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -635,29 +636,25 @@ private Q_SLOTS:
             std::function<void()> run;
             QString success;
         };
+        // A sale or a purchase typed into its page: the page's label, its name, price, quantity
+        // and amount boxes, its date's calendar and its save command.
+        const auto goods = [&](const char* page, std::array<const char*, 4> boxes, int date,
+                               const char* save) {
+            return [&window, &env, page, boxes, date, save] {
+                click(child(&window, page));
+                const char* texts[] = {"梨", "2", "1", "2"};
+                for (size_t i = 0; i < boxes.size(); ++i) {
+                    typeText(child(&window, boxes[i]), QString::fromUtf8(texts[i]));
+                }
+                env.inputAids.writeDate(date, QStringLiteral("2026-12-7"));
+                click(child(&window, save));
+            };
+        };
         const Save saves[] = {
             {"accounts", [&] { click(child(&window, "Label82")); }, {}},
-            {"sales",
-             [&] {
-                 click(child(&window, "Label32"));
-                 typeText(child(&window, "Text25"), QStringLiteral("苹果"));
-                 typeText(child(&window, "Text26"), QStringLiteral("2"));
-                 typeText(child(&window, "Text27"), QStringLiteral("1"));
-                 typeText(child(&window, "Text28"), QStringLiteral("2"));
-                 env.inputAids.writeDate(1, QStringLiteral("2026-12-7"));
-                 click(child(&window, "Label72"));
-             },
+            {"sales", goods("Label32", {"Text25", "Text26", "Text27", "Text28"}, 1, "Label72"),
              QStringLiteral("保存完毕。")},
-            {"purchases",
-             [&] {
-                 click(child(&window, "Label31"));
-                 typeText(child(&window, "Text11"), QStringLiteral("梨"));
-                 typeText(child(&window, "Text12"), QStringLiteral("2"));
-                 typeText(child(&window, "Text21"), QStringLiteral("1"));
-                 typeText(child(&window, "Text22"), QStringLiteral("2"));
-                 env.inputAids.writeDate(4, QStringLiteral("2026-12-7"));
-                 click(child(&window, "Label61"));
-             },
+            {"purchases", goods("Label31", {"Text11", "Text12", "Text21", "Text22"}, 4, "Label61"),
              QStringLiteral("保存成功。")},
             {"reminder",
              [&] {
