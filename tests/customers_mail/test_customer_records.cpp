@@ -53,6 +53,12 @@ private Q_SLOTS:
         QTest::newRow("quotes") << 0 << false << "O'Brien'); drop table 客户表;--"
                                 << "'"
                                 << "O'Brien'); drop table 客户表;--||||||||1|||1|'";
+        // What an operator pastes: kept character for character on either store.
+        const QString odd = QStringLiteral("C:\\a\\b\r\n第二行\n\t😀 مرحبا ＡＢＣ%_");
+        const QString huge = QString(100000, QChar(u'长'));
+        QTest::newRow("pasted texts")
+            << 0 << false << odd + QStringLiteral("|") + odd << huge
+            << odd + QStringLiteral("|") + odd + QStringLiteral("|||||||1|||1|") + huge;
     }
     void appendRecordWritesTheTextsAndCounts()
     {

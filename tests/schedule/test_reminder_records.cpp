@@ -39,6 +39,9 @@ private Q_SLOTS:
                                  << "2|2026-12-07|2026-12-8||内容|0|2";
         QTest::newRow("quotes") << 3 << "2026-12-9||O'Brien'); delete from 提醒表;--|"
                                 << "4|2026-12-07|2026-12-9||O'Brien'); delete from 提醒表;--|1|4";
+        QTest::newRow("pasted") << 0 << "2026-12-9|9时5分|C:\\a\\b\r\n第二行\n\t😀 مرحبا ＡＢＣ%_|"
+                                << "1|2026-12-07|2026-12-9|9时5分|C:\\a\\b\r\n第二行\n\t😀 مرحبا "
+                                   "ＡＢＣ%_|1|1";
     }
     void appendNumbersAndStores()
     {
