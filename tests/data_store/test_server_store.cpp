@@ -333,7 +333,8 @@ private Q_SLOTS:
             opening.start();
             Desk late(env, env.store.address().server);
             late.store.open();
-            QVERIFY2(opening.elapsed() < 8000, qPrintable(QString::number(opening.elapsed())));
+            qInfo() << "a desk opened in" << opening.elapsed() << "ms while the lock was held";
+            QVERIFY(opening.elapsed() < 8000);
             QVERIFY(late.store.keptFigures(QStringLiteral("销售表")));
             QCOMPARE(late.store.countRows(QStringLiteral("销售表")), 1);
             QTRY_VERIFY_WITH_TIMEOUT(peerState().isEmpty(), 45000);
@@ -674,24 +675,31 @@ private Q_SLOTS:
         QCOMPARE(database_file::tableCounts(backup)[2].second, 4); // 销售表 without the new sale
 
         // A restore takes its safety copy under its write lock: a sale saved while it waits
-        // for the lock is in that copy, and a save during the copy is told who is restoring.
+        // for the lock is in that copy, and a save or a single write during the copy is told
+        // who is restoring.
         const QString safety = dir.filePath(QStringLiteral("还原前.dat"));
         const auto thirdStore = openStore({dir.path(), env.store.address().server});
         DataStore& third = *thirdStore;
         third.open();
-        QString refusal;
-        int refusalCode = 0;
+        QStringList refusals;
         QString failure;
+        const auto refused = [&](const std::function<void()>& write) {
+            try {
+                write();
+            } catch (const StoreError& error) {
+                refusals << QStringLiteral("%1 %2").arg(error.code()).arg(error.message());
+            }
+        };
         const std::unique_ptr<QThread> restoring(QThread::create([&] {
             try {
                 database_file::swapIn(env.store, backup, [&] {
                     database_file::snapshot(env.store, safety);
-                    try {
-                        goods::appendRecord(third, goods::GoodsTable::Sales, sale(11));
-                    } catch (const StoreError& error) {
-                        refusal = error.message();
-                        refusalCode = error.code();
-                    }
+                    refused(
+                        [&] { goods::appendRecord(third, goods::GoodsTable::Sales, sale(11)); });
+                    refused([&] {
+                        third.execute(QStringLiteral("insert into 库存下限 (名称, 下限) values "
+                                                     "('绿茶', 1)"));
+                    });
                 });
             } catch (const StoreError& error) {
                 failure = error.message();
@@ -708,8 +716,10 @@ private Q_SLOTS:
         });
         QVERIFY(restoring->wait(60000));
         QCOMPARE(failure, QString());
-        QVERIFY2(refusal.contains(QStringLiteral("正在还原")), qPrintable(refusal));
-        QCOMPARE(refusalCode, kServerBusy);
+        QCOMPARE(refusals.filter(QStringLiteral("%1 电脑").arg(kServerBusy))
+                     .filter(QStringLiteral("正在还原"))
+                     .size(),
+                 2);
         QCOMPARE(database_file::tableCounts(safety)[2].second, 6);
         QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 4);
     }
