@@ -571,7 +571,7 @@ void writeFile(DataStore& store, const QString& target)
     qCInfo(storeLog) << "server snapshot written in" << clock.elapsed() << "ms";
 }
 
-void loadFile(DataStore& store, const QString& source)
+void loadFile(DataStore& store, const QString& source, const std::function<void()>& beforeLoad)
 {
     QElapsedTimer clock;
     clock.start();
@@ -582,6 +582,15 @@ void loadFile(DataStore& store, const QString& source)
     try {
         server.run(QStringLiteral("begin"));
         server.run(QStringLiteral("select pg_advisory_xact_lock($1)"), writeLockKey());
+        if (beforeLoad) {
+            // This session waits idle for the copy: a large shop's copy may outlast the
+            // limit on desks stopped inside a transaction, so it gets a load's limit.
+            server.run(QStringLiteral("set local idle_in_transaction_session_timeout = '%1s'")
+                           .arg(ServerConnection::kStatementTimeout));
+            beforeLoad();
+            server.run(QStringLiteral("set local idle_in_transaction_session_timeout = '%1s'")
+                           .arg(ServerConnection::kIdleInTransaction));
+        }
         rows = loadAll(server, file.db);
         server_transfer::checkCopy(server, file.db);
         server.run(QStringLiteral("commit"));

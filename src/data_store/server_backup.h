@@ -24,8 +24,11 @@ void writeFile(DataStore& store, const QString& target);
 
 // Replaces every row of the six tables and of the program's own tables with those of the
 // checked file source, in one transaction under the write lock: all or nothing. Meanwhile a
-// desk whose save meets the lock is told that a restore is running. Throws StoreError.
-void loadFile(DataStore& store, const QString& source);
+// desk whose save meets the lock is told that a restore is running. beforeLoad (the safety
+// copy of the rows about to be replaced) runs once the lock is held and before any row is
+// replaced, so no save at another desk falls between the two. Throws StoreError.
+void loadFile(DataStore& store, const QString& source,
+              const std::function<void()>& beforeLoad = {});
 
 // Takes the write lock for the transaction just begun on server. When a restore at another
 // desk holds it, throws StoreError saying so (nothing written) instead of waiting silently.

@@ -85,6 +85,8 @@ public:
         return m_conn;
     }
 
+    // True for a statement that changes rows (insert, update, delete).
+    static bool isWrite(const QString& sql);
     // The connection text with another database name.
     static QString withDatabase(const QString& conninfo, const QString& database);
     // True for a libpq URI or key=value connection text rather than a folder.
@@ -103,7 +105,6 @@ public:
 private:
     [[noreturn]] void fail(pg_result* result, const QString& sql);
     ServerResult runPlain(const QString& sql, const QVariantList& params = {});
-    static bool isWrite(const QString& sql);
     bool requireTls() const;
     bool markArrived(const QString& mark, int oldBackend);
     pg_conn* connectNew(int timeoutSeconds) const;

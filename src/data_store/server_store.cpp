@@ -1,5 +1,6 @@
 #include "data_store/server_store.h"
 
+#include "data_store/kept_figures.h"
 #include "data_store/schema.h"
 #include "data_store/server_backup.h"
 #include "data_store/server_connection.h"
@@ -48,6 +49,29 @@ template <typename Work> auto logged(Work&& work) -> decltype(work())
     } catch (const StoreError& error) {
         qCInfo(storeLog) << "write failed on the server: code" << error.code();
         throw;
+    }
+}
+
+// True when the server's triggers keep every table's figures and each has its row: made by
+// a desk that opened before, they stay true whoever writes (a restore counts them afresh).
+bool serverFiguresInPlace(ServerConnection& server)
+{
+    QStringList tables;
+    QStringList classes;
+    for (const char16_t* name : kept_figures::tables()) {
+        tables << QStringLiteral("'%1'").arg(QString::fromUtf16(name));
+        classes << QStringLiteral("to_regclass('%1')").arg(QString::fromUtf16(name));
+    }
+    try {
+        return server
+                   .run(QStringLiteral("select (select count(*) from pg_trigger where tgname = "
+                                       "'表合计_记' and tgrelid in (%1)) + (select count(*) from "
+                                       "表合计 where 表名 in (%2))")
+                            .arg(classes.join(QLatin1Char(',')), tables.join(QLatin1Char(','))))
+                   .value(0, 0)
+                   .toLongLong() == 2 * tables.size();
+    } catch (const StoreError&) {
+        return false; // no table of figures yet
     }
 }
 
@@ -154,9 +178,20 @@ void ServerStore::prepareServerFigures()
     m_figuresKept = false;
     try {
         m_server->run(QStringLiteral("begin"));
-        // Desks opening at once create the triggers one after the other.
-        m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
-                      {static_cast<qlonglong>(kApplicationId)});
+        // Desks opening at once create the triggers one after the other. A desk that finds
+        // the lock taken (a save, a long restore) opens at once and relies on the triggers
+        // already there; without them its pages count for themselves until it opens again.
+        if (m_server
+                ->run(QStringLiteral("select pg_try_advisory_xact_lock($1)"),
+                      {static_cast<qlonglong>(kApplicationId)})
+                .value(0, 0)
+                .toLongLong() != 1) {
+            rollback(*m_server);
+            m_figuresKept = serverFiguresInPlace(*m_server);
+            qCInfo(storeLog) << "figures not prepared: another desk holds the write lock;"
+                             << (m_figuresKept ? "kept by its triggers" : "counted by the pages");
+            return;
+        }
         for (const QString& sql : kept_figures::serverStatements()) {
             m_server->run(sql);
         }
@@ -175,8 +210,9 @@ void ServerStore::prepareServerFigures()
         }
         m_server->run(QStringLiteral("commit"));
         m_figuresKept = true;
-    } catch (const StoreError&) {
+    } catch (const StoreError& error) {
         // An account that may not create triggers: the pages count and sum themselves.
+        qCInfo(storeLog) << "figures not prepared: code" << error.code();
         rollback(*m_server);
     }
 }
@@ -246,11 +282,27 @@ RecordSet ServerStore::fetch(const QString& sql, const QVariantList& params, boo
 
 qint64 ServerStore::insertStatement(const QString& sql, const QVariantList& values)
 {
-    return logged([&] {
-        return m_server->run(serverQuery(sql) + QStringLiteral(" returning rowid"), values)
-            .value(0, 0)
-            .toLongLong();
+    qint64 key = 0;
+    writeLocked(sql, [&] {
+        key = logged([&] {
+            return m_server->run(serverQuery(sql) + QStringLiteral(" returning rowid"), values)
+                .value(0, 0)
+                .toLongLong();
+        });
     });
+    return key;
+}
+
+// A write outside a transaction takes the write lock as a save does (the file's lock covers
+// every write too): none can fall between a restore's safety copy and its load.
+void ServerStore::writeLocked(const QString& sql, const std::function<void()>& write)
+{
+    ensureOpen();
+    if (m_server->inTransaction() || !ServerConnection::isWrite(sql)) {
+        write();
+        return;
+    }
+    transaction(write);
 }
 
 void ServerStore::transaction(const std::function<void()>& work)
@@ -330,17 +382,19 @@ void ServerStore::execute(const QString& sql, const QVariantList& params)
     if (sql.trimmed().startsWith(QStringLiteral("pragma"), Qt::CaseInsensitive)) {
         return; // settings of SQLite's file; the server has its own
     }
-    logged([&] { m_server->run(serverQuery(sql), params); });
+    writeLocked(sql, [&] { logged([&] { m_server->run(serverQuery(sql), params); }); });
 }
 
 void ServerStore::executeEach(const QString& sql, const std::vector<QVariantList>& rows)
 {
     ensureOpen();
     const QString query = serverQuery(sql);
-    logged([&] {
-        for (const QVariantList& params : rows) {
-            m_server->run(query, params);
-        }
+    writeLocked(sql, [&] {
+        logged([&] {
+            for (const QVariantList& params : rows) {
+                m_server->run(query, params);
+            }
+        });
     });
 }
 
@@ -355,11 +409,9 @@ void ServerStore::writeSnapshot(const QString& target, const Progress& progress)
 
 void ServerStore::replaceWith(const QString& clean, const std::function<void()>& beforeSwap)
 {
-    if (beforeSwap) {
-        beforeSwap();
-    }
-    // One transaction on the server: all of the rows, or none.
-    server_backup::loadFile(*this, clean);
+    // One transaction on the server: all of the rows, or none. The safety copy is read under
+    // its write lock, so it holds every row the load replaces.
+    server_backup::loadFile(*this, clean, beforeSwap);
 }
 
 void ServerStore::renumberAfterCopy(const QString& table)

@@ -46,6 +46,7 @@ protected:
 private:
     void openServer();
     void prepareServerFigures();
+    void writeLocked(const QString& sql, const std::function<void()>& write);
 
     std::unique_ptr<ServerConnection> m_server;
 };

@@ -123,7 +123,12 @@ void TcpProxy::pump(int client)
         if (fromClient && holdsCommit(bytes) && mode == Mode::DropCommit) {
             break;
         }
-        if (::write(fromClient ? server : client, bytes.constData(), bytes.size()) != got) {
+        while (fromClient && holdsCommit(bytes) && m_mode == Mode::HoldCommit && !m_stop) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        // To a server that has ended the session meanwhile: an error, not SIGPIPE.
+        if (::send(fromClient ? server : client, bytes.constData(), bytes.size(), MSG_NOSIGNAL) !=
+            got) {
             break;
         }
         if (fromClient && holdsCommit(bytes) && mode == Mode::DropCommitReply) {

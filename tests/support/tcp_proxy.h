@@ -20,6 +20,7 @@ public:
         Pass,            // forwards both ways
         DropCommitReply, // passes a COMMIT on, waits for the server's answer, then cuts
         DropCommit,      // cuts the connection instead of passing a COMMIT on
+        HoldCommit,      // holds a COMMIT back (nothing crosses that connection) until Pass
         Stall,           // forwards nothing more either way and keeps the connection (a desk
                          // or a network frozen)
         Silent           // accepts new connections and never answers them
