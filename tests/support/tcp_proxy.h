@@ -22,6 +22,7 @@ public:
         DropCommit,      // cuts the connection instead of passing a COMMIT on
         Stall,           // forwards nothing more either way and keeps the connection (a desk
                          // or a network frozen)
+        StallInCopy,     // passes a COPY statement and the server's answer on, then stalls
         Silent           // accepts new connections and never answers them
     };
 
