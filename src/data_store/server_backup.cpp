@@ -58,6 +58,11 @@ std::vector<Copied> copiedTables()
     return tables;
 }
 
+int columnCount(const Copied& table)
+{
+    return static_cast<int>(table.columns.count(QLatin1Char(','))) + 1 + (table.keyed ? 1 : 0);
+}
+
 QString selectedColumns(const Copied& table)
 {
     return (table.keyed ? QStringLiteral("rowid, ") : QString()) + table.columns;
@@ -165,17 +170,18 @@ public:
         }
     }
 
-    // Sends data and waits until it is gone: what the server has not taken stays in memory.
+    // Sends data. What the server has not taken yet goes on while the caller makes the next
+    // piece, and is waited for before that one is sent: one piece at most waits in memory.
     void put(const char* data, int length)
     {
+        flush();
         int sent = 0;
         while ((sent = PQputCopyData(m_conn, data, length)) == 0) {
             await(true);
         }
-        if (sent < 0) {
+        if (sent < 0 || PQflush(m_conn) < 0) {
             failCopy(m_conn, m_table);
         }
-        flush();
     }
 
     // Ends a COPY in: with error, the server refuses what was sent.
@@ -296,10 +302,8 @@ class RowWriter final
 {
 public:
     RowWriter(sqlite3* file, const Copied& table)
-        : m_columns(static_cast<int>(table.columns.count(QLatin1Char(','))) + 1 +
-                    (table.keyed ? 1 : 0)),
-          m_numbers(table.numbers), m_batch(file, insertSql(table, kBatchRows)),
-          m_single(file, insertSql(table, 1)),
+        : m_columns(columnCount(table)), m_numbers(table.numbers),
+          m_batch(file, insertSql(table, kBatchRows)), m_single(file, insertSql(table, 1)),
           m_scratch(static_cast<size_t>(m_columns) * kBatchRows)
     {
         m_numbers.resize(static_cast<size_t>(m_columns), false);
@@ -335,10 +339,8 @@ public:
 private:
     static QString insertSql(const Copied& table, int rows)
     {
-        const int columns =
-            static_cast<int>(table.columns.count(QLatin1Char(','))) + 1 + (table.keyed ? 1 : 0);
         QStringList marks;
-        marks.fill(QStringLiteral("?"), columns);
+        marks.fill(QStringLiteral("?"), columnCount(table));
         QStringList values;
         values.fill(QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')'), rows);
         return QStringLiteral("insert into %1 (%2) values %3")
