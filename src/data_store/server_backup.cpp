@@ -743,6 +743,9 @@ void writeFile(DataStore& store, const QString& target)
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
         // A failure throws the file away: it needs no journal. The commit syncs it.
         Statement(file.db, QStringLiteral("pragma journal_mode=OFF")).step();
+        // Larger pages: fewer to fill and link while the rows go in (about 7 % of the time);
+        // any program reading the file reads them alike.
+        Statement(file.db, QStringLiteral("pragma page_size=16384")).run();
         Statement(file.db, QStringLiteral("pragma cache_size=-65536")).run();
         SqliteStore::writeSchema(file.db);
         dropIndexes(file.db);
