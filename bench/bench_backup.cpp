@@ -140,7 +140,8 @@ bool compareWithServer(const QString& admin, DataStore& file, const QString& fil
         server.create();
         const double restore = once([&] { restoreDatabase(server, fileBackup); });
         const QString target = QDir(folder).filePath(QStringLiteral("服务器备份.dat"));
-        const double backup = once([&] { backupDatabase(server, target); });
+        // The best of a few, as the file's backup is timed.
+        const double backup = best([&] { return once([&] { backupDatabase(server, target); }); });
         std::printf("%-34s %8s %8s %7s\n", "1,000,000 sales", "file", "server", "ratio");
         std::printf("%-34s %7.3fs %7.3fs %6.2fx  goal <= 3x\n", "backup", fileBackupTime, backup,
                     backup / fileBackupTime);

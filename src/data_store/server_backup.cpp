@@ -33,6 +33,9 @@ struct Copied
     QString name;
     QString columns; // "a, b, c"
     bool keyed = true;
+    // Per column copied (the key first): a number column of the file, where a whole number
+    // is stored as an integer whether it comes as text or as a number.
+    std::vector<bool> numbers;
 };
 
 std::vector<Copied> copiedTables()
@@ -40,13 +43,24 @@ std::vector<Copied> copiedTables()
     std::vector<Copied> tables;
     for (const auto& table : allTables()) {
         const QString name = QString::fromUtf16(table.name);
-        tables.push_back({name, columnNames(name).join(QStringLiteral(", ")), true});
+        std::vector<bool> numbers{true};
+        for (const ColumnDef& column : table.columns) {
+            numbers.push_back(column.kind == ColumnKind::Number ||
+                              column.kind == ColumnKind::Money ||
+                              column.kind == ColumnKind::Integer);
+        }
+        tables.push_back({name, columnNames(name).join(QStringLiteral(", ")), true, numbers});
     }
     for (const auto& table : ownTables()) {
         tables.push_back(
-            {QString::fromUtf16(table.name), QString::fromUtf16(table.columns), false});
+            {QString::fromUtf16(table.name), QString::fromUtf16(table.columns), false, {}});
     }
     return tables;
+}
+
+int columnCount(const Copied& table)
+{
+    return static_cast<int>(table.columns.count(QLatin1Char(','))) + 1 + (table.keyed ? 1 : 0);
 }
 
 QString selectedColumns(const Copied& table)
@@ -93,41 +107,151 @@ QDateTime fromEpoch(const QVariant& seconds)
     return QDateTime::fromSecsSinceEpoch(seconds.toLongLong());
 }
 
-[[noreturn]] void failCopy(pg_conn* conn, const QString& table)
+[[noreturn]] void failCopy(pg_conn* conn, const QString& table, QString reason = {})
 {
-    const QString reason = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    if (reason.isEmpty()) {
+        reason = QString::fromUtf8(PQerrorMessage(conn)).trimmed();
+    }
     qCInfo(storeLog).noquote() << "copy of" << table << "failed:" << reason;
     throw StoreError(QStringLiteral("复制%1时数据库服务器出错：%2").arg(table, reason),
                      PQstatus(conn) == CONNECTION_OK ? 0 : kServerUnreachable);
 }
 
-// Waits for the end of a COPY and throws unless it succeeded.
-void finishCopy(pg_conn* conn, const QString& table)
+// One COPY on the server's connection, driven without blocking: every wait follows the
+// connection's rule, so a server or network that stops answering in the middle ends the
+// copy with an error instead of holding the desk forever. Nothing a COPY does here outlives
+// its transaction, so a connection given up on has written nothing.
+class CopyStream final
 {
-    bool ok = true;
-    QString reason;
-    while (PGresult* result = PQgetResult(conn)) {
-        if (PQresultStatus(result) != PGRES_COMMAND_OK) {
-            ok = false;
-            reason = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
+public:
+    CopyStream(ServerConnection& server, QString table)
+        : m_server(server), m_conn(server.handle()), m_table(std::move(table))
+    {
+        PQsetnonblocking(m_conn, 1);
+    }
+    ~CopyStream()
+    {
+        if (m_server.isOpen()) {
+            PQsetnonblocking(m_conn, 0);
+        }
+    }
+    CopyStream(const CopyStream&) = delete;
+    CopyStream& operator=(const CopyStream&) = delete;
+
+    // False once the connection was given up on (and closed).
+    bool isOpen() const { return m_server.isOpen(); }
+
+    void start(const QString& sql, ExecStatusType expected)
+    {
+        if (PQsendQuery(m_conn, sql.toUtf8().constData()) != 1) {
+            failCopy(m_conn, m_table);
+        }
+        flush();
+        QString reason;
+        if (nextResult(&reason) != expected) {
+            while (nextResult() != PGRES_EMPTY_QUERY) {
+            }
+            failCopy(m_conn, m_table, reason);
+        }
+    }
+
+    // The next row of a COPY out, to be freed with PQfreemem; -1 after the last.
+    int row(char** line)
+    {
+        for (;;) {
+            const int length = PQgetCopyData(m_conn, line, 1);
+            if (length == -2) {
+                failCopy(m_conn, m_table);
+            }
+            if (length != 0) {
+                return length;
+            }
+            await(false);
+        }
+    }
+
+    // Sends data. What the server has not taken yet goes on while the caller makes the next
+    // piece, and is waited for before that one is sent: one piece at most waits in memory.
+    void put(const char* data, int length)
+    {
+        flush();
+        int sent = 0;
+        while ((sent = PQputCopyData(m_conn, data, length)) == 0) {
+            await(true);
+        }
+        if (sent < 0 || PQflush(m_conn) < 0) {
+            failCopy(m_conn, m_table);
+        }
+    }
+
+    // Ends a COPY in: with error, the server refuses what was sent.
+    void end(const char* error)
+    {
+        int sent = 0;
+        while ((sent = PQputCopyEnd(m_conn, error)) == 0) {
+            await(true);
+        }
+        if (sent < 0) {
+            failCopy(m_conn, m_table);
+        }
+        flush();
+    }
+
+    // Waits for the end of the COPY and throws unless it succeeded.
+    void finish()
+    {
+        bool ok = true;
+        QString reason;
+        for (ExecStatusType status; (status = nextResult(&reason)) != PGRES_EMPTY_QUERY;) {
+            ok = ok && status == PGRES_COMMAND_OK;
+        }
+        if (!ok) {
+            failCopy(m_conn, m_table, reason);
+        }
+    }
+
+private:
+    void await(bool sending)
+    {
+        m_server.awaitTraffic(sending, true);
+        if (PQconsumeInput(m_conn) == 0 || (sending && PQflush(m_conn) < 0)) {
+            failCopy(m_conn, m_table);
+        }
+    }
+
+    void flush()
+    {
+        for (int unsent; (unsent = PQflush(m_conn)) != 0;) {
+            if (unsent < 0) {
+                failCopy(m_conn, m_table);
+            }
+            await(true);
+        }
+    }
+
+    // The status of the statement's next result, PGRES_EMPTY_QUERY when there is none; an
+    // error's message goes to reason.
+    ExecStatusType nextResult(QString* reason = nullptr)
+    {
+        while (PQisBusy(m_conn) != 0) {
+            await(false);
+        }
+        PGresult* result = PQgetResult(m_conn);
+        if (result == nullptr) {
+            return PGRES_EMPTY_QUERY;
+        }
+        const ExecStatusType status = PQresultStatus(result);
+        if (reason != nullptr && PQresultErrorMessage(result)[0] != '\0') {
+            *reason = QString::fromUtf8(PQresultErrorMessage(result)).trimmed();
         }
         PQclear(result);
+        return status == PGRES_EMPTY_QUERY ? PGRES_FATAL_ERROR : status;
     }
-    if (!ok) {
-        qCInfo(storeLog).noquote() << "copy of" << table << "failed:" << reason;
-        throw StoreError(QStringLiteral("复制%1时数据库服务器出错：%2").arg(table, reason));
-    }
-}
 
-void startCopy(pg_conn* conn, const QString& sql, ExecStatusType expected, const QString& table)
-{
-    PGresult* result = PQexec(conn, sql.toUtf8().constData());
-    const bool started = PQresultStatus(result) == expected;
-    PQclear(result);
-    if (!started) {
-        failCopy(conn, table);
-    }
-}
+    ServerConnection& m_server;
+    pg_conn* m_conn;
+    QString m_table;
+};
 
 // --- the backup: COPY out of one snapshot into the SQLite file ---
 
@@ -168,86 +292,152 @@ QByteArray unescaped(const char* field, int length)
     return plain;
 }
 
-// Binds one field of a COPY row. Numbers go as text: the file's numeric columns make numbers
-// of them as of a typed value. An escaped field is kept in scratch until the row is written.
-void bindField(sqlite3_stmt* insert, int column, const char* field, int length, QByteArray& scratch)
-{
-    if (length == 2 && field[0] == '\\' && field[1] == 'N') {
-        sqlite3_bind_null(insert, column);
-        return;
-    }
-    if (std::memchr(field, '\\', static_cast<size_t>(length)) != nullptr) {
-        scratch = unescaped(field, length);
-        field = scratch.constData();
-        length = static_cast<int>(scratch.size());
-    }
-    sqlite3_bind_text(insert, column, field, length, SQLITE_STATIC);
-}
+// Rows written by one statement of a backup: a statement run per row costs the file more
+// than the row itself (a cursor opened, the table searched from its root, the run ended).
+constexpr int kBatchRows = 64;
 
-// Writes one row of COPY's text format (fields apart by tabs, ending in a newline).
-void insertCopyRow(sqlite3_stmt* insert, const char* line, int length,
-                   std::vector<QByteArray>& scratch)
+// Writes the rows of COPY's text format (fields apart by tabs, ending in a newline) into a
+// table of the file, kBatchRows rows to a statement.
+class RowWriter final
 {
-    if (length > 0 && line[length - 1] == '\n') {
-        --length;
+public:
+    RowWriter(sqlite3* file, const Copied& table)
+        : m_columns(columnCount(table)), m_numbers(table.numbers),
+          m_batch(file, insertSql(table, kBatchRows)), m_single(file, insertSql(table, 1)),
+          m_scratch(static_cast<size_t>(m_columns) * kBatchRows)
+    {
+        m_numbers.resize(static_cast<size_t>(m_columns), false);
+        m_lines.reserve(kBatchRows);
+        m_lengths.reserve(kBatchRows);
     }
-    int column = 0;
-    int start = 0;
-    for (int i = 0; i <= length; ++i) {
-        if (i < length && line[i] != '\t') {
-            continue;
+    ~RowWriter() { release(); }
+    RowWriter(const RowWriter&) = delete;
+    RowWriter& operator=(const RowWriter&) = delete;
+
+    // Takes line (PQfreemem'd here), written by the time flush() returns.
+    void add(char* line, int length)
+    {
+        m_lines.push_back(line);
+        m_lengths.push_back(length);
+        bindRow(m_batch.handle(), static_cast<int>(m_lines.size()) - 1, line, length);
+        if (m_lines.size() == kBatchRows) {
+            step(m_batch.handle());
+            release();
         }
-        if (static_cast<size_t>(column) >= scratch.size()) {
-            break;
+    }
+
+    // Writes the rows of a last batch that is not full.
+    void flush()
+    {
+        for (size_t i = 0; i < m_lines.size(); ++i) {
+            bindRow(m_single.handle(), 0, m_lines[i], m_lengths[i]);
+            step(m_single.handle());
         }
-        bindField(insert, column + 1, line + start, i - start,
-                  scratch[static_cast<size_t>(column)]);
-        ++column;
-        start = i + 1;
+        release();
     }
-    if (static_cast<size_t>(column) != scratch.size() || start <= length) {
-        throw StoreError(QStringLiteral("数据库服务器送来的一行数据与表的列数不符。"));
+
+private:
+    static QString insertSql(const Copied& table, int rows)
+    {
+        QStringList marks;
+        marks.fill(QStringLiteral("?"), columnCount(table));
+        QStringList values;
+        values.fill(QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')'), rows);
+        return QStringLiteral("insert into %1 (%2) values %3")
+            .arg(table.name, selectedColumns(table), values.join(QLatin1Char(',')));
     }
-    if (sqlite3_step(insert) != SQLITE_DONE) {
-        throwStoreError(sqlite3_db_handle(insert), QStringLiteral("写入备份文件"));
+
+    void bindRow(sqlite3_stmt* insert, int row, const char* line, int length)
+    {
+        if (length > 0 && line[length - 1] == '\n') {
+            --length;
+        }
+        const char* end = line + length;
+        const char* field = line;
+        for (int column = 0; column < m_columns; ++column) {
+            const auto* tab = static_cast<const char*>(
+                std::memchr(field, '\t', static_cast<size_t>(end - field)));
+            if ((tab == nullptr) != (column == m_columns - 1)) {
+                throw StoreError(QStringLiteral("数据库服务器送来的一行数据与表的列数不符。"));
+            }
+            const char* fieldEnd = tab == nullptr ? end : tab;
+            const int index = row * m_columns + column;
+            bindField(insert, index + 1, field, static_cast<int>(fieldEnd - field),
+                      m_numbers[static_cast<size_t>(column)],
+                      m_scratch[static_cast<size_t>(index)]);
+            field = fieldEnd + 1;
+        }
     }
-    sqlite3_reset(insert);
-}
+
+    // Binds one field. Numbers go as text, which the file's number columns turn into numbers
+    // as they do a typed value; only a plain whole number is bound as the integer it stands
+    // for, the same value without the file's parsing. An escaped field is kept in scratch
+    // until its row is written.
+    static void bindField(sqlite3_stmt* insert, int index, const char* field, int length,
+                          bool number, QByteArray& scratch)
+    {
+        if (length == 2 && field[0] == '\\' && field[1] == 'N') {
+            sqlite3_bind_null(insert, index);
+            return;
+        }
+        if (number && length > 0 && (field[0] != '0' || length == 1)) {
+            qint64 value = 0;
+            const auto [end, error] = std::from_chars(field, field + length, value);
+            if (error == std::errc() && end == field + length && !(value == 0 && length > 1)) {
+                sqlite3_bind_int64(insert, index, value);
+                return;
+            }
+        }
+        if (std::memchr(field, '\\', static_cast<size_t>(length)) != nullptr) {
+            scratch = unescaped(field, length);
+            field = scratch.constData();
+            length = static_cast<int>(scratch.size());
+        }
+        sqlite3_bind_text(insert, index, field, length, SQLITE_STATIC);
+    }
+
+    static void step(sqlite3_stmt* insert)
+    {
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            throwStoreError(sqlite3_db_handle(insert), QStringLiteral("写入备份文件"));
+        }
+        sqlite3_reset(insert);
+    }
+
+    void release()
+    {
+        for (char* line : m_lines) {
+            PQfreemem(line);
+        }
+        m_lines.clear();
+        m_lengths.clear();
+    }
+
+    int m_columns;
+    std::vector<bool> m_numbers;
+    Statement m_batch;
+    Statement m_single;
+    std::vector<QByteArray> m_scratch;
+    std::vector<char*> m_lines;
+    std::vector<int> m_lengths;
+};
 
 qint64 copyOut(ServerConnection& server, sqlite3* file, const Copied& table)
 {
-    const int columns =
-        static_cast<int>(table.columns.count(QLatin1Char(','))) + 1 + (table.keyed ? 1 : 0);
-    QStringList marks;
-    marks.fill(QStringLiteral("?"), columns);
-    Statement insert(file,
-                     QStringLiteral("insert into %1 (%2) values (%3)")
-                         .arg(table.name, selectedColumns(table), marks.join(QLatin1Char(','))));
-    pg_conn* conn = server.handle();
+    RowWriter writer(file, table);
+    CopyStream copy(server, table.name);
     // In the table's own order: the file keeps the keys whatever the order, and sorting a
     // million rows first would cost the server as much as the copy.
-    startCopy(conn,
-              QStringLiteral("copy (select %1 from %2) to stdout")
-                  .arg(selectedColumns(table), table.name),
-              PGRES_COPY_OUT, table.name);
-    std::vector<QByteArray> fields(static_cast<size_t>(columns));
+    copy.start(QStringLiteral("copy (select %1 from %2) to stdout")
+                   .arg(selectedColumns(table), table.name),
+               PGRES_COPY_OUT);
     qint64 rows = 0;
     char* line = nullptr;
-    int length = 0;
-    while ((length = PQgetCopyData(conn, &line, 0)) >= 0) {
-        try {
-            insertCopyRow(insert.handle(), line, length, fields);
-        } catch (...) {
-            PQfreemem(line);
-            throw;
-        }
-        PQfreemem(line);
-        ++rows;
+    for (int length; (length = copy.row(&line)) >= 0; ++rows) {
+        writer.add(line, length);
     }
-    if (length == -2) {
-        failCopy(conn, table.name);
-    }
-    finishCopy(conn, table.name);
+    writer.flush();
+    copy.finish();
     return rows;
 }
 
@@ -337,27 +527,21 @@ void appendCopyValue(QByteArray& out, sqlite3_stmt* row, int column)
     out.append(text + plain, length - plain);
 }
 
-void putChunk(pg_conn* conn, QByteArray& chunk, const QString& table)
-{
-    if (!chunk.isEmpty() &&
-        PQputCopyData(conn, chunk.constData(), static_cast<int>(chunk.size())) != 1) {
-        failCopy(conn, table);
-    }
-    chunk.clear();
-}
-
 qint64 copyIn(ServerConnection& server, sqlite3* file, const Copied& table)
 {
     Statement rows(
         file,
         QStringLiteral("select %1 from %2 order by rowid").arg(selectedColumns(table), table.name));
-    pg_conn* conn = server.handle();
-    startCopy(conn,
-              QStringLiteral("copy %1 (%2) from stdin").arg(table.name, selectedColumns(table)),
-              PGRES_COPY_IN, table.name);
+    CopyStream copy(server, table.name);
+    copy.start(QStringLiteral("copy %1 (%2) from stdin").arg(table.name, selectedColumns(table)),
+               PGRES_COPY_IN);
     const int columns = rows.columnCount();
     QByteArray chunk;
     chunk.reserve(kCopyChunk + 4096);
+    const auto put = [&] {
+        copy.put(chunk.constData(), static_cast<int>(chunk.size()));
+        chunk.clear();
+    };
     qint64 count = 0;
     try {
         while (rows.step()) {
@@ -370,22 +554,27 @@ qint64 copyIn(ServerConnection& server, sqlite3* file, const Copied& table)
             chunk += '\n';
             ++count;
             if (chunk.size() >= kCopyChunk) {
-                putChunk(conn, chunk, table.name);
+                put();
             }
         }
-        putChunk(conn, chunk, table.name);
+        if (!chunk.isEmpty()) {
+            put();
+        }
     } catch (...) {
-        // The server ends the COPY with an error, so the connection can roll back.
-        PQputCopyEnd(conn, "the restore stopped");
-        while (PGresult* result = PQgetResult(conn)) {
-            PQclear(result);
+        // The server ends the COPY with an error, so the connection can roll back; a
+        // connection given up on has gone with its transaction.
+        if (copy.isOpen()) {
+            try {
+                copy.end("the restore stopped");
+                copy.finish();
+            } catch (const StoreError&) {
+                // The caller's error is the one to report.
+            }
         }
         throw;
     }
-    if (PQputCopyEnd(conn, nullptr) != 1) {
-        failCopy(conn, table.name);
-    }
-    finishCopy(conn, table.name);
+    copy.end(nullptr);
+    copy.finish();
     return count;
 }
 
@@ -554,6 +743,9 @@ void writeFile(DataStore& store, const QString& target)
         QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
         // A failure throws the file away: it needs no journal. The commit syncs it.
         Statement(file.db, QStringLiteral("pragma journal_mode=OFF")).step();
+        // Larger pages: fewer to fill and link while the rows go in (about 7 % of the time);
+        // any program reading the file reads them alike.
+        Statement(file.db, QStringLiteral("pragma page_size=16384")).run();
         Statement(file.db, QStringLiteral("pragma cache_size=-65536")).run();
         SqliteStore::writeSchema(file.db);
         dropIndexes(file.db);
@@ -596,7 +788,9 @@ void loadFile(DataStore& store, const QString& source, const std::function<void(
         server.run(QStringLiteral("commit"));
     } catch (...) {
         rollbackQuietly(server);
-        if (announced) {
+        // A connection given up on took its notice along; connecting again to withdraw it
+        // would only wait on the same silent server.
+        if (announced && server.isOpen()) {
             withdrawRestore(server);
         }
         qCInfo(storeLog) << "restore on the server failed after" << clock.elapsed() << "ms";

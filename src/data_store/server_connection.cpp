@@ -656,6 +656,29 @@ bool ServerConnection::awaitReply()
     }
 }
 
+void ServerConnection::awaitTraffic(bool sending, bool nothingWritten)
+{
+    QElapsedTimer quiet;
+    quiet.start();
+    for (;;) {
+        const int socket = PQsocket(m_conn);
+        if (socket < 0) {
+            return;
+        }
+        const qint64 left = quietBeforeProbe - quiet.elapsed();
+        if (left <= 0) {
+            if (!serverAnswers()) {
+                giveUp(nothingWritten);
+            }
+            quiet.restart();
+            continue;
+        }
+        if (awaitSocket(socket, static_cast<int>(left), sending) != 0) {
+            return;
+        }
+    }
+}
+
 // Asks a fresh short connection whether the server is alive. A server that refuses it at
 // once (too many connections, a changed rule) has answered: only silence counts as dead.
 bool ServerConnection::serverAnswers() const

@@ -87,6 +87,15 @@ public:
 
     // True for a statement that changes rows (insert, update, delete).
     static bool isWrite(const QString& sql);
+
+    // For a COPY driven through handle(): waits until the connection can be read (or
+    // written, with sending), by the rule of every statement: after a silent spell a fresh
+    // connection asks whether the server lives, and a server that does not answer it is
+    // given up on (connection closed, StoreError thrown; the message says nothing was
+    // written where nothingWritten). Returns at once on a broken connection: the next libpq
+    // call tells.
+    void awaitTraffic(bool sending, bool nothingWritten);
+
     // The connection text with another database name.
     static QString withDatabase(const QString& conninfo, const QString& database);
     // True for a libpq URI or key=value connection text rather than a folder.

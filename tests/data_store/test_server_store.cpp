@@ -405,6 +405,51 @@ private Q_SLOTS:
         }
     }
 
+    // A server or network that stops answering in the middle of a backup's or a restore's
+    // COPY is given up on like any statement: a clear error, the half-written backup gone,
+    // the server's rows as they were.
+    void copyThatStopsMidwayGivesUp_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("backup") << false;
+        QTest::newRow("restore") << true;
+    }
+    void copyThatStopsMidwayGivesUp()
+    {
+        QFETCH(bool, restore);
+        TestEnv env;
+        fillShop(env.store); // 客户表, copied first, holds more than the proxy passes at once
+        QTemporaryDir dir;
+        const QString backup = dir.filePath(QStringLiteral("备份卡.dat"));
+        database_file::snapshot(env.store, backup);
+        env.store.execute(QStringLiteral("delete from 进货表"));
+        const QList<QStringList> before = allRows(env.store, QStringLiteral("客户表"));
+        test::TcpProxy proxy(test::TcpProxy::testServerSocket());
+        const auto desk = openStore(
+            {dir.path(), test::TcpProxy::through(env.store.address().server,
+                                                 QStringLiteral("127.0.0.1"), proxy.port())});
+        ServerConnection::setQuietBeforeProbe(2000);
+        const auto quiet = qScopeGuard([] {
+            ServerConnection::setQuietBeforeProbe(ServerConnection::kQuietBeforeProbe * 1000);
+        });
+        proxy.setMode(test::TcpProxy::Mode::StallInCopy);
+        const QString target = dir.filePath(QStringLiteral("新备份.dat"));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(failsWith(
+            [&] {
+                restore ? server_backup::loadFile(*desk, backup)
+                        : server_backup::writeFile(*desk, target);
+            },
+            QStringLiteral(
+                "没有回应（另开的连接也没有回应），程序已断开连接。刚才的操作没有写入")));
+        QVERIFY2(clock.elapsed() < 60000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!QFile::exists(target));
+        proxy.setMode(test::TcpProxy::Mode::Pass);
+        QCOMPARE(allRows(env.store, QStringLiteral("客户表")), before);
+        QCOMPARE(env.countOnDisk(QStringLiteral("进货表")), 0);
+    }
+
     // Two desks (two data folders) on one shop: each remembers its own login in its own
     // folder, readable by its owner only; the server keeps none. A khgl.conf that moves a
     // folder with data to the server is announced once.

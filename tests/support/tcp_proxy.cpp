@@ -41,6 +41,12 @@ bool holdsCommit(const QByteArray& bytes)
     return bytes.contains(QByteArray("\0commit\0", 8));
 }
 
+// A simple-protocol query starting a COPY, as libpq sends it.
+bool startsCopy(const QByteArray& bytes)
+{
+    return bytes.startsWith('Q') && bytes.mid(5).startsWith("copy ");
+}
+
 } // namespace
 
 TcpProxy::TcpProxy(QString unixSocket, const QByteArray& listenAddress)
@@ -103,6 +109,7 @@ void TcpProxy::pump(int client)
     const bool silent = m_mode == Mode::Silent;
     const int server = silent ? -1 : connectUnix(m_socket);
     char buffer[65536];
+    bool copying = false;
     while (!m_stop && (silent || server >= 0)) {
         if (silent || m_mode == Mode::Stall) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -130,6 +137,13 @@ void TcpProxy::pump(int client)
         if (::send(fromClient ? server : client, bytes.constData(), bytes.size(), MSG_NOSIGNAL) !=
             got) {
             break;
+        }
+        if (mode == Mode::StallInCopy) {
+            if (fromClient) {
+                copying = copying || startsCopy(bytes);
+            } else if (copying) {
+                m_mode = Mode::Stall;
+            }
         }
         if (fromClient && holdsCommit(bytes) && mode == Mode::DropCommitReply) {
             // The server has committed once it answers; the desk never hears of it.

@@ -23,6 +23,7 @@ public:
         HoldCommit,      // holds a COMMIT back (nothing crosses that connection) until Pass
         Stall,           // forwards nothing more either way and keeps the connection (a desk
                          // or a network frozen)
+        StallInCopy,     // passes a COPY statement and the server's answer on, then stalls
         Silent           // accepts new connections and never answers them
     };
 
