@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+struct sqlite3;
+
 namespace khgl {
 
 class DataStore;
@@ -26,6 +28,11 @@ void writeFile(DataStore& store, const QString& target);
 // checked file source, in one transaction under the write lock: all or nothing. Meanwhile a
 // desk whose save meets the lock is told that a restore is running. Throws StoreError.
 void loadFile(DataStore& store, const QString& source);
+
+// Fills every table from file on server, whose open transaction holds the write lock: each
+// table emptied, then loaded with COPY, new keys numbered after the copied ones; the figures'
+// triggers stand aside and the figures are counted once at the end. Returns the rows loaded.
+qint64 loadAll(ServerConnection& server, sqlite3* file);
 
 // Takes the write lock for the transaction just begun on server. When a restore at another
 // desk holds it, throws StoreError saying so (nothing written) instead of waiting silently.

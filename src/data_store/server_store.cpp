@@ -114,6 +114,7 @@ void ServerStore::openServer()
         return;
     }
     m_server->open();
+    server_transfer::ServerState state;
     try {
         for (const auto& table : allTables()) {
             const QString name = QString::fromUtf16(table.name);
@@ -131,54 +132,27 @@ void ServerStore::openServer()
                 }
             }
         }
-        server_transfer::upgradeServer(*m_server);
+        state = server_transfer::upgradeServer(*m_server, !m_copyOnly);
     } catch (...) {
         m_server->close();
         throw;
     }
-    for (const auto& table : ownTables()) {
-        try {
-            m_server->run(serverCreateSql(table));
-        } catch (const StoreError&) {
-            // An account that may not create tables still serves everything else.
-        }
-    }
-    m_server->prepareCommitCheck();
-    if (!m_copyOnly) {
-        prepareServerFigures();
-    }
-}
-
-void ServerStore::prepareServerFigures()
-{
-    m_figuresKept = false;
-    try {
-        m_server->run(QStringLiteral("begin"));
-        // Desks opening at once create the triggers one after the other.
-        m_server->run(QStringLiteral("select pg_advisory_xact_lock($1)"),
-                      {static_cast<qlonglong>(kApplicationId)});
-        for (const QString& sql : kept_figures::serverStatements()) {
-            m_server->run(sql);
-        }
-        // The server's triggers have kept the figures since they were made, whoever wrote;
-        // a table without figures yet is counted once.
-        const ServerResult held = m_server->run(QStringLiteral("select 表名 from 表合计"));
-        QStringList counted;
-        for (int r = 0; r < held.rows(); ++r) {
-            counted << held.value(r, 0).toString();
-        }
-        for (const char16_t* name : kept_figures::tables()) {
-            const QString table = QString::fromUtf16(name);
-            if (!counted.contains(table)) {
-                m_server->run(kept_figures::recountSql(table, true));
+    if (!state.current) {
+        for (const auto& table : ownTables()) {
+            try {
+                m_server->run(serverCreateSql(table));
+            } catch (const StoreError&) {
+                // An account that may not create tables still serves everything else.
             }
         }
-        m_server->run(QStringLiteral("commit"));
-        m_figuresKept = true;
-    } catch (const StoreError&) {
-        // An account that may not create triggers: the pages count and sum themselves.
-        rollback(*m_server);
     }
+    if (state.commitMarks) {
+        m_server->useCommitCheck();
+    } else {
+        m_server->prepareCommitCheck();
+    }
+    // This version's triggers have kept the figures since they were made, whoever wrote.
+    m_figuresKept = state.current && !m_copyOnly;
 }
 
 QStringList ServerStore::create()
@@ -272,6 +246,30 @@ void ServerStore::transaction(const std::function<void()>& work)
     }
 }
 
+void ServerStore::bulkTransaction(const QStringList& tables, const std::function<void()>& work)
+{
+    QStringList counted;
+    for (const char16_t* name : kept_figures::tables()) {
+        if (tables.contains(QString::fromUtf16(name))) {
+            counted << QString::fromUtf16(name);
+        }
+    }
+    transaction([&] {
+        if (!m_figuresKept || counted.isEmpty()) {
+            work();
+            return;
+        }
+        // Every statement would add a version of the table's one figures row: the triggers
+        // stand aside and the tables are counted once, still under the write lock.
+        m_server->run(QStringLiteral("select set_config('khgl.bulk', 'on', true)"));
+        work();
+        m_server->run(QStringLiteral("select set_config('khgl.bulk', 'off', true)"));
+        for (const QString& table : counted) {
+            m_server->run(kept_figures::recountSql(table, true));
+        }
+    });
+}
+
 void ServerStore::scan(const QString& sql, const RowVisitor& visit)
 {
     ensureOpen();
@@ -289,17 +287,7 @@ void ServerStore::scanCells(const QString& sql, const QVariantList& params,
 {
     ensureOpen();
     // Numbers come as the server writes them: exact decimal text.
-    const ServerResult result = m_server->run(serverQuery(sql), params);
-    std::vector<ScanCell> cells(static_cast<std::size_t>(result.columns()));
-    for (int r = 0; r < result.rows(); ++r) {
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            ScanCell& cell = cells[c];
-            const int column = static_cast<int>(c);
-            cell.length = 0;
-            cell.text = result.isNull(r, column) ? nullptr : result.text(r, column, &cell.length);
-        }
-        visit(cells.data());
-    }
+    visitCells(m_server->run(serverQuery(sql), params), visit);
 }
 
 void ServerStore::scanKeys(const QString& sql, const QVariantList& params,
@@ -320,7 +308,7 @@ void ServerStore::emptyTable(const QString& table)
     if (findTable(table) == nullptr) {
         throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
     }
-    // The server's delete trigger keeps the figures; it runs on the server, row by row.
+    // The server's delete trigger keeps the figures, once for the statement.
     execute(QStringLiteral("delete from ") + table);
 }
 
@@ -369,6 +357,20 @@ void ServerStore::renumberAfterCopy(const QString& table)
                            "'rowid'), coalesce(max(rowid), 0) + 1, false) "
                            "from %1")
                 .arg(table));
+}
+
+void visitCells(const ServerResult& result, const DataStore::CellRowVisitor& visit)
+{
+    std::vector<DataStore::ScanCell> cells(static_cast<std::size_t>(result.columns()));
+    for (int r = 0; r < result.rows(); ++r) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            DataStore::ScanCell& cell = cells[c];
+            const int column = static_cast<int>(c);
+            cell.length = 0;
+            cell.text = result.isNull(r, column) ? nullptr : result.text(r, column, &cell.length);
+        }
+        visit(cells.data());
+    }
 }
 
 } // namespace khgl
