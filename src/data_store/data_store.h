@@ -137,8 +137,6 @@ public:
     // See database_file::snapshot and database_file::swapIn.
     virtual void writeSnapshot(const QString& target, const Progress& progress) = 0;
     virtual void replaceWith(const QString& clean, const std::function<void()>& beforeSwap) = 0;
-    // After rows were copied into table with their own keys: new rows are numbered after them.
-    virtual void renumberAfterCopy(const QString& table) = 0;
 
 protected:
     explicit DataStore(StoreAddress address);

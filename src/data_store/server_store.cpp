@@ -350,15 +350,6 @@ void ServerStore::replaceWith(const QString& clean, const std::function<void()>&
     server_backup::loadFile(*this, clean);
 }
 
-void ServerStore::renumberAfterCopy(const QString& table)
-{
-    // New rows are numbered after the ones copied in.
-    execute(QStringLiteral("select setval(pg_get_serial_sequence('%1', "
-                           "'rowid'), coalesce(max(rowid), 0) + 1, false) "
-                           "from %1")
-                .arg(table));
-}
-
 void visitCells(const ServerResult& result, const DataStore::CellRowVisitor& visit)
 {
     std::vector<DataStore::ScanCell> cells(static_cast<std::size_t>(result.columns()));
