@@ -75,7 +75,7 @@ void appendRows(DataStore& store, const std::vector<QStringList>& rows)
     const QStringList names = columnNames(kTable).first(11);
     const QStringList numbers{QStringLiteral("商品单价"), QStringLiteral("商品数量"),
                               QStringLiteral("收取金额")};
-    store.transaction([&] {
+    store.bulkTransaction({kTable}, [&] {
         qint64 count = store.countRows(kTable);
         for (const QStringList& row : rows) {
             QList<std::pair<QString, QVariant>> values;

@@ -100,6 +100,13 @@ public:
     // run one at a time, whichever desk started them, so a count taken inside one still
     // holds when the row it numbers is written.
     virtual void transaction(const std::function<void()>& work) = 0;
+    // The same for a write of many rows to tables (an import): a server keeps their figures by
+    // counting them once at its end instead of once per statement.
+    virtual void bulkTransaction(const QStringList& tables, const std::function<void()>& work)
+    {
+        Q_UNUSED(tables);
+        transaction(work);
+    }
 
     // Hands each row of a query to visit: the first column as UTF-8 text (nullptr for null)
     // and the second as a number (0 when null or absent). For listings too long to hold.
@@ -130,8 +137,6 @@ public:
     // See database_file::snapshot and database_file::swapIn.
     virtual void writeSnapshot(const QString& target, const Progress& progress) = 0;
     virtual void replaceWith(const QString& clean, const std::function<void()>& beforeSwap) = 0;
-    // After rows were copied into table with their own keys: new rows are numbered after them.
-    virtual void renumberAfterCopy(const QString& table) = 0;
 
 protected:
     explicit DataStore(StoreAddress address);

@@ -33,6 +33,28 @@ QString serverRest(const QString& value)
     return QStringLiteral("coalesce(%1-round(%1*10000)/10000, 0)").arg(value);
 }
 
+// The statement trigger function of a table: the rows of the transition tables counted and
+// summed, the differences added to the table's figures (nothing written when there are none).
+QString serverFunction(const QString& name, bool amount)
+{
+    const QString value = QStringLiteral("总金额");
+    const QString sums = amount ? QStringLiteral("coalesce(sum(%1), 0), coalesce(sum(%2), 0)")
+                                      .arg(serverUnits(value), serverRest(value))
+                                : QStringLiteral("0, 0");
+    return QStringLiteral(
+               "create or replace function %1() returns trigger language plpgsql "
+               "set search_path from current as $f$ declare "
+               "n bigint := 0; u numeric := 0; r numeric := 0; "
+               "n0 bigint; u0 numeric; r0 numeric; begin "
+               "if tg_op <> 'DELETE' then select count(*), %2 into n, u, r from 新行; end if; "
+               "if tg_op <> 'INSERT' then select count(*), %2 into n0, u0, r0 from 旧行; "
+               "n := n - n0; u := u - u0; r := r - r0; end if; "
+               "if n <> 0 or u <> 0 or r <> 0 then update 表合计 set 行数=行数+n, 金额=金额+u, "
+               "零头=零头+r where 表名=tg_table_name; end if; "
+               "return null; end $f$")
+        .arg(name, sums);
+}
+
 QString fileTrigger(const QString& table, const QString& suffix, const QString& event,
                     const QString& set)
 {
@@ -83,48 +105,51 @@ QStringList fileStatements()
 
 QStringList serverStatements()
 {
-    const QString newValue = QStringLiteral("new.总金额");
-    const QString oldValue = QStringLiteral("old.总金额");
     QStringList statements{
         QStringLiteral("create table if not exists 表合计 (表名 text primary key, "
                        "行数 bigint not null, 金额 bigint not null, 零头 numeric not null)"),
-        // Row triggers: a statement that changes many rows updates the one figures row per row,
-        // inside its own transaction.
-        QStringLiteral(
-            "create or replace function 表合计_金额() returns trigger language plpgsql "
-            "set search_path from current as $f$ begin "
-            "if tg_op <> 'DELETE' then update 表合计 set 行数=行数+(tg_op='INSERT')::int, "
-            "金额=金额+%1, 零头=零头+%2 where 表名=tg_table_name; end if; "
-            "if tg_op <> 'INSERT' then update 表合计 set 行数=行数-(tg_op='DELETE')::int, "
-            "金额=金额-%3, 零头=零头-%4 where 表名=tg_table_name; end if; "
-            "return null; end $f$")
-            .arg(serverUnits(newValue), serverRest(newValue), serverUnits(oldValue),
-                 serverRest(oldValue)),
-        QStringLiteral("create or replace function 表合计_行数() returns trigger language plpgsql "
-                       "set search_path from current as $f$ begin "
-                       "update 表合计 set 行数=行数+(case when tg_op='INSERT' then 1 else -1 end) "
-                       "where 表名=tg_table_name; return null; end $f$"),
-        // truncate fires no row trigger.
+        serverFunction(QStringLiteral("表合计_金额变化"), true),
+        serverFunction(QStringLiteral("表合计_行数变化"), false),
+        // truncate fires no trigger of insert or delete.
         QStringLiteral("create or replace function 表合计_清空() returns trigger language plpgsql "
                        "set search_path from current as $f$ begin "
                        "update 表合计 set 行数=0, 金额=0, 零头=0 where 表名=tg_table_name; "
                        "return null; end $f$"),
     };
-    // A restore loads with the row triggers aside (not even queued) and counts the figures once
-    // at its end.
+    // Statement triggers: a statement over many rows updates the figures once, as a row trigger
+    // per row would add a version of the one figures row per row. A table may have a
+    // transition table for one event per trigger only, and none on an update of one column.
+    // A restore or a long import sets khgl.bulk: the triggers stand aside and it counts the
+    // figures once at its end.
+    const QString skip =
+        QStringLiteral(" for each statement when (current_setting('khgl.bulk', true) is distinct "
+                       "from 'on') execute function ");
     for (const char16_t* name : kTables) {
         const QString table = QString::fromUtf16(name);
-        const bool amount = hasAmount(table);
-        statements << QStringLiteral("create or replace trigger 表合计_记 after insert or delete%1 "
-                                     "on %2 for each row when (current_setting('khgl.bulk', "
-                                     "true) is distinct from 'on') execute function %3()")
-                          .arg(amount ? QStringLiteral(" or update of 总金额") : QString(), table,
-                               amount ? QStringLiteral("表合计_金额")
-                                      : QStringLiteral("表合计_行数"))
-                   << QStringLiteral("create or replace trigger 表合计_清空 after truncate on %1 "
+        const QString function = hasAmount(table) ? QStringLiteral("表合计_金额变化()")
+                                                  : QStringLiteral("表合计_行数变化()");
+        statements << QStringLiteral("drop trigger if exists 表合计_记 on %1").arg(table)
+                   << QStringLiteral("create or replace trigger 表合计_增 after insert on %1 "
+                                     "referencing new table as 新行")
+                              .arg(table) +
+                          skip + function
+                   << QStringLiteral("create or replace trigger 表合计_删 after delete on %1 "
+                                     "referencing old table as 旧行")
+                              .arg(table) +
+                          skip + function;
+        if (hasAmount(table)) {
+            statements << QStringLiteral("create or replace trigger 表合计_改 after update on %1 "
+                                         "referencing old table as 旧行 new table as 新行")
+                                  .arg(table) +
+                              skip + function;
+        }
+        statements << QStringLiteral("create or replace trigger 表合计_清空 after truncate on %1 "
                                      "for each statement execute function 表合计_清空()")
                           .arg(table);
     }
+    // The row triggers' functions of earlier versions (their triggers dropped above).
+    statements << QStringLiteral("drop function if exists 表合计_金额()")
+               << QStringLiteral("drop function if exists 表合计_行数()");
     return statements;
 }
 

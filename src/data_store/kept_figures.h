@@ -9,9 +9,10 @@ namespace khgl {
 
 // The row counts of 进货表, 销售表 and 客户表 and the sums of 总金额 of the first two, kept in
 // the program's own table 表合计 by triggers, so a page shows them without reading a long
-// table. The program drops and creates the triggers on every open, and recounts a table when
-// it cannot be sure nothing else wrote to it since it last closed the file; the table is never
-// copied by a backup's restore, which recounts instead.
+// table. A file's triggers are dropped and created on every open, and a table is recounted when
+// the program cannot be sure nothing else wrote to it since it last closed the file; a server's
+// are made once per version of the program's objects there. The table is never copied by a
+// backup's restore, which recounts instead.
 namespace kept_figures {
 
 // A sum is kept in whole ten-thousandths, exactly; what a value holds beyond them (a value with
@@ -31,7 +32,8 @@ std::span<const char16_t* const> tables();
 
 // The statements that create the table of figures and (again) the triggers, for a file.
 QStringList fileStatements();
-// The same for a server: the table, the trigger functions and the triggers.
+// The same for a server: the table, the trigger functions and the statement triggers (in place
+// of the row triggers of earlier versions).
 QStringList serverStatements();
 
 // Counts a table afresh: one row of (表名, 行数, 金额, 零头) for "insert or replace" (file)

@@ -603,6 +603,8 @@ qint64 loadTable(ServerConnection& server, sqlite3* file, const Copied& table)
     return rows;
 }
 
+} // namespace
+
 qint64 loadAll(ServerConnection& server, sqlite3* file)
 {
     // The figures' triggers stand aside (a row trigger per row of a million is minutes);
@@ -619,6 +621,8 @@ qint64 loadAll(ServerConnection& server, sqlite3* file)
     }
     return rows;
 }
+
+namespace {
 
 void rollbackQuietly(ServerConnection& server)
 {

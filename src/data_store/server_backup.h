@@ -6,6 +6,8 @@
 #include <functional>
 #include <optional>
 
+struct sqlite3;
+
 namespace khgl {
 
 class DataStore;
@@ -29,6 +31,11 @@ void writeFile(DataStore& store, const QString& target);
 // replaced, so no save at another desk falls between the two. Throws StoreError.
 void loadFile(DataStore& store, const QString& source,
               const std::function<void()>& beforeLoad = {});
+
+// Fills every table from file on server, whose open transaction holds the write lock: each
+// table emptied, then loaded with COPY, new keys numbered after the copied ones; the figures'
+// triggers stand aside and the figures are counted once at the end. Returns the rows loaded.
+qint64 loadAll(ServerConnection& server, sqlite3* file);
 
 // Takes the write lock for the transaction just begun on server. When a restore at another
 // desk holds it, throws StoreError saying so (nothing written) instead of waiting silently.

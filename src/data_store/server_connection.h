@@ -64,6 +64,8 @@ public:
     // Creates the small table of commit marks where the account may; without it commit()
     // cannot find out the outcome of a commit whose reply was lost.
     void prepareCommitCheck();
+    // The same where the table is known to be there and writable.
+    void useCommitCheck() { m_commitCheck = true; }
     // Commits the open transaction. When the connection breaks during the commit it connects
     // again and looks for the transaction's mark: returns normally when the server did
     // commit, and throws a StoreError saying nothing was written when it did not.

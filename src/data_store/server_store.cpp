@@ -52,29 +52,6 @@ template <typename Work> auto logged(Work&& work) -> decltype(work())
     }
 }
 
-// True when the server's triggers keep every table's figures and each has its row: made by
-// a desk that opened before, they stay true whoever writes (a restore counts them afresh).
-bool serverFiguresInPlace(ServerConnection& server)
-{
-    QStringList tables;
-    QStringList classes;
-    for (const char16_t* name : kept_figures::tables()) {
-        tables << QStringLiteral("'%1'").arg(QString::fromUtf16(name));
-        classes << QStringLiteral("to_regclass('%1')").arg(QString::fromUtf16(name));
-    }
-    try {
-        return server
-                   .run(QStringLiteral("select (select count(*) from pg_trigger where tgname = "
-                                       "'表合计_记' and tgrelid in (%1)) + (select count(*) from "
-                                       "表合计 where 表名 in (%2))")
-                            .arg(classes.join(QLatin1Char(',')), tables.join(QLatin1Char(','))))
-                   .value(0, 0)
-                   .toLongLong() == 2 * tables.size();
-    } catch (const StoreError&) {
-        return false; // no table of figures yet
-    }
-}
-
 } // namespace
 
 ServerStore::ServerStore(StoreAddress address)
@@ -138,6 +115,7 @@ void ServerStore::openServer()
         return;
     }
     m_server->open();
+    server_transfer::ServerState state;
     try {
         for (const auto& table : allTables()) {
             const QString name = QString::fromUtf16(table.name);
@@ -155,66 +133,27 @@ void ServerStore::openServer()
                 }
             }
         }
-        server_transfer::upgradeServer(*m_server);
+        state = server_transfer::upgradeServer(*m_server, !m_copyOnly);
     } catch (...) {
         m_server->close();
         throw;
     }
-    for (const auto& table : ownTables()) {
-        try {
-            m_server->run(serverCreateSql(table));
-        } catch (const StoreError&) {
-            // An account that may not create tables still serves everything else.
-        }
-    }
-    m_server->prepareCommitCheck();
-    if (!m_copyOnly) {
-        prepareServerFigures();
-    }
-}
-
-void ServerStore::prepareServerFigures()
-{
-    m_figuresKept = false;
-    try {
-        m_server->run(QStringLiteral("begin"));
-        // Desks opening at once create the triggers one after the other. A desk that finds
-        // the lock taken (a save, a long restore) opens at once and relies on the triggers
-        // already there; without them its pages count for themselves until it opens again.
-        if (m_server
-                ->run(QStringLiteral("select pg_try_advisory_xact_lock($1)"),
-                      {static_cast<qlonglong>(kApplicationId)})
-                .value(0, 0)
-                .toLongLong() != 1) {
-            rollback(*m_server);
-            m_figuresKept = serverFiguresInPlace(*m_server);
-            qCInfo(storeLog) << "figures not prepared: another desk holds the write lock;"
-                             << (m_figuresKept ? "kept by its triggers" : "counted by the pages");
-            return;
-        }
-        for (const QString& sql : kept_figures::serverStatements()) {
-            m_server->run(sql);
-        }
-        // The server's triggers have kept the figures since they were made, whoever wrote;
-        // a table without figures yet is counted once.
-        const ServerResult held = m_server->run(QStringLiteral("select 表名 from 表合计"));
-        QStringList counted;
-        for (int r = 0; r < held.rows(); ++r) {
-            counted << held.value(r, 0).toString();
-        }
-        for (const char16_t* name : kept_figures::tables()) {
-            const QString table = QString::fromUtf16(name);
-            if (!counted.contains(table)) {
-                m_server->run(kept_figures::recountSql(table, true));
+    if (!state.current) {
+        for (const auto& table : ownTables()) {
+            try {
+                m_server->run(serverCreateSql(table));
+            } catch (const StoreError&) {
+                // An account that may not create tables still serves everything else.
             }
         }
-        m_server->run(QStringLiteral("commit"));
-        m_figuresKept = true;
-    } catch (const StoreError& error) {
-        // An account that may not create triggers: the pages count and sum themselves.
-        qCInfo(storeLog) << "figures not prepared: code" << error.code();
-        rollback(*m_server);
     }
+    if (state.commitMarks) {
+        m_server->useCommitCheck();
+    } else {
+        m_server->prepareCommitCheck();
+    }
+    // This version's triggers have kept the figures since they were made, whoever wrote.
+    m_figuresKept = state.current && !m_copyOnly;
 }
 
 QStringList ServerStore::create()
@@ -324,6 +263,30 @@ void ServerStore::transaction(const std::function<void()>& work)
     }
 }
 
+void ServerStore::bulkTransaction(const QStringList& tables, const std::function<void()>& work)
+{
+    QStringList counted;
+    for (const char16_t* name : kept_figures::tables()) {
+        if (tables.contains(QString::fromUtf16(name))) {
+            counted << QString::fromUtf16(name);
+        }
+    }
+    transaction([&] {
+        if (!m_figuresKept || counted.isEmpty()) {
+            work();
+            return;
+        }
+        // Every statement would add a version of the table's one figures row: the triggers
+        // stand aside and the tables are counted once, still under the write lock.
+        m_server->run(QStringLiteral("select set_config('khgl.bulk', 'on', true)"));
+        work();
+        m_server->run(QStringLiteral("select set_config('khgl.bulk', 'off', true)"));
+        for (const QString& table : counted) {
+            m_server->run(kept_figures::recountSql(table, true));
+        }
+    });
+}
+
 void ServerStore::scan(const QString& sql, const RowVisitor& visit)
 {
     ensureOpen();
@@ -341,17 +304,7 @@ void ServerStore::scanCells(const QString& sql, const QVariantList& params,
 {
     ensureOpen();
     // Numbers come as the server writes them: exact decimal text.
-    const ServerResult result = m_server->run(serverQuery(sql), params);
-    std::vector<ScanCell> cells(static_cast<std::size_t>(result.columns()));
-    for (int r = 0; r < result.rows(); ++r) {
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            ScanCell& cell = cells[c];
-            const int column = static_cast<int>(c);
-            cell.length = 0;
-            cell.text = result.isNull(r, column) ? nullptr : result.text(r, column, &cell.length);
-        }
-        visit(cells.data());
-    }
+    visitCells(m_server->run(serverQuery(sql), params), visit);
 }
 
 void ServerStore::scanKeys(const QString& sql, const QVariantList& params,
@@ -372,7 +325,7 @@ void ServerStore::emptyTable(const QString& table)
     if (findTable(table) == nullptr) {
         throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
     }
-    // The server's delete trigger keeps the figures; it runs on the server, row by row.
+    // The server's delete trigger keeps the figures, once for the statement.
     execute(QStringLiteral("delete from ") + table);
 }
 
@@ -414,13 +367,18 @@ void ServerStore::replaceWith(const QString& clean, const std::function<void()>&
     server_backup::loadFile(*this, clean, beforeSwap);
 }
 
-void ServerStore::renumberAfterCopy(const QString& table)
+void visitCells(const ServerResult& result, const DataStore::CellRowVisitor& visit)
 {
-    // New rows are numbered after the ones copied in.
-    execute(QStringLiteral("select setval(pg_get_serial_sequence('%1', "
-                           "'rowid'), coalesce(max(rowid), 0) + 1, false) "
-                           "from %1")
-                .arg(table));
+    std::vector<DataStore::ScanCell> cells(static_cast<std::size_t>(result.columns()));
+    for (int r = 0; r < result.rows(); ++r) {
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            DataStore::ScanCell& cell = cells[c];
+            const int column = static_cast<int>(c);
+            cell.length = 0;
+            cell.text = result.isNull(r, column) ? nullptr : result.text(r, column, &cell.length);
+        }
+        visit(cells.data());
+    }
 }
 
 } // namespace khgl

@@ -7,6 +7,7 @@
 namespace khgl {
 
 class ServerConnection;
+class ServerResult;
 
 // One connection to a PostgreSQL database holding the shop's tables (see ServerConnection);
 // the data folder keeps only the other files (backups, customer files).
@@ -30,12 +31,12 @@ public:
     void execute(const QString& sql, const QVariantList& params = {}) override;
     void executeEach(const QString& sql, const std::vector<QVariantList>& rows) override;
     void transaction(const std::function<void()>& work) override;
+    void bulkTransaction(const QStringList& tables, const std::function<void()>& work) override;
     void scan(const QString& sql, const RowVisitor& visit) override;
     void scanCells(const QString& sql, const QVariantList& params,
                    const CellRowVisitor& visit) override;
     void writeSnapshot(const QString& target, const Progress& progress) override;
     void replaceWith(const QString& clean, const std::function<void()>& beforeSwap) override;
-    void renumberAfterCopy(const QString& table) override;
 
 protected:
     void ensureOpen() override;
@@ -45,10 +46,12 @@ protected:
 
 private:
     void openServer();
-    void prepareServerFigures();
     void writeLocked(const QString& sql, const std::function<void()>& write);
 
     std::unique_ptr<ServerConnection> m_server;
 };
+
+// Hands each row of a server's answer to visit, every cell as text (nullptr for null).
+void visitCells(const ServerResult& result, const DataStore::CellRowVisitor& visit);
 
 } // namespace khgl

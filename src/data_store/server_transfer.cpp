@@ -1,12 +1,16 @@
 #include "data_store/server_transfer.h"
 
 #include "data_store/data_store.h"
+#include "data_store/kept_figures.h"
 #include "data_store/schema.h"
+#include "data_store/server_backup.h"
 #include "data_store/server_connection.h"
+#include "data_store/server_store.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
+#include "data_store/store_log.h"
 
 #include <sqlite3.h>
 
@@ -24,8 +28,7 @@ namespace {
 struct TableCopy
 {
     QString name;
-    QString columns; // "a, b, c"
-    int count = 0;
+    QString columns;   // "a, b, c"
     bool keyed = true; // copied with its row keys
 };
 
@@ -34,25 +37,14 @@ QList<TableCopy> tablesToCopy()
     QList<TableCopy> tables;
     for (const auto& table : allTables()) {
         tables.push_back({QString::fromUtf16(table.name),
-                          columnNames(QString::fromUtf16(table.name)).join(QStringLiteral(", ")), 0,
+                          columnNames(QString::fromUtf16(table.name)).join(QStringLiteral(", ")),
                           true});
     }
     for (const auto& table : ownTables()) {
         tables.push_back(
-            {QString::fromUtf16(table.name), QString::fromUtf16(table.columns), 0, false});
+            {QString::fromUtf16(table.name), QString::fromUtf16(table.columns), false});
     }
     return tables;
-}
-
-QString insertSql(const TableCopy& table)
-{
-    const int count =
-        static_cast<int>(table.columns.count(QLatin1Char(',')) + 1) + (table.keyed ? 1 : 0);
-    QStringList marks;
-    marks.fill(QStringLiteral("?"), count);
-    return QStringLiteral("insert into ") + table.name + QStringLiteral(" (") +
-           (table.keyed ? QStringLiteral("rowid, ") : QString()) + table.columns +
-           QStringLiteral(") values (") + marks.join(QStringLiteral(", ")) + QLatin1Char(')');
 }
 
 bool sqliteHasTable(sqlite3* db, const QString& name)
@@ -209,12 +201,13 @@ TableDigest fileDigest(sqlite3* db, const TableCopy& table)
     return digest.digest();
 }
 
-// The digest of rows whose cells come as text (numbers in their exact decimal form) or null.
-template <typename Scan> TableDigest cellsDigest(const TableCopy& table, const Scan& scan)
+// The digest of a table on the server: its cells come as text (numbers in their exact decimal
+// form) or null.
+TableDigest connectionDigest(ServerConnection& server, const TableCopy& table)
 {
     DigestBuilder digest(numericColumns(table));
     const int columns = static_cast<int>(numericColumns(table).size());
-    scan(digestQuery(table), [&](const DataStore::ScanCell* cells) {
+    visitCells(server.run(serverQuery(digestQuery(table))), [&](const DataStore::ScanCell* cells) {
         for (int c = 0; c < columns; ++c) {
             if (cells[c].isNumber) {
                 digest.addNumber(cells[c].number);
@@ -229,30 +222,6 @@ template <typename Scan> TableDigest cellsDigest(const TableCopy& table, const S
     return digest.digest();
 }
 
-TableDigest storeDigest(DataStore& store, const TableCopy& table)
-{
-    return cellsDigest(table, [&](const QString& sql, const DataStore::CellRowVisitor& visit) {
-        store.scanCells(sql, {}, visit);
-    });
-}
-
-TableDigest connectionDigest(ServerConnection& server, const TableCopy& table)
-{
-    return cellsDigest(table, [&](const QString& sql, const DataStore::CellRowVisitor& visit) {
-        const ServerResult result = server.run(serverQuery(sql));
-        std::vector<DataStore::ScanCell> cells(static_cast<std::size_t>(result.columns()));
-        for (int r = 0; r < result.rows(); ++r) {
-            for (std::size_t c = 0; c < cells.size(); ++c) {
-                const int column = static_cast<int>(c);
-                cells[c].length = 0;
-                cells[c].text =
-                    result.isNull(r, column) ? nullptr : result.text(r, column, &cells[c].length);
-            }
-            visit(cells.data());
-        }
-    });
-}
-
 void refuseDifference(const TableCopy& table, const TableDigest& file, const TableDigest& held)
 {
     if (!(file == held)) {
@@ -262,23 +231,39 @@ void refuseDifference(const TableCopy& table, const TableDigest& file, const Tab
     }
 }
 
-// Compares every value of every table of the store with the file it was filled from.
-void checkCopy(DataStore& store, sqlite3* file)
+qint64 countOnServer(ServerConnection& server, const QString& table)
 {
-    for (const TableCopy& table : tablesToCopy()) {
-        refuseDifference(table, fileDigest(file, table), storeDigest(store, table));
-    }
+    return server.run(QStringLiteral("select count(*) from ") + table).value(0, 0).toLongLong();
 }
 
-void refuseRows(DataStore& store)
+void refuseRows(ServerConnection& server)
 {
     for (const TableCopy& table : tablesToCopy()) {
-        if (store.select(QStringLiteral("select count(*) from ") + table.name)
-                .valueAt(0, 0)
-                .toLongLong() != 0) {
+        if (countOnServer(server, table.name) != 0) {
             throw StoreError(QStringLiteral("服务器上的%1已经有数据，没有迁移。请换一个空的"
                                             "数据库。")
                                  .arg(table.name));
+        }
+    }
+}
+
+// Every table holds as many rows as the file's.
+void requireFileCounts(ServerConnection& server, sqlite3* file)
+{
+    for (const TableCopy& table : tablesToCopy()) {
+        qint64 rows = 0;
+        if (table.keyed || sqliteHasTable(file, table.name)) {
+            Statement count(file, QStringLiteral("select count(*) from ") + table.name);
+            count.step();
+            rows = count.value(0).toLongLong();
+        }
+        const qint64 held = countOnServer(server, table.name);
+        if (held != rows) {
+            throw StoreError(QStringLiteral("还原没有完成：%1应有%2条记录，写入后是%3条。"
+                                            "数据没有改变。")
+                                 .arg(table.name)
+                                 .arg(rows)
+                                 .arg(held));
         }
     }
 }
@@ -294,55 +279,37 @@ void rollback(ServerConnection& server)
     }
 }
 
-} // namespace
+// The version of the program's own objects a database holds (functions, name indexes, own
+// tables, the figures' triggers), kept as the comment of its schema; raise it with every
+// change to upgradeStatements().
+constexpr int kServerVersion = 2;
 
-void loadFile(DataStore& store, const QString& source)
+// What an open finds, in one query: the version, whether an earlier program put its row
+// triggers back, whether the functions are there and whether the commit marks may be written.
+ServerState readState(ServerConnection& server)
 {
-    Connection file(SqliteStore::openConnection(source, SQLITE_OPEN_READONLY));
-    store.transaction([&] {
-        QList<TableCopy> tables = tablesToCopy();
-        for (const TableCopy& table : tables) {
-            store.execute(QStringLiteral("delete from ") + table.name);
-        }
-        for (TableCopy& table : tables) {
-            if (!table.keyed && !sqliteHasTable(file.db, table.name)) {
-                continue; // a backup from before the program kept this table
-            }
-            Statement rows(file.db, QStringLiteral("select ") +
-                                        (table.keyed ? QStringLiteral("rowid, ") : QString()) +
-                                        table.columns + QStringLiteral(" from ") + table.name +
-                                        QStringLiteral(" order by rowid"));
-            const QString insert = insertSql(table);
-            const int columns = rows.columnCount();
-            while (rows.step()) {
-                QVariantList values;
-                values.reserve(columns);
-                for (int c = 0; c < columns; ++c) {
-                    values << rows.value(c);
-                }
-                store.execute(insert, values);
-                ++table.count;
-            }
-            if (table.keyed) {
-                store.renumberAfterCopy(table.name);
-            }
-        }
-        for (const TableCopy& table : tables) {
-            const int held =
-                static_cast<int>(store.select(QStringLiteral("select count(*) from ") + table.name)
-                                     .valueAt(0, 0)
-                                     .toLongLong());
-            if (held != table.count) {
-                throw StoreError(QStringLiteral("还原没有完成：%1应有%2条记录，写入后是%3条。"
-                                                "数据没有改变。")
-                                     .arg(table.name)
-                                     .arg(table.count)
-                                     .arg(held));
-            }
-        }
-        checkCopy(store, file.db);
-    });
+    const ServerResult found = server.run(QStringLiteral(
+        "select coalesce(obj_description(to_regnamespace('khgl_own'), 'pg_namespace'), ''), "
+        "exists (select 1 from pg_trigger where tgname = '表合计_记'), "
+        "to_regprocedure('khgl_own.fold(text)') is not null, "
+        "coalesce(has_table_privilege(to_regclass('提交记号'), 'insert, delete'), false)"));
+    const int version = found.value(0, 0).toString().section(QLatin1Char(' '), -1).toInt();
+    return {version >= kServerVersion && !found.value(0, 1).toBool(), found.value(0, 2).toBool(),
+            found.value(0, 3).toBool()};
 }
+
+QStringList upgradeStatements()
+{
+    QStringList statements = serverUpgradeStatements();
+    statements << kept_figures::serverStatements();
+    for (const char16_t* name : kept_figures::tables()) {
+        statements << kept_figures::recountSql(QString::fromUtf16(name), true);
+    }
+    statements << QStringLiteral("comment on schema khgl_own is 'version %1'").arg(kServerVersion);
+    return statements;
+}
+
+} // namespace
 
 void checkCopy(ServerConnection& server, sqlite3* file)
 {
@@ -401,33 +368,55 @@ QString migrate(const QString& file, const QString& server)
     } catch (const StoreError&) {
         store.open(); // tables there already: acceptable only while they hold nothing
     }
-    // Checked and filled in one transaction under the write lock: a desk that saves
-    // meanwhile either comes first (and the copy is refused) or waits until it is done.
-    store.transaction([&] {
-        refuseRows(store);
-        loadFile(store, file);
-    });
+    Connection source(SqliteStore::openConnection(file, SQLITE_OPEN_READONLY));
+    ServerConnection copy(store.address().server, store.address().folder);
+    copy.run(QStringLiteral("begin"));
+    try {
+        // Checked and filled in one transaction under the write lock: a desk that saves
+        // meanwhile either comes first (and the copy is refused) or waits until it is done.
+        server_backup::lockForWriting(copy);
+        refuseRows(copy);
+        server_backup::loadAll(copy, source.db);
+        requireFileCounts(copy, source.db);
+        checkCopy(copy, source.db);
+        copy.run(QStringLiteral("commit"));
+    } catch (...) {
+        rollback(copy);
+        throw;
+    }
     return QStringLiteral("迁移完成，每个表的每一条记录都与原文件一致：\n") + storeFigures(store);
 }
 
-void upgradeServer(ServerConnection& server)
+ServerState upgradeServer(ServerConnection& server, bool mayUpgrade)
 {
-    if (!server.run(QStringLiteral("select to_regprocedure('khgl_own.fold(text)')")).isNull(0, 0)) {
-        return;
+    ServerState state = readState(server);
+    if (state.current || !mayUpgrade) {
+        return state;
     }
     server.run(QStringLiteral("begin"));
     try {
         // Desks opening at once bring it up to date one after the other.
         server.run(QStringLiteral("select pg_advisory_xact_lock($1)"),
                    {static_cast<qlonglong>(kApplicationId)});
-        for (const QString& sql : serverUpgradeStatements()) {
-            server.run(sql);
+        if (!readState(server).current) {
+            for (const QString& sql : upgradeStatements()) {
+                server.run(sql);
+            }
         }
         server.run(QStringLiteral("commit"));
-    } catch (...) {
+    } catch (const StoreError& error) {
         rollback(server);
-        throw;
+        if (!state.functions) {
+            throw; // the queries need them
+        }
+        // An account that may not change the program's objects works on as before; the
+        // figures are then counted by the pages.
+        qCInfo(storeLog).noquote() << "server not upgraded:" << error.message();
+        return state;
     }
+    qCInfo(storeLog) << "server upgraded to version" << kServerVersion;
+    state.current = true;
+    return state;
 }
 
 } // namespace khgl::server_transfer

@@ -13,12 +13,6 @@ class ServerConnection;
 // database server, keeping every row's key, so either can restore the other's backup.
 namespace server_transfer {
 
-// Replaces every row of the six tables and of the program's own tables in the store (on a
-// server) with the rows of the SQLite file source, in one transaction: all or nothing, and
-// only once every value of every row reads back as the file has it.
-// source must already have passed the file checks of a restore.
-void loadFile(DataStore& store, const QString& source);
-
 // Compares every value of every table that a connection's open transaction holds with the
 // file it was loaded from; throws StoreError naming the first table that differs.
 void checkCopy(ServerConnection& server, sqlite3* file);
@@ -32,9 +26,19 @@ QString initServer(const QString& server);
 // every value of the copy. Returns the text to print; throws StoreError.
 QString migrate(const QString& file, const QString& server);
 
-// Brings the program's own functions and name indexes of a database made by an earlier
-// version up to date (once, under the write lock).
-void upgradeServer(ServerConnection& server);
+// What an open found of the program's own objects on a database.
+struct ServerState
+{
+    bool current = false;     // this version's functions, indexes and figures' triggers
+    bool functions = false;   // at least the functions the queries call
+    bool commitMarks = false; // the table of commit marks, writable by this account
+};
+
+// Reads the version of the program's own objects (one query) and, where mayUpgrade and it is
+// older, brings the functions, name indexes, own tables and figures' triggers of the database
+// up to date and recounts the figures: once, under the write lock. An account that may not
+// upgrade works on where the functions are there; otherwise it throws StoreError.
+ServerState upgradeServer(ServerConnection& server, bool mayUpgrade);
 
 } // namespace server_transfer
 } // namespace khgl

@@ -37,7 +37,6 @@ public:
                    const CellRowVisitor& visit) override;
     void writeSnapshot(const QString& target, const Progress& progress) override;
     void replaceWith(const QString& clean, const std::function<void()>& beforeSwap) override;
-    void renumberAfterCopy(const QString&) override {} // the file numbers after the highest key
 
     // The connection, opened if needed.
     sqlite3* handle();

@@ -92,7 +92,7 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
     const QString insert = QStringLiteral("insert into ") + name +
                            QStringLiteral(" (名称, 单价, 数量, 总金额, 日期, 备注, 区别) "
                                           "values (?, ?, ?, ?, ?, ?, ?)");
-    store.transaction([&] {
+    store.bulkTransaction({name}, [&] {
         const RecordSet count =
             store.select(QStringLiteral("select count(*) as 记录数 from ") + name);
         qint64 next = count.valueAt(0, 0).toLongLong();

@@ -622,6 +622,9 @@ private Q_SLOTS:
         const auto moved = openStore({dir.path(), empty});
         for (const QString& table : tables) {
             QCOMPARE(allRows(*moved, table), allRows(server.store, table));
+            if (table != QStringLiteral("提醒表")) {
+                QCOMPARE(moved->keptFigures(table)->rows, allRows(server.store, table).size());
+            }
         }
         {
             Connection written(SqliteStore::openConnection(second, SQLITE_OPEN_READWRITE));
