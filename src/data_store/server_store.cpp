@@ -138,7 +138,8 @@ void ServerStore::openServer()
         m_server->close();
         throw;
     }
-    if (!state.current) {
+    // A database from before one of the program's own tables gets it when opened.
+    if (!state.current || !state.ownTables) {
         for (const auto& table : ownTables()) {
             try {
                 m_server->run(serverCreateSql(table));

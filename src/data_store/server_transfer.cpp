@@ -288,14 +288,21 @@ constexpr int kServerVersion = 2;
 // triggers back, whether the functions are there and whether the commit marks may be written.
 ServerState readState(ServerConnection& server)
 {
-    const ServerResult found = server.run(QStringLiteral(
-        "select coalesce(obj_description(to_regnamespace('khgl_own'), 'pg_namespace'), ''), "
-        "exists (select 1 from pg_trigger where tgname = '表合计_记'), "
-        "to_regprocedure('khgl_own.fold(text)') is not null, "
-        "coalesce(has_table_privilege(to_regclass('提交记号'), 'insert, delete'), false)"));
+    QStringList present;
+    for (const auto& table : ownTables()) {
+        present
+            << QStringLiteral("to_regclass('%1') is not null").arg(QString::fromUtf16(table.name));
+    }
+    const ServerResult found = server.run(
+        QStringLiteral(
+            "select coalesce(obj_description(to_regnamespace('khgl_own'), 'pg_namespace'), ''), "
+            "exists (select 1 from pg_trigger where tgname = '表合计_记'), "
+            "to_regprocedure('khgl_own.fold(text)') is not null, "
+            "coalesce(has_table_privilege(to_regclass('提交记号'), 'insert, delete'), false), ") +
+        present.join(QStringLiteral(" and ")));
     const int version = found.value(0, 0).toString().section(QLatin1Char(' '), -1).toInt();
     return {version >= kServerVersion && !found.value(0, 1).toBool(), found.value(0, 2).toBool(),
-            found.value(0, 3).toBool()};
+            found.value(0, 3).toBool(), found.value(0, 4).toBool()};
 }
 
 QStringList upgradeStatements()

@@ -32,6 +32,7 @@ struct ServerState
     bool current = false;     // this version's functions, indexes and figures' triggers
     bool functions = false;   // at least the functions the queries call
     bool commitMarks = false; // the table of commit marks, writable by this account
+    bool ownTables = false;   // every table of the program's own is there
 };
 
 // Reads the version of the program's own objects (one query) and, where mayUpgrade and it is
