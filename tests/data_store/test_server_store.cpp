@@ -302,6 +302,16 @@ private Q_SLOTS:
             DataStore& peer = *peerStore;
             const qlonglong session =
                 peer.select(QStringLiteral("select pg_backend_pid()")).valueAt(0, 0).toLongLong();
+            // The session of the lost commit above may still be ending: the peer must find
+            // the lock free.
+            QTRY_COMPARE_WITH_TIMEOUT(
+                env.store
+                    .select(QStringLiteral("select count(*) from pg_locks where locktype = "
+                                           "'advisory' and granted and database = (select oid "
+                                           "from pg_database where datname = current_database())"))
+                    .valueAt(0, 0)
+                    .toLongLong(),
+                0LL, 45000);
             frozen.setMode(Mode::HoldCommit);
             QString peerFailure;
             const std::unique_ptr<QThread> peerSave(QThread::create([&] {
@@ -324,7 +334,15 @@ private Q_SLOTS:
                     QStringLiteral("select state from pg_stat_activity where pid = ?"), {session});
                 return state.recordCount() == 0 ? QString() : state.valueAt(0, 0).toString();
             };
-            QTRY_COMPARE_WITH_TIMEOUT(peerState(), QStringLiteral("idle in transaction"), 30000);
+            // Waited by the wall clock: under the sanitizer build QTRY gave up before the peer got
+            // there.
+            QElapsedTimer waited;
+            waited.start();
+            while (peerState() != QStringLiteral("idle in transaction") &&
+                   waited.elapsed() < 45000) {
+                QTest::qWait(100);
+            }
+            QCOMPARE(peerState(), QStringLiteral("idle in transaction"));
             clock.start();
             QVERIFY(failsWith([&] { save(3); }, QStringLiteral("另一台电脑正在保存数据")));
             QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
