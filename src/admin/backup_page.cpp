@@ -94,12 +94,13 @@ void BackupPage::loadNormalPictures()
 void BackupPage::opened()
 {
     m_ui->Label93->setText(explanation());
-    // The data folder need not be the program's: name the one the backup really goes to.
-    const QString caption =
-        QStringLiteral("数据库备份到数据文件夹：") + QDir::toNativeSeparators(m_context.folder);
-    m_ui->Label91->setToolTip(caption);
-    m_ui->Label91->setText(
-        m_ui->Label91->fontMetrics().elidedText(caption, Qt::ElideMiddle, m_ui->Label91->width()));
+    // The caption stays the program's own; the data folder need not be the program's, so its
+    // tooltip and the status line name the one the backup really goes to.
+    const QString folder = QDir::toNativeSeparators(m_context.folder);
+    m_ui->Label91->setToolTip(QStringLiteral("数据库备份到数据文件夹：") + folder);
+    if (m_ui->BackupStatus->text().isEmpty()) {
+        m_ui->BackupStatus->setText(QStringLiteral("数据文件夹：") + folder);
+    }
     listHistory();
 }
 
@@ -147,6 +148,11 @@ void BackupPage::showDailyBackupStatus(const QString& text, bool finished)
     if (finished) {
         listHistory();
     }
+}
+
+void BackupPage::showDailyBackupFailure(const QString& message)
+{
+    showStatus(QStringLiteral("今天的自动备份没有完成：") + message);
 }
 
 // What the last backup or restore did, and a word on the clock when names lie ahead of it.

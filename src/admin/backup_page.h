@@ -33,6 +33,8 @@ public:
 
     // The state of the daily backup, shown under the progress bar; a finished one is listed.
     void showDailyBackupStatus(const QString& text, bool finished);
+    // A daily backup that failed, said in the status line too.
+    void showDailyBackupFailure(const QString& message);
 
 private:
     void listHistory();

@@ -55,9 +55,11 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
     connect(m_ui->Text8, &QLineEdit::textEdited, this,
             [this] { openCalculator(AidOpener::Opening::WhileTyping); });
     connect(m_ui->Label1, &ClickLabel::clicked, this, &CustomerEntryWindow::save);
-    // Esc closes the window, as the query windows do.
+    // Esc closes an open aid first, then the window, as the query windows do; typed text is
+    // not thrown away without a question.
     connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this,
-            &QWidget::close);
+            &CustomerEntryWindow::escape);
+    m_savedTexts = allTexts();
     // Enter walks the customer frame, then the goods frame; the additional information takes
     // Enter as a line break and is reached with Tab.
     new EnterMovesOn({m_ui->Text1, m_ui->Text2, m_ui->Text3, m_ui->Text10, m_ui->Text11,
@@ -80,6 +82,25 @@ QStringList CustomerEntryWindow::boxTexts() const
         texts << box->text();
     }
     return texts;
+}
+
+QStringList CustomerEntryWindow::allTexts() const
+{
+    return boxTexts() << m_ui->Text12->toPlainText();
+}
+
+void CustomerEntryWindow::escape()
+{
+    if (m_context.inputAids.closeAidsOf(this)) {
+        return;
+    }
+    if (allTexts() != m_savedTexts &&
+        m_context.dialogs.message(this, QStringLiteral("放弃输入的内容吗？"), QString(),
+                                  Dialogs::Icon::Question,
+                                  Dialogs::Buttons::YesNoDefaultNo) != Dialogs::Answer::Yes) {
+        return;
+    }
+    close();
 }
 
 void CustomerEntryWindow::limitLength(QLineEdit* box, const QString& message)
@@ -135,6 +156,7 @@ void CustomerEntryWindow::writeRecord()
     const qint64 key =
         customer_records::appendRecord(m_context.store, texts, m_ui->Text12->toPlainText(),
                                        customer_records::Numbering::CountingNew);
+    m_savedTexts = allTexts(); // kept for the next purchase, and nothing to lose
     Q_EMIT recordSaved(boxTexts(), key);
 }
 

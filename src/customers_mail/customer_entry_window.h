@@ -39,6 +39,9 @@ Q_SIGNALS:
 
 private:
     std::vector<QLineEdit*> boxesInTableOrder() const;
+    // Every box's text, the additional information last.
+    QStringList allTexts() const;
+    void escape();
     void limitLength(QLineEdit* box, const QString& message);
     void keepNumeric(QLineEdit* box);
     void openCalendar(AidOpener::Opening opening);
@@ -48,6 +51,8 @@ private:
 
     AppContext& m_context;
     std::unique_ptr<Ui::CustomerEntryWindow> m_ui;
+    // The texts as last saved (or as opened): Esc asks before throwing away others.
+    QStringList m_savedTexts;
 };
 
 } // namespace khgl

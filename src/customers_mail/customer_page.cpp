@@ -194,7 +194,7 @@ void CustomerPage::showSavedEntry(const QStringList& texts, qint64 key)
     }
     grid.setRow(row);
     for (int c = 1; c <= kShownColumns && c <= texts.size(); ++c) {
-        grid.setText(row, c, c == kDateColumn ? storedDateForm(texts.at(c - 1)) : texts.at(c - 1));
+        grid.setText(row, c, texts.at(c - 1)); // as typed in the box, the date too
     }
     grid.setRowKey(row, key);
 }
@@ -225,6 +225,11 @@ void CustomerPage::findCustomer()
 void CustomerPage::showExtraInformation(int row, int col)
 {
     const RecordGrid& grid = *m_ui->MS1;
+    if (grid.rowKey(row) < 0) {
+        return; // a purchase still being typed into the grid: its description is typed here
+    }
+    // The box shows the clicked customer's text or nothing, never the one shown before.
+    m_ui->Text1->clear();
     const QString name = grid.text(row, 1);
     const QString mail = grid.text(row, 3);
     if (col != 1 || name.isEmpty() || mail.isEmpty()) {

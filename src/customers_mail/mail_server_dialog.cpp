@@ -6,6 +6,7 @@
 #include "platform/mail_server_settings.h"
 #include "platform/smtp_transport.h"
 #include "ui_mail_server_dialog.h"
+#include "widgets/screen_fit.h"
 
 #include <QPushButton>
 
@@ -17,6 +18,7 @@ MailServerDialog::MailServerDialog(AppContext& context, const QString& senderAdd
       m_password(password)
 {
     m_ui->setupUi(this);
+    screen_fit::fitWindow(this);
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
     m_ui->buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("确定"));
     m_ui->buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("取消"));

@@ -15,7 +15,7 @@ PurchasePage::PurchasePage(PageEnv& env, QWidget* parent)
     setUp(goods::GoodsTable::Purchases);
     onCommand(m_ui->Label50, &ClickLabel::clicked, &PurchasePage::listWholeTable);
     onCommand(m_ui->Label52, &ClickLabel::clicked, &PurchasePage::openQueryWindow);
-    connect(m_ui->Text23, &ClickLineEdit::clicked, m_ui->Text23, &QLineEdit::clear);
+    connect(m_ui->Text23, &ClickLineEdit::mouseClicked, m_ui->Text23, &QLineEdit::clear);
 }
 
 PurchasePage::~PurchasePage() = default;

@@ -5,9 +5,13 @@
 #include "input_aids/calendar_window.h"
 #include "widgets/screen_fit.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextEdit>
 #include <QWidget>
 #include <algorithm>
 
@@ -16,6 +20,10 @@ namespace khgl {
 InputAids::InputAids(Clock& clock, Dialogs& dialogs, QObject* parent)
     : QObject(parent), m_clock(clock), m_dialogs(dialogs)
 {
+    if (auto* app = qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        connect(app, &QApplication::focusChanged, this,
+                [this](QWidget*, QWidget* now) { closeWhenFocusLeaves(now); });
+    }
 }
 
 InputAids::~InputAids()
@@ -85,6 +93,50 @@ void InputAids::returnKeyboard(QWidget* aid)
     m_typingIn[aid] = nullptr; // once: an activation later on is the operator's own
     typingIn->activateWindow();
     typingIn->setFocus(Qt::OtherFocusReason);
+}
+
+namespace {
+
+// A box the operator types into; a button, a label command or a message box is none.
+bool isEntryBox(const QWidget* widget)
+{
+    if (const auto* combo = qobject_cast<const QComboBox*>(widget)) {
+        return combo->isEditable();
+    }
+    return qobject_cast<const QLineEdit*>(widget) != nullptr ||
+           qobject_cast<const QAbstractSpinBox*>(widget) != nullptr ||
+           qobject_cast<const QPlainTextEdit*>(widget) != nullptr ||
+           qobject_cast<const QTextEdit*>(widget) != nullptr;
+}
+
+} // namespace
+
+// An aid serves one box: when the keyboard goes on to another box it closes, so it never
+// stands over the box being typed in, waiting to write into the one before.
+void InputAids::closeWhenFocusLeaves(QWidget* now)
+{
+    if (now == nullptr || !isEntryBox(now)) {
+        return;
+    }
+    if (isCalendarOpen() && now->window() != m_calendar && now != dateBox(m_calendarTarget)) {
+        closeCalendar();
+    }
+    if (isCalculatorOpen() && now->window() != m_calculator &&
+        now != amountBox(m_calculatorTarget)) {
+        closeCalculator();
+    }
+}
+
+bool InputAids::closeAidsOf(const QWidget* window)
+{
+    bool closed = false;
+    for (QWidget* aid : {static_cast<QWidget*>(m_calendar), static_cast<QWidget*>(m_calculator)}) {
+        if (aid != nullptr && aid->isVisible() && aid->parentWidget() == window) {
+            aid->close();
+            closed = true;
+        }
+    }
+    return closed;
 }
 
 bool InputAids::eventFilter(QObject* watched, QEvent* event)

@@ -52,6 +52,7 @@ public:
     void closeCalculator() override;
     bool isCalendarOpen() const override;
     bool isCalculatorOpen() const;
+    bool closeAidsOf(const QWidget* window) override;
     // The windows (objectNames Form1 and Form9), made at the first opening; null before.
     QWidget* calendarWindow() const;
     QWidget* calculatorWindow() const;
@@ -74,6 +75,7 @@ private:
     void writeResult(const QString& text);
     void keepKeyboardIn(QWidget* aid, Opening opening);
     void returnKeyboard(QWidget* aid);
+    void closeWhenFocusLeaves(QWidget* now);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     Clock& m_clock;

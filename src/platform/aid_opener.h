@@ -34,6 +34,8 @@ public:
     virtual void closeCalendar() = 0;
     virtual void closeCalculator() = 0;
     virtual bool isCalendarOpen() const = 0;
+    // Closes the aids open for a box of the given window; false when none was.
+    virtual bool closeAidsOf(const QWidget* window) = 0;
 
 protected:
     AidOpener() = default;

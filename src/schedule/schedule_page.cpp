@@ -64,7 +64,7 @@ void SchedulePage::connectControls()
 {
     onCommand(m_ui->Text16, &ClickLineEdit::clicked, &SchedulePage::openCalendar);
     onCommand(m_ui->Text16, &QLineEdit::textChanged, &SchedulePage::openCalendarWhileTyping);
-    connect(m_ui->Text17, &ClickLineEdit::clicked, m_ui->Text17, &QLineEdit::clear);
+    connect(m_ui->Text17, &ClickLineEdit::mouseClicked, m_ui->Text17, &QLineEdit::clear);
     onCommand(m_ui->Text17, &QLineEdit::textChanged, &SchedulePage::emptyContentAtLimit);
     onCommand(m_ui->Text18, &ClickLineEdit::clicked, &SchedulePage::chooseMusic);
     onCommand(m_ui->Text18, &QLineEdit::textChanged, &SchedulePage::previewMusic);

@@ -24,6 +24,7 @@
 #include "shell/main_window.h"
 #include "shell/server_notice.h"
 #include "shell/shell_log.h"
+#include "shell/view_zoom.h"
 #include "widgets/screen_fit.h"
 
 #include <QApplication>
@@ -123,6 +124,8 @@ MainWindow* Session::mainWindow() const
 
 LoginWindow* Session::start()
 {
+    // Every window is drawn at this desk's zoom from the first one on.
+    screen_fit::setZoom(view_zoom::kept(m_context.folder) / 100.0);
     m_login = new LoginWindow(m_context);
     QObject::connect(m_login, &LoginWindow::loggedIn, m_login, [this] { openMainWindow(); });
     m_login->load();

@@ -41,6 +41,8 @@ DesktopPage::DesktopPage(PageEnv& env, QWidget* parent)
         connect(cell, &ClickLabel::clicked, this, [this, i] {
             markCell(i);
             showScheduleOfCell(i);
+            m_pickedCell = i;
+            m_pickedDay = m_context.clock.today();
         });
     }
     m_ui->MSChart1->setKind(TableChart::Kind::Line);
@@ -52,16 +54,36 @@ DesktopPage::~DesktopPage() = default;
 
 void DesktopPage::windowLoaded()
 {
+    m_pickedCell = -1; // a login starts on today
+    showAll();
+}
+
+// The figures are computed again on every look: a customer or sale recorded a moment ago
+// must show at once, not after the next login. The day the operator clicked stays marked
+// with its schedule, while the calendar still shows its month.
+void DesktopPage::opened()
+{
+    showAll();
+    const QDate today = m_context.clock.today();
+    if (m_pickedCell >= 0 && m_pickedDay.year() == today.year() &&
+        m_pickedDay.month() == today.month()) {
+        markCell(m_pickedCell);
+        showScheduleOfCell(m_pickedCell);
+    }
+}
+
+void DesktopPage::showAll()
+{
     layOutCalendar();
     showFigures();
     showLowStockLine();
 }
 
-// The figures are computed again on every look: a customer or sale recorded a moment ago
-// must show at once, not after the next login.
-void DesktopPage::opened()
+void DesktopPage::showDailyBackupFailure(const QString& message)
 {
-    windowLoaded();
+    m_ui->DailyBackupNotice->setText(QStringLiteral("今天的自动备份没有完成"));
+    m_ui->DailyBackupNotice->setToolTip(message);
+    m_ui->DailyBackupNotice->show();
 }
 
 void DesktopPage::showLowStockLine()

@@ -33,6 +33,8 @@ public:
     void opened() override;
     // Shows the chart tables the main window computed.
     void showTables(const ChartTables& tables);
+    // A line saying today's automatic backup failed; the reason in its tooltip.
+    void showDailyBackupFailure(const QString& message);
 
     ClickLabel* cell(int index) const { return m_cells.at(index); }
 
@@ -41,6 +43,7 @@ Q_SIGNALS:
     void lowStockWanted();
 
 private:
+    void showAll();
     void layOutCalendar();
     void showFigures();
     void showCustomerTotal();
@@ -57,6 +60,10 @@ private:
     // The day each cell shows; invalid for a blank cell.
     std::array<QDate, kCells> m_cellDates{};
     std::array<bool, kCells> m_inMonth{};
+    // The day the operator clicked, kept while the desktop is looked at again; invalid for
+    // today's mark. Tied to the month it was clicked in.
+    QDate m_pickedDay;
+    int m_pickedCell = -1;
 };
 
 } // namespace khgl

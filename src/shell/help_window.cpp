@@ -2,6 +2,7 @@
 
 #include "platform/pictures.h"
 #include "ui_help_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +15,7 @@ HelpWindow::HelpWindow(const QString& guidePath, QWidget* parent)
     : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::HelpWindow>())
 {
     m_ui->setupUi(this);
+    screen_fit::fitWindow(this);
     if (QFileInfo(guidePath).isReadable()) {
         m_ui->HelpText->setSource(QUrl::fromLocalFile(guidePath));
     } else {

@@ -18,6 +18,8 @@
 #include "shell/help_window.h"
 #include "shell/page_factory.h"
 #include "shell/server_notice.h"
+#include "shell/settings_page.h"
+#include "shell/view_zoom.h"
 #include "statistics/chart_tables.h"
 #include "statistics/month_chart_page.h"
 #include "statistics/profit_window.h"
@@ -84,13 +86,19 @@ MainWindow::MainWindow(AppContext& context, QWidget* parent)
     }
     connectLowStock();
     screen_fit::fitFixedWindow(this);
-    // Ctrl+1 .. Ctrl+9 and Ctrl+0 select the pages in the order of the navigation labels.
-    for (size_t i = 0; i < m_nav.size() && i < 10; ++i) {
-        const int digit = static_cast<int>((i + 1) % 10);
+    // Ctrl+1 .. Ctrl+9 select the pages in the order of the navigation labels; Ctrl+0 is the
+    // zoom's, as in other programs.
+    for (size_t i = 0; i < m_nav.size() && i < 9; ++i) {
+        const int digit = static_cast<int>(i + 1);
         auto* shortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_0 + digit)), this);
         const NavEntry& entry = m_nav[i];
         connect(shortcut, &QShortcut::activated, this, [this, &entry] { select(entry); });
     }
+    view_zoom::addKeys(this, m_context.folder, [this] {
+        if (auto* settings = findChild<SettingsPage*>()) {
+            settings->showZoom();
+        }
+    });
     // Ctrl+G: what the shop earned (gross profit).
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_G), this), &QShortcut::activated, this,
             [this] { ProfitWindow::open(m_context, this); });
@@ -280,17 +288,20 @@ void MainWindow::select(const NavEntry& entry)
     (box != nullptr ? box : static_cast<QWidget*>(entry.label))->setFocus(Qt::ShortcutFocusReason);
 }
 
-// Only a failure is worth a balloon; the backup page shows every outcome.
+// Only a failure is worth a word outside the backup page. It is said where the operator looks:
+// on the desktop and in the backup page's status line. The notification icon appears only with
+// the first minimise; a window already waiting there also gives a balloon.
 void MainWindow::reportDailyBackupFailure(const QString& message)
 {
-    if (!m_tray || !m_tray->isAvailable()) {
-        return;
+    if (auto* desktop = findChild<DesktopPage*>()) {
+        desktop->showDailyBackupFailure(message);
     }
-    if (!m_tray->isShown()) {
-        m_tray->add(m_context.pictures.path(Pictures::trayIcon()),
-                    QStringLiteral("栎川电子商务管理系统"));
+    if (auto* backupPage = findChild<BackupPage*>()) {
+        backupPage->showDailyBackupFailure(message);
     }
-    m_tray->balloon(QStringLiteral("自动备份没有完成"), message);
+    if (m_tray && m_tray->isAvailable() && m_tray->isShown()) {
+        m_tray->balloon(QStringLiteral("自动备份没有完成"), message);
+    }
 }
 
 void MainWindow::checkAlarm()
@@ -318,11 +329,14 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     m_context.pictures.setBackground(this, Pictures::mainBackground());
+    if (!mask().isEmpty()) {
+        shapeWindow(); // drawn at another zoom
+    }
 }
 
 void MainWindow::shapeWindow()
 {
-    // Set once: the window has a fixed size.
+    // Set at load and again when the zoom changes the window's fixed size.
     setMask(windowOutlineRegion(width(), height()));
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/app_context.h"
 #include "shell/page_factory.h"
+#include "shell/view_zoom.h"
 #include "ui_settings_page.h"
 #include "widgets/hover.h"
 #include "widgets/screen_fit.h"
@@ -44,6 +45,11 @@ SettingsPage::SettingsPage(PageEnv& env, QWidget* parent)
     m_ui->Text32->ensurePolished();
     m_ui->Text32->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     hideUnlockPrompt();
+    for (const int percent : view_zoom::kLevels) {
+        m_ui->ZoomSetting->addItem(QStringLiteral("%1%").arg(percent), percent);
+    }
+    showZoom();
+    connect(m_ui->ZoomSetting, &QComboBox::activated, this, &SettingsPage::chooseZoom);
     // The tabs show their normal pictures from the start.
     for (QLabel* tab : {m_ui->Image31, m_ui->Image32, m_ui->Image33}) {
         m_context.pictures.show(tab, Pictures::largeNormal());
@@ -61,8 +67,19 @@ void SettingsPage::loadNormalPictures()
 void SettingsPage::opened()
 {
     hideUnlockPrompt();
+    showZoom();
     showSubPage(m_data);
     m_data->opened();
+}
+
+void SettingsPage::showZoom()
+{
+    m_ui->ZoomSetting->setCurrentIndex(m_ui->ZoomSetting->findData(view_zoom::current()));
+}
+
+void SettingsPage::chooseZoom(int index)
+{
+    view_zoom::choose(m_context.folder, m_ui->ZoomSetting->itemData(index).toInt());
 }
 
 void SettingsPage::closeWindows()

@@ -31,11 +31,14 @@ public:
     // Places one sub-page and shows it; the other two are hidden.
     void showSubPage(Page* page);
     Page* subPage(const QString& frameName) const;
+    // The zoom entry shows the zoom in use.
+    void showZoom();
 
 private:
     void showUsersTab();
     void showDataTab();
     void showBackupTab();
+    void chooseZoom(int index);
 
     std::unique_ptr<Ui::SettingsPage> m_ui;
     Page* m_users;

@@ -5,6 +5,7 @@
 #include "platform/guard.h"
 #include "statistics/chart_tables.h"
 #include "ui_profit_months_window.h"
+#include "widgets/screen_fit.h"
 
 #include <QShortcut>
 
@@ -15,6 +16,7 @@ ProfitMonthsWindow::ProfitMonthsWindow(AppContext& context, QWidget* parent)
       m_ui(std::make_unique<Ui::ProfitMonthsWindow>())
 {
     m_ui->setupUi(this);
+    screen_fit::fitWindow(this);
     setAttribute(Qt::WA_DeleteOnClose);
     // Only the main window ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -12,6 +12,7 @@
 #include "ui_profit_window.h"
 #include "widgets/grid_menu.h"
 #include "widgets/record_grid.h"
+#include "widgets/screen_fit.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -82,6 +83,7 @@ ProfitWindow::ProfitWindow(AppContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), m_context(context), m_ui(std::make_unique<Ui::ProfitWindow>())
 {
     m_ui->setupUi(this);
+    screen_fit::fitWindow(this);
     setAttribute(Qt::WA_DeleteOnClose);
     // Only the main window ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);

@@ -64,6 +64,7 @@ void ClickLineEdit::mouseReleaseEvent(QMouseEvent* event)
     QLineEdit::mouseReleaseEvent(event);
     if (event->button() == Qt::LeftButton) {
         Q_EMIT clicked();
+        Q_EMIT mouseClicked();
     }
 }
 

@@ -43,6 +43,8 @@ public:
 
 Q_SIGNALS:
     void clicked();
+    // Only a click of the mouse: a box whose click empties it is not emptied by a key.
+    void mouseClicked();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;

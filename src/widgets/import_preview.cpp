@@ -3,6 +3,7 @@
 #include "ui_import_preview.h"
 #include "widgets/grid_import.h"
 #include "widgets/record_grid.h"
+#include "widgets/screen_fit.h"
 
 #include <QFileInfo>
 
@@ -42,6 +43,7 @@ ImportPreview::ImportPreview(const ImportPlan& plan, const QString& fileName, QW
     : QDialog(parent), m_ui(std::make_unique<Ui::ImportPreview>())
 {
     m_ui->setupUi(this);
+    screen_fit::fitWindow(this);
     setWindowTitle(QStringLiteral("导入预览 - ") + QFileInfo(fileName).fileName());
     RecordGrid& grid = *m_ui->ImportGrid;
     fill(grid, plan);

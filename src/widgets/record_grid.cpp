@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace khgl {
@@ -511,6 +512,22 @@ void RecordGrid::setRowKey(int row, qint64 key)
 {
     if (row >= 1 && row < rows()) {
         m_model->m_rows.setKey(row - 1, key);
+    }
+}
+
+void RecordGrid::refit(double ratio)
+{
+    const auto by = [ratio](int pixels) { return std::max(4, int(std::lround(pixels * ratio))); };
+    verticalHeader()->setFixedWidth(by(verticalHeader()->width()));
+    if (QHeaderView* header = horizontalHeader();
+        header->minimumHeight() == header->maximumHeight()) {
+        header->setFixedHeight(by(header->height()));
+    }
+    for (int col = 0; col < m_model->columnCount(); ++col) {
+        setColumnWidth(col, by(columnWidth(col)));
+    }
+    for (int at = 0; at < m_model->rowCount(); ++at) {
+        QTableView::setRowHeight(at, by(QTableView::rowHeight(at)));
     }
 }
 

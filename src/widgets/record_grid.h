@@ -1,6 +1,7 @@
 #pragma once
 
 #include "widgets/row_cache.h"
+#include "widgets/screen_fit.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
@@ -25,7 +26,7 @@ class GridModel;
 // The view itself holds a window of at most kWindowRows rows around what is shown, and a
 // listing longer than that scrolls with a bar of its own over the whole listing, so the view's
 // row layout stays the same size whatever the listing's length.
-class RecordGrid final : public QTableView
+class RecordGrid final : public QTableView, public screen_fit::Refits
 {
     Q_OBJECT
 
@@ -98,6 +99,8 @@ public:
     // whole listing row by row on each key. A long list held here is searched here, as the
     // view searches a short one.
     void keyboardSearch(const QString& search) override;
+    // Column widths, row heights and the fixed column follow a new zoom.
+    void refit(double ratio) override;
 
     // Removes a data row; the rows below move up. A row of a listing is removed once its
     // record is deleted: the listing then no longer holds it either.

@@ -210,7 +210,9 @@ private Q_SLOTS:
         QCOMPARE(f.child<QLabel>("Label91")->toolTip(),
                  QStringLiteral("数据库备份到数据文件夹：") +
                      QDir::toNativeSeparators(f.env.folder()));
-        QVERIFY(f.child<QLabel>("Label91")->text().endsWith(QDir(f.env.folder()).dirName()));
+        QCOMPARE(f.child<QLabel>("Label91")->text(), QStringLiteral("数据库备份到程序所在的位置"));
+        QCOMPARE(f.child<QLabel>("BackupStatus")->text(),
+                 QStringLiteral("数据文件夹：") + QDir::toNativeSeparators(f.env.folder()));
         growDatabase(f);
         const qint64 length = QFileInfo(f.env.databasePath()).size();
 
@@ -425,17 +427,33 @@ private Q_SLOTS:
         QCOMPARE(QDir(history).entryList(QDir::Files),
                  QStringList{QStringLiteral("khgl-20261207-090000.dat")});
 
-        // The next day the history cannot be written: the page and a balloon say so.
+        // The next day the history cannot be written: the backup page and the desktop say so;
+        // no notification icon appears before the window is minimised.
         QDir(history).removeRecursively();
         writeFile(history, "not a folder");
         auto window = login(QDateTime(QDate(2026, 12, 8), QTime(8, 30)));
+        auto* notice = window->findChild<QLabel*>(QStringLiteral("DailyBackupNotice"));
+        QVERIFY(!notice->isVisible());
         QTRY_VERIFY(!window->dailyBackup()->isRunning());
         QVERIFY2(window->findChild<QLabel*>(QStringLiteral("DailyBackupStatus"))
                      ->text()
                      .startsWith(QStringLiteral("今天的自动备份没有完成：")),
                  qPrintable(window->dailyBackup()->status()));
-        QCOMPARE(tray->balloons.size(), 1);
-        QVERIFY(tray->balloons[0].startsWith(QStringLiteral("自动备份没有完成|")));
+        QVERIFY(tray->balloons.isEmpty());
+        QVERIFY(!tray->shown);
+        QVERIFY(notice->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("今天的自动备份没有完成"));
+        QVERIFY(!notice->toolTip().isEmpty());
+        QVERIFY(window->findChild<QLabel*>(QStringLiteral("BackupStatus"))
+                    ->text()
+                    .startsWith(QStringLiteral("今天的自动备份没有完成：") + notice->toolTip()));
+        // It covers nothing of the desktop.
+        for (const QWidget* other : notice->parentWidget()->findChildren<QWidget*>(
+                 QString(), Qt::FindDirectChildrenOnly)) {
+            QVERIFY2(other == notice || !other->isVisible() ||
+                         !other->geometry().intersects(notice->geometry()),
+                     qPrintable(other->objectName()));
+        }
     }
 
     // Ten backups, then restores refused and one done, then the day's backup: every kind keeps

@@ -121,10 +121,10 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::None);
         RecordGrid& grid = f.grid();
         QCOMPARE(grid.rows(), 2);
-        // The texts as typed, the purchase date in the form the page lists it in.
+        // The texts as typed, the purchase date too.
         QCOMPARE(rowTexts(grid, 1),
                  (QStringList{QStringLiteral("张三"), QStringLiteral("北京市海淀区"),
-                              QStringLiteral("z@a.cn"), QStringLiteral("2026-03-05"),
+                              QStringLiteral("z@a.cn"), QStringLiteral("2026-3-5"),
                               QStringLiteral("茶叶"), QStringLiteral("1,250.5"),
                               QStringLiteral("2"), QStringLiteral("2501"), QString(),
                               QStringLiteral("老客户"), QStringLiteral("无")}));
@@ -205,6 +205,45 @@ private Q_SLOTS:
                                       QStringLiteral("129")}}));
         f.env.inputAids.closeCalendar();
         f.env.inputAids.closeCalculator();
+    }
+
+    // Esc closes an open aid first; typed text is not thrown away without a question.
+    void escapeClosesTheAidThenAsksBeforeThrowingTextAway()
+    {
+        CustomerPageFixture f;
+        f.page.opened();
+        CustomerEntryWindow* entry = openEntry(f);
+        QVERIFY(QTest::qWaitForWindowActive(entry));
+        QLineEdit* date = box(entry, QStringLiteral("Text4"));
+        date->setFocus();
+        QTest::keyClicks(date, "2026-3"); // typing opens the picker; the keys stay in the box
+        QVERIFY(f.env.inputAids.isCalendarOpen());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!f.env.inputAids.isCalendarOpen());
+        QVERIFY(entry->isVisible());
+        QVERIFY(f.env.dialogs.messages.empty());
+
+        f.env.dialogs.answerNext(Dialogs::Answer::No);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(f.env.dialogs.texts(), QStringList{QStringLiteral("放弃输入的内容吗？")});
+        QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Question);
+        QCOMPARE(f.env.dialogs.messages.back().buttons, Dialogs::Buttons::YesNoDefaultNo);
+        QVERIFY(entry->isVisible());
+        QCOMPARE(date->text(), QStringLiteral("2026-3"));
+        f.env.dialogs.answerNext(Dialogs::Answer::Yes);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!entry->isVisible());
+
+        // What was saved is nothing to lose: Esc closes at once, as on an empty window.
+        entry = openEntry(f);
+        QVERIFY(QTest::qWaitForWindowActive(entry));
+        box(entry, QStringLiteral("Text1"))->setFocus();
+        typeText(box(entry, QStringLiteral("Text1")), QStringLiteral("张三"));
+        save(entry);
+        f.env.dialogs.clear();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QVERIFY(!entry->isVisible());
+        QVERIFY(f.env.dialogs.messages.empty());
     }
 
     void dateAndAmountBoxesUseTheirAids()

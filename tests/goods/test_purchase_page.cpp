@@ -116,6 +116,10 @@ private Q_SLOTS:
         QCOMPARE(f.box("Text22")->text(), QStringLiteral("7.5"));
         QCOMPARE(f.box("Text10")->text(), QStringLiteral("2026-3-5"));
         QCOMPARE(f.box("Text23")->text(), QStringLiteral("整箱"));
+        // F4 and Alt+Down open an aid in a date box; here they are no click.
+        QTest::keyClick(f.box("Text23"), Qt::Key_F4);
+        QTest::keyClick(f.box("Text23"), Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(f.box("Text23")->text(), QStringLiteral("整箱"));
         click(f.box("Text23"));
         QCOMPARE(f.box("Text23")->text(), QString());
 

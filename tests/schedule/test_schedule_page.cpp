@@ -222,6 +222,11 @@ private Q_SLOTS:
         // A long text arriving in one change stays.
         content->setText(repeated(60));
         QCOMPARE(content->text().length(), 60);
+        // The keys that open an aid in a date box are no click here: the text stays.
+        content->setFocus();
+        QTest::keyClick(content, Qt::Key_F4);
+        QTest::keyClick(content, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(content->text().length(), 60);
         khgl::test::click(content);
         QVERIFY(content->text().isEmpty());
     }

@@ -195,6 +195,16 @@ private Q_SLOTS:
         khgl::test::click(desk.page.cell(30)); // 29 December
         QCOMPARE(desk.text("Label56"), QStringLiteral("日程1：本月二十九\r\n"));
 
+        // Looking at the desktop again keeps the clicked day and its schedule; a new load
+        // (the next login) starts on today.
+        desk.page.opened();
+        QCOMPARE(desk.text("Label56"), QStringLiteral("日程1：本月二十九\r\n"));
+        QCOMPARE(cellBackground(desk.page.cell(30)), QColor(0, 0, 255));
+        QCOMPARE(cellBackground(desk.page.cell(today)), QColor(255, 255, 255));
+        desk.page.windowLoaded();
+        QCOMPARE(desk.text("Label56"), QStringLiteral("今日没有任务安排"));
+        QCOMPARE(cellBackground(desk.page.cell(today)), QColor(0, 0, 255));
+
         // A blank cell of row 6 lists nothing.
         khgl::test::click(desk.page.cell(40));
         QCOMPARE(desk.text("Label56"), QStringLiteral("今日没有任务安排。"));

@@ -1,14 +1,19 @@
 #include "input_aids/input_aids.h"
 #include "platform/pictures.h"
 #include "shell/main_window.h"
+#include "shell/view_zoom.h"
 #include "support/controls.h"
 #include "support/env.h"
 #include "widgets/hover.h"
 #include "widgets/page.h"
+#include "widgets/record_grid.h"
+#include "widgets/screen_fit.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -79,22 +84,23 @@ private Q_SLOTS:
         QCOMPARE(window.windowTitle(), QStringLiteral("进货查询"));
         khgl::test::grabTo(&window, QStringLiteral("main_window_settings"));
 
-        // The keyboard reaches the same pages: Ctrl+1 .. Ctrl+9, Ctrl+0, and Enter or Space on
-        // a label that Tab reached.
+        // The keyboard reaches the same pages: Ctrl+1 .. Ctrl+9, and Enter or Space on a label
+        // that Tab reached. Ctrl+0 is the zoom's.
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         // The keyboard lands in the page's first box (the page's first list where it has no
         // box, the navigation label where it has neither), not on the title bar.
         QStringList focused;
-        for (int i = 0; i < 10; ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_0 + (i + 1) % 10),
+        for (int i = 0; i < 9; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(Qt::Key_1 + i),
                             Qt::ControlModifier);
             QCOMPARE(visibleFrames(window), QStringList({QString::fromLatin1(kFrames[i])}));
             focused << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(
-            focused.join(u' '),
-            QStringLiteral("Label58 MS1 Text6 Text16 Text11 Text25 Text20 Label9 Label10 Label59"));
+        QCOMPARE(focused.join(u' '),
+                 QStringLiteral("Label58 MS1 Text6 Text16 Text11 Text25 Text20 Label9 Label10"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_0, Qt::ControlModifier);
+        QCOMPARE(visibleFrames(window), QStringList({QStringLiteral("Frame15")}));
         QWidget* sales = child(&window, "Label32");
         QCOMPARE(sales->focusPolicy(), Qt::TabFocus);
         sales->setFocus(Qt::TabFocusReason);
@@ -227,6 +233,153 @@ private Q_SLOTS:
         khgl::test::hover(window.findChild<QWidget*>(cells[5]));
         QVERIFY(shows(Pictures::largeNormal(), Pictures::smallNormal()));
         QCOMPARE(flag(), 0);
+    }
+
+    // An aid serves one box: when the keyboard goes to another box it closes, in every window
+    // that opens one; typing into a box that opens its aid while typing goes on as before.
+    void anAidClosesWhenTheKeyboardGoesToAnotherBox_data()
+    {
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("opener"); // a command of the page, or Ctrl+G
+        QTest::addColumn<QString>("window"); // empty: the main window
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<bool>("calendar");
+        QTest::addColumn<QString>("other");
+        const auto row = [](const char* name, const char* page, const char* opener,
+                            const char* window, const char* box, bool calendar, const char* other) {
+            QTest::newRow(name) << QString::fromLatin1(page) << QString::fromLatin1(opener)
+                                << QString::fromLatin1(window) << QString::fromLatin1(box)
+                                << calendar << QString::fromLatin1(other);
+        };
+        row("purchase date", "Label31", "", "", "Text10", true, "Text11");
+        row("purchase amount", "Label31", "", "", "Text22", false, "Text10");
+        row("sales date", "Label32", "", "", "Text24", true, "Text25");
+        row("sales amount", "Label32", "", "", "Text28", false, "Text27");
+        row("schedule", "Label30", "", "", "Text16", true, "Text17");
+        row("customer entry date", "Label17", "Label49", "Form3", "Text4", true, "Text1");
+        row("customer entry amount", "Label17", "Label49", "Form3", "Text8", false, "Text4");
+        row("goods query", "Label31", "Label52", "Form5", "Text1", true, "Text3");
+        row("profit", "Label58", "Ctrl+G", "ProfitWindow", "ProfitFrom", true, "ProfitTo");
+    }
+
+    void anAidClosesWhenTheKeyboardGoesToAnotherBox()
+    {
+        QFETCH(QString, page);
+        QFETCH(QString, opener);
+        QFETCH(QString, window);
+        QFETCH(QString, box);
+        QFETCH(bool, calendar);
+        QFETCH(QString, other);
+        TestEnv env;
+        MainWindow main(env.context);
+        main.show();
+        main.load();
+        khgl::test::click(main.findChild<QWidget*>(page));
+        if (opener == QStringLiteral("Ctrl+G")) {
+            main.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&main));
+            QTest::keyClick(&main, Qt::Key_G, Qt::ControlModifier);
+        } else if (!opener.isEmpty()) {
+            khgl::test::click(main.findChild<QWidget*>(opener));
+        }
+        QWidget* host = window.isEmpty() ? &main : main.findChild<QWidget*>(window);
+        QVERIFY(host != nullptr && host->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(host));
+        host->activateWindow();
+        auto* aidBox = host->findChild<QLineEdit*>(box);
+        auto* next = host->findChild<QLineEdit*>(other);
+        const auto aidOpen = [&env, calendar] {
+            return calendar ? env.inputAids.isCalendarOpen() : env.inputAids.isCalculatorOpen();
+        };
+        QVERIFY(QTest::qWaitForWindowActive(host));
+        aidBox->setFocus(Qt::MouseFocusReason);
+        khgl::test::click(aidBox);
+        QVERIFY(aidOpen());
+        // Back in the window, on the aid's own box, the aid stays; Tab to another box closes it.
+        host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(host));
+        QCOMPARE(QApplication::focusWidget(), aidBox);
+        QVERIFY(aidOpen());
+        next->setFocus(Qt::TabFocusReason);
+        QVERIFY(!aidOpen());
+
+        // Typed keys stay in the box, whether typing opens the aid or not (the sales date box
+        // takes only a whole date).
+        if (box == QStringLiteral("Text24")) {
+            return;
+        }
+        host->activateWindow();
+        aidBox->clear();
+        aidBox->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(aidBox, QString::fromLatin1(calendar ? "2026-3-5" : "129"));
+        QCOMPARE(aidBox->text(), QString::fromLatin1(calendar ? "2026-3-5" : "129"));
+        env.inputAids.closeCalendar();
+        env.inputAids.closeCalculator();
+    }
+
+    // Ctrl+= / Ctrl+- / Ctrl+0 and the settings page's entry draw every window larger or
+    // smaller, open ones at once and later ones too, never beyond the screen; the desk keeps it.
+    void theZoomDrawsEveryWindowAndTheDeskKeepsIt()
+    {
+        TestEnv env;
+        MainWindow main(env.context);
+        screen_fit::placeOnScreen(&main);
+        main.show();
+        main.load();
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        QCOMPARE(main.size(), QSize(960, 630));
+        khgl::test::click(child(&main, "Label31")); // purchases: keys typed in a box
+        auto* grid = child<RecordGrid>(&main, "MS4");
+        const int column = grid->columnWidth(1);
+        const QRect save = child(&main, "Label52")->geometry();
+        const auto zoomKey = [](Qt::Key key) {
+            QTest::keyClick(QApplication::focusWidget(), key, Qt::ControlModifier);
+        };
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Text11"));
+        zoomKey(Qt::Key_Minus); // below 100 % there is nothing
+        QCOMPARE(main.size(), QSize(960, 630));
+        zoomKey(Qt::Key_Equal);
+        QCOMPARE(main.size(), QSize(1200, 788));
+        QCOMPARE(main.mask().boundingRect(), main.rect());
+        QCOMPARE(grid->columnWidth(1), qRound(column * 1.25));
+        QCOMPARE(child(&main, "Label52")->geometry().topLeft(), save.topLeft() * 1.25);
+        QVERIFY(QApplication::primaryScreen()->availableGeometry().contains(main.frameGeometry()));
+        QCOMPARE(view_zoom::kept(env.folder()), 125);
+        QCOMPARE(child<QLineEdit>(&main, "Text11")->text(), QString()); // nothing typed
+
+        // A window opened later is drawn at the zoom too.
+        QTest::keyClick(&main, Qt::Key_G, Qt::ControlModifier);
+        auto* profit = main.findChild<QWidget*>(QStringLiteral("ProfitWindow"));
+        QCOMPARE(profit->size(), QSize(1200, 675));
+        // 150 % does not fit 1280×1024: as large as fits, 4/3.
+        profit->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(profit));
+        zoomKey(Qt::Key_Equal);
+        QCOMPARE(main.size(), QSize(1280, 840));
+        QVERIFY(QApplication::primaryScreen()->availableGeometry().contains(main.frameGeometry()));
+        // The profit window, as wide as the screen with its frame.
+        QVERIFY(
+            QApplication::primaryScreen()->availableGeometry().contains(profit->frameGeometry()));
+        QCOMPARE(profit->frameGeometry().width(), 1280);
+        QCOMPARE(view_zoom::kept(env.folder()), 150);
+
+        // The settings page shows it and sets it; Ctrl+0 goes back to the design.
+        main.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&main));
+        khgl::test::click(child(&main, "Label59"));
+        auto* entry = child<QComboBox>(&main, "ZoomSetting");
+        QCOMPARE(entry->currentText(), QStringLiteral("150%"));
+        entry->setFocus();
+        QTest::keyClick(entry, Qt::Key_Up); // an activation, as a pick from the list is
+        QCOMPARE(entry->currentText(), QStringLiteral("125%"));
+        QCOMPARE(main.size(), QSize(1200, 788));
+        zoomKey(Qt::Key_0);
+        QCOMPARE(entry->currentText(), QStringLiteral("100%"));
+        QCOMPARE(main.size(), QSize(960, 630));
+        QCOMPARE(grid->columnWidth(1), column);
+        QCOMPARE(child(&main, "Label52")->geometry(), save);
+        QCOMPARE(view_zoom::kept(env.folder()), 100);
     }
 
     void closingClosesTheAids()

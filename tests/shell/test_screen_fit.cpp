@@ -78,25 +78,54 @@ private Q_SLOTS:
         QVERIFY(qAbs(grid->colWidth(1) - 1800) <= 30); // the design's, to a pixel
         QVERIFY(qAbs(grid->columnWidth(0) - qRound(120 * k)) <= 1);
 
-        // The customer window and its aids: a box near the bottom edge opens its aid above it.
+        // The customer window opens where the page puts it, over the grid, yet wholly on the
+        // screen, its close button within reach.
         customers->findChild<ClickLabel*>(QStringLiteral("Label49"))->click();
         QWidget* entry = static_cast<CustomerPage*>(customers)->entryWindow();
-        entry->move(available().left(), available().bottom() - entry->frameGeometry().height());
         QVERIFY(QTest::qWaitForWindowExposed(entry));
+        QVERIFY(onScreen(entry));
+        // Its aids: a box near the bottom edge opens its aid above it.
+        entry->hide();
+        entry->move(available().left(), available().bottom() - entry->frameGeometry().height());
+        entry->show();
         QVERIFY(onScreen(entry));
         for (const char* name : {"Text4", "Text8"}) {
             khgl::test::click(entry->findChild<QWidget*>(QString::fromLatin1(name)));
-        }
-        QWidget* calendar = env.inputAids.calendarWindow();
-        QWidget* calculator = env.inputAids.calculatorWindow();
-        for (QWidget* aid : {calendar, calculator}) {
+            QWidget* aid =
+                name[4] == '4' ? env.inputAids.calendarWindow() : env.inputAids.calculatorWindow();
             QVERIFY(aid->isVisible());
             QVERIFY2(onScreen(aid), qPrintable(aid->objectName()));
         }
         const QWidget* amount = entry->findChild<QWidget*>(QStringLiteral("Text8"));
-        QVERIFY(calculator->frameGeometry().bottom() < amount->mapToGlobal(QPoint()).y());
+        QVERIFY(env.inputAids.calculatorWindow()->frameGeometry().bottom() <
+                amount->mapToGlobal(QPoint()).y());
         env.inputAids.closeCalendar();
         env.inputAids.closeCalculator();
+        entry->close();
+
+        // The profit window (Ctrl+G), drawn by the same factor, lies wholly on the screen.
+        main->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_G, Qt::ControlModifier);
+        auto* profit = main->findChild<QWidget*>(QStringLiteral("ProfitWindow"));
+        QVERIFY(profit != nullptr);
+        QVERIFY(QTest::qWaitForWindowExposed(profit));
+        QVERIFY2(onScreen(profit), qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                                  .arg(profit->x())
+                                                  .arg(profit->y())
+                                                  .arg(profit->width())
+                                                  .arg(profit->height())));
+        // Moved off the screen and shown again, a window comes back onto it.
+        profit->hide();
+        profit->move(available().right() - 50, available().bottom() - 50);
+        profit->show();
+        QVERIFY(onScreen(profit));
+
+        // A zoom the screen cannot hold is drawn as large as it can: the same factor.
+        screen_fit::setZoom(2.0);
+        QVERIFY(qAbs(screen_fit::factor() - k) < 1e-9);
+        QVERIFY(onScreen(main));
+        screen_fit::setZoom(1.0);
         delete main;
         delete login;
     }
