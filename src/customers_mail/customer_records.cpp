@@ -150,13 +150,18 @@ std::unique_ptr<GridImporter> importer(DataStore& store, const QStringList& head
 
 void remove(DataStore& store, qint64 key, const QList<std::pair<QString, QString>>& shown)
 {
-    // A saved row shows its numbers as typed; compare them as they were written.
+    // A saved row shows its numbers and its purchase date as typed; compare them as they were
+    // written.
     QList<std::pair<QString, QString>> asWritten = shown;
     const TableDef& table = *findTable(kTable);
     for (auto& [name, text] : asWritten) {
         const ColumnDef* column = findColumn(table, name);
         if (column != nullptr && isNumberColumn(column->kind) && isNumberEntry(text)) {
             text = storedNumber(text);
+        } else if (column != nullptr && column->kind == ColumnKind::Date) {
+            if (const auto date = parseDate(text)) {
+                text = isoDateText(*date);
+            }
         }
     }
     store.deleteShownRecord(kTable, key, asWritten);

@@ -216,7 +216,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(entry));
         QLineEdit* date = box(entry, QStringLiteral("Text4"));
         date->setFocus();
-        QTest::keyClicks(date, "2026-3"); // typing opens the picker; the keys stay in the box
+        QTest::keyClicks(date, QStringLiteral("2026-3")); // typing opens the picker; the keys stay in the box
         QVERIFY(f.env.inputAids.isCalendarOpen());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QVERIFY(!f.env.inputAids.isCalendarOpen());
