@@ -130,6 +130,9 @@ void TcpProxy::pump(int client)
         if (fromClient && holdsCommit(bytes) && mode == Mode::DropCommit) {
             break;
         }
+        if (fromClient && holdsCommit(bytes) && m_mode == Mode::HoldCommit) {
+            ++m_heldCommits;
+        }
         while (fromClient && holdsCommit(bytes) && m_mode == Mode::HoldCommit && !m_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }

@@ -35,6 +35,9 @@ public:
 
     int port() const { return m_port; }
     void setMode(Mode mode) { m_mode = mode; }
+    // How many COMMITs HoldCommit has stopped so far: once one is, its desk's session can only
+    // be idle inside its transaction.
+    int heldCommits() const { return m_heldCommits; }
 
     // The socket of the server named by KHGL_TEST_PG_URI (host=/folder).
     static QString testServerSocket();
@@ -50,6 +53,7 @@ private:
     int m_port = 0;
     std::atomic<Mode> m_mode{Mode::Pass};
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_heldCommits{0};
     std::thread m_acceptor;
     std::mutex m_mutex;
     std::vector<std::thread> m_pumps;
