@@ -774,6 +774,8 @@ void loadFile(DataStore& store, const QString& source, const std::function<void(
     Connection file(SqliteStore::openConnection(source, SQLITE_OPEN_READONLY));
     ServerConnection server(store.address().server, store.address().folder);
     const bool announced = announceRestore(server);
+    // The load commits as saves do: a reply lost on the way is looked up, never guessed.
+    server.prepareCommitCheck();
     qint64 rows = 0;
     try {
         server.run(QStringLiteral("begin"));
@@ -789,7 +791,7 @@ void loadFile(DataStore& store, const QString& source, const std::function<void(
         }
         rows = loadAll(server, file.db);
         server_transfer::checkCopy(server, file.db);
-        server.run(QStringLiteral("commit"));
+        server.commit();
     } catch (...) {
         rollbackQuietly(server);
         // A connection given up on took its notice along; connecting again to withdraw it

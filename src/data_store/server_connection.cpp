@@ -543,7 +543,7 @@ void ServerConnection::commit()
                            "这次操作是否已经写入。请在服务器恢复后先查看记录，再决定是否重做，"
                            "以免重复。")
                 .arg(displayName()),
-            kServerUnreachable);
+            kServerCommitUnknown);
     }
     if (arrived) {
         qCInfo(storeLog) << "commit reply lost; reconnected: the server had committed";

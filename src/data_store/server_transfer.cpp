@@ -377,6 +377,8 @@ QString migrate(const QString& file, const QString& server)
     }
     Connection source(SqliteStore::openConnection(file, SQLITE_OPEN_READONLY));
     ServerConnection copy(store.address().server, store.address().folder);
+    // Committed as saves are: a lost reply is looked up, so the answer is the truth.
+    copy.prepareCommitCheck();
     copy.run(QStringLiteral("begin"));
     try {
         // Checked and filled in one transaction under the write lock: a desk that saves
@@ -386,7 +388,7 @@ QString migrate(const QString& file, const QString& server)
         server_backup::loadAll(copy, source.db);
         requireFileCounts(copy, source.db);
         checkCopy(copy, source.db);
-        copy.run(QStringLiteral("commit"));
+        copy.commit();
     } catch (...) {
         rollback(copy);
         throw;

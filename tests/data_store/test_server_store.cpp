@@ -1,6 +1,7 @@
 // The store on a PostgreSQL server: what only a server can show (several desks at once, a
 // connection that breaks, moving a shop between a file and a server). Runs only where
 // KHGL_TEST_BACKEND=postgresql names a server (the ".pg" ctest cases).
+#include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/database_file.h"
 #include "data_store/schema.h"
@@ -449,6 +450,65 @@ private Q_SLOTS:
             QVERIFY(agreeing.start());
             QVERIFY(agreeing.store.isOpen());
         }
+    }
+
+    // A restore and a migrate whose COMMIT or its reply is lost say what the server did: the
+    // reply lost, they report success and the rows are there; the COMMIT lost, nothing.
+    void loadsTellTheirCommit_data()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::addColumn<test::TcpProxy::Mode>("mode");
+        QTest::addColumn<bool>("committed");
+        using Mode = test::TcpProxy::Mode;
+        QTest::newRow("restore, reply lost") << true << Mode::DropCommitReplyAfterCopy << true;
+        QTest::newRow("restore, commit lost") << true << Mode::DropCommitAfterCopy << false;
+        QTest::newRow("migrate, reply lost") << false << Mode::DropCommitReplyAfterCopy << true;
+        QTest::newRow("migrate, commit lost") << false << Mode::DropCommitAfterCopy << false;
+    }
+    void loadsTellTheirCommit()
+    {
+        QFETCH(bool, restore);
+        QFETCH(test::TcpProxy::Mode, mode);
+        QFETCH(bool, committed);
+        TestEnv env;
+        fillShop(env.store);
+        QTemporaryDir dir;
+        const QString backup = dir.filePath(QStringLiteral("备份卡.dat"));
+        database_file::snapshot(env.store, backup);
+        const QList<QStringList> wanted = allRows(env.store, QStringLiteral("客户表"));
+        test::TcpProxy proxy(test::TcpProxy::testServerSocket());
+        QString server = test::TcpProxy::through(env.store.address().server,
+                                                 QStringLiteral("127.0.0.1"), proxy.port());
+        if (restore) {
+            env.store.execute(QStringLiteral("delete from 客户表"));
+        } else {
+            static int made = 0;
+            const QString database = QStringLiteral("khgl_migrate_%1_%2")
+                                         .arg(QCoreApplication::applicationPid())
+                                         .arg(++made);
+            ServerConnection(qEnvironmentVariable("KHGL_TEST_PG_URI"))
+                .run(QStringLiteral("create database %1").arg(database));
+            server = ServerConnection::withDatabase(server, database);
+        }
+        proxy.setMode(mode);
+        const auto load = [&] {
+            if (restore) {
+                const auto desk = openStore({dir.path(), server});
+                restoreDatabase(*desk, backup);
+            } else {
+                server_transfer::migrate(backup, server);
+            }
+        };
+        if (committed) {
+            load();
+        } else {
+            QVERIFY(failsWith(load, QStringLiteral("已重新连接并核对：这次操作没有写入任何数据")));
+            proxy.setMode(test::TcpProxy::Mode::Pass);
+            load(); // a retry goes through: nothing of the lost one stands in its way
+        }
+        const auto check = openStore({dir.path(), server});
+        check->open();
+        QCOMPARE(allRows(*check, QStringLiteral("客户表")), wanted);
     }
 
     // A server or network that stops answering in the middle of a backup's or a restore's

@@ -24,7 +24,9 @@ public:
         Stall,           // forwards nothing more either way and keeps the connection (a desk
                          // or a network frozen)
         StallInCopy,     // passes a COPY statement and the server's answer on, then stalls
-        Silent           // accepts new connections and never answers them
+        DropCommitReplyAfterCopy, // DropCommitReply, DropCommit for the first COMMIT after a
+        DropCommitAfterCopy,      // COPY on that connection (a restore's or a migrate's end)
+        Silent                    // accepts new connections and never answers them
     };
 
     // listenAddress: "127.0.0.1", or "0.0.0.0" to be reached on the machine's own addresses.
