@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <vector>
 
 namespace khgl {
@@ -58,6 +59,15 @@ QString lostText(const QString& server)
     return QStringLiteral("与数据库服务器%1的连接中断，刚才的操作没有写入任何数据。请检查网络和"
                           "服务器，再重做一次（程序会自动重新连接）。")
         .arg(server);
+}
+
+// The shortest text that reads back as the same double: 52.77, never 52.770000000000003,
+// which a numeric column would keep digit for digit.
+QByteArray shortestText(double value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return QByteArray(text, static_cast<qsizetype>(end - text));
 }
 
 QString serverMessage(const char* text)
@@ -633,7 +643,7 @@ ServerResult ServerConnection::runPlain(const QString& sql, const QVariantList& 
             break;
         case QMetaType::Double:
         case QMetaType::Float:
-            values.push_back(QByteArray::number(value.toDouble(), 'g', 17));
+            values.push_back(shortestText(value.toDouble()));
             break;
         case QMetaType::QDate:
             values.push_back(isoDateText(value.toDate()).toUtf8());

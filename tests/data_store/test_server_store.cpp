@@ -198,6 +198,10 @@ private Q_SLOTS:
         QCOMPARE(row.valueAt(0, 2), QVariant(QStringLiteral("2024-5-6")));
         // "select *" lists the table's columns, not the server's row key.
         QCOMPARE(env.store.select(QStringLiteral("select*from 销售表")).fieldCount(), 7);
+        // Money bound as a double is kept as the amount typed, not the double's 17 digits.
+        env.store.execute(QStringLiteral("update 销售表 set 总金额 = ?"), {QVariant(52.77)});
+        QCOMPARE(env.store.select(QStringLiteral("select 总金额::text from 销售表")).valueAt(0, 0),
+                 QVariant(QStringLiteral("52.77")));
     }
 
     // Two desks (two processes) save 500 sales each at once: all 1,000 rows arrive and
