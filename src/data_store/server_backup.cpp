@@ -616,7 +616,9 @@ qint64 loadAll(ServerConnection& server, sqlite3* file)
     }
     if (hasTable(server, QStringLiteral("表合计"))) {
         for (const char16_t* name : kept_figures::tables()) {
-            server.run(kept_figures::recountSql(QString::fromUtf16(name), true));
+            for (const QString& sql : kept_figures::serverRecount(QString::fromUtf16(name))) {
+                server.run(sql);
+            }
         }
     }
     return rows;

@@ -456,6 +456,51 @@ private Q_SLOTS:
         }
     }
 
+    // The kept figures stay exact beside a writer that takes none of the program's locks (an
+    // import's recount waits for it), and a desk older than the server's objects is refused
+    // without touching them.
+    void figuresBesideOtherWritersAndNewerServers()
+    {
+        TestEnv env;
+        goods::appendRecord(env.store, goods::GoodsTable::Sales, sale(1));
+        ServerConnection outside(env.store.address().server);
+        outside.run(QStringLiteral("begin"));
+        outside.run(QStringLiteral("insert into 销售表 (名称, 总金额) select '外来', 1 from "
+                                   "generate_series(1, 5)"));
+        std::vector<goods::GoodsEntry> imported;
+        for (int i = 0; i < 10; ++i) {
+            imported.push_back(sale(i));
+        }
+        const std::unique_ptr<QThread> import(QThread::create(
+            [&] { goods::appendRecords(env.store, goods::GoodsTable::Sales, imported); }));
+        import->start();
+        ServerConnection watcher(env.store.address().server);
+        QElapsedTimer waited;
+        waited.start();
+        while (watcher.run(QStringLiteral("select count(*) from pg_stat_activity where "
+                                          "wait_event_type = 'Lock' and datname = "
+                                          "current_database()"))
+                       .value(0, 0)
+                       .toLongLong() == 0 &&
+               waited.elapsed() < 30000) {
+            QTest::qWait(50);
+        }
+        outside.run(QStringLiteral("commit"));
+        QVERIFY(import->wait(30000));
+        QCOMPARE(env.store.keptFigures(QStringLiteral("销售表"))->rows, 16);
+        QCOMPARE(env.countOnDisk(QStringLiteral("销售表")), 16);
+
+        outside.run(QStringLiteral("comment on schema khgl_own is 'version 99'"));
+        Desk older(env, env.store.address().server);
+        QVERIFY(failsWith([&] { older.store.open(); }, QStringLiteral("请先更新")));
+        QCOMPARE(outside
+                     .run(QStringLiteral(
+                         "select obj_description(to_regnamespace('khgl_own'), 'pg_namespace')"))
+                     .value(0, 0)
+                     .toString(),
+                 QStringLiteral("version 99"));
+    }
+
     // A restore and a migrate whose COMMIT or its reply is lost say what the server did: the
     // reply lost, they report success and the rows are there; the COMMIT lost, nothing.
     void loadsTellTheirCommit_data()
