@@ -148,6 +148,9 @@ void restoreFrom(DataStore& store, const QString& source, const CopyProgress& pr
         }
         QFile::remove(clean); // on a server: loaded, no longer needed
     } catch (const StoreError& error) {
+        if (error.code() == kServerCommitUnknown) {
+            throw; // it says itself that the outcome is not known: "没有改动" may be untrue
+        }
         throw StoreError(QStringLiteral("没有还原。\n%1\n当前数据没有改动。").arg(error.message()),
                          error.code());
     }

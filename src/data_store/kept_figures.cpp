@@ -172,4 +172,9 @@ QString recountSql(const QString& table, bool server)
     return QStringLiteral("insert or replace into 表合计 (表名, 行数, 金额, 零头) ") + select;
 }
 
+QStringList serverRecount(const QString& table)
+{
+    return {QStringLiteral("lock table %1 in share mode").arg(table), recountSql(table, true)};
+}
+
 } // namespace khgl::kept_figures

@@ -39,6 +39,10 @@ QStringList serverStatements();
 // Counts a table afresh: one row of (表名, 行数, 金额, 零头) for "insert or replace" (file)
 // or "insert ... on conflict" (server) into 表合计.
 QString recountSql(const QString& table, bool server);
+// The server's recount of table, after a lock that lets the table's writers in flight finish
+// and keeps new ones out until the commit: a writer that does not take the program's own lock
+// (another program, an older desk) cannot slip between the count and the figures.
+QStringList serverRecount(const QString& table);
 
 // Reads one table's figures (the table name bound to ?).
 inline constexpr const char* kReadSql = "select 行数, 金额, 零头 from 表合计 where 表名=?";

@@ -616,7 +616,9 @@ qint64 loadAll(ServerConnection& server, sqlite3* file)
     }
     if (hasTable(server, QStringLiteral("表合计"))) {
         for (const char16_t* name : kept_figures::tables()) {
-            server.run(kept_figures::recountSql(QString::fromUtf16(name), true));
+            for (const QString& sql : kept_figures::serverRecount(QString::fromUtf16(name))) {
+                server.run(sql);
+            }
         }
     }
     return rows;
@@ -774,6 +776,8 @@ void loadFile(DataStore& store, const QString& source, const std::function<void(
     Connection file(SqliteStore::openConnection(source, SQLITE_OPEN_READONLY));
     ServerConnection server(store.address().server, store.address().folder);
     const bool announced = announceRestore(server);
+    // The load commits as saves do: a reply lost on the way is looked up, never guessed.
+    server.prepareCommitCheck();
     qint64 rows = 0;
     try {
         server.run(QStringLiteral("begin"));
@@ -789,7 +793,7 @@ void loadFile(DataStore& store, const QString& source, const std::function<void(
         }
         rows = loadAll(server, file.db);
         server_transfer::checkCopy(server, file.db);
-        server.run(QStringLiteral("commit"));
+        server.commit();
     } catch (...) {
         rollbackQuietly(server);
         // A connection given up on took its notice along; connecting again to withdraw it

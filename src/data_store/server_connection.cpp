@@ -13,11 +13,13 @@
 #include <QByteArray>
 #include <QDate>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHash>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <vector>
 
 namespace khgl {
@@ -59,12 +61,22 @@ QString lostText(const QString& server)
         .arg(server);
 }
 
+// The shortest text that reads back as the same double: 52.77, never 52.770000000000003,
+// which a numeric column would keep digit for digit.
+QByteArray shortestText(double value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+    return QByteArray(text, static_cast<qsizetype>(end - text));
+}
+
 QString serverMessage(const char* text)
 {
     return QString::fromUtf8(text).trimmed();
 }
 
-// The connection options written in a connection text (none of libpq's defaults).
+// The connection options written in a connection text (none of libpq's defaults); empty when
+// libpq cannot read the text.
 QHash<QString, QString> writtenOptions(const QString& conninfo)
 {
     char* error = nullptr;
@@ -78,6 +90,82 @@ QHash<QString, QString> writtenOptions(const QString& conninfo)
     }
     PQconninfoFree(options);
     return written;
+}
+
+bool readable(const QString& conninfo)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQfreemem(error); // may quote any part of the text, the password too
+    PQconninfoFree(options);
+    return options != nullptr;
+}
+
+// The options of one section of a service file (pg_service.conf); empty without one.
+QHash<QString, QString> serviceSection(const QString& path, const QString& service)
+{
+    QHash<QString, QString> found;
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return found;
+    }
+    bool inside = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#'))) {
+            continue;
+        }
+        if (line.startsWith(QLatin1Char('['))) {
+            if (inside) {
+                break;
+            }
+            inside = line == QLatin1Char('[') + service + QLatin1Char(']');
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inside && equals > 0) {
+            found.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+        }
+    }
+    return found;
+}
+
+// What libpq will use: the written options, then the named service's (the user's service file
+// first, then the system's), then the environment, as libpq fills them in.
+QHash<QString, QString> usedOptions(const QString& conninfo)
+{
+    QHash<QString, QString> used = writtenOptions(conninfo);
+    const QString service =
+        used.value(QStringLiteral("service"), qEnvironmentVariable("PGSERVICE"));
+    if (!service.isEmpty()) {
+        QString userFile = qEnvironmentVariable("PGSERVICEFILE");
+        if (userFile.isEmpty() && !qEnvironmentVariable("HOME").isEmpty()) {
+            userFile = qEnvironmentVariable("HOME") + QStringLiteral("/.pg_service.conf");
+        }
+        QHash<QString, QString> section = serviceSection(userFile, service);
+        if (section.isEmpty()) {
+            const QString folder =
+                qEnvironmentVariable("PGSYSCONFDIR", QStringLiteral("/etc/postgresql-common"));
+            section = serviceSection(folder + QStringLiteral("/pg_service.conf"), service);
+        }
+        for (auto it = section.cbegin(); it != section.cend(); ++it) {
+            if (!used.contains(it.key())) {
+                used.insert(it.key(), it.value());
+            }
+        }
+    }
+    static const std::pair<const char*, const char*> environment[] = {{"host", "PGHOST"},
+                                                                      {"hostaddr", "PGHOSTADDR"},
+                                                                      {"port", "PGPORT"},
+                                                                      {"dbname", "PGDATABASE"},
+                                                                      {"sslmode", "PGSSLMODE"}};
+    for (const auto& [key, variable] : environment) {
+        const QString name = QString::fromLatin1(key);
+        if (!used.contains(name) && qEnvironmentVariableIsSet(variable)) {
+            used.insert(name, qEnvironmentVariable(variable));
+        }
+    }
+    return used;
 }
 
 // A Unix socket, or an address of this computer: nothing travels over a network.
@@ -102,12 +190,8 @@ bool isLocalHost(const QString& host)
 bool onThisComputer(const QHash<QString, QString>& options)
 {
     // hostaddr, where given, is where the connection goes; host then only names it.
-    // Where the text names neither, libpq takes them from the environment.
-    QString hosts =
+    const QString hosts =
         options.value(QStringLiteral("hostaddr"), options.value(QStringLiteral("host")));
-    if (hosts.isEmpty()) {
-        hosts = qEnvironmentVariable("PGHOSTADDR", qEnvironmentVariable("PGHOST"));
-    }
     const QStringList each = hosts.split(QLatin1Char(','));
     return std::all_of(each.begin(), each.end(),
                        [](const QString& host) { return isLocalHost(host.trimmed()); });
@@ -122,6 +206,12 @@ bool encryptedMode(const QString& sslmode)
 QString clearTextKey(const QString& conninfo)
 {
     return QStringLiteral("clear-text ") + ServerConnection::serverKey(conninfo);
+}
+
+QString unreadableAddressText()
+{
+    return QStringLiteral("数据库服务器地址无效：程序读不出其中的各项。请检查 khgl.conf 中的"
+                          "地址，特别是 % 后面须是两位十六进制数字（如 %40 表示 @），引号须成对。");
 }
 
 QString clearTextText(const QString& server, const QString& why)
@@ -236,10 +326,9 @@ QString ServerConnection::withDatabase(const QString& conninfo, const QString& d
 {
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    PQfreemem(error); // may quote the password
     if (options == nullptr) {
-        const QString reason = error ? serverMessage(error) : QString();
-        PQfreemem(error);
-        throw StoreError(QStringLiteral("数据库服务器地址无效：%1").arg(reason));
+        throw StoreError(unreadableAddressText());
     }
     QStringList parts;
     const auto quote = [](QString value) -> QString {
@@ -263,34 +352,29 @@ QString ServerConnection::withDatabase(const QString& conninfo, const QString& d
 
 QString ServerConnection::displayNameOf(const QString& conninfo)
 {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
-    PQfreemem(error);
-    QString host;
-    QString port;
-    QString database;
-    for (PQconninfoOption* option = options; option && option->keyword; ++option) {
-        const QString keyword = QString::fromUtf8(option->keyword);
-        const QString value = option->val ? QString::fromUtf8(option->val) : QString();
-        if (keyword == QStringLiteral("host")) {
-            host = value;
-        } else if (keyword == QStringLiteral("port")) {
-            port = value;
-        } else if (keyword == QStringLiteral("dbname")) {
-            database = value;
-        }
+    if (!readable(conninfo)) {
+        return QStringLiteral("（地址无法读出）");
     }
-    PQconninfoFree(options);
-    if (host.isEmpty()) {
-        host = QStringLiteral("localhost");
+    const QHash<QString, QString> options = usedOptions(conninfo);
+    const QString host = options.value(QStringLiteral("host"));
+    const QString address = options.value(QStringLiteral("hostaddr"));
+    // hostaddr is where the connection goes; a host beside it only names the server.
+    QString shown = host.isEmpty() ? address : host;
+    if (!host.isEmpty() && !address.isEmpty() && address != host) {
+        shown += QStringLiteral("（%1）").arg(address);
     }
+    if (shown.isEmpty()) {
+        shown = QStringLiteral("localhost");
+    }
+    const QString port = options.value(QStringLiteral("port"));
     return QStringLiteral("“%1%2/%3”")
-        .arg(host, port.isEmpty() ? QString() : QLatin1Char(':') + port, database);
+        .arg(shown, port.isEmpty() ? QString() : QLatin1Char(':') + port,
+             options.value(QStringLiteral("dbname")));
 }
 
 QString ServerConnection::serverKey(const QString& conninfo)
 {
-    const QHash<QString, QString> options = writtenOptions(conninfo);
+    const QHash<QString, QString> options = usedOptions(conninfo);
     return options.value(QStringLiteral("hostaddr"), options.value(QStringLiteral("host"))) +
            QLatin1Char(':') + options.value(QStringLiteral("port"), QStringLiteral("5432"));
 }
@@ -306,7 +390,7 @@ void ServerConnection::allowClearText(const QString& deskFolder, const QString& 
 // and this desk has not agreed to that.
 bool ServerConnection::requireTls() const
 {
-    const QHash<QString, QString> options = writtenOptions(m_conninfo);
+    const QHash<QString, QString> options = usedOptions(m_conninfo);
     const QString sslmode = options.value(QStringLiteral("sslmode"));
     if (onThisComputer(options) || encryptedMode(sslmode)) {
         return false;
@@ -357,12 +441,21 @@ void ServerConnection::open()
     if (m_conn != nullptr) {
         return;
     }
+    if (!readable(m_conninfo)) {
+        // libpq's own message quotes the part it could not read, which may be the password.
+        qCWarning(storeLog) << "the server address cannot be read";
+        throw StoreError(unreadableAddressText(), kServerUnreachable);
+    }
     m_tls = requireTls();
     const bool tls = m_tls;
     PGconn* conn = connectNew(kConnectTimeout);
     if (PQstatus(conn) != CONNECTION_OK) {
-        const QString reason = serverMessage(PQerrorMessage(conn));
+        QString reason = serverMessage(PQerrorMessage(conn));
         PQfinish(conn);
+        const QString password = usedOptions(m_conninfo).value(QStringLiteral("password"));
+        if (!password.isEmpty()) {
+            reason.replace(password, QStringLiteral("***"));
+        }
         qCWarning(storeLog).noquote() << "cannot connect to" << displayName() << reason;
         if (tls && reason.contains(QStringLiteral("SSL"))) {
             throw StoreError(
@@ -390,7 +483,7 @@ void ServerConnection::open()
     PQclear(
         exchange(QStringLiteral("set"), [&] { return PQsendQuery(m_conn, settings.constData()); }));
     // The log names every connection after the first, and any that crosses a network.
-    if (m_everConnected || !onThisComputer(writtenOptions(m_conninfo))) {
+    if (m_everConnected || !onThisComputer(usedOptions(m_conninfo))) {
         qCInfo(storeLog).noquote()
             << (m_everConnected ? "reconnected to" : "connected to") << displayName()
             << (PQsslInUse(m_conn) ? "with TLS" : "without TLS");
@@ -460,7 +553,7 @@ void ServerConnection::commit()
                            "这次操作是否已经写入。请在服务器恢复后先查看记录，再决定是否重做，"
                            "以免重复。")
                 .arg(displayName()),
-            kServerUnreachable);
+            kServerCommitUnknown);
     }
     if (arrived) {
         qCInfo(storeLog) << "commit reply lost; reconnected: the server had committed";
@@ -550,7 +643,7 @@ ServerResult ServerConnection::runPlain(const QString& sql, const QVariantList& 
             break;
         case QMetaType::Double:
         case QMetaType::Float:
-            values.push_back(QByteArray::number(value.toDouble(), 'g', 17));
+            values.push_back(shortestText(value.toDouble()));
             break;
         case QMetaType::QDate:
             values.push_back(isoDateText(value.toDate()).toUtf8());

@@ -283,7 +283,9 @@ void ServerStore::bulkTransaction(const QStringList& tables, const std::function
         work();
         m_server->run(QStringLiteral("select set_config('khgl.bulk', 'off', true)"));
         for (const QString& table : counted) {
-            m_server->run(kept_figures::recountSql(table, true));
+            for (const QString& sql : kept_figures::serverRecount(table)) {
+                m_server->run(sql);
+            }
         }
     });
 }

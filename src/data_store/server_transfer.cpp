@@ -302,7 +302,7 @@ ServerState readState(ServerConnection& server)
         present.join(QStringLiteral(" and ")));
     const int version = found.value(0, 0).toString().section(QLatin1Char(' '), -1).toInt();
     return {version >= kServerVersion && !found.value(0, 1).toBool(), found.value(0, 2).toBool(),
-            found.value(0, 3).toBool(), found.value(0, 4).toBool()};
+            found.value(0, 3).toBool(), found.value(0, 4).toBool(), version};
 }
 
 QStringList upgradeStatements()
@@ -310,7 +310,7 @@ QStringList upgradeStatements()
     QStringList statements = serverUpgradeStatements();
     statements << kept_figures::serverStatements();
     for (const char16_t* name : kept_figures::tables()) {
-        statements << kept_figures::recountSql(QString::fromUtf16(name), true);
+        statements << kept_figures::serverRecount(QString::fromUtf16(name));
     }
     statements << QStringLiteral("comment on schema khgl_own is 'version %1'").arg(kServerVersion);
     return statements;
@@ -377,6 +377,8 @@ QString migrate(const QString& file, const QString& server)
     }
     Connection source(SqliteStore::openConnection(file, SQLITE_OPEN_READONLY));
     ServerConnection copy(store.address().server, store.address().folder);
+    // Committed as saves are: a lost reply is looked up, so the answer is the truth.
+    copy.prepareCommitCheck();
     copy.run(QStringLiteral("begin"));
     try {
         // Checked and filled in one transaction under the write lock: a desk that saves
@@ -386,7 +388,7 @@ QString migrate(const QString& file, const QString& server)
         server_backup::loadAll(copy, source.db);
         requireFileCounts(copy, source.db);
         checkCopy(copy, source.db);
-        copy.run(QStringLiteral("commit"));
+        copy.commit();
     } catch (...) {
         rollback(copy);
         throw;
@@ -397,6 +399,16 @@ QString migrate(const QString& file, const QString& server)
 ServerState upgradeServer(ServerConnection& server, bool mayUpgrade)
 {
     ServerState state = readState(server);
+    if (state.version > kServerVersion) {
+        // Its triggers and functions would take the newer ones' place and count twice.
+        qCWarning(storeLog) << "server objects of version" << state.version << "are newer than"
+                            << kServerVersion;
+        throw StoreError(
+            QStringLiteral("数据库服务器%1上的数据已由较新版本的本程序使用，这台电脑上的"
+                           "程序较旧，不能再用它打开，以免弄乱数据。请先更新这台电脑上"
+                           "的程序。")
+                .arg(server.displayName()));
+    }
     if (state.current || !mayUpgrade) {
         return state;
     }

@@ -33,6 +33,7 @@ struct ServerState
     bool functions = false;   // at least the functions the queries call
     bool commitMarks = false; // the table of commit marks, writable by this account
     bool ownTables = false;   // every table of the program's own is there
+    int version = 0;          // of the program's objects the database holds
 };
 
 // Reads the version of the program's own objects (one query) and, where mayUpgrade and it is

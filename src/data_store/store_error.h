@@ -6,9 +6,10 @@
 namespace khgl {
 
 // Codes of failures that came from a database server rather than from SQLite.
-inline constexpr int kServerUnreachable = 0x10001; // connection refused or broken
-inline constexpr int kServerBusy = 0x10002;        // lock or serialisation conflict
-inline constexpr int kServerClearText = 0x10003;   // would travel unencrypted: ask the desk
+inline constexpr int kServerUnreachable = 0x10001;   // connection refused or broken
+inline constexpr int kServerBusy = 0x10002;          // lock or serialisation conflict
+inline constexpr int kServerClearText = 0x10003;     // would travel unencrypted: ask the desk
+inline constexpr int kServerCommitUnknown = 0x10004; // a commit sent, its outcome not known
 
 // Every failure of the data store: the message is written for the operator.
 class StoreError : public std::runtime_error

@@ -110,6 +110,7 @@ void TcpProxy::pump(int client)
     const int server = silent ? -1 : connectUnix(m_socket);
     char buffer[65536];
     bool copying = false;
+    bool copied = false; // a COPY went through this connection
     while (!m_stop && (silent || server >= 0)) {
         if (silent || m_mode == Mode::Stall) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -126,9 +127,17 @@ void TcpProxy::pump(int client)
             break;
         }
         const QByteArray bytes(buffer, got);
+        copied = copied || (fromClient && startsCopy(bytes));
         const Mode mode = m_mode;
-        if (fromClient && holdsCommit(bytes) && mode == Mode::DropCommit) {
+        const bool commit = fromClient && holdsCommit(bytes);
+        const bool cut = mode == Mode::DropCommit || (copied && mode == Mode::DropCommitAfterCopy);
+        const bool cutReply =
+            mode == Mode::DropCommitReply || (copied && mode == Mode::DropCommitReplyAfterCopy);
+        if (commit && cut) {
             break;
+        }
+        if (fromClient && holdsCommit(bytes) && m_mode == Mode::HoldCommit) {
+            ++m_heldCommits;
         }
         while (fromClient && holdsCommit(bytes) && m_mode == Mode::HoldCommit && !m_stop) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -145,7 +154,7 @@ void TcpProxy::pump(int client)
                 m_mode = Mode::Stall;
             }
         }
-        if (fromClient && holdsCommit(bytes) && mode == Mode::DropCommitReply) {
+        if (commit && cutReply) {
             // The server has committed once it answers; the desk never hears of it.
             if (readable(server, 5000)) {
                 [[maybe_unused]] const ssize_t answer = ::read(server, buffer, sizeof(buffer));

@@ -24,7 +24,9 @@ public:
         Stall,           // forwards nothing more either way and keeps the connection (a desk
                          // or a network frozen)
         StallInCopy,     // passes a COPY statement and the server's answer on, then stalls
-        Silent           // accepts new connections and never answers them
+        DropCommitReplyAfterCopy, // DropCommitReply, DropCommit for the first COMMIT after a
+        DropCommitAfterCopy,      // COPY on that connection (a restore's or a migrate's end)
+        Silent                    // accepts new connections and never answers them
     };
 
     // listenAddress: "127.0.0.1", or "0.0.0.0" to be reached on the machine's own addresses.
@@ -35,6 +37,9 @@ public:
 
     int port() const { return m_port; }
     void setMode(Mode mode) { m_mode = mode; }
+    // How many COMMITs HoldCommit has stopped so far: once one is, its desk's session can only
+    // be idle inside its transaction.
+    int heldCommits() const { return m_heldCommits; }
 
     // The socket of the server named by KHGL_TEST_PG_URI (host=/folder).
     static QString testServerSocket();
@@ -50,6 +55,7 @@ private:
     int m_port = 0;
     std::atomic<Mode> m_mode{Mode::Pass};
     std::atomic<bool> m_stop{false};
+    std::atomic<int> m_heldCommits{0};
     std::thread m_acceptor;
     std::mutex m_mutex;
     std::vector<std::thread> m_pumps;
