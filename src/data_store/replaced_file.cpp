@@ -2,9 +2,11 @@
 
 #include "data_store/failure_text.h"
 #include "data_store/store_error.h"
+#include "data_store/store_log.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -27,6 +29,19 @@ QString newTemporaryBeside(const QString& target)
     ::fchmod(fd, 0600);
     ::close(fd);
     return QFile::decodeName(name);
+}
+
+void removeTemporariesOf(const QString& target)
+{
+    const QFileInfo info(target);
+    const QDir folder = info.absoluteDir();
+    const QString pattern = info.fileName() + QStringLiteral(".??????") + temporarySuffix();
+    for (const QString& name : folder.entryList({pattern, pattern + QStringLiteral("-journal")},
+                                                QDir::Files | QDir::Hidden | QDir::System)) {
+        if (QFile::remove(folder.filePath(name))) {
+            qCInfo(storeLog).noquote() << "removed the unfinished copy" << folder.filePath(name);
+        }
+    }
 }
 
 bool commitWhole(QSaveFile& file)

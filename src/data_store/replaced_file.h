@@ -18,6 +18,10 @@ inline QString temporarySuffix()
 // for a copy that will take target's place. Throws StoreError with a message for the operator.
 QString newTemporaryBeside(const QString& target);
 
+// Removes the temporaries of target (and their journals) that an interrupted copy left, each
+// named in the log. Only by the one program that uses the folder.
+void removeTemporariesOf(const QString& target);
+
 // QSaveFile::commit reports success when the last buffered bytes could not be written (a full
 // disk): the target is then replaced by a short or empty file. Flushes first, and on a failure
 // keeps the old file and returns false (the file's errorString says why).

@@ -220,8 +220,7 @@ QStringList SqliteStore::create()
     // Built beside the file that will hold the data (a symlink keeps pointing at it).
     const QString target = resolvedPath(path);
     const QString folder = QFileInfo(target).absolutePath();
-    // Left by an interrupted first start: the clean-up at the next start removes it by its
-    // temporary ending.
+    removeTemporariesOf(target); // left by an interrupted first start
     const QString temporary = newTemporaryBeside(target);
     const QByteArray name = QFile::encodeName(temporary);
     sqlite3* db = nullptr;
