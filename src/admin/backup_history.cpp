@@ -1,5 +1,6 @@
 #include "admin/backup_history.h"
 
+#include "admin/admin_log.h"
 #include "data_store/database_file.h"
 #include "data_store/store_error.h"
 
@@ -12,38 +13,32 @@
 namespace khgl {
 namespace {
 
-QString kindSuffix(BackupEntry::Kind kind)
-{
-    switch (kind) {
-    case BackupEntry::Kind::BeforeRestore:
-        return QStringLiteral("-before-restore");
-    case BackupEntry::Kind::BeforeClear:
-        return QStringLiteral("-before-clear");
-    case BackupEntry::Kind::BeforeImport:
-        return QStringLiteral("-before-import");
-    case BackupEntry::Kind::Backup:
-        break;
-    }
-    return {};
-}
+constexpr int kKeptOfEachKind = 10;
 
 // khgl-20261207-093000.dat, khgl-20261207-093000-before-clear.dat, and a -2, -3 ... when two
 // entries fall in the same second.
 const QRegularExpression& entryName()
 {
-    static const QRegularExpression pattern(QStringLiteral(
-        R"(^khgl-([0-9]{8}-[0-9]{6})(-before-restore|-before-clear|-before-import)?(-[0-9]+)?\.dat$)"));
+    static const QRegularExpression pattern = [] {
+        QStringList suffixes;
+        for (const BackupKind& kind : backupKinds()) {
+            if (!kind.suffix.isEmpty()) {
+                suffixes << QRegularExpression::escape(kind.suffix.toString());
+            }
+        }
+        return QRegularExpression(
+            QStringLiteral(R"(^khgl-([0-9]{8}-[0-9]{6})(%1)?(-[0-9]+)?\.dat$)")
+                .arg(suffixes.join(QLatin1Char('|'))));
+    }();
     return pattern;
 }
 
-BackupEntry::Kind kindOf(const QString& path)
+BackupEntry::Kind kindOf(QStringView suffix)
 {
-    const QString name = QFileInfo(path).fileName();
-    if (name.contains(QStringLiteral("-before-restore"))) {
-        return BackupEntry::Kind::BeforeRestore;
-    }
-    if (name.contains(QStringLiteral("-before-clear"))) {
-        return BackupEntry::Kind::BeforeClear;
+    for (const BackupKind& kind : backupKinds()) {
+        if (kind.suffix == suffix) {
+            return kind.kind;
+        }
     }
     return BackupEntry::Kind::Backup;
 }
@@ -55,8 +50,27 @@ QString quoted(const QString& path)
 
 } // namespace
 
-BackupHistory::BackupHistory(const QString& dataFolder, int keep)
-    : m_folder(QDir(dataFolder).filePath(folderName())), m_keep(std::max(keep, 1))
+const std::vector<BackupKind>& backupKinds()
+{
+    static const std::vector<BackupKind> kinds{
+        {BackupEntry::Kind::Backup, u"", u"备份", kKeptOfEachKind},
+        {BackupEntry::Kind::BeforeRestore, u"-before-restore", u"还原前", kKeptOfEachKind},
+        {BackupEntry::Kind::BeforeClear, u"-before-clear", u"删除前", kKeptOfEachKind},
+        {BackupEntry::Kind::BeforeImport, u"-before-import", u"导入前", kKeptOfEachKind},
+    };
+    return kinds;
+}
+
+const BackupKind& backupKind(BackupEntry::Kind kind)
+{
+    const auto& kinds = backupKinds();
+    const auto found = std::find_if(kinds.begin(), kinds.end(),
+                                    [kind](const BackupKind& each) { return each.kind == kind; });
+    return found != kinds.end() ? *found : kinds.front();
+}
+
+BackupHistory::BackupHistory(const QString& dataFolder)
+    : m_folder(QDir(dataFolder).filePath(folderName()))
 {
 }
 
@@ -74,15 +88,7 @@ std::vector<BackupEntry> BackupHistory::entries() const
         if (!made.isValid()) {
             continue;
         }
-        BackupEntry entry{dir.filePath(name), made, BackupEntry::Kind::Backup};
-        if (match.captured(2) == kindSuffix(BackupEntry::Kind::BeforeRestore)) {
-            entry.kind = BackupEntry::Kind::BeforeRestore;
-        } else if (match.captured(2) == kindSuffix(BackupEntry::Kind::BeforeClear)) {
-            entry.kind = BackupEntry::Kind::BeforeClear;
-        } else if (match.captured(2) == kindSuffix(BackupEntry::Kind::BeforeImport)) {
-            entry.kind = BackupEntry::Kind::BeforeImport;
-        }
-        found.push_back(entry);
+        found.push_back({dir.filePath(name), made, kindOf(match.capturedView(2))});
     }
     // By the files' times, which the system sets as each one is written (also for names from
     // a fake or a wrong clock); a time still in the future was set before the clock went
@@ -139,7 +145,8 @@ QString BackupHistory::clockNotice(const QDateTime& now) const
 QString BackupHistory::newEntryPath(const QDateTime& when, BackupEntry::Kind kind) const
 {
     const QString stem = QStringLiteral("khgl-") +
-                         when.toString(QStringLiteral("yyyyMMdd-HHmmss")) + kindSuffix(kind);
+                         when.toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+                         backupKind(kind).suffix.toString();
     const QDir dir(m_folder);
     QString path = dir.filePath(stem + QStringLiteral(".dat"));
     for (int n = 2; QFileInfo::exists(path); ++n) {
@@ -177,24 +184,31 @@ QString BackupHistory::write(DataStore& store, const QDateTime& when, BackupEntr
     // The copies hold every customer's data: for the owner only, like khgl.dll.
     QFile::setPermissions(m_folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString path = newEntryPath(when, kind);
-    backupDatabase(store, path, progress);
+    writeBackupCopy(store, path, progress);
     return path;
 }
 
 void BackupHistory::removeBeyondKeep(const QString& written) const
 {
+    const std::vector<BackupEntry> all = entries();
+    const auto writtenEntry = std::find_if(all.begin(), all.end(), [&written](const auto& entry) {
+        return !written.isEmpty() && entry.path == written;
+    });
     std::map<BackupEntry::Kind, int> kept;
-    for (const BackupEntry& entry : entries()) {
+    // The one just written takes one of its kind's places.
+    if (writtenEntry != all.end()) {
+        kept[writtenEntry->kind] = 1;
+    }
+    for (const BackupEntry& entry : all) {
         if (entry.path == written) {
             continue;
         }
         int& count = kept[entry.kind];
-        // The one just written takes one of its kind's places.
-        const int room = m_keep - (!written.isEmpty() && kindOf(written) == entry.kind ? 1 : 0);
-        if (count < room) {
+        if (count < backupKind(entry.kind).keep) {
             ++count;
-        } else {
-            QFile::remove(entry.path);
+        } else if (QFile::remove(entry.path)) {
+            qCInfo(backupLog).noquote()
+                << "history entry removed, beyond the kept ones:" << entry.path;
         }
     }
 }

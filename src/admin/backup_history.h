@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringView>
 #include <map>
 #include <optional>
 #include <utility>
@@ -28,22 +29,31 @@ struct BackupEntry
     Kind kind = Kind::Backup;
 };
 
+// What tells one kind of entry from another: the ending of its name, its word in the listing
+// and how many of it are kept. The one table that names, lists and rotates the history.
+struct BackupKind
+{
+    BackupEntry::Kind kind;
+    QStringView suffix; // before ".dat" (and a -2, -3 ... of entries in the same second)
+    QStringView label;
+    int keep;
+};
+const std::vector<BackupKind>& backupKinds();
+const BackupKind& backupKind(BackupEntry::Kind kind);
+
 // The record count of each of the program's tables in a backup file.
 using RecordCounts = std::vector<std::pair<QString, qint64>>;
 
-// The last N checked backups, as 备份/khgl-YYYYMMDD-HHMMSS.dat in the data folder (a safety
-// copy taken before destructive work ends in -before-restore, -before-clear or
-// -before-import). Every entry
-// is written by the same checked backup as 备份卡.dat. Each kind keeps its own N: once there
-// are more, the ones written first are removed, never the one just written. Written first is
+// The last checked backups, as 备份/khgl-YYYYMMDD-HHMMSS.dat in the data folder (a safety
+// copy taken before destructive work ends as its kind says). Every entry is written by the
+// same checked backup as 备份卡.dat. Each kind keeps its own number: once there are more, the
+// ones written first are removed, never the one just written. Written first is
 // told by the files' own times, not by the names: a clock set wrong for a while names entries
 // in the future, and those were all written before anything written now.
 class BackupHistory final
 {
 public:
-    static constexpr int kDefaultKeep = 10;
-
-    explicit BackupHistory(const QString& dataFolder, int keep = kDefaultKeep);
+    explicit BackupHistory(const QString& dataFolder);
 
     static QString folderName() { return QStringLiteral("备份"); }
     QString folder() const { return m_folder; }
@@ -57,14 +67,15 @@ public:
     QString clockNotice(const QDateTime& now) const;
 
     // Writes a checked backup of the store as a new entry made at when, then removes the
-    // oldest entries beyond N. Throws StoreError (nothing is added) when it cannot be written.
+    // oldest entries beyond its kind's number. Throws StoreError (nothing is added) when it cannot
+    // be written.
     QString add(DataStore& store, const QDateTime& when,
                 BackupEntry::Kind kind = BackupEntry::Kind::Backup,
                 const CopyProgress& progress = {});
     // add without the removal: a restore from the oldest entry still finds its file.
     QString write(DataStore& store, const QDateTime& when, BackupEntry::Kind kind,
                   const CopyProgress& progress = {});
-    // Removes, kind by kind, the entries written before the last N; never written.
+    // Removes, kind by kind, the entries written before the ones kept; never written.
     void removeBeyondKeep(const QString& written = {}) const;
 
     // The safety copy before destructive work: write, with a message that says the work
@@ -86,7 +97,6 @@ private:
         RecordCounts counts;
     };
     QString m_folder;
-    int m_keep;
     std::map<QString, CachedCounts> m_counts;
 };
 

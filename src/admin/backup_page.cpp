@@ -1,5 +1,6 @@
 #include "admin/backup_page.h"
 
+#include "admin/admin_log.h"
 #include "admin/database_copy.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
@@ -36,21 +37,6 @@ QString explanation()
            paragraphBreak +
            QStringLiteral(
                "数据还原说明：首先点击文本框选择需要还原的文件，然后点击“还原”按钮进行还原。");
-}
-
-QString kindText(BackupEntry::Kind kind)
-{
-    switch (kind) {
-    case BackupEntry::Kind::BeforeRestore:
-        return QStringLiteral("还原前");
-    case BackupEntry::Kind::BeforeClear:
-        return QStringLiteral("删除前");
-    case BackupEntry::Kind::BeforeImport:
-        return QStringLiteral("导入前");
-    case BackupEntry::Kind::Backup:
-        break;
-    }
-    return QStringLiteral("备份");
 }
 
 QString timeText(const QDateTime& when)
@@ -117,7 +103,7 @@ void BackupPage::listHistory()
         made->setData(Qt::UserRole, entry.path);
         made->setToolTip(QDir::toNativeSeparators(entry.path));
         list->setItem(row, 0, made);
-        list->setItem(row, 1, new QTableWidgetItem(kindText(entry.kind)));
+        list->setItem(row, 1, new QTableWidgetItem(backupKind(entry.kind).label.toString()));
         QString counts;
         try {
             counts = countsText(m_history.recordCounts(entry.path));
@@ -185,17 +171,27 @@ void BackupPage::backUp()
         const QString target = QDir(m_context.folder).filePath(backupFileName());
         const QDateTime now = m_context.clock.now();
         const QString folder = m_context.folder;
+        const qint64 length = QFileInfo(m_context.store.filePath()).size();
+        QString historyFailure;
         showStatus({});
-        runCopy(QFileInfo(m_context.store.filePath()).size(),
-                [&target, &now, &folder](DataStore& store, const CopyProgress& progress) {
-                    // The history entry first: when it fails, 备份卡.dat is still the previous
-                    // backup.
-                    BackupHistory(folder).add(store, now);
-                    backupDatabase(store, target, progress);
-                });
-        showStatus(
-            QStringLiteral("%1 已备份到%2，并记入备份记录。").arg(timeText(now), backupFileName()),
-            now);
+        // Two copies on one bar: 备份卡.dat, then the history's entry.
+        runCopy(2 * length, [&](DataStore& store, const CopyProgress& progress) {
+            backupDatabase(store, target, progress);
+            // The backup stands whatever becomes of its entry in the history.
+            try {
+                BackupHistory(folder).add(store, now, BackupEntry::Kind::Backup,
+                                          [&](qint64 copied) { progress(length + copied); });
+            } catch (const StoreError& error) {
+                qCWarning(backupLog) << "backup written, its history entry not:" << error.code();
+                historyFailure = error.message();
+            }
+        });
+        showStatus(historyFailure.isEmpty()
+                       ? QStringLiteral("%1 已备份到%2，并记入备份记录。")
+                             .arg(timeText(now), backupFileName())
+                       : QStringLiteral("%1 已备份到%2。备份记录中的副本没有写入：%3")
+                             .arg(timeText(now), backupFileName(), historyFailure),
+                   now);
         m_context.dialogs.message(this, QStringLiteral("备份完成。"));
     });
 }

@@ -43,7 +43,7 @@ private:
     void chooseSource();
     void restore();
     // Runs one copy on a thread of its own, through a connection of its own, with the progress
-    // bar shown; length is the source's size in bytes. The store is held meanwhile.
+    // bar shown; length is the number of bytes the copy writes. The store is held meanwhile.
     void runCopy(qint64 length,
                  const std::function<void(DataStore& store, const CopyProgress&)>& copy);
     void showProgress(qint64 copied);

@@ -4,6 +4,7 @@
 #include "data_store/data_store.h"
 #include "data_store/database_file.h"
 #include "data_store/failure_text.h"
+#include "data_store/replaced_file.h"
 #include "data_store/store_error.h"
 
 #include <QDir>
@@ -37,21 +38,6 @@ void syncFolder(const QString& folder)
         ::fsync(fd);
         ::close(fd);
     }
-}
-
-// A new empty file (mode 0600) beside target, for a copy that will take target's place.
-QString newFileBeside(const QString& target)
-{
-    QByteArray name = encoded(target + QStringLiteral(".XXXXXX") + temporarySuffix());
-    const int fd =
-        ::mkostemps(name.data(), static_cast<int>(encoded(temporarySuffix()).size()), O_CLOEXEC);
-    if (fd < 0) {
-        throw StoreError(
-            QStringLiteral("无法写入%1：%2").arg(quoted(target), fileFailureText(errno, target)));
-    }
-    ::fchmod(fd, 0600);
-    ::close(fd);
-    return QFile::decodeName(name);
 }
 
 // Renames the finished file over target, which is replaced whole in one step.
@@ -111,18 +97,23 @@ template <typename Copy> void logged(const char* what, const QString& path, cons
                                 << timer.elapsed() << "ms";
 }
 
+void copyTo(DataStore& store, const QString& target, const CopyProgress& progress)
+{
+    // Through a symlink: the link keeps pointing at the new backup.
+    const QString file = DataStore::resolvedPath(target);
+    if (QFileInfo(file).isDir()) {
+        throw StoreError(
+            QStringLiteral("无法写入%1：%2").arg(quoted(target), fileFailureText(EISDIR, file)));
+    }
+    const QString temporary = newTemporaryBeside(file);
+    database_file::snapshot(store, temporary, progress);
+    moveIntoPlace(temporary, file);
+}
+
 void backUpTo(DataStore& store, const QString& target, const CopyProgress& progress)
 {
     try {
-        // Through a symlink: the link keeps pointing at the new backup.
-        const QString file = DataStore::resolvedPath(target);
-        if (QFileInfo(file).isDir()) {
-            throw StoreError(QStringLiteral("无法写入%1：%2")
-                                 .arg(quoted(target), fileFailureText(EISDIR, file)));
-        }
-        const QString temporary = newFileBeside(file);
-        database_file::snapshot(store, temporary, progress);
-        moveIntoPlace(temporary, file);
+        copyTo(store, target, progress);
     } catch (const StoreError& error) {
         throw StoreError(
             QStringLiteral("备份没有完成。\n%1\n原来的备份文件没有改动。").arg(error.message()),
@@ -138,7 +129,7 @@ void restoreFrom(DataStore& store, const QString& source, const CopyProgress& pr
         // The clean copy is built beside the data, where there is room for the data and from
         // where a rename replaces it.
         const QString database = DataStore::resolvedPath(store.filePath());
-        const QString clean = newFileBeside(database);
+        const QString clean = newTemporaryBeside(database);
         try {
             database_file::cleanCopy(source, clean, progress);
             database_file::swapIn(store, clean, beforeSwap);
@@ -163,6 +154,11 @@ void backupDatabase(DataStore& store, const QString& target, const CopyProgress&
     logged("backup", target, [&] { backUpTo(store, target, progress); });
 }
 
+void writeBackupCopy(DataStore& store, const QString& target, const CopyProgress& progress)
+{
+    logged("backup", target, [&] { copyTo(store, target, progress); });
+}
+
 void restoreDatabase(DataStore& store, const QString& source, const CopyProgress& progress,
                      const std::function<void()>& beforeSwap)
 {
@@ -178,13 +174,10 @@ std::unique_lock<std::mutex> wholeFileWork()
 QStringList removeStaleTemporaries(const QString& dataFolder)
 {
     const QString history = QDir(dataFolder).filePath(QStringLiteral("备份"));
-    // Named by this program, or by its earlier versions (name.XXXXXX from mkstemp: a random
-    // tail holds capitals, small letters and digits, a name a person gives rarely does).
-    static const QRegularExpression ours(
-        QStringLiteral(R"(\.[A-Za-z0-9]{6}\.khgl-tmp(-journal)?$)"));
-    static const QRegularExpression earlier(
-        QStringLiteral(R"(^(khgl\.dll|备份卡\.dat|khgl-[0-9]{8}-[0-9]{6}[-a-z0-9]*\.dat)\.)"
-                       R"((?=[^.]*[A-Z])(?=[^.]*[a-z])(?=[^.]*[0-9])[A-Za-z0-9]{6}(-journal)?$)"));
+    // Only what carries this program's own ending: a person's copy named khgl.dll.Copy01 or
+    // khgl-20261201-090000.dat.Mine01 is theirs, however it looks.
+    static const QRegularExpression ours(QRegularExpression::escape(temporarySuffix()) +
+                                         QStringLiteral("(-journal)?$"));
     QStringList folders{dataFolder, history};
     for (const QString& name : {DataStore::fileName(), QStringLiteral("备份卡.dat")}) {
         const QString path = QDir(dataFolder).filePath(name);
@@ -196,13 +189,16 @@ QStringList removeStaleTemporaries(const QString& dataFolder)
     QStringList removed;
     for (const QString& folder : folders) {
         const QDir dir(folder);
-        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-            const bool stale =
-                ours.match(name).hasMatch() ||
-                ((folder == dataFolder || folder == history) && earlier.match(name).hasMatch());
-            if (stale && QFile::remove(dir.filePath(name))) {
-                qCInfo(backupLog) << "removed the unfinished copy" << dir.filePath(name);
-                removed << dir.filePath(name);
+        for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+            if (!ours.match(name).hasMatch()) {
+                continue;
+            }
+            const QString path = dir.filePath(name);
+            if (QFile::remove(path)) {
+                qCInfo(backupLog).noquote() << "removed the unfinished copy" << path;
+                removed << path;
+            } else {
+                qCWarning(backupLog).noquote() << "could not remove the unfinished copy" << path;
             }
         }
     }

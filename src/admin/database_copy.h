@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data_store/replaced_file.h"
+
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -18,6 +20,8 @@ using CopyProgress = std::function<void(qint64 copied)>;
 // once it is complete and checked, so a failure leaves the previous backup whole. Throws
 // StoreError with a message for the operator.
 void backupDatabase(DataStore& store, const QString& target, const CopyProgress& progress = {});
+// The same for a new file of the backup history: the message gives only the reason.
+void writeBackupCopy(DataStore& store, const QString& target, const CopyProgress& progress = {});
 
 // Replaces the store's data with the six tables of the backup source. Only their rows come
 // in, into a file built beside the live one with this program's own tables and checked; then
@@ -31,15 +35,9 @@ void restoreDatabase(DataStore& store, const QString& source, const CopyProgress
 // Held by whatever copies the whole data (the backup page, the daily backup): one at a time.
 std::unique_lock<std::mutex> wholeFileWork();
 
-// The ending of every temporary file of backups and restores: a copy interrupted by a crash
-// or a kill is recognised by it.
-inline QString temporarySuffix()
-{
-    return QStringLiteral(".khgl-tmp");
-}
-
-// Removes the temporary copies an interrupted backup or restore left in the data folder, its
-// backup history and beside the files its links point at. Only while no other copy of the
+// Removes the files with the program's temporary ending that an interrupted backup, restore or
+// first start left in the data folder, its backup history and beside the files its links point
+// at; any other file stays. Each one is named in the log. Only while no other copy of the
 // program uses the folder (at start, under the folder lock). Returns the names removed.
 QStringList removeStaleTemporaries(const QString& dataFolder);
 

@@ -1,6 +1,7 @@
 #include "customers_mail/customer_file.h"
 
 #include "data_store/failure_text.h"
+#include "data_store/replaced_file.h"
 
 #include <QDir>
 #include <QSaveFile>
@@ -65,7 +66,7 @@ QString write(const QString& folder, const QString& customerName, const QString&
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly) ||
         !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) ||
-        file.write(bytes) != bytes.size() || !file.commit()) {
+        file.write(bytes) != bytes.size() || !commitWhole(file)) {
         // A short write leaves Qt without a reason: name the likely ones, in Chinese first.
         const QString technical = file.errorString();
         QString reason = writeAccessProblem(target);

@@ -1,5 +1,6 @@
 #include "data_store/desk_file.h"
 
+#include "data_store/replaced_file.h"
 #include "data_store/store_error.h"
 
 #include <QDir>
@@ -23,7 +24,7 @@ void write(const QString& folder, const QString& name, const QJsonObject& conten
     QSaveFile file(QDir(folder).filePath(name));
     const bool written = file.open(QIODevice::WriteOnly) &&
                          file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) &&
-                         file.write(QJsonDocument(content).toJson()) >= 0 && file.commit();
+                         file.write(QJsonDocument(content).toJson()) >= 0 && commitWhole(file);
     if (!written) {
         throw StoreError(
             QStringLiteral("无法写入数据文件夹中的 %1：%2").arg(name, file.errorString()));

@@ -1,6 +1,7 @@
 #include "data_store/sqlite_store.h"
 
 #include "data_store/failure_text.h"
+#include "data_store/replaced_file.h"
 #include "data_store/schema.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/statement.h"
@@ -219,19 +220,9 @@ QStringList SqliteStore::create()
     // Built beside the file that will hold the data (a symlink keeps pointing at it).
     const QString target = resolvedPath(path);
     const QString folder = QFileInfo(target).absolutePath();
-    for (const QString& stale :
-         QDir(folder).entryList({fileName() + QStringLiteral(".new-*")}, QDir::Files)) {
-        QFile::remove(QDir(folder).filePath(stale)); // left by an interrupted first start
-    }
-    QByteArray name = QFile::encodeName(target + QStringLiteral(".new-XXXXXX"));
-    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0) {
-        throw StoreError(QStringLiteral("无法新建数据文件%1：%2")
-                             .arg(quoted(path), fileFailureText(errno, target)));
-    }
-    ::fchmod(fd, 0600);
-    ::close(fd);
-    const QString temporary = QFile::decodeName(name);
+    removeTemporariesOf(target); // left by an interrupted first start
+    const QString temporary = newTemporaryBeside(target);
+    const QByteArray name = QFile::encodeName(temporary);
     sqlite3* db = nullptr;
     QStringList setAside;
     try {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
 
@@ -40,6 +41,8 @@ const char* levelName(QtMsgType type)
     return "?";
 }
 
+constexpr auto kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
 void append(const QString& path, qint64 maxBytes, const QByteArray& line)
 {
     QFile file(path);
@@ -48,12 +51,9 @@ void append(const QString& path, qint64 maxBytes, const QByteArray& line)
         QFile::remove(older);
         QFile::rename(path, older);
     }
-    const bool created = !QFile::exists(path);
-    if (!file.open(QIODevice::Append)) {
+    // A new file is the owner's from its first byte.
+    if (!file.open(QIODevice::Append, kOwnerOnly)) {
         return;
-    }
-    if (created) {
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
     file.write(line);
 }
@@ -94,6 +94,15 @@ LogFile::LogFile(const QString& folder, qint64 maxBytes)
         const QMutexLocker lock(&s.mutex);
         s.path = QDir(folder).filePath(fileName());
         s.maxBytes = maxBytes;
+        // Files an earlier version or a copy by hand left readable by others become the
+        // owner's: the log names the shop's files and folders. A link (to /dev/null, say) is
+        // left as it is.
+        for (const QString& path : QStringList{s.path, s.path + QStringLiteral(".1")}) {
+            const QFileInfo info(path);
+            if (info.isFile() && !info.isSymLink()) {
+                QFile::setPermissions(path, kOwnerOnly);
+            }
+        }
     }
     s.previous = qInstallMessageHandler(&handle);
 }

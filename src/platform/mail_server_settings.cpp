@@ -1,5 +1,6 @@
 #include "platform/mail_server_settings.h"
 
+#include "data_store/replaced_file.h"
 #include "data_store/store_error.h"
 #include "platform/smtp_transport.h"
 
@@ -88,7 +89,7 @@ void saveMailServerSettings(const QString& folder, const MailServerSettings& set
         // Base64 keeps any character on its line; it hides nothing, the file mode does.
         text += "password=" + settings.password.toUtf8().toBase64() + "\n";
     }
-    if (file.write(text) != text.size() || !file.commit()) {
+    if (file.write(text) != text.size() || !commitWhole(file)) {
         throw StoreError(QStringLiteral("写入文件“%1”失败：%2").arg(path, file.errorString()));
     }
 }

@@ -1,6 +1,7 @@
 #include "schedule/missed_reminders.h"
 
 #include "data_store/data_store.h"
+#include "data_store/replaced_file.h"
 #include "data_store/values.h"
 #include "schedule/schedule_log.h"
 
@@ -73,7 +74,9 @@ bool LastRunStamp::write(const QDateTime& when)
         return false;
     }
     file.write(when.toString(Qt::ISODate).toLatin1() + '\n');
-    if (!file.commit()) {
+    if (!commitWhole(file)) {
+        // The old stamp stays whole: a disk that is full now loses one minute, not the stamp.
+        qCWarning(scheduleLog).noquote() << "last-run stamp not written:" << file.errorString();
         return false;
     }
     m_written = when;

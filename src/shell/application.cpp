@@ -209,10 +209,22 @@ int runApplication(const QString& folder, const QString& server)
                                 Dialogs::Icon::Information);
         return 1;
     }
+    // A second start may ask for the window while this one is still starting: a question on
+    // screen then (the first operator, a busy file) comes forward instead.
+    Session* started = nullptr;
+    QObject::connect(&lock, &FolderLock::raiseRequested, &lock, [&started] {
+        if (started != nullptr) {
+            started->bringForward();
+        } else if (QWidget* question = QApplication::activeModalWidget()) {
+            question->raise();
+            question->activateWindow();
+        }
+    });
+    // First: every file the clean-up removes and the start sets aside is named in the log.
+    const LogFile log(folder);
     // No other copy of the program uses the folder: what a killed backup or restore left is
     // no one's.
     removeStaleTemporaries(folder);
-    const LogFile log(folder);
     // Never the server's address itself: it may carry a password.
     qCInfo(shellLog).noquote() << "start, version" << KHGL_VERSION << "on" << store.location();
     if (!prepareDatabase(context, nullptr)) {
@@ -220,8 +232,7 @@ int runApplication(const QString& folder, const QString& server)
         return 1;
     }
     Session session(context);
-    QObject::connect(&lock, &FolderLock::raiseRequested, &lock,
-                     [&session] { session.bringForward(); });
+    started = &session;
     session.start();
     const int code = QApplication::exec();
     qCInfo(shellLog) << "stop, exit code" << code;

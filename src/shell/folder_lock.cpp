@@ -1,11 +1,13 @@
 #include "shell/folder_lock.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QThread>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,7 +16,11 @@
 namespace khgl {
 namespace {
 
-constexpr int kAnswerWaitMs = 2000;
+constexpr int kAnswerWaitMs = 5000;
+// How long a second start waits for a first that holds the folder but is still starting: its
+// socket may not be open yet.
+constexpr int kStartingWaitMs = 10000;
+constexpr int kRetryMs = 50;
 const QByteArray kRaise = QByteArrayLiteral("raise\n");
 const QByteArray kRaised = QByteArrayLiteral("raised\n");
 
@@ -65,9 +71,20 @@ FolderLock::Hold FolderLock::holdFolder()
 
 FolderLock::Result FolderLock::acquire()
 {
-    switch (holdFolder()) {
+    QDeadlineTimer starting(kStartingWaitMs);
+    Hold hold = holdFolder();
+    // Two programs started together: the one that took the folder opens its socket a moment
+    // later. Asked again until it answers, or until the folder is free (it ended meanwhile).
+    while (hold == Hold::HeldByAnother) {
+        if (const auto answer = askRunning(); answer || starting.hasExpired()) {
+            return answer.value_or(Result::AnotherRunning);
+        }
+        QThread::msleep(kRetryMs);
+        hold = holdFolder();
+    }
+    switch (hold) {
     case Hold::HeldByAnother:
-        return askRunning();
+        break;
     case Hold::Taken:
         // No live program holds the folder: a lock file it still names is a dead one's.
         if (!m_lock.tryLock(0) && m_lock.error() == QLockFile::LockFailedError) {
@@ -89,7 +106,7 @@ FolderLock::Result FolderLock::acquireByFile()
             // A folder the lock cannot be written to: the database will say what is wrong.
             return Result::Owned;
         }
-        return askRunning();
+        return askRunning().value_or(Result::AnotherRunning);
     }
     // Without the folder's lock, a socket that still answers is a live program's: kept.
     QLocalSocket probe;
@@ -97,25 +114,26 @@ FolderLock::Result FolderLock::acquireByFile()
     if (probe.waitForConnected(kAnswerWaitMs)) {
         probe.abort();
         m_lock.unlock();
-        return askRunning();
+        return askRunning().value_or(Result::AnotherRunning);
     }
     serve();
     return Result::Owned;
 }
 
-FolderLock::Result FolderLock::askRunning()
+std::optional<FolderLock::Result> FolderLock::askRunning()
 {
     QLocalSocket socket;
     socket.connectToServer(serverName(m_folder));
-    if (socket.waitForConnected(kAnswerWaitMs)) {
-        socket.write(kRaise);
-        socket.waitForBytesWritten(kAnswerWaitMs);
-        while (socket.waitForReadyRead(kAnswerWaitMs)) {
-            if (socket.canReadLine()) {
-                return socket.readLine() == kRaised ? Result::AnotherRaised
-                                                    : Result::AnotherRunning;
-            }
-        }
+    if (!socket.waitForConnected(kAnswerWaitMs)) {
+        return std::nullopt;
+    }
+    socket.write(kRaise);
+    socket.waitForBytesWritten(kAnswerWaitMs);
+    QDeadlineTimer answer(kAnswerWaitMs);
+    while (!socket.canReadLine() && socket.waitForReadyRead(answer.remainingTime())) {
+    }
+    if (socket.canReadLine() && socket.readLine() == kRaised) {
+        return Result::AnotherRaised;
     }
     return Result::AnotherRunning;
 }

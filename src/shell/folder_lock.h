@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QLocalServer;
 
@@ -49,7 +50,8 @@ private:
     };
     Hold holdFolder();
     Result acquireByFile();
-    Result askRunning();
+    // The running program's answer; nothing when no program listens (yet).
+    std::optional<Result> askRunning();
     void serve();
     void answer();
 

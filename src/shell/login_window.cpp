@@ -1,5 +1,6 @@
 #include "shell/login_window.h"
 
+#include "data_store/store_error.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -95,16 +96,16 @@ void LoginWindow::logIn()
     }
     m_context.pictures.show(m_ui->Image1, Pictures::smallNormal());
     bool admitted = false;
-    const bool ok = guarded(m_context.dialogs, this, [this, &admitted] {
-        admitted = passwordMatches();
-        if (admitted) {
-            rememberLogin();
-        }
-    });
-    if (ok && admitted) {
-        Q_EMIT loggedIn();
-        close();
+    const bool ok =
+        guarded(m_context.dialogs, this, [this, &admitted] { admitted = passwordMatches(); });
+    if (!ok || !admitted) {
+        return;
     }
+    // A disk that cannot take the remembered login (a full one) does not keep the operator
+    // out: this first write says what is wrong, and the work goes on.
+    guarded(m_context.dialogs, this, [this] { rememberLogin(); });
+    Q_EMIT loggedIn();
+    close();
 }
 
 bool LoginWindow::passwordMatches()
@@ -128,11 +129,16 @@ bool LoginWindow::passwordMatches()
 
 void LoginWindow::rememberLogin()
 {
-    login_records::remember(
-        m_context.store,
-        m_ui->Check1->isChecked()
-            ? std::optional(login_records::Login{m_ui->Combo1->currentText(), m_ui->Text1->text()})
-            : std::nullopt);
+    try {
+        login_records::remember(
+            m_context.store, m_ui->Check1->isChecked()
+                                 ? std::optional(login_records::Login{m_ui->Combo1->currentText(),
+                                                                      m_ui->Text1->text()})
+                                 : std::nullopt);
+    } catch (const StoreError& error) {
+        throw StoreError(QStringLiteral("已登录，但登录信息没有保存。\n%1").arg(error.message()),
+                         error.code());
+    }
 }
 
 void LoginWindow::recoverPassword()

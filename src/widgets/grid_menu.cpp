@@ -1,5 +1,6 @@
 #include "widgets/grid_menu.h"
 
+#include "data_store/replaced_file.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/guard.h"
@@ -291,7 +292,7 @@ void GridMenu::exportPdf()
         writer.setPageSize(QPageSize(QPageSize::A4));
         setUpPaper(writer, table);
         printTable(writer, table);
-        if (!file.commit()) {
+        if (!commitWhole(file)) {
             throw StoreError(QStringLiteral("写入文件“%1”失败：%2").arg(path, file.errorString()));
         }
     });

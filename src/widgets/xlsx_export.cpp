@@ -1,5 +1,6 @@
 #include "widgets/xlsx_export.h"
 
+#include "data_store/replaced_file.h"
 #include "data_store/store_error.h"
 #include "widgets/record_grid.h"
 #include "widgets/widgets_log.h"
@@ -8,12 +9,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <xlsxwriter.h>
 
 namespace khgl {
@@ -140,20 +143,13 @@ class Writer final
 public:
     Writer(const QString& target, const QString& sheetName) : m_target(target)
     {
-        QTemporaryFile file(QFileInfo(target).absoluteDir().filePath(
-            QStringLiteral(".%1.XXXXXX").arg(QFileInfo(target).fileName())));
-        if (!file.open()) {
-            throw StoreError(
-                QStringLiteral("无法写入文件“%1”：%2").arg(display(), file.errorString()));
-        }
-        m_temporary = file.fileName();
-        file.setAutoRemove(false);
+        openTemporary();
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;
         options.use_zip64 = LXW_TRUE;
-        m_book = workbook_new_opt(QFile::encodeName(m_temporary).constData(), &options);
+        m_book = workbook_new_opt(QFile::encodeName(m_bookPath).constData(), &options);
         if (!m_book) {
-            QFile::remove(m_temporary);
+            dropTemporary();
             throw StoreError(QStringLiteral("无法写入文件“%1”：内存不足。").arg(display()));
         }
         m_sheet = workbook_add_worksheet(m_book, sheetNameFrom(sheetName).toUtf8().constData());
@@ -170,9 +166,7 @@ public:
         if (m_book) {
             workbook_close(m_book);
         }
-        if (!m_temporary.isEmpty()) {
-            QFile::remove(m_temporary);
-        }
+        dropTemporary();
     }
 
     Writer(const Writer&) = delete;
@@ -227,19 +221,81 @@ public:
         // any file the user saves.
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        ::chmod(QFile::encodeName(m_temporary).constData(), 0666 & ~mask);
-        if (std::rename(QFile::encodeName(m_temporary).constData(),
-                        QFile::encodeName(m_target).constData()) != 0) {
-            throw StoreError(QStringLiteral("写入文件“%1”失败：%2")
-                                 .arg(display(), QString::fromLocal8Bit(std::strerror(errno))));
-        }
-        m_temporary.clear();
+        ::fchmod(m_fd, 0666 & ~mask);
+        ::fsync(m_fd);
+        putInPlace();
     }
 
     int cut = 0;
 
 private:
     QString display() const { return QDir::toNativeSeparators(m_target); }
+
+    [[noreturn]] void failed(const char* what, int error) const
+    {
+        qCWarning(widgetsLog) << what << std::strerror(error);
+        throw StoreError(QStringLiteral("写入文件“%1”失败：%2")
+                             .arg(display(), QString::fromLocal8Bit(std::strerror(error))));
+    }
+
+    // The workbook is written into a file without a name in the target's folder, which the
+    // system frees when the program ends: an export killed halfway leaves nothing behind. A
+    // file system without such files gets a named one with the program's temporary ending.
+    void openTemporary()
+    {
+        const QByteArray folder = QFile::encodeName(QFileInfo(m_target).absolutePath());
+        m_fd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        const QString unnamed = QStringLiteral("/proc/self/fd/%1").arg(m_fd);
+        if (m_fd >= 0 && ::access(QFile::encodeName(unnamed).constData(), W_OK) == 0) {
+            m_bookPath = unnamed;
+            return;
+        }
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_named = newTemporaryBeside(m_target);
+        m_bookPath = m_named;
+        m_fd = ::open(QFile::encodeName(m_named).constData(), O_RDWR | O_CLOEXEC);
+        if (m_fd < 0) {
+            const int error = errno;
+            dropTemporary();
+            failed("open temporary:", error);
+        }
+    }
+
+    // Gives the finished workbook the target's name in one step.
+    void putInPlace()
+    {
+        const QByteArray target = QFile::encodeName(m_target);
+        if (m_named.isEmpty()) {
+            // A name first (a link cannot replace a file), then the rename over the target.
+            m_named = newTemporaryBeside(m_target);
+            const QByteArray named = QFile::encodeName(m_named);
+            ::unlink(named.constData());
+            if (::linkat(AT_FDCWD, QFile::encodeName(m_bookPath).constData(), AT_FDCWD,
+                         named.constData(), AT_SYMLINK_FOLLOW) != 0) {
+                const int error = errno;
+                m_named.clear();
+                failed("link workbook:", error);
+            }
+        }
+        if (::rename(QFile::encodeName(m_named).constData(), target.constData()) != 0) {
+            failed("rename workbook:", errno);
+        }
+        m_named.clear();
+    }
+
+    void dropTemporary()
+    {
+        if (!m_named.isEmpty()) {
+            QFile::remove(m_named);
+            m_named.clear();
+        }
+        if (m_fd >= 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
 
     void check(lxw_error error)
     {
@@ -251,7 +307,9 @@ private:
     }
 
     QString m_target;
-    QString m_temporary;
+    QString m_bookPath; // where the workbook is written: the unnamed file or m_named
+    QString m_named;    // the temporary's name, while it has one
+    int m_fd = -1;
     lxw_workbook* m_book = nullptr;
     lxw_worksheet* m_sheet = nullptr;
     lxw_format* m_bold = nullptr;

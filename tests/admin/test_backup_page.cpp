@@ -8,6 +8,7 @@
 #include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
 #include "goods/stock_minimum_records.h"
+#include "platform/log_file.h"
 #include "settings_fixture.h"
 #include "shell/main_window.h"
 #include "shell/page_factory.h"
@@ -26,6 +27,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
+#include <map>
 #include <memory>
 
 using namespace khgl;
@@ -248,10 +250,13 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.texts().size(), 2);
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
         QVERIFY(f.env.dialogs.messages[1].title.isEmpty());
-        QCOMPARE(maximum, length + 5);
-        QVERIFY(values.size() > 3);
+        // One bar over both copies, 备份卡.dat and the history's entry.
+        QCOMPARE(maximum, 2 * length + 5);
+        QVERIFY(values.size() > 6);
         QVERIFY(std::is_sorted(values.begin(), values.end()));
-        QCOMPARE(values.back(), length); // 5 short of the maximum
+        QVERIFY(std::count_if(values.begin(), values.end(),
+                              [length](int v) { return v < length; }) > 2);
+        QCOMPARE(values.back(), 2 * length); // 5 short of the maximum
         QVERIFY(shownWhileCopying);
         QVERIFY(!bar->isVisible());
         QCOMPARE(bar->value(), 0);
@@ -458,19 +463,23 @@ private Q_SLOTS:
 
     // Ten backups, then restores refused and one done, then the day's backup: every kind keeps
     // its own ten, the one just written stays, and names from a clock that was a year ahead
-    // neither push new entries out nor stop the daily backup.
+    // (the program's clock alone, or the system's, which then also dated the files) neither
+    // push new entries out nor stop the daily backup.
     void historyKeepsWhatItWasAskedToKeep_data()
     {
-        QTest::addColumn<int>("yearsAhead"); // of the clock that named the ten backups
-        QTest::addColumn<int>("refused");    // restores refused before the one done
-        QTest::newRow("rotation") << 0 << 0;
-        QTest::newRow("future_dated") << 1 << 0;
-        QTest::newRow("refused_restores") << 0 << 2;
+        QTest::addColumn<int>("yearsAhead");  // of the clock that named the ten backups
+        QTest::addColumn<bool>("filesAhead"); // the files' own times were set by it too
+        QTest::addColumn<int>("refused");     // restores refused before the one done
+        QTest::newRow("rotation") << 0 << false << 0;
+        QTest::newRow("future_dated") << 1 << false << 0;
+        QTest::newRow("future_files") << 1 << true << 0;
+        QTest::newRow("refused_restores") << 0 << false << 2;
     }
 
     void historyKeepsWhatItWasAskedToKeep()
     {
         QFETCH(int, yearsAhead);
+        QFETCH(bool, filesAhead);
         QFETCH(int, refused);
         SettingsFixture f;
         click(f.child("Label76"));
@@ -481,6 +490,14 @@ private Q_SLOTS:
             f.env.clock.set(now.addYears(yearsAhead).addDays(day - 10));
             click(f.child("Label89"));
             ten << BackupHistory(f.env.folder()).entries().front().path;
+        }
+        // The system's clock was as far ahead when they were written, then set right.
+        for (int day = 0; filesAhead && day < 10; ++day) {
+            QFile file(ten[day]);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(
+                QDateTime::currentDateTime().addYears(yearsAhead).addDays(day - 10),
+                QFileDevice::FileModificationTime));
         }
         f.env.clock.set(now);
         QTemporaryDir sources;
@@ -922,21 +939,96 @@ private Q_SLOTS:
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
 
-        // What a kill in the middle of a copy leaves (of this version and the one before) is
-        // removed at the next start; a person's own copy is not.
+        // The history cannot take its copy: 备份卡.dat is the new backup all the same, and the
+        // page says what is missing.
+        const QString history = QDir(f.env.folder()).filePath(BackupHistory::folderName());
+        QDir(history).removeRecursively();
+        writeFile(history, "not a folder");
+        addSale(f, QStringLiteral("历史写不进"));
+        f.env.dialogs.clear();
+        click(f.child("Label89"));
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("备份完成。"));
+        QCOMPARE(contents(backupPath(f)), contents(f.env.databasePath()));
+        const QString status = f.child<QLabel>("BackupStatus")->text();
+        QVERIFY2(status.contains(QStringLiteral("备份记录中的副本没有写入")) &&
+                     status.contains(QStringLiteral("无法建立备份文件夹")),
+                 qPrintable(status));
+        QFile::remove(history);
+
+        // What a kill in the middle of a copy or a first start leaves carries the program's
+        // own ending and is removed at the next start, each file named in the log; a person's
+        // own copies are not, however they are named.
         const QDir data(f.env.folder());
+        QVERIFY(data.mkpath(BackupHistory::folderName()));
         const QStringList left{QStringLiteral("khgl.dll.a8Fk2Q.khgl-tmp"),
                                QStringLiteral("khgl.dll.a8Fk2Q.khgl-tmp-journal"),
-                               QStringLiteral("备份卡.dat.Zq7wPx"),
-                               QStringLiteral("khgl.dll.t5RmK2"),
                                QStringLiteral("备份/khgl-20261207-090000.dat.Lx9QaB.khgl-tmp")};
-        const QStringList kept{QStringLiteral("khgl.dll.backup"), QStringLiteral("khgl.dll.Old")};
+        const QStringList kept{QStringLiteral("khgl.dll.backup"),
+                               QStringLiteral("khgl.dll.Old"),
+                               QStringLiteral("khgl.dll.Copy01"),
+                               QStringLiteral("备份卡.dat.Zq7wPx"),
+                               QStringLiteral("khgl.dll.new-Ab3dEf"),
+                               QStringLiteral("备份/khgl-20261201-090000.dat.Mine01")};
         for (const QString& name : left + kept) {
             writeFile(data.filePath(name), "copy");
         }
-        QCOMPARE(removeStaleTemporaries(f.env.folder()).size(), left.size());
-        QCOMPARE(strayFiles(f, QStringList{QStringLiteral("备份卡.dat")} + kept), QStringList());
-        QVERIFY(QFileInfo::exists(data.filePath(kept[1])));
+        QStringList logged;
+        {
+            const LogFile log(f.env.folder());
+            QCOMPARE(removeStaleTemporaries(f.env.folder()).size(), left.size());
+            QFile file(data.filePath(LogFile::fileName()));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            logged = QString::fromUtf8(file.readAll()).split(u'\n');
+        }
+        for (const QString& name : kept) {
+            QVERIFY2(QFileInfo::exists(data.filePath(name)), qPrintable(name));
+        }
+        for (const QString& name : left) {
+            QVERIFY2(!QFileInfo::exists(data.filePath(name)), qPrintable(name));
+            const QString path = data.filePath(name);
+            QVERIFY2(std::count_if(logged.begin(), logged.end(),
+                                   [&path](const QString& line) { return line.endsWith(path); }) ==
+                         1,
+                     qPrintable(name));
+        }
+    }
+
+    // Each kind of entry is named, listed and rotated by its own row of one table: one more of
+    // a kind pushes out only that kind's oldest, and the page lists each under its word.
+    void everyKindKeepsItsOwn()
+    {
+        SettingsFixture f;
+        BackupHistory history(f.env.folder());
+        const QDateTime start(QDate(2026, 12, 1), QTime(9, 0));
+        int minute = 0;
+        std::map<BackupEntry::Kind, QStringList> written; // oldest first
+        const auto add = [&](const BackupKind& kind) {
+            written[kind.kind] << history.add(f.env.store, start.addSecs(60 * minute++), kind.kind);
+        };
+        for (const BackupKind& kind : backupKinds()) {
+            for (int i = 0; i < kind.keep; ++i) {
+                add(kind);
+            }
+        }
+        for (const BackupKind& kind : backupKinds()) {
+            add(kind);
+            written[kind.kind].removeFirst();
+            std::map<BackupEntry::Kind, QStringList> found;
+            for (const BackupEntry& entry : history.entries()) {
+                found[entry.kind].prepend(entry.path);
+            }
+            QVERIFY2(found == written, qPrintable(kind.label.toString()));
+        }
+        click(f.child("Label76"));
+        auto* list = f.child<QTableWidget>("History");
+        QStringList labels;
+        for (int row = 0; row < list->rowCount(); ++row) {
+            labels << list->item(row, 1)->text();
+        }
+        for (const BackupKind& kind : backupKinds()) {
+            QCOMPARE(labels.count(kind.label.toString()), kind.keep);
+        }
+        QCOMPARE(labels.size(), list->rowCount());
     }
 };
 

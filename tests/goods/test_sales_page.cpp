@@ -7,10 +7,12 @@
 #include "shell/main_window.h"
 #include "support/grid_csv.h"
 #include "widgets/grid_menu.h"
+#include "widgets/xlsx_export.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,7 +24,11 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
+#include <csignal>
+#include <cstdio>
 #include <iconv.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace khgl;
 using namespace khgl::test;
@@ -718,6 +724,37 @@ print(json.dumps({"cells": cells, "bold": [c.font.b for c in ws[1]], "frozen": w
         QVERIFY(read[QStringLiteral("width")].toDouble() > 5);
         QCOMPARE(read[QStringLiteral("formats")].toVariant().toStringList(),
                  (QStringList{QStringLiteral("yyyy-mm-dd"), QStringLiteral("yyyy-m-d")}));
+
+        // An export killed halfway leaves no file behind, hidden or not, and the workbook
+        // written before stays whole.
+        env.store.execute(QStringLiteral(
+            "insert into 销售表 (名称, 单价, 数量, 总金额, 日期) with recursive n(i) as "
+            "(select 1 union all select i + 1 from n where i < 70000) "
+            "select '货' || i, 1, 1, 1, '2026-12-7' from n"));
+        f.page.opened();
+        QVERIFY(f.grid()->rows() > 70000);
+        const QDir folder(env.folder());
+        const QStringList before = folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+        const QByteArray workbook = [&path] {
+            QFile file(path + QStringLiteral(".xlsx"));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        std::fflush(nullptr);
+        const pid_t exporter = ::fork();
+        if (exporter == 0) {
+            writeGridXlsx(*f.grid(), path + QStringLiteral(".xlsx"), QString(), [](int, int) {
+                ::raise(SIGKILL);
+                return true;
+            });
+            ::_exit(0);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(exporter, &status, 0), exporter);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System), before);
+        QFile kept(path + QStringLiteral(".xlsx"));
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), workbook);
     }
 
     // The sales page as a PDF, read back as text: title with the date, the header row, a row,

@@ -1,6 +1,7 @@
 // Saves when the disk refuses to write: the operator is told, the program goes on, and
 // khgl.dll keeps exactly what it held.
 #include "admin/backup_page.h"
+#include "admin/daily_backup.h"
 #include "admin/data_page.h"
 #include "admin/database_copy.h"
 #include "customers_mail/customer_entry_window.h"
@@ -12,9 +13,11 @@
 #include "goods/goods_test_util.h"
 #include "goods/sales_page.h"
 #include "input_aids/input_aids.h"
+#include "schedule/missed_reminders.h"
 #include "schedule/schedule_page.h"
 #include "shell/application.h"
 #include "shell/folder_lock.h"
+#include "shell/login_window.h"
 #include "shell/main_window.h"
 #include "support/env.h"
 #include "support/file_size_limit.h"
@@ -22,10 +25,13 @@
 
 #include <sqlite3.h>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -37,8 +43,10 @@
 #include <array>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <functional>
 #include <iterator>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -410,6 +418,52 @@ private Q_SLOTS:
         QDir(customer_file::directory(env.folder())).removeRecursively();
     }
 
+    // A full disk: the login still opens the main window, its first write (the remembered
+    // login) says the disk failed, and the last-run stamp keeps the time it held.
+    void loginGoesOnWhenTheDiskIsFull()
+    {
+        TestEnv env;
+        fillShop(env);
+        env.store.close();
+        LastRunStamp stamp(env.folder());
+        const QDateTime lastRun(QDate(2026, 12, 7), QTime(18, 30));
+        QVERIFY(stamp.write(lastRun));
+        const QString database = env.databasePath();
+        const auto before = everything(env);
+        const int code = runWithFileSizeLimit(8, [&env]() -> int {
+            env.clock.set(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+            auto* login = new LoginWindow(env.context);
+            bool admitted = false;
+            QObject::connect(login, &LoginWindow::loggedIn, [&admitted] { admitted = true; });
+            login->load();
+            login->show();
+            child<QComboBox>(login, "Combo1")->setEditText(QStringLiteral("店主"));
+            child<QLineEdit>(login, "Text1")->setText(QStringLiteral("mima123"));
+            child<QCheckBox>(login, "Check1")->setChecked(false); // forgetting is a write too
+            click(child(login, "Label2"));
+            std::fprintf(stderr, "child saw: %s\n", qPrintable(env.dialogs.texts().join(u'|')));
+            if (!admitted) {
+                return DidNotGoOn;
+            }
+            if (env.dialogs.messages.size() != 1 || !saysTheDiskFailed(env.dialogs.messages[0])) {
+                return NoClearMessage;
+            }
+            MainWindow window(env.context);
+            window.show();
+            window.load();
+            QElapsedTimer waited;
+            waited.start();
+            while (window.dailyBackup()->isRunning() && waited.elapsed() < 15000) {
+                QTest::qWait(20);
+            }
+            return Refused;
+        });
+        QCOMPARE(code, static_cast<int>(Refused));
+        QCOMPARE(stamp.read(), std::optional(lastRun));
+        QVERIFY(!QFileInfo::exists(database + QStringLiteral("-journal")));
+        QVERIFY(everything(env) == before);
+    }
+
     // One program per data folder: a second start asks the first for its window and exits;
     // a program that cannot answer is named; the lock of a killed program is taken over.
     void secondStartOnTheSameFolder()
@@ -418,6 +472,35 @@ private Q_SLOTS:
         env.addUser(QStringLiteral("店主"), QStringLiteral("pw"));
         env.store.close();
         const QStringList arguments{QStringLiteral("--folder"), env.folder()};
+        {
+            // Two started together: the first holds the folder but its socket opens a moment
+            // later. The second waits for it and is answered, never told the folder is taken.
+            const int held = ::open(QFile::encodeName(env.folder()).constData(),
+                                    O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+            QProcess second;
+            second.start(QStringLiteral(KHGL_EXECUTABLE), arguments);
+            QVERIFY(second.waitForStarted());
+            QTest::qWait(1000);
+            QLocalServer late;
+            QVERIFY(late.listen(FolderLock::serverName(env.folder())));
+            int raises = 0;
+            connect(&late, &QLocalServer::newConnection, this, [&late, &raises] {
+                QLocalSocket* socket = late.nextPendingConnection();
+                connect(socket, &QLocalSocket::readyRead, socket, [socket, &raises] {
+                    if (socket->readLine() == "raise\n") {
+                        ++raises;
+                        socket->write("raised\n");
+                        socket->flush();
+                    }
+                });
+            });
+            QTRY_COMPARE_WITH_TIMEOUT(second.state(), QProcess::NotRunning, 15000);
+            QCOMPARE(second.exitCode(), 0);
+            QCOMPARE(raises, 1);
+            late.close();
+            ::close(held);
+        }
         {
             FolderLock running(env.folder());
             QCOMPARE(running.acquire(), FolderLock::Result::Owned);
