@@ -1,6 +1,8 @@
 #include "data_store/database_file.h"
 
+#include "data_store/database_pages.h"
 #include "data_store/failure_text.h"
+#include "data_store/index_check.h"
 #include "data_store/schema.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
@@ -14,9 +16,11 @@
 #include <QStringList>
 #include <QUrl>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -63,39 +67,23 @@ quint32 bigEndian(const uchar* at, int bytes)
     return value;
 }
 
-// The rows of the file's schema table, counted by walking its pages without the engine (which
-// parses every object before it answers anything), up to a little beyond limit. A file that
-// is no database or is damaged counts what was found: the engine's checks say the rest.
-qint64 schemaRows(const QString& path, qint64 limit)
+// The rows of the file's schema table (with what its -wal committed), counted by walking its
+// pages without the engine (which parses every object before it answers anything), up to a
+// little beyond limit. A file that is no database or is damaged counts what was found: the
+// engine's checks say the rest.
+qint64 schemaRows(DatabasePages& pages, qint64 limit)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    const QByteArray header = file.read(100);
-    if (header.size() < 100 || !header.startsWith(QByteArrayLiteral("SQLite format 3"))) {
-        return 0;
-    }
-    qint64 pageSize = bigEndian(reinterpret_cast<const uchar*>(header.constData()) + 16, 2);
-    if (pageSize == 1) {
-        pageSize = 65536;
-    }
-    if (pageSize < 512 || pageSize > 65536 || (pageSize & (pageSize - 1)) != 0) {
-        return 0;
-    }
-    const qint64 pages = file.size() / pageSize;
     std::vector<quint32> pending{1};
     qint64 rows = 0;
-    for (qint64 visited = 0; !pending.empty() && rows <= limit && visited < pages; ++visited) {
+    for (qint64 visited = 0; !pending.empty() && rows <= limit && visited < pages.pageCount();
+         ++visited) {
         const quint32 number = pending.back();
         pending.pop_back();
-        if (number < 1 || number > pages || !file.seek((number - 1) * pageSize)) {
+        const QByteArray page = pages.page(number);
+        if (page.isEmpty()) {
             break;
         }
-        const QByteArray page = file.read(pageSize);
-        if (page.size() != pageSize) {
-            break;
-        }
+        const qint64 pageSize = page.size();
         const auto* bytes = reinterpret_cast<const uchar*>(page.constData());
         const int at = number == 1 ? 100 : 0;
         const quint32 cells = bigEndian(bytes + at + 3, 2);
@@ -130,10 +118,10 @@ qint64 ownSchemaRows()
 
 // Before anything reads a source's schema: ten thousands of views would hold the restore for
 // minutes while the engine parses them.
-void requireModestSchema(const QString& source)
+void requireModestSchema(DatabasePages& pages, const QString& source)
 {
     const qint64 limit = kSchemaFactor * ownSchemaRows();
-    if (schemaRows(source, limit) > limit) {
+    if (schemaRows(pages, limit) > limit) {
         throw StoreError(QStringLiteral("%1中的数据库对象（表、视图等）超过 %2 个，远多于本系统"
                                         "的数据文件，不是本系统的备份。")
                              .arg(quoted(source))
@@ -162,6 +150,86 @@ void requireNoHotJournal(sqlite3* db, const QString& source)
             SQLITE_READONLY);
     }
 }
+
+// A new empty file (mode 0600) named like beside, with a random part before its last suffix.
+QString newFileLike(const QString& beside)
+{
+    const QString suffix = QFileInfo(beside).suffix();
+    const QString stem = suffix.isEmpty() ? beside : beside.chopped(suffix.size() + 1);
+    const QString tail = suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix;
+    QByteArray name = encoded(stem + QStringLiteral(".XXXXXX") + tail);
+    const int fd = ::mkostemps(name.data(), static_cast<int>(encoded(tail).size()), O_CLOEXEC);
+    if (fd < 0) {
+        throw StoreError(
+            QStringLiteral("无法写入%1：%2").arg(quoted(beside), fileFailureText(errno, beside)));
+    }
+    ::fchmod(fd, 0600);
+    ::close(fd);
+    return QFile::decodeName(name);
+}
+
+// A source as the engine is to read it, leaving nothing beside it that was not there: in
+// write-ahead-log mode any reader adds a -shm (and a -wal). What its -wal committed is merged
+// into a private copy named like scratch, removed afterwards (none without scratch: refused);
+// with no such log the file is read as immutable. A file in rollback mode is read as it is,
+// so a journal an interrupted write left hot beside it is still found.
+class SourceFile final
+{
+public:
+    SourceFile(const QString& source, DatabasePages& pages, const QString& scratch)
+        : m_source(source)
+    {
+        QString file = source;
+        QString query = QStringLiteral("mode=ro");
+        if (pages.hasLoggedPages()) {
+            if (scratch.isEmpty()) {
+                throw StoreError(QStringLiteral("无法读取%1：它旁边的%2中还有没写入它的内容。")
+                                     .arg(quoted(source), quoted(source + QStringLiteral("-wal"))));
+            }
+            m_copy = newFileLike(scratch);
+            try {
+                pages.writeMerged(m_copy);
+            } catch (...) {
+                QFile::remove(m_copy);
+                throw;
+            }
+            file = m_copy;
+        } else if (pages.logged()) {
+            query += QStringLiteral("&immutable=1");
+        }
+        QUrl uri = QUrl::fromLocalFile(file);
+        uri.setQuery(query);
+        m_uri = QString::fromLatin1(uri.toEncoded());
+    }
+    ~SourceFile()
+    {
+        if (!m_copy.isEmpty()) {
+            QFile::remove(m_copy);
+        }
+    }
+    SourceFile(const SourceFile&) = delete;
+    SourceFile& operator=(const SourceFile&) = delete;
+
+    // For "attach database ?" on a connection that takes URIs.
+    const QString& uri() const { return m_uri; }
+    // A read-only connection to it; a failure names the source.
+    sqlite3* open() const
+    {
+        try {
+            return SqliteStore::openConnection(m_uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+        } catch (const StoreError& error) {
+            QString message = error.message();
+            throw StoreError(message.replace(QDir::toNativeSeparators(m_uri),
+                                             QDir::toNativeSeparators(m_source)),
+                             error.code());
+        }
+    }
+
+private:
+    QString m_source;
+    QString m_copy;
+    QString m_uri;
+};
 
 // Hands each value through unchanged, refusing any text or blob beyond kMaxCellBytes and
 // any text holding U+0000.
@@ -252,7 +320,8 @@ void copyRows(sqlite3* db, const TableDef& table, bool& tooLong,
     }
 }
 
-// Throws unless the engine finds the file sound, naming what it found.
+// Throws unless the engine finds the file sound, naming what it found. The quick check walks
+// every page and reads every row's record.
 void requireSound(sqlite3* db, const QString& path)
 {
     Statement check(db, QStringLiteral("pragma quick_check"));
@@ -353,13 +422,16 @@ void fileSnapshot(SqliteStore& store, const QString& target, const Progress& pro
 void cleanCopy(const QString& source, const QString& target, const Progress& progress)
 {
     try {
-        requireModestSchema(source);
+        DatabasePages pages(source);
+        requireModestSchema(pages, source);
+        const SourceFile file(source, pages, target);
         qint64 total = 0;
         {
-            Connection from(SqliteStore::openConnection(source, SQLITE_OPEN_READONLY));
+            Connection from(file.open());
             requireNoHotJournal(from.db, source);
             requireSound(from.db, source);
             SqliteStore::validateTables(from.db, source);
+            requireIndexesMatchRows(from.db, source);
             for (const qint64 rows : rowCounts(from.db)) {
                 total += rows;
             }
@@ -373,9 +445,7 @@ void cleanCopy(const QString& source, const QString& target, const Progress& pro
         {
             // Read only: the operator's file is never changed, whatever it holds.
             Statement attach(copy.db, QStringLiteral("attach database ? as 来源"));
-            QUrl uri = QUrl::fromLocalFile(source);
-            uri.setQuery(QStringLiteral("mode=ro"));
-            attach.bind(1, QString::fromLatin1(uri.toEncoded()));
+            attach.bind(1, file.uri());
             attach.run();
         }
         bool tooLong = false;
@@ -487,8 +557,10 @@ void fileSwapIn(SqliteStore& store, const QString& clean, const std::function<vo
 std::vector<std::pair<QString, qint64>> tableCounts(const QString& path)
 {
     // With the program's text rules: a count may walk an index of a text column.
-    requireModestSchema(path);
-    Connection connection(SqliteStore::openConnection(path, SQLITE_OPEN_READONLY));
+    DatabasePages pages(path);
+    requireModestSchema(pages, path);
+    const SourceFile file(path, pages, {});
+    Connection connection(file.open());
     requireNoHotJournal(connection.db, path);
     std::vector<std::pair<QString, qint64>> counts;
     for (const TableDef& table : allTables()) {

@@ -68,6 +68,13 @@ qint64 changeCounter(sqlite3* db)
            qint64{bytes[3]};
 }
 
+// Moves on whenever another connection commits to the file; read inside a transaction.
+qint64 dataVersion(sqlite3* db)
+{
+    Statement version(db, QStringLiteral("pragma data_version"));
+    return version.step() ? version.value(0).toLongLong() : -1;
+}
+
 QString danglingLinkText(const QString& path)
 {
     return QStringLiteral("数据文件%1是一个链接，它指向的%2不存在。请找回链接指向的文件，"
@@ -346,6 +353,7 @@ void SqliteStore::prepareFigures()
         Statement unmark(m_db, QStringLiteral("delete from 表合计 where 表名=?"));
         unmark.bind(1, mark);
         unmark.run();
+        m_figuresVersion = dataVersion(m_db);
         runPlain(m_db, QStringLiteral("commit"));
     } catch (...) {
         sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
@@ -363,6 +371,14 @@ void SqliteStore::markFiguresClosed()
         return;
     }
     try {
+        // Another program wrote meanwhile (the sqlite3 shell's "insert or replace" removes a
+        // row without the delete trigger): without the mark the next open recounts.
+        if (dataVersion(m_db) != m_figuresVersion) {
+            qCInfo(storeLog) << "another connection wrote to the file: figures recounted at the "
+                                "next open";
+            sqlite3_exec(m_db, "rollback", nullptr, nullptr, nullptr);
+            return;
+        }
         Statement triggers(m_db, QStringLiteral("select count(*) from sqlite_master where "
                                                 "type='trigger' and name like '表合计!_%' "
                                                 "escape '!'"));

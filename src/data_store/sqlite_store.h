@@ -69,6 +69,9 @@ private:
     static int waitWhileBusy(void* store, int attempt);
 
     sqlite3* m_db = nullptr;
+    // The connection's data version once the figures were counted: another connection's
+    // commit moves it on, and its rows may have missed the triggers.
+    qint64 m_figuresVersion = -1;
     QElapsedTimer m_waitClock;
 };
 

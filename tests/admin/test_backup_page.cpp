@@ -642,6 +642,10 @@ private Q_SLOTS:
         QTest::newRow("huge_schema")
             << QStringLiteral("huge_schema") << QStringLiteral("数据库对象（表、视图等）超过");
         QTest::newRow("hot_journal") << QStringLiteral("hot_journal") << QStringLiteral("日志文件");
+        // The views committed to the -wal of a file another program still has open.
+        QTest::newRow("huge_schema_in_wal") << QStringLiteral("huge_schema_in_wal")
+                                            << QStringLiteral("数据库对象（表、视图等）超过");
+        QTest::newRow("overwritten") << QStringLiteral("overwritten") << QStringLiteral("损坏");
     }
 
     void refusesSourcesThatAreNotOurDatabases()
@@ -718,6 +722,36 @@ private Q_SLOTS:
                 tool.run("commit");
             }
             QFile::copy(made.filePath(), source);
+        } else if (kind == u"huge_schema_in_wal") {
+            const QString live = sources.filePath(QStringLiteral("live.dat"));
+            writeFile(live, good);
+            OtherWriter tool(live);
+            QCOMPARE(tool.run("pragma journal_mode=wal; pragma wal_autocheckpoint=0;"), SQLITE_OK);
+            // Written straight into the schema: 100,000 "create view" take the engine minutes.
+            QCOMPARE(tool.run("pragma writable_schema=1; with recursive n(i) as (select 1 union "
+                              "all select i+1 from n where i<100000) insert into sqlite_master "
+                              "select 'view', 'v'||i, 'v'||i, 0, 'create view v'||i||' as select "
+                              "1' from n;"),
+                     SQLITE_OK);
+            QVERIFY(QFile::copy(live, source));
+            QVERIFY(QFile::copy(live + QStringLiteral("-wal"), source + QStringLiteral("-wal")));
+        } else if (kind == u"overwritten") {
+            // A customer's name overwritten in its row, the file otherwise whole: the name index
+            // still holds the old name.
+            QByteArray bytes = good;
+            const qint64 pageSize =
+                rawRows(backupPath(f), {QStringLiteral("pragma page_size")}).value(0).toLongLong();
+            const QByteArray name = QStringLiteral("客户150").toUtf8();
+            qint64 replaced = 0;
+            for (qint64 at = bytes.indexOf(name); at >= 0; at = bytes.indexOf(name, at + 1)) {
+                const qint64 page = at / pageSize * pageSize;
+                if (bytes[page + (page == 0 ? 100 : 0)] == char{0x0d}) { // a leaf of a table
+                    bytes.replace(at, name.size(), QStringLiteral("客户951").toUtf8());
+                    ++replaced;
+                }
+            }
+            QCOMPARE(replaced, qint64{1});
+            writeFile(source, bytes);
         } else if (kind == u"hot_journal") {
             // Copied in the middle of a write, together with the journal that would undo it.
             const QString busy = sources.filePath(QStringLiteral("busy.dat"));
@@ -743,13 +777,18 @@ private Q_SLOTS:
         QCOMPARE(contents(f.env.databasePath()), before);
         QVERIFY(!f.child("Pro1")->isVisible());
         QCOMPARE(strayFiles(f, {QStringLiteral("备份卡.dat")}), QStringList());
+        // Nothing was added beside the source either.
+        QCOMPARE(QDir(sources.path()).entryList({QStringLiteral("*-shm")}, QDir::Files),
+                 QStringList());
         QCOMPARE(f.env.store.select(QStringLiteral("销售表")).recordCount(), 1);
         // No safety copy for a restore that did not happen.
         QCOMPARE(BackupHistory(f.env.folder()).entries().size(), size_t{1});
     }
 
     // A backup that carries a trigger, a view, an extra table, and tables whose columns are
-    // reordered or extra: only the rows of the six tables come in, by column name.
+    // reordered or extra: only the rows of the six tables come in, by column name. The file is
+    // in write-ahead-log mode: first copied with its -wal while the other program still holds
+    // it, then alone; both restore what was committed and add nothing beside the source.
     void craftedBackupBringsInOnlyTheRows()
     {
         SettingsFixture f;
@@ -766,19 +805,43 @@ private Q_SLOTS:
             made.close();
             QFile::rename(made.filePath(), crafted);
         }
-        OtherWriter tool(crafted);
-        QCOMPARE(tool.run("drop table 进货表;"
-                          "create table 进货表 (备注, 多余, 区别, 日期, 总金额, 数量, 单价, 名称);"
-                          "insert into 进货表 (名称, 单价, 数量, 总金额, 日期, 备注, 多余) values "
-                          "('梨', 2, 3, 6, '2026-12-7', '无', '不要');"
-                          "create trigger 清空 after insert on 销售表 begin delete from 客户表; "
-                          "delete from 用户表; end;"
-                          "create view 全部 as select * from 客户表;"
-                          "create table 额外 (x); insert into 额外 values (1);"),
+        auto tool = std::make_unique<OtherWriter>(crafted);
+        QCOMPARE(tool->run("pragma journal_mode=wal; pragma wal_autocheckpoint=0;"), SQLITE_OK);
+        QCOMPARE(tool->run("drop table 进货表;"
+                           "create table 进货表 (备注, 多余, 区别, 日期, 总金额, 数量, 单价, 名称);"
+                           "insert into 进货表 (名称, 单价, 数量, 总金额, 日期, 备注, 多余) values "
+                           "('梨', 2, 3, 6, '2026-12-7', '无', '不要');"
+                           "create trigger 清空 after insert on 销售表 begin delete from 客户表; "
+                           "delete from 用户表; end;"
+                           "create view 全部 as select * from 客户表;"
+                           "create table 额外 (x); insert into 额外 values (1);"),
                  SQLITE_OK);
+        // Copied in the middle of a write whose pages spilled into the -wal: only what was
+        // committed comes in.
+        QCOMPARE(tool->run("pragma cache_size=2; begin immediate; delete from 进货表;"), SQLITE_OK);
+        for (int i = 0; i < 200; ++i) {
+            tool->run("insert into 客户表 (客户名, 附加信息) values ('半', hex(randomblob(2000)))");
+        }
+        const QString copied = scratch.filePath(QStringLiteral("copied.dat"));
+        const QString log = copied + QStringLiteral("-wal");
+        QVERIFY(QFile::copy(crafted, copied));
+        QVERIFY(QFile::copy(crafted + QStringLiteral("-wal"), log));
+        QCOMPARE(tool->run("rollback"), SQLITE_OK);
+        const QByteArray logBytes = f.fileBytes(log);
+        QVERIFY(logBytes.size() > 200 * 2000);
+        chooseAndRestore(f, copied);
+        QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("进货表")), 1);
+        QCOMPARE(f.env.countOnDisk(QStringLiteral("客户表")), 1);
+        QCOMPARE(f.fileBytes(log), logBytes);
+        tool.reset();
+        const QStringList alone{QStringLiteral("copied.dat"), QStringLiteral("copied.dat-wal"),
+                                QStringLiteral("crafted.dat")};
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::Files), alone);
 
         chooseAndRestore(f, crafted);
         QCOMPARE(f.env.dialogs.lastText(), QStringLiteral("还原完毕。"));
+        QCOMPARE(QDir(scratch.path()).entryList(QDir::Files), alone);
         QCOMPARE(foreignObjects(f.env.databasePath()), QStringList());
         QCOMPARE(
             f.env.rowsOnDisk(QStringLiteral("select 名称, 单价, 数量, 总金额, 日期, 备注, 区别 "
