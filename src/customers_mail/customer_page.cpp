@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "ui_customer_page.h"
 #include "widgets/hover.h"
+#include "widgets/long_text.h"
 #include "widgets/paged_rows.h"
 #include "widgets/screen_fit.h"
 
@@ -66,6 +67,7 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     addGridMenus();
+    keepLongLinesQuick(*m_ui->Text1);
     QStringList headers;
     for (const char16_t* header : kHeaders) {
         headers << QString::fromUtf16(header);

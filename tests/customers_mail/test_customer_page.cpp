@@ -325,6 +325,13 @@ private Q_SLOTS:
         clickCell(grid, 3, 1); // no additional information
         QCOMPARE(description->toPlainText(), QStringLiteral("喜欢青花瓷"));
         QVERIFY(f.env.dialogs.messages.empty());
+        // A megabyte on one line is shown whole (bench_long_text times it).
+        const QString line(1024 * 1024, QLatin1Char('x'));
+        addCustomer(f.env.store, QStringLiteral("赵六"), QStringLiteral("z@l.cn"),
+                    QStringLiteral("茶"), {}, line);
+        f.page.opened();
+        clickCell(grid, 4, 1);
+        QVERIFY(description->toPlainText() == line);
     }
 
     void pageSaveNeedsEveryCellAndAppendsTheLastRow()

@@ -1,0 +1,14 @@
+#pragma once
+
+class QPlainTextEdit;
+
+namespace khgl {
+
+// Keeps a multi-line box quick with any text a value may hold (a megabyte on one line).
+// Wrapping at word boundaries looks, on every line, for the end of the word being broken:
+// over a run of a million characters without a blank that costs the square of its length
+// (minutes). Such a run wraps anywhere instead, as a word longer than the line wraps
+// anyway; texts without one keep wrapping at word boundaries.
+void keepLongLinesQuick(QPlainTextEdit& box);
+
+} // namespace khgl
