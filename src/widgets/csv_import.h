@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data_store/values.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -16,9 +18,10 @@ struct CsvTable
     std::vector<int> lines;
 };
 
-// The largest file an import reads, and the longest field (what an entry box holds).
+// The largest file an import reads, and the longest field in UTF-16 units: longer than any
+// value may be (two units a character at most), so such a field refuses the file.
 inline constexpr qint64 kCsvImportMaxBytes = qint64{64} << 20;
-inline constexpr qsizetype kCsvImportMaxField = 32767;
+inline constexpr qsizetype kCsvImportMaxField = 2 * kMaxStoredCharacters;
 
 // Reads a CSV file (RFC 4180 quoting; comma, semicolon or tab, chosen from the header line;
 // valid UTF-8, with or without BOM, is UTF-8, anything else GB18030). Throws StoreError with

@@ -44,10 +44,15 @@ QString changedBlocks(const QTextDocument& document, int from, int added)
 void keepLongLinesQuick(QPlainTextEdit& box)
 {
     QTextDocument* document = box.document();
-    // Told before the document lays the change out, so the change is laid out once, in the
-    // mode it needs.
+    // Told before the document lays out what was typed or pasted, so that is laid out once,
+    // in the mode it needs. Only a change that adds text switches: a text being replaced is
+    // first removed, and the box must not go back to word boundaries just before the new
+    // text comes.
     QObject::connect(document, &QTextDocument::contentsChange, &box,
                      [&box, document](int from, int, int added) {
+                         if (added == 0) {
+                             return;
+                         }
                          const bool anywhere = box.wordWrapMode() == QTextOption::WrapAnywhere;
                          if (!anywhere && hasLongRun(changedBlocks(*document, from, added))) {
                              box.setWordWrapMode(QTextOption::WrapAnywhere);
@@ -55,6 +60,16 @@ void keepLongLinesQuick(QPlainTextEdit& box)
                              box.setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
                          }
                      });
+}
+
+void setLongText(QPlainTextEdit& box, const QString& text)
+{
+    // Emptied first: switching the mode lays the text out again, which must not be the old
+    // text in the new mode or the new one in the old mode.
+    box.clear();
+    box.setWordWrapMode(hasLongRun(text) ? QTextOption::WrapAnywhere
+                                         : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    box.setPlainText(text);
 }
 
 } // namespace khgl

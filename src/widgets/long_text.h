@@ -1,6 +1,7 @@
 #pragma once
 
 class QPlainTextEdit;
+class QString;
 
 namespace khgl {
 
@@ -10,5 +11,8 @@ namespace khgl {
 // (minutes). Such a run wraps anywhere instead, as a word longer than the line wraps
 // anyway; texts without one keep wrapping at word boundaries.
 void keepLongLinesQuick(QPlainTextEdit& box);
+
+// Puts text into such a box, choosing how it wraps before the text is laid out.
+void setLongText(QPlainTextEdit& box, const QString& text);
 
 } // namespace khgl

@@ -93,12 +93,12 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("!文件“t.csv”第 3 行的引号没有配对，没有导入任何记录。")};
         QTest::newRow("quote bomb")
             << QByteArray("a\n\"" + QByteArray(20'000'000, '"') + "\"\n")
-            << QStringList{
-                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”第 2 行有一格超过 1048576 个字，没有导入任何记录。")};
         QTest::newRow("line of ten million characters")
             << QByteArray("a,b\n" + QByteArray(10'000'000, 'x') + "\n")
-            << QStringList{
-                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”第 2 行有一格超过 1048576 个字，没有导入任何记录。")};
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\r\n")
                                << QStringList{
                                       QStringLiteral("!文件“t.csv”是空的，没有导入任何记录。")};
