@@ -9,7 +9,6 @@
 #include "platform/guard.h"
 #include "ui_customer_entry_window.h"
 #include "widgets/click_widgets.h"
-#include "widgets/long_text.h"
 #include "widgets/screen_fit.h"
 
 #include <QShortcut>
@@ -28,7 +27,6 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
       m_ui(std::make_unique<Ui::CustomerEntryWindow>())
 {
     m_ui->setupUi(this);
-    keepLongLinesQuick(*m_ui->Text12);
     // Only the main window ends the program: closing this one while the main window waits in
     // the notification area must not.
     setAttribute(Qt::WA_QuitOnClose, false);

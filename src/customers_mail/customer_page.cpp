@@ -11,7 +11,6 @@
 #include "platform/dialogs.h"
 #include "ui_customer_page.h"
 #include "widgets/hover.h"
-#include "widgets/long_text.h"
 #include "widgets/paged_rows.h"
 #include "widgets/screen_fit.h"
 
@@ -67,7 +66,6 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
 {
     m_ui->setupUi(this);
     addGridMenus();
-    keepLongLinesQuick(*m_ui->Text1);
     QStringList headers;
     for (const char16_t* header : kHeaders) {
         headers << QString::fromUtf16(header);
@@ -235,7 +233,7 @@ void CustomerPage::showExtraInformation(int row, int col)
     guard([this, &name, &mail] {
         RecordSet info = customer_records::extraInformation(m_context.store, name, mail);
         if (!info.eof() && !info.isEmpty(0)) {
-            setLongText(*m_ui->Text1, info.text(0));
+            m_ui->Text1->setLongText(info.text(0));
         }
     });
 }

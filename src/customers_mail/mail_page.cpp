@@ -11,7 +11,6 @@
 #include "platform/mail_server_settings.h"
 #include "ui_mail_page.h"
 #include "widgets/hover.h"
-#include "widgets/long_text.h"
 #include "widgets/screen_fit.h"
 
 #include <QListWidget>
@@ -49,7 +48,6 @@ MailPage::MailPage(PageEnv& env, QWidget* parent)
     : Page(env, parent), m_ui(std::make_unique<Ui::MailPage>()), m_run(env.context.mail)
 {
     m_ui->setupUi(this);
-    keepLongLinesQuick(*m_ui->Text15);
     addGridMenus();
     m_ui->MS2->setRows(2);
     m_ui->MS2->setCols(3);

@@ -1,6 +1,6 @@
 #include "widgets/long_text.h"
 
-#include <QPlainTextEdit>
+#include <QMimeData>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -26,10 +26,9 @@ bool hasLongRun(QStringView text)
 // The text of the blocks a change touched.
 QString changedBlocks(const QTextDocument& document, int from, int added)
 {
-    const QTextBlock first = document.findBlock(from);
     const QTextBlock last = document.findBlock(from + added);
     QString text;
-    for (QTextBlock block = first; block.isValid(); block = block.next()) {
+    for (QTextBlock block = document.findBlock(from); block.isValid(); block = block.next()) {
         text += block.text();
         text += QLatin1Char('\n');
         if (block == last) {
@@ -41,35 +40,47 @@ QString changedBlocks(const QTextDocument& document, int from, int added)
 
 } // namespace
 
-void keepLongLinesQuick(QPlainTextEdit& box)
+LongTextEdit::LongTextEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
-    QTextDocument* document = box.document();
-    // Told before the document lays out what was typed or pasted, so that is laid out once,
-    // in the mode it needs. Only a change that adds text switches: a text being replaced is
-    // first removed, and the box must not go back to word boundaries just before the new
-    // text comes.
-    QObject::connect(document, &QTextDocument::contentsChange, &box,
-                     [&box, document](int from, int, int added) {
-                         if (added == 0) {
-                             return;
-                         }
-                         const bool anywhere = box.wordWrapMode() == QTextOption::WrapAnywhere;
-                         if (!anywhere && hasLongRun(changedBlocks(*document, from, added))) {
-                             box.setWordWrapMode(QTextOption::WrapAnywhere);
-                         } else if (anywhere && document->characterCount() <= kLongestWord) {
-                             box.setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-                         }
-                     });
+    // Told before the document lays the change out.
+    connect(document(), &QTextDocument::contentsChange, this,
+            [this](int from, int, int added) { contentsChange(from, added); });
 }
 
-void setLongText(QPlainTextEdit& box, const QString& text)
+void LongTextEdit::contentsChange(int from, int added)
 {
-    // Emptied first: switching the mode lays the text out again, which must not be the old
-    // text in the new mode or the new one in the old mode.
-    box.clear();
-    box.setWordWrapMode(hasLongRun(text) ? QTextOption::WrapAnywhere
-                                         : QTextOption::WrapAtWordBoundaryOrAnywhere);
-    box.setPlainText(text);
+    // Only a change that adds text switches: a text being replaced is first removed, and the
+    // box must not go back to word boundaries just before the new text comes.
+    if (added == 0) {
+        return;
+    }
+    const bool anywhere = wordWrapMode() == QTextOption::WrapAnywhere;
+    if (!anywhere && hasLongRun(changedBlocks(*document(), from, added))) {
+        setWordWrapMode(QTextOption::WrapAnywhere);
+    } else if (anywhere && document()->characterCount() <= kLongestWord) {
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    }
+}
+
+void LongTextEdit::setLongText(const QString& text)
+{
+    // Emptied first: switching the mode lays the text out again, which must be neither the
+    // old text in the new mode nor the new one in the old mode.
+    clear();
+    setWordWrapMode(hasLongRun(text) ? QTextOption::WrapAnywhere
+                                     : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setPlainText(text);
+}
+
+void LongTextEdit::insertFromMimeData(const QMimeData* source)
+{
+    // Switched before the pasted text is laid out (the box's own text is laid out again,
+    // once).
+    if (source != nullptr && wordWrapMode() != QTextOption::WrapAnywhere &&
+        hasLongRun(source->text())) {
+        setWordWrapMode(QTextOption::WrapAnywhere);
+    }
+    QPlainTextEdit::insertFromMimeData(source);
 }
 
 } // namespace khgl

@@ -1,18 +1,30 @@
 #pragma once
 
-class QPlainTextEdit;
-class QString;
+#include <QPlainTextEdit>
 
 namespace khgl {
 
-// Keeps a multi-line box quick with any text a value may hold (a megabyte on one line).
+// A multi-line box that stays quick with any text a value may hold (a megabyte on one line).
 // Wrapping at word boundaries looks, on every line, for the end of the word being broken:
 // over a run of a million characters without a blank that costs the square of its length
 // (minutes). Such a run wraps anywhere instead, as a word longer than the line wraps
-// anyway; texts without one keep wrapping at word boundaries.
-void keepLongLinesQuick(QPlainTextEdit& box);
+// anyway; texts without one keep wrapping at word boundaries. The mode is chosen before a
+// text is laid out: by setLongText, by a paste, and as typing makes a run long.
+class LongTextEdit final : public QPlainTextEdit
+{
+    Q_OBJECT
 
-// Puts text into such a box, choosing how it wraps before the text is laid out.
-void setLongText(QPlainTextEdit& box, const QString& text);
+public:
+    explicit LongTextEdit(QWidget* parent = nullptr);
+
+    // Puts text into the box, laid out once in the mode it needs.
+    void setLongText(const QString& text);
+
+protected:
+    void insertFromMimeData(const QMimeData* source) override;
+
+private:
+    void contentsChange(int from, int added);
+};
 
 } // namespace khgl
