@@ -1,6 +1,7 @@
 #include "data_store/values.h"
 
 #include "data_store/store_error.h"
+#include "data_store/store_log.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -131,6 +132,8 @@ void requireStorable(const QString& box, QStringView text)
 {
     // Fewer UTF-16 units than the limit cannot be more characters: no count needed.
     if (text.size() > kMaxStoredCharacters && characterCount(text) > kMaxStoredCharacters) {
+        qCInfo(storeLog).noquote()
+            << "write refused: a text of" << characterCount(text) << "characters for" << box;
         throw StoreError(refusedText(tooLongText(box)));
     }
     if (text.contains(QChar(0))) {
