@@ -2,6 +2,7 @@
 
 #include "customers_mail/customer_records.h"
 #include "data_store/data_store.h"
+#include "data_store/values.h"
 #include "platform/aid_opener.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
@@ -18,11 +19,6 @@ namespace {
 // Names, e-mail addresses and product names hold at most 48 characters.
 constexpr qsizetype kMaxCharacters = 48;
 constexpr int kAidGapTwips = 500;
-
-qsizetype characterCount(const QString& text)
-{
-    return text.toUcs4().size();
-}
 
 } // namespace
 

@@ -238,7 +238,7 @@ void CustomerPage::showExtraInformation(int row, int col)
     guard([this, &name, &mail] {
         RecordSet info = customer_records::extraInformation(m_context.store, name, mail);
         if (!info.eof() && !info.isEmpty(0)) {
-            m_ui->Text1->setPlainText(info.text(0));
+            m_ui->Text1->setLongText(info.text(0));
         }
     });
 }

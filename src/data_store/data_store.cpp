@@ -222,6 +222,9 @@ qint64 DataStore::insertRow(const QString& table, const QList<std::pair<QString,
         if (column == nullptr) {
             throw StoreError(QStringLiteral("表中没有“%1”一项。").arg(name));
         }
+        if (value.typeId() == QMetaType::QString) {
+            requireStorable(name, value.toString());
+        }
         names << name;
         converted << convertForColumn(*column, value);
     }

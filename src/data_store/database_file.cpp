@@ -7,6 +7,7 @@
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
+#include "data_store/values.h"
 
 #include <sqlite3.h>
 
@@ -31,8 +32,8 @@ namespace {
 constexpr int kPagesPerStep = 16;
 // Rows a restore copies between two progress reports.
 constexpr int kRowsPerStep = 2000;
-// No value of this program comes near it; a larger one would take the grids down.
-constexpr int kMaxCellBytes = 4 * 1024 * 1024;
+// The most a value of this program takes: every text it lets through fits.
+constexpr qsizetype kMaxCellBytes = kMaxStoredBytes;
 // How many schema objects of the program's own a restore source may hold at most.
 constexpr qint64 kSchemaFactor = 20;
 
@@ -275,6 +276,27 @@ void syncFolder(const QString& folder)
     }
 }
 
+QString tooLongCellText(const QString& table)
+{
+    return QStringLiteral("“%1”中有一项内容超过 %2 MB，本系统的数据不会这样长，"
+                          "这不是本系统的备份。")
+        .arg(table)
+        .arg(kMaxCellBytes / (1024 * 1024));
+}
+
+// Runs a copy whose values pass through khgl_cell, naming the table of a value too long.
+void runCopy(Statement& copy, const QString& table, const bool& tooLong)
+{
+    try {
+        copy.run();
+    } catch (const StoreError&) {
+        if (tooLong) {
+            throw StoreError(tooLongCellText(table));
+        }
+        throw;
+    }
+}
+
 // Copies one table's rows from the attached source in blocks of rows, by key.
 void copyRows(sqlite3* db, const TableDef& table, bool& tooLong,
               const std::function<void(qint64 rows)>& copied)
@@ -297,18 +319,7 @@ void copyRows(sqlite3* db, const TableDef& table, bool& tooLong,
     for (;;) {
         sqlite3_reset(insert.handle());
         insert.bind(1, after);
-        try {
-            insert.run();
-        } catch (const StoreError&) {
-            if (tooLong) {
-                throw StoreError(
-                    QStringLiteral("“%1”中有一项内容超过 %2 MB，本系统的数据不会这样长，"
-                                   "这不是本系统的备份。")
-                        .arg(name)
-                        .arg(kMaxCellBytes / (1024 * 1024)));
-            }
-            throw;
-        }
+        runCopy(insert, name, tooLong);
         const int rows = sqlite3_changes(db);
         if (rows == 0) {
             return;
@@ -473,9 +484,16 @@ void cleanCopy(const QString& source, const QString& target, const Progress& pro
                 if (single(copy.db, QStringLiteral("select count(*) from 来源.sqlite_master where "
                                                    "type='table' and name='%1'")
                                         .arg(name)) == 1) {
-                    runPlain(copy.db,
-                             QStringLiteral("insert into main.%1 (%2) select %2 from 来源.%1")
-                                 .arg(name, QString::fromUtf16(table.columns)));
+                    // Its values pass the same checks as the six tables' values.
+                    const QString columns = QString::fromUtf16(table.columns);
+                    QStringList cells;
+                    for (const QString& column : columns.split(QStringLiteral(", "))) {
+                        cells << QStringLiteral("khgl_cell(%1)").arg(column);
+                    }
+                    Statement insert(
+                        copy.db, QStringLiteral("insert into main.%1 (%2) select %3 from 来源.%1")
+                                     .arg(name, columns, cells.join(QStringLiteral(", "))));
+                    runCopy(insert, name, tooLong);
                 }
             }
             runPlain(copy.db, QStringLiteral("commit"));

@@ -43,6 +43,14 @@ QVariant numberValue(const QString& column, const QString& text)
     return *number;
 }
 
+// The texts an entry writes as they are, by the boxes they come from.
+void requireStorableTexts(const GoodsEntry& entry)
+{
+    requireStorable(QStringLiteral("商品名称"), entry.name);
+    requireStorable(QStringLiteral("日期"), entry.date);
+    requireStorable(QStringLiteral("备注"), entry.remark);
+}
+
 std::optional<double> amount(const RecordSet& set)
 {
     return sumOf(set, QStringLiteral("金额"));
@@ -71,6 +79,7 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
     SavedRecord saved;
     // Counting and appending in one transaction keeps 区别 equal to the count it reports;
     // counting instead of reading the whole table keeps a save quick on a long table.
+    requireStorableTexts(entry);
     store.transaction([&] {
         saved.count = static_cast<int>(rowCount(store, name)) + 1;
         store.execute(QStringLiteral("insert into ") + name +
@@ -99,6 +108,7 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
         std::vector<QVariantList> rows;
         rows.reserve(entries.size());
         for (const GoodsEntry& entry : entries) {
+            requireStorableTexts(entry);
             rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
                             numberValue(QStringLiteral("数量"), entry.quantity),
                             numberValue(QStringLiteral("总金额"), entry.amount), entry.date,

@@ -32,6 +32,8 @@ QHash<QString, QString> stockMinimums(DataStore& store)
 
 void setStockMinimum(DataStore& store, const QString& name, const QString& minimum)
 {
+    // The same rule as the six tables: a name no restore would take is never written.
+    requireStorable(QStringLiteral("商品名称"), name);
     if (minimum.trimmed().isEmpty()) {
         store.execute(kRemove, {name});
         return;

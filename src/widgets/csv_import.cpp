@@ -191,9 +191,9 @@ private:
     void add(QString& field, QChar c) const
     {
         if (field.size() >= kCsvImportMaxField) {
-            throw StoreError(refused(
-                m_name,
-                QStringLiteral("第 %1 行有一格超过 %2 个字").arg(m_line).arg(kCsvImportMaxField)));
+            throw StoreError(refused(m_name, QStringLiteral("第 %1 行有一格超过 %2 个字")
+                                                 .arg(m_line)
+                                                 .arg(kMaxStoredCharacters)));
         }
         field.append(c);
     }

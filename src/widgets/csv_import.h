@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data_store/values.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -16,9 +18,11 @@ struct CsvTable
     std::vector<int> lines;
 };
 
-// The largest file an import reads, and the longest field (what an entry box holds).
+// The largest file an import reads, and the longest field it reads, in UTF-16 units: twice
+// the most a value may take (two units a character), so a field beyond it refuses the file;
+// a shorter field too long for a value refuses only its row.
 inline constexpr qint64 kCsvImportMaxBytes = qint64{64} << 20;
-inline constexpr qsizetype kCsvImportMaxField = 32767;
+inline constexpr qsizetype kCsvImportMaxField = 4 * kMaxStoredCharacters;
 
 // Reads a CSV file (RFC 4180 quoting; comma, semicolon or tab, chosen from the header line;
 // valid UTF-8, with or without BOM, is UTF-8, anything else GB18030). Throws StoreError with

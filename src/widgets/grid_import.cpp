@@ -26,7 +26,7 @@ void date(QStringList& problems, const QString& header, const QString& text)
 
 void length(QStringList& problems, const QString& header, const QString& text, qsizetype most)
 {
-    if (text.toUcs4().size() > most) {
+    if (characterCount(text) > most) {
         problems << QStringLiteral("“%1”超过 %2 个字").arg(header).arg(most);
     }
 }
@@ -80,6 +80,7 @@ ImportPlan planImport(const CsvTable& table, const GridImporter& importer)
             const qsizetype at = from[c];
             const bool read = columns[c].taken && at >= 0 && at < fields.size();
             row << (read ? unguardedCsvText(fields[at]) : QString());
+            import_check::length(problems, columns[c].header, row.back(), kMaxStoredCharacters);
             if (columns[c].required && row.back().trimmed().isEmpty()) {
                 problems << QStringLiteral("“%1”不能为空").arg(columns[c].header);
             }

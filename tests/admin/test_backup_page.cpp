@@ -2,11 +2,14 @@
 #include "admin/backup_page.h"
 #include "admin/daily_backup.h"
 #include "admin/database_copy.h"
+#include "customers_mail/customer_records.h"
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/sql_dialect.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/store_error.h"
+#include "data_store/values.h"
+#include "goods/goods_records.h"
 #include "goods/stock_minimum_records.h"
 #include "platform/log_file.h"
 #include "settings_fixture.h"
@@ -287,6 +290,18 @@ private Q_SLOTS:
         f.env.addUser(QStringLiteral("admin"), QStringLiteral("pw"));
         addSale(f, QStringLiteral("旧货"));
         goods::setStockMinimum(f.env.store, QStringLiteral("旧货"), QStringLiteral("4"));
+        // Texts as long as any write takes, each character outside the BMP (four UTF-8
+        // bytes): the backup holding them restores.
+        const QString longest = QStringLiteral("😀").repeated(kMaxStoredCharacters);
+        QStringList texts(11, longest);
+        texts[3] = QStringLiteral("2026-3-5");
+        texts[5] = texts[6] = texts[7] = QStringLiteral("1");
+        customer_records::appendRecord(f.env.store, texts, longest,
+                                       customer_records::Numbering::CountingNew);
+        goods::appendRecord(f.env.store, goods::GoodsTable::Purchases,
+                            {longest, QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("1"),
+                             QStringLiteral("2026-3-5"), longest});
+        goods::setStockMinimum(f.env.store, longest, QStringLiteral("4"));
         click(f.child("Label89"));
         const QStringList backup = contents(backupPath(f));
         QCOMPARE(backup.first(), QStringLiteral("ok"));
@@ -330,8 +345,9 @@ private Q_SLOTS:
         QCOMPARE(salesGrid->rows(), 2);
         QCOMPARE(f.env.store.select(QStringLiteral("销售表")).recordCount(), 1);
         // The stock minimums come back with the rest.
-        QCOMPARE(goods::stockMinimums(f.env.store),
-                 (QHash<QString, QString>{{QStringLiteral("旧货"), QStringLiteral("4")}}));
+        QVERIFY(goods::stockMinimums(f.env.store) ==
+                (QHash<QString, QString>{{QStringLiteral("旧货"), QStringLiteral("4")},
+                                         {longest, QStringLiteral("4")}}));
         // Writes go to the restored file.
         addSale(f, QStringLiteral("再卖"));
         QCOMPARE(f.env.countOnDisk(QStringLiteral("销售表")), 2);
@@ -639,6 +655,10 @@ private Q_SLOTS:
         QTest::newRow("other_columns")
             << QStringLiteral("other_columns") << QStringLiteral("用户表缺少“答案”");
         QTest::newRow("huge_cell") << QStringLiteral("huge_cell") << QStringLiteral("超过 4 MB");
+        // The program's own table passes the same checks as the six.
+        QTest::newRow("huge_minimum")
+            << QStringLiteral("huge_minimum") << QStringLiteral("“库存下限”中有一项内容超过 4 MB");
+        QTest::newRow("nul_minimum") << QStringLiteral("nul_minimum") << QStringLiteral("U+0000");
         QTest::newRow("huge_schema")
             << QStringLiteral("huge_schema") << QStringLiteral("数据库对象（表、视图等）超过");
         QTest::newRow("hot_journal") << QStringLiteral("hot_journal") << QStringLiteral("日志文件");
@@ -703,7 +723,7 @@ private Q_SLOTS:
             writeFile(source, bytes);
         } else if (kind == u"folder") {
             QDir().mkpath(source);
-        } else if (kind == u"huge_cell" || kind == u"huge_schema") {
+        } else if (kind == u"huge_cell" || kind == u"huge_schema" || kind.endsWith(u"_minimum")) {
             QTemporaryDir scratch;
             SqliteStore made(scratch.path());
             made.create();
@@ -712,6 +732,12 @@ private Q_SLOTS:
             if (kind == u"huge_cell") {
                 QCOMPARE(tool.run("insert into 客户表 (客户名, 客户简述) values "
                                   "('大', hex(zeroblob(2200000)))"),
+                         SQLITE_OK);
+            } else if (kind == u"huge_minimum") {
+                QCOMPARE(tool.run("insert into 库存下限 values (hex(zeroblob(2200000)), 1)"),
+                         SQLITE_OK);
+            } else if (kind == u"nul_minimum") {
+                QCOMPARE(tool.run("insert into 库存下限 values ('绿' || char(0) || '茶', 1)"),
                          SQLITE_OK);
             } else {
                 tool.run("begin");

@@ -331,6 +331,13 @@ private Q_SLOTS:
         clickCell(grid, 3, 2);
         QCOMPARE(description->toPlainText(), QString());
         QVERIFY(f.env.dialogs.messages.empty());
+        // A megabyte on one line is shown whole (bench_long_text times it).
+        const QString line(1024 * 1024, QLatin1Char('x'));
+        addCustomer(f.env.store, QStringLiteral("赵六"), QStringLiteral("z@l.cn"),
+                    QStringLiteral("茶"), {}, line);
+        f.page.opened();
+        clickCell(grid, 4, 1);
+        QVERIFY(description->toPlainText() == line);
     }
 
     void pageSaveNeedsEveryCellAndAppendsTheLastRow()

@@ -3,6 +3,7 @@
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
 #include "data_store/store_error.h"
+#include "data_store/values.h"
 #include "goods/date_query_dialog.h"
 #include "goods/goods_query_window.h"
 #include "goods/goods_records.h"
@@ -336,18 +337,63 @@ private Q_SLOTS:
             same ? 2 : 1);
     }
 
-    // A text holding U+0000 reaches neither store: refused with a message, nothing written.
-    void textWithNulIsRefused()
+    // A text holding U+0000 reaches neither store, nor does one longer than a restore takes:
+    // refused with a message naming the box, nothing written. The limit counts characters as
+    // the operator does: one outside the BMP (two UTF-16 units, four UTF-8 bytes) counts once.
+    void unstorableTextsAreRefused_data()
     {
-        TestEnv env;
-        try {
-            addGoods(env, kPurchases, QStringLiteral("绿") + QChar(0) + QStringLiteral("茶"), 1, 1,
-                     QStringLiteral("2026-3-5"));
-            QFAIL("saved");
-        } catch (const StoreError& error) {
-            QVERIFY(error.message().contains(QStringLiteral("U+0000")));
+        QTest::addColumn<QString>("write"); // which write path
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("refused"); // what the refusal says; empty: written whole
+        const QString atLimit = QStringLiteral("😀").repeated(kMaxStoredCharacters);
+        const QString tooLong = QStringLiteral("超过 %1 个字").arg(kMaxStoredCharacters);
+        const std::pair<const char*, const char*> writes[] = {{"goods", "“商品名称”"},
+                                                              {"minimum", "“商品名称”"},
+                                                              {"customer", "“附加信息”"},
+                                                              {"bound", "文字"}};
+        for (const auto& [write, box] : writes) {
+            const QString path = QString::fromLatin1(write);
+            QTest::addRow("%s, U+0000", write)
+                << path << QStringLiteral("绿") + QChar(0) + QStringLiteral("茶")
+                << QStringLiteral("U+0000");
+            QTest::addRow("%s, at the limit outside the BMP", write)
+                << path << atLimit << QString();
+            QTest::addRow("%s, one over", write)
+                << path << atLimit + QStringLiteral("茶") << QString::fromUtf8(box) + tooLong;
         }
-        QCOMPARE(env.countOnDisk(kPurchases), 0);
+    }
+    void unstorableTextsAreRefused()
+    {
+        QFETCH(QString, write);
+        QFETCH(QString, text);
+        QFETCH(QString, refused);
+        TestEnv env;
+        QString read = QStringLiteral("select 名称 from 进货表");
+        QString table = kPurchases;
+        try {
+            if (write == u"goods") {
+                goods::appendRecord(env.store, goods::GoodsTable::Purchases,
+                                    {text, QStringLiteral("1"), QStringLiteral("1"),
+                                     QStringLiteral("1"), QStringLiteral("2026-3-5"), QString()});
+            } else if (write == u"minimum") {
+                table = QStringLiteral("库存下限");
+                read = QStringLiteral("select 名称 from 库存下限");
+                goods::setStockMinimum(env.store, text, QStringLiteral("1"));
+            } else if (write == u"customer") {
+                table = QStringLiteral("客户表");
+                read = QStringLiteral("select 附加信息 from 客户表");
+                env.store.insertRow(table, {{QStringLiteral("客户名"), QStringLiteral("甲")},
+                                            {QStringLiteral("附加信息"), text}});
+            } else {
+                addGoods(env, kPurchases, text, 1, 1, QStringLiteral("2026-3-5"));
+            }
+            QVERIFY2(refused.isEmpty(), "written");
+            QVERIFY(env.rowsOnDisk(read).value(0).value(0) == text);
+        } catch (const StoreError& error) {
+            QVERIFY2(!refused.isEmpty() && error.message().contains(refused),
+                     qPrintable(error.message()));
+            QCOMPARE(env.countOnDisk(table), 0);
+        }
     }
 
     void stockListingSortsNamesAsTheFileDoes()

@@ -1,6 +1,7 @@
 #include "customers_mail/customer_records.h"
 #include "data_store/data_store.h"
 #include "data_store/store_error.h"
+#include "data_store/values.h"
 #include "goods/goods_records.h"
 #include "schedule/reminder_records.h"
 #include "support/env.h"
@@ -92,12 +93,12 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("!文件“t.csv”第 3 行的引号没有配对，没有导入任何记录。")};
         QTest::newRow("quote bomb")
             << QByteArray("a\n\"" + QByteArray(20'000'000, '"') + "\"\n")
-            << QStringList{
-                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”第 2 行有一格超过 1048576 个字，没有导入任何记录。")};
         QTest::newRow("line of ten million characters")
             << QByteArray("a,b\n" + QByteArray(10'000'000, 'x') + "\n")
-            << QStringList{
-                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 32767 个字，没有导入任何记录。")};
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”第 2 行有一格超过 1048576 个字，没有导入任何记录。")};
         QTest::newRow("empty") << QByteArray("\xEF\xBB\xBF\r\n")
                                << QStringList{
                                       QStringLiteral("!文件“t.csv”是空的，没有导入任何记录。")};
@@ -159,6 +160,14 @@ private Q_SLOTS:
                                QStringLiteral("名|7||x||||| => “客户名”超过 48 个字；"
                                               "“客户邮箱”超过 48 个字；“购买日期”不是日期；"
                                               "“商品单价”不是数字")};
+        // Any column holds at most the characters any value may hold, an emoji counting once.
+        const QString longest = QStringLiteral("😀").repeated(kMaxStoredCharacters);
+        QTest::newRow("longest texts")
+            << "customers" << QStringLiteral("客户名,客户简述\n甲,%1\n乙,%1茶\n").arg(longest)
+            << QStringList{QString(), QStringLiteral("甲|||||||||%1| => ").arg(longest),
+                           QStringLiteral("乙|||||||||%1茶| => “客户简述”超过 %2 个字")
+                               .arg(longest)
+                               .arg(kMaxStoredCharacters)};
         QTest::newRow("reminders")
             << "reminders"
             << QStringLiteral("提醒日期,日程安排,提醒时间\n2026-3-5,进货,8时30分\n"
