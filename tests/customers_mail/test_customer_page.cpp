@@ -464,6 +464,8 @@ private Q_SLOTS:
                 return int(QDialog::Rejected);
             }
             typeText(box("Text6"), QStringLiteral("1,234.5"));
+            dialog.show();
+            grabTo(&dialog, QStringLiteral("record_editor_customer"));
             click(box("Text4"));
             calendarOpened = f.env.inputAids.isCalendarOpen();
             f.env.inputAids.writeDate(aid::EditorDate, QStringLiteral("2026-12-8"));

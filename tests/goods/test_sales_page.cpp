@@ -166,6 +166,7 @@ private Q_SLOTS:
         typeText(f.box("Text28"), QStringLiteral("9"));
         QVERIFY(check->isVisibleTo(&f.page));
         QVERIFY(check->text().contains(QStringLiteral("5.00")));
+        grabTo(&f.page, QStringLiteral("sales_page_amount_check"));
         for (const QWidget* other : check->parentWidget()->findChildren<QWidget*>()) {
             QVERIFY2(other == check || !other->geometry().intersects(check->geometry()),
                      qPrintable(other->objectName()));
@@ -191,6 +192,8 @@ private Q_SLOTS:
             child<QLineEdit>(&editor, "Text25")->setText(QStringLiteral("青苹果"));
             typeText(child<QLineEdit>(&editor, "Text27"), QStringLiteral("0"));
             warned = child<QLabel>(&editor, "AmountCheck")->isVisibleTo(&editor);
+            editor.show();
+            grabTo(&editor, QStringLiteral("record_editor_sales"));
             child<QLineEdit>(&editor, "Text28")->setText(QStringLiteral("12.5"));
             click(child(&editor, "RecordEditorSave"));
             return editor.result();
