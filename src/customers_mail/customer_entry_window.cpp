@@ -33,10 +33,9 @@ CustomerEntryWindow::CustomerEntryWindow(AppContext& context, QWidget* parent)
     screen_fit::fitFixedWindow(this);
     m_ui->Label1->setCursor(Qt::PointingHandCursor);
 
-    const QString tooLong = QStringLiteral("字数不大于50字。");
-    limitLength(m_ui->Text1, tooLong);
-    limitLength(m_ui->Text3, tooLong);
-    limitLength(m_ui->Text5, QStringLiteral("商品名不大于50字"));
+    limitLength(m_ui->Text1, tooLongText());
+    limitLength(m_ui->Text3, tooLongText());
+    limitLength(m_ui->Text5, productTooLongText());
     keepNumeric(m_ui->Text6);
     keepNumeric(m_ui->Text7);
 
@@ -99,23 +98,31 @@ void CustomerEntryWindow::escape()
     close();
 }
 
+void CustomerEntryWindow::checkLength(Dialogs& dialogs, QWidget* parent, QLineEdit* box,
+                                      const QString& message)
+{
+    if (characterCount(box->text()) > kMaxCharacters) {
+        dialogs.message(parent, message);
+        box->clear();
+    }
+}
+
+void CustomerEntryWindow::checkNumeric(QLineEdit* box)
+{
+    if (!customer_records::isNumberEntry(box->text())) {
+        box->clear();
+    }
+}
+
 void CustomerEntryWindow::limitLength(QLineEdit* box, const QString& message)
 {
-    connect(box, &QLineEdit::textChanged, this, [this, box, message](const QString& text) {
-        if (characterCount(text) > kMaxCharacters) {
-            m_context.dialogs.message(this, message);
-            box->clear();
-        }
-    });
+    connect(box, &QLineEdit::textChanged, this,
+            [this, box, message] { checkLength(m_context.dialogs, this, box, message); });
 }
 
 void CustomerEntryWindow::keepNumeric(QLineEdit* box)
 {
-    connect(box, &QLineEdit::textChanged, this, [box](const QString& text) {
-        if (!customer_records::isNumberEntry(text)) {
-            box->clear();
-        }
-    });
+    connect(box, &QLineEdit::textChanged, this, [box] { checkNumeric(box); });
 }
 
 // Typing into the date or amount box also opens its aid; the aid's own write does not, so

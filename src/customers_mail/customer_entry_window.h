@@ -16,6 +16,7 @@ class CustomerEntryWindow;
 namespace khgl {
 
 struct AppContext;
+class Dialogs;
 
 // The customer entry window: one purchase per save, appended to 客户表. The boxes keep their
 // texts after a save so the next purchase of the same customer needs few changes.
@@ -32,6 +33,15 @@ public:
 
     // The texts of Text1 to Text11 in the table's column order.
     QStringList boxTexts() const;
+
+    // The checks of the boxes, run on each change of a box (here or in another window that
+    // edits the same columns): a name, mail address or product name longer than 48 characters
+    // is said and emptied; a number box keeps only a number.
+    static void checkLength(Dialogs& dialogs, QWidget* parent, QLineEdit* box,
+                            const QString& message);
+    static void checkNumeric(QLineEdit* box);
+    static QString tooLongText() { return QStringLiteral("字数不大于50字。"); }
+    static QString productTooLongText() { return QStringLiteral("商品名不大于50字"); }
 
 Q_SIGNALS:
     // A record was written: the eleven box texts and the hidden key of the new record.

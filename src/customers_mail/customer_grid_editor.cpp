@@ -4,6 +4,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QToolTip>
 
 namespace khgl {
 
@@ -27,6 +28,16 @@ bool CustomerGridEditor::isEditable(int row, int col) const
     return row >= 1 && row < m_grid.rows() && col >= 1 && col < m_grid.cols();
 }
 
+bool CustomerGridEditor::showsStoredRecord(int row) const
+{
+    return m_grid.rowKey(row) >= 0;
+}
+
+QString CustomerGridEditor::storedRowHint()
+{
+    return QStringLiteral("这一行是已保存的记录：请用右键菜单“修改…”（Ctrl+E）更改。");
+}
+
 void CustomerGridEditor::edit(int row, int col, const QString& text)
 {
     if (!isEditable(row, col)) {
@@ -38,7 +49,11 @@ void CustomerGridEditor::edit(int row, int col, const QString& text)
     m_grid.setCol(col);
     m_editing = true;
     // A text longer than the box holds is shown, not edited: taking the box back would cut it.
-    m_box->setReadOnly(text.size() > m_box->maxLength());
+    // A row that shows a stored record is changed through 修改…, which writes it: an edit
+    // here would show a text the file does not hold.
+    const bool stored = showsStoredRecord(row);
+    m_box->setReadOnly(stored || text.size() > m_box->maxLength());
+    m_box->setToolTip(stored ? storedRowHint() : QString());
     m_box->setText(text);
     placeOverCell();
     m_box->show();
@@ -135,6 +150,11 @@ bool CustomerGridEditor::handleGridKey(QKeyEvent* event)
         return true;
     }
     const QString typed = event->text();
+    if (!typed.isEmpty() && typed.at(0).isPrint() && showsStoredRecord(row)) {
+        QToolTip::showText(m_grid.viewport()->mapToGlobal(m_grid.cellRect(row, col).bottomLeft()),
+                           storedRowHint(), &m_grid);
+        return true;
+    }
     if (!typed.isEmpty() && typed.at(0).isPrint()) {
         edit(row, col, typed); // typing over a cell replaces its text, as in a spreadsheet
         return true;

@@ -12,7 +12,9 @@ class RecordGrid;
 // Typing into the customer grid's cells: an edit box laid over the current cell. A double
 // click, F2 or a typed character opens it; Enter writes the text into the cell and moves to
 // the next column (closing after the last one); Esc closes it and leaves the cell as it was;
-// leaving the box (for example to click 保存) keeps what was typed.
+// leaving the box (for example to click 保存) keeps what was typed. Only a row that shows no
+// stored record takes typing (a new purchase for the page's 保存); over a stored record the box
+// only shows the text, and a typed character points to 修改….
 class CustomerGridEditor final : public QObject
 {
     Q_OBJECT
@@ -40,6 +42,8 @@ private:
     void close();
     void placeOverCell();
     bool isEditable(int row, int col) const;
+    bool showsStoredRecord(int row) const;
+    static QString storedRowHint();
 
     RecordGrid& m_grid;
     QLineEdit* m_box;

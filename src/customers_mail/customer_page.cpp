@@ -7,11 +7,15 @@
 #include "data_store/data_store.h"
 #include "data_store/schema.h"
 #include "data_store/values.h"
+#include "platform/aid_opener.h"
+#include "platform/aid_target.h"
 #include "platform/app_context.h"
 #include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "ui_customer_page.h"
 #include "widgets/hover.h"
 #include "widgets/paged_rows.h"
+#include "widgets/record_editor.h"
 #include "widgets/screen_fit.h"
 
 #include <array>
@@ -43,6 +47,44 @@ QString storedDateForm(const QString& typed)
 {
     const auto date = parseDate(typed);
     return date ? isoDateText(*date) : typed;
+}
+
+// The entry window's captions of its boxes, in table order, then 附加信息.
+const std::array<const char16_t*, kShownColumns + 1> kEntryCaptions{
+    u"客户名：",   u"邮寄地址：", u"电子信箱：", u"购买日期：",     u"商品名称：", u"商品单价：",
+    u"商品数量：", u"实收金额：", u"商品简述：", u"客户简单描述：", u"其他：",     u"附加信息："};
+constexpr size_t kAmountField = 7;
+
+// The editor's boxes: the entry window's, named as there (Text1 .. Text12), with its checks.
+std::vector<RecordEditor::Field> entryFields(const QStringList& texts, AppContext& context,
+                                             QWidget* parent)
+{
+    std::vector<RecordEditor::Field> fields;
+    for (size_t i = 0; i < kEntryCaptions.size(); ++i) {
+        RecordEditor::Field field;
+        field.name = QStringLiteral("Text%1").arg(i + 1);
+        field.caption = QString::fromUtf16(kEntryCaptions[i]);
+        field.text = texts.value(static_cast<qsizetype>(i));
+        fields.push_back(std::move(field));
+    }
+    const auto limit = [&context, parent](const QString& message) {
+        return [&context, parent, message](QLineEdit* box) {
+            CustomerEntryWindow::checkLength(context.dialogs, parent, box, message);
+        };
+    };
+    fields[0].check = limit(CustomerEntryWindow::tooLongText());
+    fields[2].check = limit(CustomerEntryWindow::tooLongText());
+    fields[4].check = limit(CustomerEntryWindow::productTooLongText());
+    fields[5].check = &CustomerEntryWindow::checkNumeric;
+    fields[6].check = &CustomerEntryWindow::checkNumeric;
+    fields[kDateColumn - 1].clicked = [&context](QLineEdit* box) {
+        context.inputAids.showCalendarBelow(aid::EditorDate, box);
+    };
+    fields[kAmountField].clicked = [&context](QLineEdit* box) {
+        context.inputAids.showCalculatorBelow(aid::EditorAmount, box);
+    };
+    fields.back().kind = RecordEditor::Field::Kind::Lines;
+    return fields;
 }
 
 int columnWidth(int col)
@@ -81,6 +123,7 @@ CustomerPage::CustomerPage(PageEnv& env, QWidget* parent)
     onCommand(m_ui->Label66, &ClickLabel::clicked, &CustomerPage::deleteSelectedRow);
     onCommand(m_ui->Command15, &QPushButton::clicked, &CustomerPage::saveLastRow);
     onCommand(m_ui->MS1, &RecordGrid::cellClicked, &CustomerPage::showExtraInformation);
+    addEditCommand(m_ui->MS1, &CustomerPage::editSelected);
     prepareGrid();
 }
 
@@ -324,6 +367,60 @@ void CustomerPage::writeDescriptionFile(const QString& customerName)
     if (!error.isEmpty()) {
         m_context.dialogs.message(this, error, QStringLiteral("提示"), Dialogs::Icon::Warning);
     }
+}
+
+void CustomerPage::editSelected()
+{
+    m_editor->commit();
+    const int row = m_ui->MS1->row();
+    const qint64 key = selectedRecordKey(*m_ui->MS1);
+    if (key < 0) {
+        return;
+    }
+    const auto read = customer_records::readEntry(m_context.store, key);
+    if (!read) {
+        inform(DataStore::recordMissingText());
+        return;
+    }
+    RecordEditor editor(QStringLiteral("修改客户记录"), entryFields(read->texts, m_context, this),
+                        this);
+    m_context.inputAids.registerDateBox(aid::EditorDate, editor.lineBox(kDateColumn - 1));
+    m_context.inputAids.registerAmountBox(aid::EditorAmount, editor.lineBox(kAmountField));
+    editor.setSave([this, &editor, &read] { return writeEdit(editor, read->read); });
+    m_context.dialogs.exec(editor);
+    m_context.inputAids.closeCalendar();
+    m_context.inputAids.closeCalculator();
+    // Refused or not, the row shows what the record now holds.
+    showStoredRow(row, key);
+}
+
+bool CustomerPage::writeEdit(RecordEditor& editor, const DataStore::ReadRecord& read)
+{
+    QStringList texts = editor.texts();
+    if (texts[0].isEmpty()) {
+        m_context.dialogs.inform(&editor, QStringLiteral("请添加用户名！"));
+        return false;
+    }
+    // The number boxes keep what was typed ("1,234"); the file holds the number.
+    for (const qsizetype number : {5, 6}) {
+        texts[number] = customer_records::storedNumber(texts[number]);
+    }
+    return guarded(m_context.dialogs, &editor,
+                   [&] { customer_records::updateEntry(m_context.store, read, texts); });
+}
+
+void CustomerPage::showStoredRow(int row, qint64 key)
+{
+    guard([&] {
+        const auto stored = customer_records::readEntry(m_context.store, key);
+        if (!stored) {
+            return;
+        }
+        RecordGrid& grid = *m_ui->MS1;
+        for (int c = 1; c <= kShownColumns; ++c) {
+            grid.setText(row, c, stored->texts[c - 1]);
+        }
+    });
 }
 
 } // namespace khgl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data_store/data_store.h"
 #include "widgets/page.h"
 
 #include <QStringList>
@@ -14,6 +15,7 @@ namespace khgl {
 class CustomerEntryWindow;
 class CustomerGridEditor;
 class KeysetPages;
+class RecordEditor;
 
 // The customer page: every purchase of 客户表 in the grid, the entry window for new ones,
 // find by name, delete, and the save of the grid's last row with the description box.
@@ -49,6 +51,10 @@ private:
     void writeDescriptionFile(const QString& customerName);
     void showSavedEntry(const QStringList& texts, qint64 key);
     bool gridIsEmpty() const;
+    void editSelected();
+    bool writeEdit(RecordEditor& editor, const DataStore::ReadRecord& read);
+    // Shows in a row what the record with this key now holds.
+    void showStoredRow(int row, qint64 key);
 
     std::unique_ptr<Ui::CustomerPage> m_ui;
     std::unique_ptr<CustomerEntryWindow> m_entry;

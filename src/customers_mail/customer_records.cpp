@@ -70,6 +70,37 @@ qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& e
     return key;
 }
 
+namespace {
+
+// The columns the entry window edits: the eleven the grid shows, then 附加信息.
+QStringList entryColumns()
+{
+    return columnNames(kTable).first(11) << QStringLiteral("附加信息");
+}
+
+} // namespace
+
+std::optional<ReadEntry> readEntry(DataStore& store, qint64 key)
+{
+    auto read = store.readRecord(kTable, key, entryColumns());
+    if (!read) {
+        return std::nullopt;
+    }
+    const QStringList texts = read->texts();
+    return ReadEntry{*read, texts};
+}
+
+void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const QStringList& texts)
+{
+    const QStringList names = entryColumns();
+    QList<std::pair<QString, QVariant>> values;
+    for (qsizetype c = 0; c < names.size() && c < texts.size(); ++c) {
+        // An emptied box empties its column, as an empty box leaves it unset in a new record.
+        values.append({names[c], texts[c].isEmpty() ? QVariant() : QVariant(texts[c])});
+    }
+    store.updateReadRecord(kTable, read, values);
+}
+
 void appendRows(DataStore& store, const std::vector<QStringList>& rows)
 {
     const QStringList names = columnNames(kTable).first(11);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data_store/data_store.h"
 #include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
 #include "widgets/grid_import.h"
@@ -8,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -41,6 +43,18 @@ enum class Numbering
 // record's key.
 qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& extra,
                     Numbering numbering);
+// One record as the entry window shows it, read by its key for a change: texts are 客户名 ..
+// 其他 in table order, then 附加信息; nothing when the record is no longer there.
+struct ReadEntry
+{
+    DataStore::ReadRecord read;
+    QStringList texts;
+};
+std::optional<ReadEntry> readEntry(DataStore& store, qint64 key);
+// Rewrites the record read before with twelve texts as readEntry gives them (an empty text
+// empties its column; 区别 unchanged), in one transaction; a record changed or deleted
+// meanwhile is left as it is and a StoreError says so.
+void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const QStringList& texts);
 // Appends many customer records in one transaction, all or none: each row the texts of the
 // first 11 columns (客户名 .. 其他) in table order, an empty text leaving its column unset,
 // 区别 counted as a save one after the other counts it. 商品单价, 商品数量 and 收取金额 must be

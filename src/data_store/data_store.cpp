@@ -3,6 +3,7 @@
 #include "data_store/schema.h"
 #include "data_store/store_error.h"
 #include "data_store/store_hold.h"
+#include "data_store/store_log.h"
 #include "data_store/values.h"
 
 #include <QFileInfo>
@@ -266,6 +267,89 @@ qint64 DataStore::countRows(const QString& table)
     return select(QStringLiteral("select count(*) from ") + QString::fromUtf16(definition->name))
         .valueAt(0, 0)
         .toLongLong();
+}
+
+QStringList DataStore::ReadRecord::texts() const
+{
+    QStringList all;
+    for (const auto& [column, value] : values) {
+        all << displayText(value);
+    }
+    return all;
+}
+
+std::optional<DataStore::ReadRecord> DataStore::readRecord(const QString& table, qint64 key,
+                                                           const QStringList& columns)
+{
+    const TableDef* definition = findTable(table);
+    if (definition == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    for (const QString& name : columns) {
+        if (findColumn(*definition, name) == nullptr) {
+            throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
+        }
+    }
+    const RecordSet read =
+        select(QStringLiteral("select ") + columns.join(QStringLiteral(", ")) +
+                   QStringLiteral(" from ") + table + QStringLiteral(" where rowid=?"),
+               {key});
+    if (read.recordCount() == 0) {
+        return std::nullopt;
+    }
+    ReadRecord record{key, {}};
+    for (int i = 0; i < columns.size(); ++i) {
+        record.values.append({columns[i], read.valueAt(0, i)});
+    }
+    return record;
+}
+
+void DataStore::updateReadRecord(const QString& table, const ReadRecord& read,
+                                 const QList<std::pair<QString, QVariant>>& values)
+{
+    const TableDef* definition = findTable(table);
+    if (definition == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    QStringList sets;
+    QVariantList params;
+    for (const auto& [name, value] : values) {
+        const ColumnDef* column = findColumn(*definition, name);
+        if (column == nullptr) {
+            throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
+        }
+        sets << name + QStringLiteral("=?");
+        params << convertForColumn(*column, value);
+    }
+    QStringList columns;
+    for (const auto& [name, value] : read.values) {
+        columns << name;
+    }
+    params << read.key;
+    // The check and the write in one transaction: transactions that write run one at a time
+    // on either engine, so nothing can come between them.
+    transaction([&] {
+        const auto now = readRecord(table, read.key, columns);
+        if (!now) {
+            qCInfo(storeLog).noquote()
+                << "change refused: record" << read.key << "of" << table << "was deleted meanwhile";
+            throw StoreError(recordGoneText());
+        }
+        for (int i = 0; i < columns.size(); ++i) {
+            const QVariant& before = read.values[i].second;
+            const QVariant& after = now->values[i].second;
+            if (before.isNull() != after.isNull() || displayText(before) != displayText(after)) {
+                qCInfo(storeLog).noquote() << "change refused: record" << read.key << "of" << table
+                                           << "was changed meanwhile in" << columns[i];
+                throw StoreError(recordChangedMeanwhileText());
+            }
+        }
+        if (!sets.isEmpty()) {
+            execute(QStringLiteral("update ") + table + QStringLiteral(" set ") +
+                        sets.join(QStringLiteral(", ")) + QStringLiteral(" where rowid=?"),
+                    params);
+        }
+    });
 }
 
 void DataStore::deleteShownRecord(const QString& table, qint64 key,

@@ -132,6 +132,38 @@ public:
     void deleteShownRecord(const QString& table, qint64 key,
                            const QList<std::pair<QString, QString>>& shown);
 
+    // What a record held when the operator began to change it: its key and (column, value)
+    // as read.
+    struct ReadRecord
+    {
+        qint64 key = -1;
+        QList<std::pair<QString, QVariant>> values;
+        // The values as plain text (displayText), in the order read.
+        QStringList texts() const;
+    };
+    // Reads the named columns of the record with this key; nothing when there is none.
+    std::optional<ReadRecord> readRecord(const QString& table, qint64 key,
+                                         const QStringList& columns);
+    // Writes (column, value) pairs into the record read before, each value converted as
+    // insertRow converts it, in one transaction and only while the record still holds what
+    // was read: a record deleted or changed meanwhile (another desk, another program) is left
+    // as it is and a StoreError says so.
+    void updateReadRecord(const QString& table, const ReadRecord& read,
+                          const QList<std::pair<QString, QVariant>>& values);
+    static QString recordMissingText()
+    {
+        return QStringLiteral("这条记录已不存在，可能已被其他桌面或程序删除。");
+    }
+    static QString recordGoneText()
+    {
+        return QStringLiteral("这条记录已被其他桌面或程序删除，修改没有保存。");
+    }
+    static QString recordChangedMeanwhileText()
+    {
+        return QStringLiteral("这条记录在您修改期间已被其他桌面或程序改动，修改没有保存。"
+                              "请重新打开这条记录再修改。");
+    }
+
     // Told how many bytes of the data have been copied so far.
     using Progress = std::function<void(qint64 copied)>;
     // See database_file::snapshot and database_file::swapIn.

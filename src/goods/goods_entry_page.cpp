@@ -1,5 +1,6 @@
 #include "goods/goods_entry_page.h"
 
+#include "data_store/data_store.h"
 #include "data_store/values.h"
 #include "goods/box_filters.h"
 #include "goods/goods_grid.h"
@@ -7,6 +8,7 @@
 #include "platform/aid_opener.h"
 #include "platform/aid_target.h"
 #include "platform/app_context.h"
+#include "platform/guard.h"
 #include "widgets/click_widgets.h"
 #include "widgets/hover.h"
 #include "widgets/record_grid.h"
@@ -60,6 +62,9 @@ struct GoodsEntryPage::Controls
     QLineEdit* quantity;
     ClickLineEdit* amount;
     QLineEdit* remark;
+    // The captions of the six boxes in the order of an entry, and the sales' amount check.
+    std::vector<QLabel*> captions;
+    QLabel* amountCheck;
 };
 
 GoodsEntryPage::Controls GoodsEntryPage::controlsFor(goods::GoodsTable table)
@@ -99,7 +104,13 @@ GoodsEntryPage::Controls GoodsEntryPage::controlsFor(goods::GoodsTable table)
                       box(u"Text12", u"Text26"),
                       box(u"Text21", u"Text27"),
                       clickBox(u"Text22", u"Text28"),
-                      box(u"Text23", u"Text29")};
+                      box(u"Text23", u"Text29"),
+                      {},
+                      findChild<QLabel*>(QStringLiteral("AmountCheck"))};
+    for (const char* name : {"captionName", "captionPrice", "captionQuantity", "captionAmount",
+                             "captionDate", "captionRemark"}) {
+        controls.captions.push_back(findChild<QLabel*>(QLatin1String(name)));
+    }
     if (bought) {
         controls.largeCommands.emplace_back(command(u"Label52", u""), label(u"Image13", u""));
     }
@@ -171,7 +182,23 @@ void GoodsEntryPage::setUp(goods::GoodsTable table)
     for (QLineEdit* box :
          {m_controls->price, m_controls->quantity, static_cast<QLineEdit*>(m_controls->amount)}) {
         connect(box, &QLineEdit::textChanged, box, [box] { goods::keepOnlyNumber(box); });
+        if (m_controls->amountCheck != nullptr) {
+            connect(box, &QLineEdit::textChanged, this, &GoodsEntryPage::showAmountCheck);
+        }
     }
+    if (m_controls->amountCheck != nullptr) {
+        m_controls->amountCheck->hide();
+    }
+    addEditCommand(m_controls->grid, &GoodsEntryPage::editSelected);
+}
+
+// Sales only: a line under the boxes while 数量 × 单价 is not 销售金额 to the cent.
+void GoodsEntryPage::showAmountCheck()
+{
+    const QString warning = goods::amountMismatch(
+        m_controls->price->text(), m_controls->quantity->text(), m_controls->amount->text());
+    m_controls->amountCheck->setText(warning);
+    m_controls->amountCheck->setVisible(!warning.isEmpty());
 }
 
 void GoodsEntryPage::opened()
@@ -300,14 +327,12 @@ void GoodsEntryPage::copyRowToBoxes(int row)
 void GoodsEntryPage::save()
 {
     m_context.pictures.show(m_controls->saveImage, Pictures::smallNormal());
-    if (!boxesFilled()) {
-        qCInfo(goodsLog) << "save refused: a box is empty";
-        inform(QStringLiteral("商品信息不能有空白项。"));
-    } else if (!parseDate(m_controls->date->text())) {
-        // No date query would ever find a record under a date like 2026/13/40.
-        qCInfo(goodsLog).noquote() << "save refused: not a date in" << m_config->dateCaption;
-        inform(QStringLiteral("“%1”不是日期（如 2026-3-5），记录没有保存。")
-                   .arg(m_config->dateCaption));
+    const QString refusal = goods::entryRefusal(
+        {m_controls->name->text(), m_controls->price->text(), m_controls->quantity->text(),
+         m_controls->amount->text(), m_controls->date->text(), m_controls->remark->text()},
+        m_config->dateCaption);
+    if (!refusal.isEmpty()) {
+        inform(refusal);
     } else if (guard([this] {
                    saveRecord();
                    if (!m_config->totalAfterEveryTry) {
@@ -320,18 +345,6 @@ void GoodsEntryPage::save()
     if (m_config->totalAfterEveryTry) {
         refreshTotal();
     }
-}
-
-bool GoodsEntryPage::boxesFilled() const
-{
-    for (const QLineEdit* box : std::initializer_list<const QLineEdit*>{
-             m_controls->date, m_controls->name, m_controls->price, m_controls->quantity,
-             m_controls->amount}) {
-        if (box->text().isEmpty()) {
-            return false;
-        }
-    }
-    return true;
 }
 
 void GoodsEntryPage::saveRecord()
@@ -377,6 +390,93 @@ void GoodsEntryPage::clearBoxes()
              m_controls->date, m_controls->remark}) {
         box->clear();
     }
+}
+
+void GoodsEntryPage::editSelected()
+{
+    const int row = m_controls->grid->row();
+    const qint64 key = selectedRecordKey(*m_controls->grid);
+    if (key < 0) {
+        return;
+    }
+    const auto read = goods::readEntry(m_context.store, m_config->table, key);
+    if (!read) {
+        inform(DataStore::recordMissingText());
+        return;
+    }
+    RecordEditor editor(QStringLiteral("修改记录"), editorFields(read->entry), this);
+    m_context.inputAids.registerDateBox(aid::EditorDate, editor.lineBox(4));
+    m_context.inputAids.registerAmountBox(aid::EditorAmount, editor.lineBox(3));
+    editor.setSave([this, &editor, &read] { return writeEdit(editor, read->read); });
+    if (m_controls->amountCheck != nullptr) {
+        editor.setChanged([&editor] {
+            editor.setWarning(
+                goods::amountMismatch(editor.text(1), editor.text(2), editor.text(3)));
+        });
+    }
+    const bool written = m_context.dialogs.exec(editor) == QDialog::Accepted;
+    closeAids();
+    // Refused or not, the row shows what the record now holds.
+    showStoredRow(row, key);
+    if (written) {
+        refreshTotal();
+    }
+}
+
+std::vector<RecordEditor::Field> GoodsEntryPage::editorFields(const goods::GoodsEntry& entry)
+{
+    const QStringList texts{entry.name,   entry.price, entry.quantity,
+                            entry.amount, entry.date,  entry.remark};
+    const std::vector<QLineEdit*> boxes{m_controls->name,   m_controls->price, m_controls->quantity,
+                                        m_controls->amount, m_controls->date,  m_controls->remark};
+    std::vector<RecordEditor::Field> fields;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        RecordEditor::Field field;
+        field.name = boxes[i]->objectName();
+        field.caption = m_controls->captions[i] ? m_controls->captions[i]->text() : QString();
+        field.text = texts[static_cast<qsizetype>(i)];
+        fields.push_back(std::move(field));
+    }
+    for (const size_t i : {size_t{1}, size_t{2}, size_t{3}}) {
+        fields[i].check = &goods::keepOnlyNumber;
+    }
+    if (m_config->table == goods::GoodsTable::Sales) {
+        fields[4].check = &goods::keepOnlyDate; // as the sales page's date box
+    }
+    fields[4].clicked = [this](QLineEdit* box) {
+        m_context.inputAids.closeCalculator();
+        m_context.inputAids.showCalendarBelow(aid::EditorDate, box);
+    };
+    fields[3].clicked = [this](QLineEdit* box) {
+        m_context.inputAids.closeCalendar();
+        m_context.inputAids.showCalculatorBelow(aid::EditorAmount, box);
+    };
+    return fields;
+}
+
+bool GoodsEntryPage::writeEdit(RecordEditor& editor, const DataStore::ReadRecord& read)
+{
+    const QStringList texts = editor.texts();
+    goods::GoodsEntry entry{texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]};
+    if (entry.remark.isEmpty()) {
+        entry.remark = QStringLiteral("备注内容"); // as a save from the boxes stores it
+    }
+    const QString refusal = goods::entryRefusal(entry, m_config->dateCaption);
+    if (!refusal.isEmpty()) {
+        m_context.dialogs.inform(&editor, refusal);
+        return false;
+    }
+    return guarded(m_context.dialogs, &editor,
+                   [&] { goods::updateEntry(m_context.store, m_config->table, read, entry); });
+}
+
+void GoodsEntryPage::showStoredRow(int row, qint64 key)
+{
+    guard([&] {
+        if (const auto stored = goods::readEntry(m_context.store, m_config->table, key)) {
+            goods::showEntry(*m_controls->grid, row, stored->entry);
+        }
+    });
 }
 
 } // namespace khgl

@@ -3,6 +3,7 @@
 #include "goods/goods_records.h"
 #include "platform/dialogs.h"
 #include "widgets/page.h"
+#include "widgets/record_editor.h"
 
 #include <QStringList>
 #include <memory>
@@ -57,10 +58,15 @@ private:
     void queryByProduct();
     void copyRowToBoxes(int row);
     void save();
-    bool boxesFilled() const;
     void saveRecord();
     void deleteSelected();
     void clearBoxes();
+    void editSelected();
+    std::vector<RecordEditor::Field> editorFields(const goods::GoodsEntry& entry);
+    bool writeEdit(RecordEditor& editor, const DataStore::ReadRecord& read);
+    // Shows in a row what the record with this key now holds.
+    void showStoredRow(int row, qint64 key);
+    void showAmountCheck();
 
     struct Controls;
     struct Config;

@@ -109,6 +109,15 @@ void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth)
     }
 }
 
+void showEntry(RecordGrid& grid, int row, const GoodsEntry& entry)
+{
+    const QStringList texts{entry.name,   entry.price, entry.quantity,
+                            entry.amount, entry.date,  entry.remark};
+    for (int col = 2; col - 2 < texts.size() && col < grid.cols(); ++col) {
+        grid.setText(row, col, texts[col - 2]);
+    }
+}
+
 void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry)
 {
     int row = 1;
@@ -116,16 +125,8 @@ void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& 
         grid.setRows(grid.rows() + 1);
         row = grid.rows() - 1;
     }
-    const QStringList texts{QString::number(saved.count),
-                            entry.name,
-                            entry.price,
-                            entry.quantity,
-                            entry.amount,
-                            entry.date,
-                            entry.remark};
-    for (int col = 1; col <= texts.size() && col < grid.cols(); ++col) {
-        grid.setText(row, col, texts[col - 1]);
-    }
+    grid.setText(row, 1, QString::number(saved.count));
+    showEntry(grid, row, entry);
     grid.setRowKey(row, saved.key);
     // The saved row becomes current: a delete right after a save removes what was saved.
     grid.setRow(row);

@@ -33,6 +33,9 @@ QStringList shownColumns();
 // Header row and widths (twips) of a purchase or sales grid: 8 columns, the last lastWidth.
 void setUpEntryGrid(RecordGrid& grid, const QStringList& headers, int lastWidth);
 
+// Writes an entry's six texts into columns 2 to 7 of a row.
+void showEntry(RecordGrid& grid, int row, const GoodsEntry& entry);
+
 // Shows a saved record in the grid: in row 1 when that is the only row and blank, else in a
 // new last row. Column 1 is its 区别; the row keeps its key.
 void showSavedRow(RecordGrid& grid, const SavedRecord& saved, const GoodsEntry& entry);

@@ -6,6 +6,9 @@
 #include "data_store/values.h"
 #include "goods/goods_log.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace khgl::goods {
 namespace {
 
@@ -93,6 +96,75 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
         saved.key = key.valueAt(0, 0).toLongLong();
     });
     return saved;
+}
+
+QString entryRefusal(const GoodsEntry& entry, const QString& dateCaption)
+{
+    for (const QString* text :
+         {&entry.date, &entry.name, &entry.price, &entry.quantity, &entry.amount}) {
+        if (text->isEmpty()) {
+            qCInfo(goodsLog) << "save refused: a box is empty";
+            return QStringLiteral("商品信息不能有空白项。");
+        }
+    }
+    if (!parseDate(entry.date)) {
+        // No date query would ever find a record under a date like 2026/13/40.
+        qCInfo(goodsLog).noquote() << "save refused: not a date in" << dateCaption;
+        return QStringLiteral("“%1”不是日期（如 2026-3-5），记录没有保存。").arg(dateCaption);
+    }
+    return {};
+}
+
+QString amountMismatch(const QString& price, const QString& quantity, const QString& amount)
+{
+    const auto unit = parseNumber(price);
+    const auto count = parseNumber(quantity);
+    const auto total = parseNumber(amount);
+    if (!unit || !count || !total) {
+        return {};
+    }
+    const double product = unit->toDouble() * count->toDouble();
+    const double difference = total->toDouble() - product;
+    // A cent, with room for the binary fractions of decimal prices.
+    if (std::abs(difference) <= 0.01 + 1e-9 * std::max(1.0, std::abs(product))) {
+        return {};
+    }
+    return QStringLiteral("提醒：数量 × 单价 = %1，与金额相差 %2 元，请核对（记录仍可保存）。")
+        .arg(moneyFixed(product), moneyFixed(difference));
+}
+
+namespace {
+
+// The columns the entry panel edits, in the order of GoodsEntry.
+QStringList entryColumns()
+{
+    return {QStringLiteral("名称"),   QStringLiteral("单价"), QStringLiteral("数量"),
+            QStringLiteral("总金额"), QStringLiteral("日期"), QStringLiteral("备注")};
+}
+
+} // namespace
+
+std::optional<ReadEntry> readEntry(DataStore& store, GoodsTable table, qint64 key)
+{
+    auto read = store.readRecord(tableName(table), key, entryColumns());
+    if (!read) {
+        return std::nullopt;
+    }
+    const QStringList texts = read->texts();
+    return ReadEntry{*read, {texts[0], texts[1], texts[2], texts[3], texts[4], texts[5]}};
+}
+
+void updateEntry(DataStore& store, GoodsTable table, const DataStore::ReadRecord& read,
+                 const GoodsEntry& entry)
+{
+    const QStringList columns = entryColumns();
+    store.updateReadRecord(tableName(table), read,
+                           {{columns[0], entry.name},
+                            {columns[1], numberValue(columns[1], entry.price)},
+                            {columns[2], numberValue(columns[2], entry.quantity)},
+                            {columns[3], numberValue(columns[3], entry.amount)},
+                            {columns[4], entry.date},
+                            {columns[5], entry.remark}});
 }
 
 void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEntry>& entries)

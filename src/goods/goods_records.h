@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data_store/data_store.h"
 #include "data_store/keyset_pages.h"
 #include "data_store/record_set.h"
 #include "widgets/grid_import.h"
@@ -48,6 +49,28 @@ struct SavedRecord
 // Appends one purchase or sale at once: the count and the row are written together or not
 // at all. Price, quantity and amount must be numbers; otherwise nothing is written.
 SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& entry);
+
+// Why the entry panel refuses to save these boxes, for the operator; empty when it saves.
+// dateCaption names the date box.
+QString entryRefusal(const GoodsEntry& entry, const QString& dateCaption);
+
+// The warning a sale gets when its amount is not 数量 × 单价 to the cent (it is still saved:
+// a discount is the operator's to give); empty when it is, or while a box holds no number.
+QString amountMismatch(const QString& price, const QString& quantity, const QString& amount);
+
+// One record as the entry panel shows it (备注 included), read by its key for a change;
+// nothing when it is no longer there.
+struct ReadEntry
+{
+    DataStore::ReadRecord read;
+    GoodsEntry entry;
+};
+std::optional<ReadEntry> readEntry(DataStore& store, GoodsTable table, qint64 key);
+// Rewrites the record read before with the entry's texts in one transaction, 区别 unchanged,
+// checked as appendRecord checks them; a record changed or deleted meanwhile is left as it
+// is and a StoreError says so.
+void updateEntry(DataStore& store, GoodsTable table, const DataStore::ReadRecord& read,
+                 const GoodsEntry& entry);
 
 // Appends many purchases or sales in one transaction, all or none, each with the 区别 a save
 // one after the other would give it. Price, quantity and amount must be numbers.

@@ -21,7 +21,7 @@ class Clock;
 class Dialogs;
 
 // The calendar picker and the calculator, one of each for the whole program, and the two
-// target codes that say which box receives the picked date (1..13) or the result (2..4).
+// target codes that say which box receives the picked date (1..14) or the result (2..5).
 // Pages register their boxes under their codes; routing is this one table.
 class InputAids final : public QObject, public AidOpener
 {

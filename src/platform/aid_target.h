@@ -4,7 +4,7 @@
 
 namespace khgl {
 
-// The target codes of the boxes the calendar (1..13) and the calculator (2..4) write to.
+// The target codes of the boxes the calendar (1..14) and the calculator (2..5) write to.
 // Unscoped on purpose: the codes are plain numbers wherever they are routed.
 namespace aid {
 enum Target : qint16
@@ -23,10 +23,12 @@ enum Target : qint16
     SalesQueryDate = 11, // the sales page's date query dialog
     ProfitFrom = 12,     // profit window: first day
     ProfitTo = 13,       // profit window: last day
+    EditorDate = 14,     // the date box of the record editor
                          // calculator
     CustomerAmount = 2,
     PurchaseAmount = 3,
     SalesAmount = 4,
+    EditorAmount = 5, // the amount box of the record editor
 };
 } // namespace aid
 

@@ -16,8 +16,10 @@ RecordSet all(DataStore& store)
 RecordSet on(DataStore& store, const QDate& day)
 {
     // The blank before the closing quote is not significant: text compares without it.
-    return store.select(QStringLiteral("select*from 提醒表 where 提醒日期=? order by rowid"),
-                        {QString(dateText(day) + QStringLiteral(" "))});
+    // Keyed: each listed row can name its reminder for a change.
+    return store.selectKeyed(
+        QStringLiteral("select rowid,*from 提醒表 where 提醒日期=? order by rowid"),
+        {QString(dateText(day) + QStringLiteral(" "))});
 }
 
 bool anyOn(DataStore& store, const QDate& day)
@@ -53,8 +55,8 @@ namespace {
 
 const QString kReminders = QStringLiteral("提醒表");
 
-// Writes the reminder numbered number (编号 and 区别 both).
-int addTo(DataStore& store, int number, const NewReminder& reminder)
+// Writes the reminder numbered number (编号 and 区别 both); returns its key.
+qint64 addTo(DataStore& store, int number, const NewReminder& reminder)
 {
     QList<std::pair<QString, QVariant>> values{{QStringLiteral("编号"), number},
                                                {QStringLiteral("设置时间"), reminder.setOn},
@@ -67,19 +69,53 @@ int addTo(DataStore& store, int number, const NewReminder& reminder)
         values.append({QStringLiteral("提醒音乐"), reminder.music});
     }
     values.append({QStringLiteral("区别"), number});
-    store.insertRow(kReminders, values);
-    return number;
+    return store.insertRow(kReminders, values);
+}
+
+// The columns the schedule page's boxes edit.
+QStringList entryColumns()
+{
+    return {QStringLiteral("设置时间"), QStringLiteral("提醒日期"), QStringLiteral("提醒时间"),
+            QStringLiteral("提醒内容"), QStringLiteral("提醒音乐")};
 }
 
 } // namespace
 
-int append(DataStore& store, const NewReminder& reminder)
+int append(DataStore& store, const NewReminder& reminder, qint64* key)
 {
     int number = 0;
     store.transaction([&] {
-        number = addTo(store, static_cast<int>(store.countRows(kReminders)) + 1, reminder);
+        number = static_cast<int>(store.countRows(kReminders)) + 1;
+        const qint64 added = addTo(store, number, reminder);
+        if (key != nullptr) {
+            *key = added;
+        }
     });
     return number;
+}
+
+std::optional<ReadEntry> readEntry(DataStore& store, qint64 key)
+{
+    auto read = store.readRecord(kReminders, key, entryColumns());
+    if (!read) {
+        return std::nullopt;
+    }
+    const QStringList texts = read->texts();
+    return ReadEntry{
+        *read, {parseDate(texts[0]).value_or(QDate()), texts[1], texts[2], texts[3], texts[4]}};
+}
+
+void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const NewReminder& reminder)
+{
+    const auto orNull = [](const QString& text) {
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    };
+    const QStringList columns = entryColumns();
+    store.updateReadRecord(kReminders, read,
+                           {{columns[1], reminder.date},
+                            {columns[2], orNull(reminder.time)},
+                            {columns[3], reminder.content},
+                            {columns[4], orNull(reminder.music)}});
 }
 
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders)

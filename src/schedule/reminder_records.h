@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data_store/data_store.h"
 #include "data_store/record_set.h"
 #include "widgets/grid_import.h"
 
@@ -42,8 +43,20 @@ RecordSet on(DataStore& store, const QDate& day);
 bool anyOn(DataStore& store, const QDate& day);
 // The 提醒内容 of the reminders dated this day, in any form the date was typed in.
 QStringList contentsOn(DataStore& store, const QDate& day);
-// Appends one reminder at once; returns its number (编号 and 区别).
-int append(DataStore& store, const NewReminder& reminder);
+// Appends one reminder at once; returns its number (编号 and 区别) and, when asked, its key.
+int append(DataStore& store, const NewReminder& reminder, qint64* key = nullptr);
+// One reminder as the schedule page's boxes show it, read by its key for a change (setOn is
+// its 设置时间); nothing when it is no longer there.
+struct ReadEntry
+{
+    DataStore::ReadRecord read;
+    NewReminder reminder;
+};
+std::optional<ReadEntry> readEntry(DataStore& store, qint64 key);
+// Rewrites 提醒日期, 提醒时间, 提醒内容 and 提醒音乐 of the reminder read before (an empty time
+// or music empties its column; 编号, 设置时间 and 区别 unchanged) in one transaction; a reminder
+// changed or deleted meanwhile is left as it is and a StoreError says so.
+void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const NewReminder& reminder);
 // Appends many reminders in one transaction, all or none, numbered as saves one after the
 // other number them.
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders);

@@ -7,11 +7,14 @@
 #include "platform/audio_player.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
+#include "platform/guard.h"
 #include "schedule/reminder_records.h"
 #include "schedule/schedule_log.h"
 #include "ui_schedule_page.h"
 #include "widgets/hover.h"
+#include "widgets/record_editor.h"
 
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTimer>
 #include <array>
@@ -73,6 +76,7 @@ void SchedulePage::connectControls()
     onCommand(m_ui->Label65, &ClickLabel::clicked, &SchedulePage::listToday);
     new EnterMovesOn({m_ui->Text16, m_ui->Combo1, m_ui->Combo2, m_ui->Text17, m_ui->Text18},
                      m_ui->Label64);
+    addEditCommand(m_ui->MS3, &SchedulePage::editSelected);
 }
 
 void SchedulePage::loadNormalPictures()
@@ -118,6 +122,7 @@ void SchedulePage::clearGrid()
     for (int c = 1; c < kGridCols; ++c) {
         grid->setText(1, c, QString());
     }
+    grid->setRowKey(1, -1);
     grid->setRow(1);
 }
 
@@ -139,6 +144,7 @@ void SchedulePage::fillGrid(const RecordSet& reminders)
         fields.push_back(reminders.fieldIndex(name));
     }
     for (int r = 0; r < count; ++r) {
+        grid->setRowKey(first + r, reminders.rowKeyAt(r));
         for (int k = 0; k < static_cast<int>(fields.size()); ++k) {
             const int field = fields[static_cast<size_t>(k)];
             if (field < 0) {
@@ -240,10 +246,13 @@ void SchedulePage::save()
     const bool hasTime =
         !m_ui->Combo1->currentText().isEmpty() && !m_ui->Combo2->currentText().isEmpty();
     const QString music = m_ui->Text18->text();
+    qint64 key = -1;
     const int number = reminder_records::append(
         m_context.store,
-        {m_context.clock.today(), date, hasTime ? timeBoxesText() : QString(), content, music});
+        {m_context.clock.today(), date, hasTime ? timeBoxesText() : QString(), content, music},
+        &key);
     appendSavedRow(number);
+    m_ui->MS3->setRowKey(m_ui->MS3->row(), key);
 }
 
 // A day that already has reminders gets its alarm check back at once, even while a stopped
@@ -267,8 +276,8 @@ void SchedulePage::appendSavedRow(int number)
     if (grid->rows() != 2 || !grid->text(1, 2).isEmpty()) {
         row = grid->rows();
         grid->setRows(row + 1);
-        grid->setRow(row);
     }
+    grid->setRow(row);
     grid->setText(row, 1, QString::number(number));
     // The form a listing shows for the stored date, so the column reads alike before and
     // after the page is opened again.
@@ -288,6 +297,137 @@ void SchedulePage::listToday()
     }
     clearGrid();
     fillGrid(today);
+}
+
+namespace {
+
+// "9时5分" as its hour and minute; two empty texts for no time.
+std::pair<QString, QString> hourAndMinute(const QString& time)
+{
+    static const QRegularExpression pattern(QStringLiteral(R"(^\s*(\d*)时(\d*)分\s*$)"));
+    const auto match = pattern.match(time);
+    if (!match.hasMatch()) {
+        return {time, QString()};
+    }
+    return {match.captured(1), match.captured(2)};
+}
+
+QStringList numbersTo(int last)
+{
+    QStringList numbers;
+    for (int i = 0; i <= last; ++i) {
+        numbers << QString::number(i);
+    }
+    return numbers;
+}
+
+} // namespace
+
+void SchedulePage::editSelected()
+{
+    const int row = m_ui->MS3->row();
+    const qint64 key = selectedRecordKey(*m_ui->MS3);
+    if (key < 0) {
+        return;
+    }
+    const auto read = reminder_records::readEntry(m_context.store, key);
+    if (!read) {
+        inform(DataStore::recordMissingText());
+        return;
+    }
+    const auto [hour, minute] = hourAndMinute(read->reminder.time);
+    using Kind = RecordEditor::Field::Kind;
+    std::vector<RecordEditor::Field> fields{
+        {QStringLiteral("Text16"),
+         m_ui->dateCaption->text(),
+         read->reminder.date,
+         Kind::Line,
+         {},
+         {},
+         [this](QLineEdit* box) { m_context.inputAids.showCalendarBelow(aid::EditorDate, box); }},
+        {QStringLiteral("Combo1"),
+         m_ui->hourUnit->text() + QStringLiteral("："),
+         hour,
+         Kind::Choice,
+         numbersTo(23),
+         {},
+         {}},
+        {QStringLiteral("Combo2"),
+         m_ui->minuteUnit->text() + QStringLiteral("："),
+         minute,
+         Kind::Choice,
+         numbersTo(59),
+         {},
+         {}},
+        {QStringLiteral("Text17"),
+         m_ui->contentCaption->text(),
+         read->reminder.content,
+         Kind::Line,
+         {},
+         [](QLineEdit* box) {
+             if (box->text().length() == kContentLimit) {
+                 box->clear();
+             }
+         },
+         {}},
+        {QStringLiteral("Text18"),
+         m_ui->musicCaption->text(),
+         read->reminder.music,
+         Kind::Line,
+         {},
+         {},
+         [this](QLineEdit* box) {
+             const QString chosen = m_context.dialogs.openFile(
+                 box, QString(), musicFilter(),
+                 QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+             if (!chosen.isEmpty()) {
+                 box->setText(chosen);
+             }
+         }}};
+    RecordEditor editor(QStringLiteral("修改提醒"), fields, this);
+    m_context.inputAids.registerDateBox(aid::EditorDate, editor.lineBox(0));
+    editor.setSave([this, &editor, &read] { return writeEdit(editor, read->read); });
+    const bool written = m_context.dialogs.exec(editor) == QDialog::Accepted;
+    m_context.inputAids.closeCalendar();
+    showStoredRow(row, key);
+    if (written) {
+        // A reminder moved to today rings today even while a stopped alarm holds the check off.
+        resumeAlarmWhenTodayHasReminders();
+    }
+}
+
+bool SchedulePage::writeEdit(RecordEditor& editor, const DataStore::ReadRecord& read)
+{
+    const QStringList texts = editor.texts();
+    if (texts[0].trimmed().isEmpty() || texts[3].trimmed().isEmpty()) {
+        m_context.dialogs.inform(&editor, QStringLiteral("提醒内容和提醒日期不能为空。"));
+        return false;
+    }
+    const bool hasTime = !texts[1].isEmpty() && !texts[2].isEmpty();
+    const reminder_records::NewReminder reminder{
+        {},
+        texts[0],
+        hasTime ? texts[1] + QStringLiteral("时") + texts[2] + QStringLiteral("分") : QString(),
+        texts[3],
+        texts[4]};
+    return guarded(m_context.dialogs, &editor,
+                   [&] { reminder_records::updateEntry(m_context.store, read, reminder); });
+}
+
+void SchedulePage::showStoredRow(int row, qint64 key)
+{
+    guard([&] {
+        const auto stored = reminder_records::readEntry(m_context.store, key);
+        if (!stored) {
+            return;
+        }
+        const reminder_records::NewReminder& reminder = stored->reminder;
+        RecordGrid* grid = m_ui->MS3;
+        const QStringList texts{reminder.date, reminder.time, reminder.content, reminder.music};
+        for (int c = 3; c < kGridCols; ++c) {
+            grid->setText(row, c, texts[c - 3]);
+        }
+    });
 }
 
 } // namespace khgl

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data_store/data_store.h"
 #include "platform/aid_target.h"
 #include "widgets/page.h"
 
@@ -11,6 +12,7 @@ class SchedulePage;
 
 namespace khgl {
 
+class RecordEditor;
 class RecordSet;
 
 // The schedule page: records reminders (date, optional time, content, optional music),
@@ -46,6 +48,10 @@ private:
     void appendSavedRow(int number);
     void listToday();
     QString timeBoxesText() const;
+    void editSelected();
+    bool writeEdit(RecordEditor& editor, const DataStore::ReadRecord& read);
+    // Shows in a row what the reminder with this key now holds.
+    void showStoredRow(int row, qint64 key);
 
     std::unique_ptr<Ui::SchedulePage> m_ui;
 };

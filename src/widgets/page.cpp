@@ -30,6 +30,15 @@ void Page::inform(const QString& text)
     m_context.dialogs.inform(this, text);
 }
 
+qint64 Page::selectedRecordKey(const RecordGrid& grid)
+{
+    const qint64 key = grid.row() >= 1 ? grid.rowKey(grid.row()) : -1;
+    if (key < 0) {
+        inform(QStringLiteral("请先在表格中选中一条已保存的记录。"));
+    }
+    return key;
+}
+
 void Page::addGridMenus()
 {
     for (RecordGrid* grid : findChildren<RecordGrid*>()) {
@@ -49,6 +58,16 @@ GridMenu& Page::gridMenu(RecordGrid& grid)
 QAction* Page::gridMenuEntry(RecordGrid& grid, const QString& objectName, const QString& text)
 {
     return gridMenu(grid).addCommand(objectName, text);
+}
+
+QAction* Page::editEntry(RecordGrid& grid)
+{
+    QAction* action = gridMenuEntry(grid, QStringLiteral("editRecord"), QStringLiteral("修改…"));
+    // Only while the grid has the keyboard: a box keeps Ctrl+E for itself.
+    action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    action->setShortcutContext(Qt::WidgetShortcut);
+    grid.addAction(action);
+    return action;
 }
 
 void Page::setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> importer,

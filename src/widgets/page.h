@@ -59,6 +59,12 @@ protected:
     {
         onCommand(gridMenuEntry(*grid, objectName, text), &QAction::triggered, handler);
     }
+    // "修改…" in a grid's menu, also reached by Ctrl+E while the grid has the keyboard:
+    // corrects the record of the grid's current row.
+    template <typename Target> void addEditCommand(RecordGrid* grid, void (Target::*handler)())
+    {
+        onCommand(editEntry(*grid), &QAction::triggered, handler);
+    }
     // Lets the grid's menu bring a CSV file into the page's table, after the safety copy;
     // shown then lists the new rows.
     void setGridImporter(RecordGrid& grid, std::unique_ptr<GridImporter> importer,
@@ -75,6 +81,10 @@ protected:
         });
     }
 
+    // The key of the record the grid's current row shows; -1, said to the operator, when the
+    // row shows none.
+    qint64 selectedRecordKey(const RecordGrid& grid);
+
     // The common "提示" information message.
     void inform(const QString& text);
 
@@ -86,6 +96,7 @@ private:
     // The grid's context menu, made on first use.
     GridMenu& gridMenu(RecordGrid& grid);
     QAction* gridMenuEntry(RecordGrid& grid, const QString& objectName, const QString& text);
+    QAction* editEntry(RecordGrid& grid);
 };
 
 // The page a navigation label shows until its own page is built: its frame and caption.

@@ -2,8 +2,10 @@
 #include "customers_mail/customer_entry_window.h"
 #include "customers_mail/customer_grid_editor.h"
 #include "data_store/schema.h"
+#include "platform/aid_target.h"
 #include "shell/main_window.h"
 #include "support/grid_csv.h"
+#include "support/record_rows.h"
 #include "widgets/click_widgets.h"
 
 #include <QAction>
@@ -229,11 +231,27 @@ private Q_SLOTS:
         QLineEdit* editor = f.page.gridEditor().box();
         auto* remove = f.child<ClickLabel>(QStringLiteral("Label66"));
 
-        // An edit stays while its block is dropped and read again.
+        // A stored row takes no typing: the box only shows it, a typed key changes nothing.
         doubleClickCell(grid, 2, 10);
-        typeText(editor, QStringLiteral("改过"));
-        QTest::keyClick(editor, Qt::Key_Return);
+        QVERIFY(editor->isVisible() && editor->isReadOnly());
         QTest::keyClick(editor, Qt::Key_Escape);
+        QTest::keyClick(&grid, Qt::Key_5);
+        QVERIFY(!editor->isVisible());
+        QCOMPARE(grid.text(2, 10), QStringLiteral("老客户"));
+        // 修改… (Ctrl+E) writes the change, which stays while its block is dropped and read
+        // again.
+        f.env.dialogs.execNext([](QDialog& dialog) {
+            auto* note = dialog.findChild<QLineEdit*>(QStringLiteral("Text10"));
+            note->setText(note->text() + QStringLiteral("改过"));
+            click(dialog.findChild<QWidget*>(QStringLiteral("RecordEditorSave")));
+            return dialog.result();
+        });
+        f.page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.page));
+        grid.setFocus();
+        QTest::keyClick(&grid, Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(f.env.rowsOnDisk(QStringLiteral("select 客户简述 from 客户表 where 客户名='客1'")),
+                 QList<QStringList>{{QStringLiteral("老客户改过")}});
         clickCell(grid, 29, 1);
         clickCell(grid, 17, 1);
         grid.setFocus();
@@ -432,6 +450,56 @@ private Q_SLOTS:
         QVERIFY(f.env.dialogs.lastText().contains(QStringLiteral("客户描述")));
         QCOMPARE(f.env.dialogs.messages.back().icon, Dialogs::Icon::Warning);
         QFile::remove(blocker.fileName());
+    }
+
+    // 修改… from the grid's menu opens the purchase in the entry window's boxes, with their
+    // checks and aids; 保存 rewrites it by its key (区别 kept) and the row shows what is stored.
+    void editCorrectsTheSelectedPurchaseInPlace()
+    {
+        CustomerPageFixture f;
+        addCustomer(f.env.store, "张三", "z@a.cn", "茶叶", "老客户", "喜欢绿茶");
+        addCustomer(f.env.store, "李四", nullptr, "瓷器");
+        f.page.opened();
+        RecordGrid& grid = f.grid();
+        clickCell(grid, 1, 2);
+        bool calendarOpened = false;
+        f.env.dialogs.execNext([&](QDialog& dialog) {
+            const auto box = [&dialog](const char* name) {
+                return dialog.findChild<QLineEdit*>(QLatin1String(name));
+            };
+            if (box("Text1")->text() != QStringLiteral("张三") ||
+                dialog.findChild<QPlainTextEdit*>(QStringLiteral("Text12"))->toPlainText() !=
+                    QStringLiteral("喜欢绿茶")) {
+                return int(QDialog::Rejected);
+            }
+            typeText(box("Text6"), QStringLiteral("a")); // emptied, as in the entry window
+            if (!box("Text6")->text().isEmpty()) {
+                return int(QDialog::Rejected);
+            }
+            typeText(box("Text6"), QStringLiteral("1,234.5"));
+            dialog.show();
+            grabTo(&dialog, QStringLiteral("record_editor_customer"));
+            click(box("Text4"));
+            calendarOpened = f.env.inputAids.isCalendarOpen();
+            f.env.inputAids.writeDate(aid::EditorDate, QStringLiteral("2026-12-8"));
+            box("Text10")->clear();
+            dialog.findChild<QPlainTextEdit*>(QStringLiteral("Text12"))
+                ->setPlainText(QStringLiteral("改喝红茶"));
+            click(dialog.findChild<QWidget*>(QStringLiteral("RecordEditorSave")));
+            return dialog.result();
+        });
+        grid.findChild<QAction*>(QStringLiteral("editRecord"))->trigger();
+        QVERIFY(calendarOpened);
+        QVERIFY(!f.env.inputAids.isCalendarOpen());
+        QCOMPARE(f.env.dialogs.texts(), QStringList());
+        QCOMPARE(
+            f.env.rowsOnDisk(QStringLiteral("select 购买日期, 商品单价, 客户简述 is null, 区别, "
+                                            "附加信息 from 客户表 order by rowid")),
+            (QList<QStringList>{split("2026-12-08|1234.5|1|0|改喝红茶"),
+                                split("2026-03-05|12.5|1|0|")}));
+        QCOMPARE(rowTexts(grid, 1),
+                 split("张三|北京市海淀区|z@a.cn|2026-12-08|茶叶|1234.5|2|25|红色||无"));
+        QCOMPARE(grid.text(2, 1), QStringLiteral("李四"));
     }
 
     void operatorTypesANewPurchaseIntoTheGrid()

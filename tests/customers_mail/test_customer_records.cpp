@@ -1,5 +1,6 @@
 #include "customers_mail/customer_records.h"
 #include "data_store/data_store.h"
+#include "data_store/store_address.h"
 #include "data_store/store_error.h"
 #include "support/env.h"
 #include "support/record_rows.h"
@@ -131,6 +132,66 @@ private Q_SLOTS:
             QVERIFY_THROWS_EXCEPTION(StoreError, remove());
         }
         QCOMPARE(env.countOnDisk(QStringLiteral("客户表")), removed ? 0 : 1);
+    }
+
+    // A record is rewritten by its key, 区别 kept, only while it holds what was read: another
+    // desk's change or delete in between is refused and kept.
+    void updateEntryWritesOnlyAnUnchangedRecord_data()
+    {
+        QTest::addColumn<QString>("meanwhile"); // run by a second connection, ? the key
+        QTest::addColumn<QString>("refusal");   // empty: written
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("unchanged")
+            << QString() << QString() << "乙|||2026-03-06|瓷器|1234.5|3||||新|2|";
+        QTest::newRow("changed") << "update 客户表 set 商品数量=7 where rowid=?"
+                                 << DataStore::recordChangedMeanwhileText()
+                                 << "甲|北京||2026-03-05|茶叶|12.5|7|25||||2|旧";
+        QTest::newRow("deleted") << "delete from 客户表 where rowid=?"
+                                 << DataStore::recordGoneText() << QString();
+    }
+    void updateEntryWritesOnlyAnUnchangedRecord()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, refusal);
+        QFETCH(QString, stored);
+        TestEnv env;
+        customer_records::appendRecord(env.store, split("丙"), {}, Numbering::CountingNew);
+        const qint64 key =
+            customer_records::appendRecord(env.store, split("甲|北京||2026-3-5|茶叶|12.5|2|25"),
+                                           QStringLiteral("旧"), Numbering::CountingNew);
+        const auto read = customer_records::readEntry(env.store, key);
+        QVERIFY(read);
+        QCOMPARE(read->texts.join(u'|'),
+                 QStringLiteral("甲|北京||2026-03-05|茶叶|12.5|2|25||||旧"));
+        if (!meanwhile.isEmpty()) {
+            const auto desk = openStore(env.store.address());
+            desk->execute(meanwhile, {key});
+        }
+        QStringList texts = split("乙|||2026/3/6|瓷器|1,234.5|3||||新|");
+        texts[5] = customer_records::storedNumber(texts[5]);
+        const auto update = [&] { customer_records::updateEntry(env.store, read->read, texts); };
+        if (refusal.isEmpty()) {
+            update();
+        } else {
+            try {
+                update();
+                QFAIL("the change was written");
+            } catch (const StoreError& error) {
+                QCOMPARE(error.message(), refusal);
+            }
+        }
+        QCOMPARE(joinedRows(env.rowsOnDisk(
+                     QStringLiteral("select 客户名,邮寄地址,电子邮箱,购买日期,商品名称,商品单价,"
+                                    "商品数量,收取金额,商品简述,客户简述,其他,区别,附加信息 "
+                                    "from 客户表 where rowid=?"),
+                     {key})),
+                 split(stored, u','));
+        QCOMPARE(joinedRows(env.rowsOnDisk(QStringLiteral("select 客户名, 区别 from 客户表 "
+                                                          "where rowid<>? order by rowid"),
+                                           {key})),
+                 QStringList{QStringLiteral("丙|1")});
+        QCOMPARE(customer_records::countText(env.store),
+                 meanwhile.startsWith(u"delete") ? QStringLiteral("1") : QStringLiteral("2"));
     }
 
     void numberEntries_data()

@@ -155,6 +155,82 @@ private Q_SLOTS:
         grabTo(&f.page, QStringLiteral("sales_page"));
     }
 
+    // 修改… (the grid's menu or Ctrl+E) corrects the selected sale where it stands: 区别 kept,
+    // the row and the total follow; 取消 writes nothing; a sale another desk removed meanwhile
+    // is refused. 数量 × 单价 off the amount by more than a cent is warned of, not refused.
+    void editCorrectsTheSelectedSaleInPlace()
+    {
+        TestEnv env;
+        addGoods(env, kTable, QStringLiteral("苹果"), 2, 5, QStringLiteral("2026-3-5"), {}, 1);
+        addGoods(env, kTable, QStringLiteral("梨"), 1, 3, QStringLiteral("2026-3-6"), {}, 2);
+        SalesFixture f(env);
+        auto* check = child<QLabel>(&f.page, "AmountCheck");
+        typeText(f.box("Text26"), QStringLiteral("2.5"));
+        typeText(f.box("Text27"), QStringLiteral("2"));
+        typeText(f.box("Text28"), QStringLiteral("5.01"));
+        QVERIFY(check->isHidden());
+        typeText(f.box("Text28"), QStringLiteral("9"));
+        QVERIFY(check->isVisibleTo(&f.page));
+        QVERIFY(check->text().contains(QStringLiteral("5.00")));
+        grabTo(&f.page, QStringLiteral("sales_page_amount_check"));
+        for (const QWidget* other : check->parentWidget()->findChildren<QWidget*>()) {
+            QVERIFY2(other == check || !other->geometry().intersects(check->geometry()),
+                     qPrintable(other->objectName()));
+        }
+
+        const QString onDisk = QStringLiteral(
+            "select 名称,单价,数量,总金额,日期,备注,区别 from 销售表 order by rowid");
+        const QList<QStringList> before = env.rowsOnDisk(onDisk);
+        clickCell(f.grid(), 1, 2);
+        env.dialogs.execNext([](QDialog& editor) {
+            child<QLineEdit>(&editor, "Text25")->setText(QStringLiteral("不要"));
+            click(child(&editor, "RecordEditorCancel"));
+            return editor.result();
+        });
+        f.grid()->findChild<QAction*>(QStringLiteral("editRecord"))->trigger();
+        QCOMPARE(env.dialogs.execCount, 1);
+        QCOMPARE(env.rowsOnDisk(onDisk), before);
+
+        bool warned = false;
+        QString shown;
+        env.dialogs.execNext([&warned, &shown](QDialog& editor) {
+            shown = child<QLineEdit>(&editor, "Text25")->text();
+            child<QLineEdit>(&editor, "Text25")->setText(QStringLiteral("青苹果"));
+            typeText(child<QLineEdit>(&editor, "Text27"), QStringLiteral("0"));
+            warned = child<QLabel>(&editor, "AmountCheck")->isVisibleTo(&editor);
+            editor.show();
+            grabTo(&editor, QStringLiteral("record_editor_sales"));
+            child<QLineEdit>(&editor, "Text28")->setText(QStringLiteral("12.5"));
+            click(child(&editor, "RecordEditorSave"));
+            return editor.result();
+        });
+        f.page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f.page));
+        f.grid()->setFocus();
+        QTest::keyClick(f.grid(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(env.dialogs.execCount, 2);
+        QCOMPARE(shown, QStringLiteral("苹果"));
+        QVERIFY(warned);
+        QCOMPARE(env.rowsOnDisk(onDisk).first(),
+                 strings({"青苹果", "1", "20", "12.5", "2026-3-5", "备注内容", "1"}));
+        QCOMPARE(env.rowsOnDisk(onDisk).last(), before.last());
+        QCOMPARE(rowTexts(f.grid(), 1),
+                 strings({"1", "青苹果", "1", "20", "12.5", "2026-3-5", "备注内容"}));
+        QCOMPARE(f.total(), QStringLiteral("当前销售总额为：15.50元。"));
+
+        // Deleted at another desk while the dialog is open: refused, said, nothing written.
+        env.dialogs.clear();
+        env.dialogs.execNext([&env](QDialog& editor) {
+            env.store.execute(QStringLiteral("delete from 销售表 where 名称='青苹果'"));
+            child<QLineEdit>(&editor, "Text28")->setText(QStringLiteral("1"));
+            click(child(&editor, "RecordEditorSave"));
+            return editor.result();
+        });
+        QTest::keyClick(f.grid(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(env.dialogs.texts(), QStringList{DataStore::recordGoneText()});
+        QCOMPARE(env.rowsOnDisk(onDisk), QList<QStringList>{before.last()});
+    }
+
     void productQueryKeepsTheGridWhenNothingMatches()
     {
         TestEnv env;

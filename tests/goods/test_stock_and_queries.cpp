@@ -647,11 +647,21 @@ private Q_SLOTS:
                 }
                 done = QStringLiteral("delete");
             } else if (action < 90) {
-                if (const auto key = randomKey(store, kSales, rng)) {
-                    const QVariant amount =
-                        rng.bounded(5) == 0 ? QVariant() : QVariant(randomAmount(rng).toDouble());
-                    store.execute(QStringLiteral("update 销售表 set 总金额=? where rowid=?"),
-                                  {amount, *key});
+                if (rng.bounded(5) == 0) {
+                    if (const auto key = randomKey(store, kSales, rng)) {
+                        store.execute(QStringLiteral("update 销售表 set 总金额=null where rowid=?"),
+                                      {*key});
+                    }
+                } else if (const auto key = randomKey(store, goods ? table : kSales, rng)) {
+                    // As 修改… writes it: the record read, then rewritten by its key.
+                    const auto edited = goods ? which : goods::GoodsTable::Sales;
+                    auto read = goods::readEntry(store, edited, *key);
+                    QVERIFY(read);
+                    read->entry.amount = randomAmount(rng);
+                    read->entry.price =
+                        read->entry.price.isEmpty() ? QStringLiteral("1") : read->entry.price;
+                    read->entry.quantity = QStringLiteral("1");
+                    goods::updateEntry(store, edited, read->read, read->entry);
                 }
                 done = QStringLiteral("change");
             } else if (action < 92) {

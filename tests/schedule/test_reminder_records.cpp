@@ -51,14 +51,30 @@ private Q_SLOTS:
         TestEnv env;
         seed(env, QStringList(seeded, QStringLiteral("2026-1-1;;旧")));
         const QStringList parts = reminder.split(u'|');
+        qint64 key = -1;
         const int number = reminder_records::append(
-            env.store, {QDate(2026, 12, 7), parts[0], parts[1], parts[2], parts[3]});
+            env.store, {QDate(2026, 12, 7), parts[0], parts[1], parts[2], parts[3]}, &key);
         QCOMPARE(number, seeded + 1);
-        QCOMPARE(joinedRows(env.rowsOnDisk(
-                     QStringLiteral("select 编号,设置时间,提醒日期,提醒时间,提醒内容,"
-                                    "提醒音乐 is null,区别 from 提醒表 where 编号=?"),
-                     {number})),
-                 QStringList{stored});
+        const QString select = QStringLiteral("select 编号,设置时间,提醒日期,提醒时间,提醒内容,"
+                                              "提醒音乐 is null,区别 from 提醒表 where rowid=?");
+        QCOMPARE(joinedRows(env.rowsOnDisk(select, {key})), QStringList{stored});
+        QCOMPARE(reminder_records::all(env.store).recordCount(), seeded + 1);
+
+        // Changed in place: the boxes' columns rewritten, an emptied time or music unset, the
+        // number and the setting day kept.
+        const auto read = reminder_records::readEntry(env.store, key);
+        QVERIFY(read);
+        QCOMPARE(read->reminder.setOn, QDate(2026, 12, 7));
+        QCOMPARE(QStringList({read->reminder.date, read->reminder.time, read->reminder.content,
+                              read->reminder.music}),
+                 parts);
+        reminder_records::updateEntry(env.store, read->read,
+                                      {{}, QStringLiteral("2026-12-10"), {}, parts[2], {}});
+        QStringList changed = stored.split(u'|');
+        changed[2] = QStringLiteral("2026-12-10");
+        changed[3].clear();
+        changed[5] = QStringLiteral("1");
+        QCOMPARE(joinedRows(env.rowsOnDisk(select, {key})), QStringList{changed.join(u'|')});
         QCOMPARE(reminder_records::all(env.store).recordCount(), seeded + 1);
     }
 
@@ -93,6 +109,7 @@ private Q_SLOTS:
         RecordSet set = reminder_records::on(env.store, day);
         for (set.moveFirst(); !set.eof(); set.moveNext()) {
             onDay << set.text(QStringLiteral("提醒内容"));
+            QVERIFY(set.rowKey() > 0); // each listed row names its reminder for 修改…
         }
         QCOMPARE(onDay.join(u'|'), listed);
         QCOMPARE(reminder_records::anyOn(env.store, day), !listed.isEmpty());

@@ -1,6 +1,7 @@
 #include "platform/dialogs.h"
 #include "schedule/recording_player.h"
 #include "schedule/schedule_page.h"
+#include "support/controls.h"
 #include "support/grid_csv.h"
 #include "widgets/hover.h"
 #include "widgets/record_grid.h"
@@ -157,6 +158,53 @@ private Q_SLOTS:
         QCOMPARE(p.grid()->text(3, 4), QStringLiteral("时分"));
         QCOMPARE(p.grid()->text(3, 1), QStringLiteral("3"));
         QCOMPARE(s.env.countOnDisk(QStringLiteral("提醒表")), 3);
+    }
+
+    // 修改… (Ctrl+E, or the grid's menu) corrects the selected reminder: date, time, content and
+    // music rewritten, 编号 and 设置时间 kept; the row shows the stored texts.
+    void editCorrectsTheSelectedReminderInPlace()
+    {
+        ScheduleEnv s;
+        s.addReminder("2026-12-8", "9时5分", "寄样品", "/a.mp3");
+        PageUnderTest p(s);
+        p.type("Text16", QStringLiteral("2026-12-9"));
+        p.type("Text17", QStringLiteral("新的"));
+        khgl::test::click(p.get("Label64")); // saved by the page: row 2 names it at once
+        QString hour;
+        s.env.dialogs.execNext([&hour](QDialog& editor) {
+            hour = editor.findChild<QComboBox*>(QStringLiteral("Combo1"))->currentText();
+            editor.findChild<QLineEdit*>(QStringLiteral("Text16"))
+                ->setText(QStringLiteral("2026-12-10"));
+            editor.findChild<QComboBox*>(QStringLiteral("Combo2"))
+                ->setEditText(QStringLiteral("30"));
+            editor.findChild<QLineEdit*>(QStringLiteral("Text18"))->clear();
+            khgl::test::click(editor.findChild<QWidget*>(QStringLiteral("RecordEditorSave")));
+            return editor.result();
+        });
+        khgl::test::clickCell(p.grid(), 1, 2);
+        p.page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&p.page));
+        p.grid()->setFocus();
+        QTest::keyClick(p.grid(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(hour, QStringLiteral("9"));
+        const QString select = QStringLiteral(
+            "select 编号, 设置时间, 提醒日期, 提醒时间, 提醒内容, 提醒音乐 is null from 提醒表 "
+            "order by rowid");
+        const auto cells = [](const char* row) { return QString::fromUtf8(row).split(u'|'); };
+        const QList<QStringList> edited{cells("1|2026-12-01|2026-12-10|9时30分|寄样品|1"),
+                                        cells("2|2026-12-07|2026-12-9||新的|1")};
+        QCOMPARE(s.env.rowsOnDisk(select), edited);
+        QCOMPARE(p.gridRow(1), cells("1|2026-12-01|2026-12-10|9时30分|寄样品|"));
+
+        s.env.dialogs.execNext([](QDialog& editor) {
+            editor.findChild<QLineEdit*>(QStringLiteral("Text17"))->setText(QStringLiteral("不要"));
+            khgl::test::click(editor.findChild<QWidget*>(QStringLiteral("RecordEditorCancel")));
+            return editor.result();
+        });
+        khgl::test::clickCell(p.grid(), 2, 2);
+        p.grid()->findChild<QAction*>(QStringLiteral("editRecord"))->trigger();
+        QCOMPARE(s.env.dialogs.execCount, 2);
+        QCOMPARE(s.env.rowsOnDisk(select), edited);
     }
 
     void numberFollowsTheRowCount()

@@ -16,8 +16,10 @@
 #include "widgets/click_widgets.h"
 #include "widgets/record_grid.h"
 
+#include <QAction>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -640,8 +642,8 @@ void customerEntryReadsBack(Operator& op, const QString& payload)
     COMPARE_TEXT(found.text(1, 2), typed[2]);
 }
 
-// The customer grid's last row typed over cell by cell and saved by the page, with its
-// description file.
+// The customer grid's last row typed over cell by cell (an empty shop's blank row) or
+// corrected through 修改… (a stored record), then saved by the page, with its description file.
 void customerGridReadsBack(Operator& op, const QString& payload)
 {
     op.navigate("Label17");
@@ -652,16 +654,38 @@ void customerGridReadsBack(Operator& op, const QString& payload)
                                        {6, QStringLiteral("8")},
                                        {7, QStringLiteral("3")},
                                        {8, QStringLiteral("24")}};
-    QStringList typed;
-    // Return moves the box on to the next cell.
-    doubleClickCell(grid, last, 1);
-    QLineEdit* editor = page->gridEditor().box();
-    for (int c = 1; c <= 11; ++c) {
-        QVERIFY(editor->isVisible());
-        QCOMPARE(grid.col(), c);
+    const auto valueFor = [&](int c) {
         const auto value = fixed.find(c);
-        typed << enterText(editor, value == fixed.end() ? payload : value->second);
-        QTest::keyClick(editor, Qt::Key_Return);
+        return value == fixed.end() ? payload : value->second;
+    };
+    QStringList typed;
+    if (grid.rowKey(last) < 0) {
+        // Return moves the box on to the next cell.
+        doubleClickCell(grid, last, 1);
+        QLineEdit* editor = page->gridEditor().box();
+        for (int c = 1; c <= 11; ++c) {
+            QVERIFY(editor->isVisible());
+            QCOMPARE(grid.col(), c);
+            typed << enterText(editor, valueFor(c));
+            QTest::keyClick(editor, Qt::Key_Return);
+        }
+    } else {
+        clickCell(grid, last, 1);
+        const int execs = op.env.dialogs.execCount;
+        op.env.dialogs.execNext([&](QDialog& editor) {
+            for (int c = 1; c <= 11; ++c) {
+                typed << enterKept(editor.findChild<QLineEdit*>(QStringLiteral("Text%1").arg(c)),
+                                   valueFor(c));
+            }
+            click(editor.findChild<QWidget*>(QStringLiteral("RecordEditorSave")));
+            return editor.result();
+        });
+        grid.findChild<QAction*>(QStringLiteral("editRecord"))->trigger();
+        QCOMPARE(op.env.dialogs.execCount, execs + 1);
+        typed[3] = QStringLiteral("2026-12-07");
+        for (int c = 1; c <= 11; ++c) {
+            COMPARE_TEXT(grid.text(last, c), typed[c - 1]);
+        }
     }
     typed[3] = QStringLiteral("2026-12-07");
     const QString description = enterText(child(page, "Text1"), payload);
