@@ -94,6 +94,7 @@ void CustomerEntryWindow::limitLength(QLineEdit* box, const QString& message)
 
 void CustomerEntryWindow::keepNumeric(QLineEdit* box)
 {
+    HalfWidthNumbers::install(box);
     connect(box, &QLineEdit::textChanged, this, [box](const QString& text) {
         if (!customer_records::isNumberEntry(text)) {
             box->clear();

@@ -39,13 +39,14 @@ bool showsAs(const ColumnDef& column, const QVariant& stored, const QString& sho
         const double y = b->toDouble();
         return std::abs(x - y) <= 1e-9 * std::max({1.0, std::abs(x), std::abs(y)});
     }
-    case ColumnKind::Date: {
+    case ColumnKind::Date:
+    case ColumnKind::DateText: {
+        // A date typed 2026/3/5 is stored as 2026-3-5: the same day.
         const auto a = parseDate(text);
         return a && a == parseDate(shown);
     }
     case ColumnKind::Text:
     case ColumnKind::LongText:
-    case ColumnKind::DateText:
     case ColumnKind::TimeText:
         break;
     }
@@ -92,9 +93,11 @@ QVariant convertForColumn(const ColumnDef& column, const QVariant& value)
         }
         return isoDateText(*date);
     }
+    case ColumnKind::DateText:
+        // Every form of a day is stored as the calendar writes it; other text as typed.
+        return storedDateText(value.toString());
     case ColumnKind::Text:
     case ColumnKind::LongText:
-    case ColumnKind::DateText:
     case ColumnKind::TimeText:
         break;
     }

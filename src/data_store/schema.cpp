@@ -168,6 +168,18 @@ QStringList serverFunctionStatements()
         QStringLiteral("create or replace function khgl_own.fold(text) returns text language sql "
                        "immutable strict parallel safe as "
                        "'select lower(rtrim($1, '' '') collate \"und-x-icu\")'"),
+        // day_key(): the day a date text names as yyyymmdd, null when it names none; the
+        // rule of date_text.h (2026-3-5, 2026-03-05, 2026/3/5, 2026.3.5, 2026年3月5日).
+        QStringLiteral(
+            "create or replace function khgl_own.day_key(text) returns integer language sql "
+            "immutable strict parallel safe as 'select case when m is null then null "
+            "when m[1]::int < 1 or m[3]::int not between 1 and 12 or m[4]::int < 1 then null "
+            "when m[4]::int > extract(day from make_date(m[1]::int, m[3]::int, 1) + "
+            "interval ''1 month'' - interval ''1 day'') then null "
+            "else m[1]::int * 10000 + m[3]::int * 100 + m[4]::int end from (select "
+            "coalesce(regexp_match(t, ''^([0-9]{1,4})([-/.])([0-9]{1,2})\\2([0-9]{1,2})$''), "
+            "regexp_match(t, ''^([0-9]{1,4})(年)([0-9]{1,2})月([0-9]{1,2})日$'')) as m from "
+            "(select btrim($1, chr(32) || chr(9) || chr(10) || chr(13)) as t) as b) as r'"),
     };
 }
 

@@ -14,7 +14,6 @@ struct TableQueries
 {
     QString total;
     QString productTotal;
-    QString dateTotal;
 };
 
 const TableQueries& queries(GoodsTable table)
@@ -22,12 +21,10 @@ const TableQueries& queries(GoodsTable table)
     static const TableQueries purchases{
         QStringLiteral("select sum(总金额) as 金额 from 进货表"),
         QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?"),
-        QStringLiteral("select sum(总金额)as 金额 from 进货表 where 日期=?"),
     };
     static const TableQueries sales{
         QStringLiteral("select sum(总金额) as 金额 from 销售表"),
         QStringLiteral("select sum (总金额) as 金额 from 销售表 where 名称=?"),
-        QStringLiteral("select sum(总金额)as 金额 from 销售表 where 日期=?"),
     };
     return table == GoodsTable::Purchases ? purchases : sales;
 }
@@ -41,6 +38,21 @@ QVariant numberValue(const QString& column, const QString& text)
                              .arg(column, text.left(50)));
     }
     return *number;
+}
+
+// The rows dated as a query's date names: every form of that day (through the index on
+// 日期); a text that names no day finds only rows holding that very text.
+std::pair<QString, QVariantList> dateMatch(const QString& date)
+{
+    const auto day = parseDate(date);
+    if (!day) {
+        return {QStringLiteral("日期=?"), {date}};
+    }
+    QVariantList params;
+    for (const QString& form : dayForms(*day)) {
+        params << form;
+    }
+    return {dayFormsMatch(QStringLiteral("日期")), params};
 }
 
 std::optional<double> amount(const RecordSet& set)
@@ -78,8 +90,8 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
                                          "values (?, ?, ?, ?, ?, ?, ?)"),
                       {entry.name, numberValue(QStringLiteral("单价"), entry.price),
                        numberValue(QStringLiteral("数量"), entry.quantity),
-                       numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
-                       entry.remark, saved.count});
+                       numberValue(QStringLiteral("总金额"), entry.amount),
+                       storedDateText(entry.date), entry.remark, saved.count});
         const RecordSet key = store.select(QStringLiteral("select last_insert_rowid() as 键"));
         saved.key = key.valueAt(0, 0).toLongLong();
     });
@@ -101,8 +113,8 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
         for (const GoodsEntry& entry : entries) {
             rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
                             numberValue(QStringLiteral("数量"), entry.quantity),
-                            numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
-                            entry.remark, ++next});
+                            numberValue(QStringLiteral("总金额"), entry.amount),
+                            storedDateText(entry.date), entry.remark, ++next});
         }
         store.executeEach(insert, rows);
     });
@@ -205,13 +217,16 @@ std::unique_ptr<KeysetPages> productPages(DataStore& store, GoodsTable table, co
 
 std::unique_ptr<KeysetPages> datePages(DataStore& store, GoodsTable table, const QString& date)
 {
-    return pages(store, table, QStringLiteral("日期=?"), {date});
+    const auto [where, params] = dateMatch(date);
+    return pages(store, table, where, params);
 }
 
 std::unique_ptr<KeysetPages> productOnDatePages(DataStore& store, GoodsTable table,
                                                 const QString& name, const QString& date)
 {
-    return pages(store, table, QStringLiteral("日期=? and 名称=?"), {date, name});
+    auto [where, params] = dateMatch(date);
+    params << name;
+    return pages(store, table, where + QStringLiteral(" and 名称=?"), params);
 }
 
 std::optional<double> tableTotal(DataStore& store, GoodsTable table)
@@ -229,7 +244,10 @@ std::optional<double> productTotal(DataStore& store, GoodsTable table, const QSt
 
 std::optional<double> dateTotal(DataStore& store, GoodsTable table, const QString& date)
 {
-    return amount(store.select(queries(table).dateTotal, {date}));
+    const auto [where, params] = dateMatch(date);
+    return amount(store.select(QStringLiteral("select sum(总金额)as 金额 from ") +
+                                   tableName(table) + QStringLiteral(" where ") + where,
+                               params));
 }
 
 RecordSet purchasedQuantities(DataStore& store)
