@@ -290,7 +290,7 @@ std::vector<Product> fileProducts(DataStore& store, const std::vector<KeyRange>&
 }
 
 // A server groups by its own rule for names, both tables in one statement. The day key is
-// the one dayKeyOf reads.
+// the one dayKeyOf reads, worked out once for each distinct date text.
 std::vector<Product> serverProducts(DataStore& store, const std::vector<KeyRange>& sales,
                                     const std::vector<KeyRange>& purchases)
 {
@@ -313,10 +313,12 @@ std::vector<Product> serverProducts(DataStore& store, const std::vector<KeyRange
     }
     const QString sql =
         QStringLiteral(
-            "select 名称, %1 from (select 名称, t, 数量, 总金额, coalesce(day_key(d), -1) as k "
-            "from (select 名称, 0 as t, "
-            "数量, 总金额, 日期::text collate \"C\" as d from 销售表 union all select 名称, 1, "
-            "数量, 总金额, 日期::text collate \"C\" from 进货表) as u) as r group by 名称")
+            "with dk as materialized (select d, day_key(d) as k from (select 日期::text "
+            "collate \"C\" as d from 销售表 union select 日期::text collate \"C\" from 进货表) "
+            "as s) select 名称, %1 from (select 名称, t, 数量, 总金额, coalesce(dk.k, -1) as k "
+            "from (select 名称, 0 as t, 数量, 总金额, 日期::text collate \"C\" as d from 销售表 "
+            "union all select 名称, 1, 数量, 总金额, 日期::text collate \"C\" from 进货表) as u "
+            "left join dk on dk.d = u.d) as r group by 名称")
             .arg(sums.join(QStringLiteral(", ")));
     std::vector<Product> products;
     store.scanCells(sql, params, [&](const Cell* cells) {
