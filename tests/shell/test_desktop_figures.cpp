@@ -131,8 +131,23 @@ private Q_SLOTS:
         const goods::ProfitReport profit = goods::profitReport(env.store, {day, day});
         QCOMPARE(profit.salesCents, qint64(1390 * rows));
         QCOMPARE(profit.costCents, qint64(1390 * rows));
-        // What a typed or imported date is stored as.
-        QCOMPARE(storedDateText(stored), names ? dateText(named) : stored);
+        // A typed or imported date is stored as the calendar writes it; other text as it is.
+        const QString written = names ? dateText(named) : stored;
+        QCOMPARE(storedDateText(stored), written);
+        const goods::GoodsEntry pear{QStringLiteral("梨"),
+                                     QStringLiteral("1"),
+                                     QStringLiteral("1"),
+                                     QStringLiteral("1"),
+                                     stored,
+                                     QStringLiteral("备注内容")};
+        goods::appendRecords(env.store, goods::GoodsTable::Sales, {pear});
+        goods::appendRecord(env.store, goods::GoodsTable::Purchases, pear);
+        reminder_records::append(env.store, {day, stored, {}, QStringLiteral("梨"), {}});
+        for (const char* sql :
+             {"select 日期 from 销售表 where 名称='梨'", "select 日期 from 进货表 where 名称='梨'",
+              "select 提醒日期 from 提醒表 where 提醒内容='梨'"}) {
+            QCOMPARE(env.store.select(QString::fromUtf8(sql)).valueAt(0, 0).toString(), written);
+        }
     }
 };
 
