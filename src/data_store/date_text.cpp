@@ -96,10 +96,18 @@ std::optional<QDate> parseDate(const QString& text)
 {
     // A date is short: a long text (a paste) is none, without converting all of it.
     constexpr qsizetype kLongest = 64;
-    if (text.size() > kLongest) {
+    QStringView view(text);
+    const auto blank = [](QChar c) { return c.unicode() < 0x80 && isBlank(char(c.unicode())); };
+    while (!view.isEmpty() && blank(view.front())) {
+        view = view.mid(1);
+    }
+    while (!view.isEmpty() && blank(view.back())) {
+        view.chop(1);
+    }
+    if (view.size() > kLongest) {
         return std::nullopt;
     }
-    const QByteArray utf8 = text.toUtf8();
+    const QByteArray utf8 = view.toUtf8();
     const qint64 key = dayKeyOf(utf8.constData(), utf8.size());
     if (key == kNoDayKey) {
         return std::nullopt;
