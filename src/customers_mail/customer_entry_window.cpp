@@ -122,6 +122,7 @@ void CustomerEntryWindow::limitLength(QLineEdit* box, const QString& message)
 
 void CustomerEntryWindow::keepNumeric(QLineEdit* box)
 {
+    HalfWidthNumbers::install(box);
     connect(box, &QLineEdit::textChanged, this, [box] { checkNumeric(box); });
 }
 

@@ -40,13 +40,14 @@ bool showsAs(const ColumnDef& column, const QVariant& stored, const QString& sho
         const double y = b->toDouble();
         return std::abs(x - y) <= 1e-9 * std::max({1.0, std::abs(x), std::abs(y)});
     }
-    case ColumnKind::Date: {
+    case ColumnKind::Date:
+    case ColumnKind::DateText: {
+        // A date typed 2026/3/5 is stored as 2026-3-5: the same day.
         const auto a = parseDate(text);
         return a && a == parseDate(shown);
     }
     case ColumnKind::Text:
     case ColumnKind::LongText:
-    case ColumnKind::DateText:
     case ColumnKind::TimeText:
         break;
     }
@@ -93,13 +94,24 @@ QVariant convertForColumn(const ColumnDef& column, const QVariant& value)
         }
         return isoDateText(*date);
     }
+    case ColumnKind::DateText:
+        // Every form of a day is stored as the calendar writes it; other text as typed.
+        return storedDateText(value.toString());
     case ColumnKind::Text:
     case ColumnKind::LongText:
-    case ColumnKind::DateText:
     case ColumnKind::TimeText:
         break;
     }
     return value.toString();
+}
+
+// What a typed value is written as, after the one size rule (naming the box it came from).
+QVariant storableValue(const ColumnDef& column, const QString& name, const QVariant& value)
+{
+    if (value.typeId() == QMetaType::QString) {
+        requireStorable(name, value.toString());
+    }
+    return convertForColumn(column, value);
 }
 
 // At most one store is held at a time (the windows' one, during a backup or restore); the
@@ -223,11 +235,8 @@ qint64 DataStore::insertRow(const QString& table, const QList<std::pair<QString,
         if (column == nullptr) {
             throw StoreError(QStringLiteral("表中没有“%1”一项。").arg(name));
         }
-        if (value.typeId() == QMetaType::QString) {
-            requireStorable(name, value.toString());
-        }
         names << name;
-        converted << convertForColumn(*column, value);
+        converted << storableValue(*column, name, value);
     }
     const QString into = QStringLiteral("insert into ") + QString::fromUtf16(definition->name);
     QStringList marks;
@@ -319,7 +328,7 @@ void DataStore::updateReadRecord(const QString& table, const ReadRecord& read,
             throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
         }
         sets << name + QStringLiteral("=?");
-        params << convertForColumn(*column, value);
+        params << storableValue(*column, name, value);
     }
     QStringList columns;
     for (const auto& [name, value] : read.values) {

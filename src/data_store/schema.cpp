@@ -145,6 +145,24 @@ QString serverColumnType(ColumnKind kind)
     return QStringLiteral("bpchar collate ") + QLatin1String(kTextCollation);
 }
 
+// A date text's form as date_text.h reads it, with the day checked against its month
+// (29 February passes here): year of 1 to 4 digits other than 0, then "-", "/" or "." twice,
+// or 年, 月 and 日.
+QString serverDayPattern()
+{
+    const QString year =
+        QStringLiteral("([1-9][0-9]{0,3}|0[1-9][0-9]{0,2}|00[1-9][0-9]?|000[1-9])");
+    const auto monthDay = [](const QString& separator) {
+        return QStringLiteral("((0?[13578]|1[02])%1(0?[1-9]|[12][0-9]|3[01])|(0?[469]|11)%1"
+                              "(0?[1-9]|[12][0-9]|30)|0?2%1(0?[1-9]|[12][0-9]))")
+            .arg(separator);
+    };
+    return QLatin1Char('^') + year + QStringLiteral("(-") + monthDay(QStringLiteral("-")) +
+           QStringLiteral("|/") + monthDay(QStringLiteral("/")) + QStringLiteral("|\\.") +
+           monthDay(QStringLiteral("\\.")) + QStringLiteral("|年") +
+           monthDay(QStringLiteral("月")) + QStringLiteral("日)$");
+}
+
 } // namespace
 
 QStringList serverFunctionStatements()
@@ -168,6 +186,23 @@ QStringList serverFunctionStatements()
         QStringLiteral("create or replace function khgl_own.fold(text) returns text language sql "
                        "immutable strict parallel safe as "
                        "'select lower(rtrim($1, '' '') collate \"und-x-icu\")'"),
+        // day_key(): the day a date text names as yyyymmdd, null when it names none; the
+        // rule of date_text.h (2026-3-5, 2026-03-05, 2026/3/5, 2026.3.5, 2026年3月5日). The
+        // pattern checks the form and the day of the month, day_parts() reads the numbers and
+        // refuses 29 February outside leap years. Plain expressions the planner inlines; the
+        // queries still call it once per distinct text, not once per row.
+        QStringLiteral(
+            "create or replace function khgl_own.day_parts(text, boolean) returns integer "
+            "language sql immutable parallel safe as 'select case when not $2 then null when "
+            "($1 like ''%-2-29'' or $1 like ''%-02-29'') and not (split_part($1, ''-'', 1)::int "
+            "% 4 = 0 and (split_part($1, ''-'', 1)::int % 100 <> 0 or split_part($1, ''-'', "
+            "1)::int % 400 = 0)) then null else split_part($1, ''-'', 1)::int * 10000 + "
+            "split_part($1, ''-'', 2)::int * 100 + split_part($1, ''-'', 3)::int end'"),
+        QStringLiteral("create or replace function khgl_own.day_key(text) returns integer "
+                       "language sql immutable parallel safe as 'select "
+                       "khgl_own.day_parts(translate(btrim($1 collate \"C\", '' \t\r\n''), "
+                       "''/.年月日'', ''----''), btrim($1 collate \"C\", '' \t\r\n'') ~ ''") +
+            serverDayPattern() + QStringLiteral("'')'"),
     };
 }
 

@@ -282,7 +282,7 @@ void rollback(ServerConnection& server)
 // The version of the program's own objects a database holds (functions, name indexes, own
 // tables, the figures' triggers), kept as the comment of its schema; raise it with every
 // change to upgradeStatements().
-constexpr int kServerVersion = 2;
+constexpr int kServerVersion = 3;
 
 // What an open finds, in one query: the version, whether an earlier program put its row
 // triggers back, whether the functions are there and whether the commit marks may be written.
@@ -297,7 +297,8 @@ ServerState readState(ServerConnection& server)
         QStringLiteral(
             "select coalesce(obj_description(to_regnamespace('khgl_own'), 'pg_namespace'), ''), "
             "exists (select 1 from pg_trigger where tgname = '表合计_记'), "
-            "to_regprocedure('khgl_own.fold(text)') is not null, "
+            "to_regprocedure('khgl_own.fold(text)') is not null and "
+            "to_regprocedure('khgl_own.day_key(text)') is not null, "
             "coalesce(has_table_privilege(to_regclass('提交记号'), 'insert, delete'), false), ") +
         present.join(QStringLiteral(" and ")));
     const int version = found.value(0, 0).toString().section(QLatin1Char(' '), -1).toInt();

@@ -90,6 +90,22 @@ void strFunction(sqlite3_context* context, int, sqlite3_value** args)
     }
 }
 
+// day_key() of a date text: the day it names as yyyymmdd, null when it names none.
+void dayKeyFunction(sqlite3_context* context, int, sqlite3_value** args)
+{
+    if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+    const qint64 key = dayKeyOf(text, sqlite3_value_bytes(args[0]));
+    if (key == kNoDayKey) {
+        sqlite3_result_null(context);
+    } else {
+        sqlite3_result_int64(context, key);
+    }
+}
+
 } // namespace
 
 int compareText(const char* a, int aLength, const char* b, int bLength)
@@ -314,7 +330,8 @@ bool isOwnFunction(const QString& sql, const QString& word, qsizetype after)
     const qsizetype k = skipSpaces(sql, after);
     return k < sql.size() && sql[k] == QLatin1Char('(') &&
            (word.compare(QStringLiteral("str"), Qt::CaseInsensitive) == 0 ||
-            word.compare(QStringLiteral("total"), Qt::CaseInsensitive) == 0);
+            word.compare(QStringLiteral("total"), Qt::CaseInsensitive) == 0 ||
+            word.compare(QStringLiteral("day_key"), Qt::CaseInsensitive) == 0);
 }
 
 // Rewrites the word starting at i and moves i to its last character.
@@ -431,6 +448,8 @@ void registerDialect(sqlite3* db)
                             leftFunction, nullptr, nullptr);
     sqlite3_create_function(db, "str", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, strFunction,
                             nullptr, nullptr);
+    sqlite3_create_function(db, "day_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                            dayKeyFunction, nullptr, nullptr);
 }
 
 } // namespace khgl

@@ -36,40 +36,6 @@ std::optional<QVariant> parseNumber(const QString& text)
     return QVariant(real);
 }
 
-std::optional<QDate> parseDate(const QString& text)
-{
-    static const QRegularExpression pattern(
-        QStringLiteral(R"(^\s*(\d{1,4})([-/])(\d{1,2})\2(\d{1,2})\s*$)"));
-    const auto match = pattern.match(text);
-    if (!match.hasMatch()) {
-        return std::nullopt;
-    }
-    const QDate date(match.captured(1).toInt(), match.captured(3).toInt(),
-                     match.captured(4).toInt());
-    if (!date.isValid()) {
-        return std::nullopt;
-    }
-    return date;
-}
-
-QString dateText(const QDate& date)
-{
-    return QStringLiteral("%1-%2-%3").arg(date.year()).arg(date.month()).arg(date.day());
-}
-
-QString isoDateText(const QDate& date)
-{
-    return QStringLiteral("%1-%2-%3")
-        .arg(date.year(), 4, 10, QLatin1Char('0'))
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.day(), 2, 10, QLatin1Char('0'));
-}
-
-QString monthPrefix(const QDate& date)
-{
-    return QStringLiteral("%1-%2").arg(date.year()).arg(date.month());
-}
-
 QString timeText(const QTime& time)
 {
     return QStringLiteral("%1时%2分").arg(time.hour()).arg(time.minute());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data_store/date_text.h"
+
 #include <QDate>
 #include <QString>
 #include <QTime>
@@ -12,15 +14,6 @@ namespace khgl {
 // optional sign, digits, an optional fraction and exponent. Anything else is no number.
 std::optional<QVariant> parseNumber(const QString& text);
 
-// Reads a date text (2024-5-6, 2024-05-06 or 2024/5/6) into a valid date.
-std::optional<QDate> parseDate(const QString& text);
-
-// 2026-3-5: year-month-day without leading zeros, as the calendar writes it.
-QString dateText(const QDate& date);
-// 2026-03-05: the form date columns read back as.
-QString isoDateText(const QDate& date);
-// 2026-3: the month prefix used by month filters.
-QString monthPrefix(const QDate& date);
 // 9时5分: hour and minute without leading zeros.
 QString timeText(const QTime& time);
 

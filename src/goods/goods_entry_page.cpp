@@ -181,6 +181,7 @@ void GoodsEntryPage::setUp(goods::GoodsTable table)
                      m_controls->save);
     for (QLineEdit* box :
          {m_controls->price, m_controls->quantity, static_cast<QLineEdit*>(m_controls->amount)}) {
+        HalfWidthNumbers::install(box);
         connect(box, &QLineEdit::textChanged, box, [box] { goods::keepOnlyNumber(box); });
         if (m_controls->amountCheck != nullptr) {
             connect(box, &QLineEdit::textChanged, this, &GoodsEntryPage::showAmountCheck);

@@ -17,7 +17,6 @@ struct TableQueries
 {
     QString total;
     QString productTotal;
-    QString dateTotal;
 };
 
 const TableQueries& queries(GoodsTable table)
@@ -25,12 +24,10 @@ const TableQueries& queries(GoodsTable table)
     static const TableQueries purchases{
         QStringLiteral("select sum(总金额) as 金额 from 进货表"),
         QStringLiteral("select sum (总金额) as 金额 from 进货表 where 名称=?"),
-        QStringLiteral("select sum(总金额)as 金额 from 进货表 where 日期=?"),
     };
     static const TableQueries sales{
         QStringLiteral("select sum(总金额) as 金额 from 销售表"),
         QStringLiteral("select sum (总金额) as 金额 from 销售表 where 名称=?"),
-        QStringLiteral("select sum(总金额)as 金额 from 销售表 where 日期=?"),
     };
     return table == GoodsTable::Purchases ? purchases : sales;
 }
@@ -52,6 +49,21 @@ void requireStorableTexts(const GoodsEntry& entry)
     requireStorable(QStringLiteral("商品名称"), entry.name);
     requireStorable(QStringLiteral("日期"), entry.date);
     requireStorable(QStringLiteral("备注"), entry.remark);
+}
+
+// The rows dated as a query's date names: every form of that day (through the index on
+// 日期); a text that names no day finds only rows holding that very text.
+std::pair<QString, QVariantList> dateMatch(const QString& date)
+{
+    const auto day = parseDate(date);
+    if (!day) {
+        return {QStringLiteral("日期=?"), {date}};
+    }
+    QVariantList params;
+    for (const QString& form : dayForms(*day)) {
+        params << form;
+    }
+    return {dayFormsMatch(QStringLiteral("日期")), params};
 }
 
 std::optional<double> amount(const RecordSet& set)
@@ -90,8 +102,8 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
                                          "values (?, ?, ?, ?, ?, ?, ?)"),
                       {entry.name, numberValue(QStringLiteral("单价"), entry.price),
                        numberValue(QStringLiteral("数量"), entry.quantity),
-                       numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
-                       entry.remark, saved.count});
+                       numberValue(QStringLiteral("总金额"), entry.amount),
+                       storedDateText(entry.date), entry.remark, saved.count});
         const RecordSet key = store.select(QStringLiteral("select last_insert_rowid() as 键"));
         saved.key = key.valueAt(0, 0).toLongLong();
     });
@@ -158,12 +170,13 @@ void updateEntry(DataStore& store, GoodsTable table, const DataStore::ReadRecord
                  const GoodsEntry& entry)
 {
     const QStringList columns = entryColumns();
+    requireStorableTexts(entry);
     store.updateReadRecord(tableName(table), read,
                            {{columns[0], entry.name},
                             {columns[1], numberValue(columns[1], entry.price)},
                             {columns[2], numberValue(columns[2], entry.quantity)},
                             {columns[3], numberValue(columns[3], entry.amount)},
-                            {columns[4], entry.date},
+                            {columns[4], storedDateText(entry.date)},
                             {columns[5], entry.remark}});
 }
 
@@ -183,8 +196,8 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
             requireStorableTexts(entry);
             rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
                             numberValue(QStringLiteral("数量"), entry.quantity),
-                            numberValue(QStringLiteral("总金额"), entry.amount), entry.date,
-                            entry.remark, ++next});
+                            numberValue(QStringLiteral("总金额"), entry.amount),
+                            storedDateText(entry.date), entry.remark, ++next});
         }
         store.executeEach(insert, rows);
     });
@@ -287,13 +300,16 @@ std::unique_ptr<KeysetPages> productPages(DataStore& store, GoodsTable table, co
 
 std::unique_ptr<KeysetPages> datePages(DataStore& store, GoodsTable table, const QString& date)
 {
-    return pages(store, table, QStringLiteral("日期=?"), {date});
+    const auto [where, params] = dateMatch(date);
+    return pages(store, table, where, params);
 }
 
 std::unique_ptr<KeysetPages> productOnDatePages(DataStore& store, GoodsTable table,
                                                 const QString& name, const QString& date)
 {
-    return pages(store, table, QStringLiteral("日期=? and 名称=?"), {date, name});
+    auto [where, params] = dateMatch(date);
+    params << name;
+    return pages(store, table, where + QStringLiteral(" and 名称=?"), params);
 }
 
 std::optional<double> tableTotal(DataStore& store, GoodsTable table)
@@ -311,7 +327,10 @@ std::optional<double> productTotal(DataStore& store, GoodsTable table, const QSt
 
 std::optional<double> dateTotal(DataStore& store, GoodsTable table, const QString& date)
 {
-    return amount(store.select(queries(table).dateTotal, {date}));
+    const auto [where, params] = dateMatch(date);
+    return amount(store.select(QStringLiteral("select sum(总金额)as 金额 from ") +
+                                   tableName(table) + QStringLiteral(" where ") + where,
+                               params));
 }
 
 RecordSet purchasedQuantities(DataStore& store)

@@ -1,6 +1,7 @@
 #include "goods/profit_records.h"
 
 #include "data_store/data_store.h"
+#include "data_store/date_text.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -21,8 +22,8 @@ __extension__ using Wide = __int128;
 constexpr int kMoneyDecimals = 2;
 constexpr int kQuantityDecimals = 3;
 constexpr qint64 kThousand = 1000;
-// Day keys are yyyymmdd; a date that names no day has the key -1.
-constexpr qint64 kNoDay = -1;
+// Day keys are yyyymmdd (date_text.h); a date that names no day has the key -1.
+constexpr qint64 kNoDay = kNoDayKey;
 constexpr qint64 kLastKey = std::numeric_limits<qint32>::max();
 
 // n / d rounded half away from zero; d > 0.
@@ -44,11 +45,6 @@ struct KeyRange
 
     bool holds(qint64 key) const { return key >= low && key <= high; }
 };
-
-qint64 dayKey(const QDate& date)
-{
-    return date.year() * 10000LL + date.month() * 100LL + date.day();
-}
 
 // Sales: the period itself; a date that names no day counts only when both ends are open.
 KeyRange salesRange(const ProfitPeriod& period)
@@ -234,7 +230,7 @@ private:
     void addRow(const Cell* cells, const std::vector<KeyRange>& ranges, bool sales)
     {
         const qint64 key =
-            cells[1].text == nullptr ? kNoDay : storedDayKey(cells[1].text, cells[1].length);
+            cells[1].text == nullptr ? kNoDay : dayKeyOf(cells[1].text, cells[1].length);
         Sums* sums = nullptr;
         for (std::size_t i = 0; i < ranges.size(); ++i) {
             if (!ranges[i].holds(key)) {
@@ -294,7 +290,7 @@ std::vector<Product> fileProducts(DataStore& store, const std::vector<KeyRange>&
 }
 
 // A server groups by its own rule for names, both tables in one statement. The day key is
-// the one storedDayKey reads.
+// the one dayKeyOf reads, worked out once for each distinct date text.
 std::vector<Product> serverProducts(DataStore& store, const std::vector<KeyRange>& sales,
                                     const std::vector<KeyRange>& purchases)
 {
@@ -317,12 +313,12 @@ std::vector<Product> serverProducts(DataStore& store, const std::vector<KeyRange
     }
     const QString sql =
         QStringLiteral(
-            "select 名称, %1 from (select 名称, t, 数量, 总金额, case when d ~ "
-            "'^[0-9]{1,4}-(0?[1-9]|1[0-2])-(0?[1-9]|[12][0-9]|3[01]) *$' then "
-            "split_part(d, '-', 1)::int * 10000 + split_part(d, '-', 2)::int * 100 + "
-            "rtrim(split_part(d, '-', 3))::int else -1 end as k from (select 名称, 0 as t, "
-            "数量, 总金额, 日期::text collate \"C\" as d from 销售表 union all select 名称, 1, "
-            "数量, 总金额, 日期::text collate \"C\" from 进货表) as u) as r group by 名称")
+            "with dk as materialized (select d, day_key(d) as k from (select 日期::text "
+            "collate \"C\" as d from 销售表 union select 日期::text collate \"C\" from 进货表) "
+            "as s) select 名称, %1 from (select 名称, t, 数量, 总金额, coalesce(dk.k, -1) as k "
+            "from (select 名称, 0 as t, 数量, 总金额, 日期::text collate \"C\" as d from 销售表 "
+            "union all select 名称, 1, 数量, 总金额, 日期::text collate \"C\" from 进货表) as u "
+            "left join dk on dk.d = u.d) as r group by 名称")
             .arg(sums.join(QStringLiteral(", ")));
     std::vector<Product> products;
     store.scanCells(sql, params, [&](const Cell* cells) {
@@ -426,32 +422,6 @@ std::vector<qint64> monthlyProfitCents(DataStore& store, int year)
         profits.push_back(report.profitCents);
     }
     return profits;
-}
-
-qint64 storedDayKey(const char* text, int length)
-{
-    while (length > 0 && text[length - 1] == ' ') {
-        --length;
-    }
-    int at = 0;
-    // Up to four digits, then one or two, then one or two, separated by "-".
-    auto number = [&](int most, int& value) {
-        const int start = at;
-        value = 0;
-        while (at < length && at - start < most && isDigit(text[at])) {
-            value = value * 10 + (text[at++] - '0');
-        }
-        return at > start && (at == length || !isDigit(text[at]));
-    };
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    const bool read = number(4, year) && at < length && text[at++] == '-' && number(2, month) &&
-                      at < length && text[at++] == '-' && number(2, day) && at == length;
-    if (!read || month < 1 || month > 12 || day < 1 || day > 31) {
-        return kNoDay;
-    }
-    return year * 10000LL + month * 100LL + day;
 }
 
 std::optional<qint64> scaledNumber(const char* text, int length, int decimals)

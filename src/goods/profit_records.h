@@ -58,9 +58,6 @@ ProfitReport profitReport(DataStore& store, const ProfitPeriod& period);
 // The 毛利 of each month of a year, January first.
 std::vector<qint64> monthlyProfitCents(DataStore& store, int year);
 
-// The day a stored 日期 text names as yyyymmdd: year-month-day with or without leading
-// zeros (2026-3-5, 2026-03-05), trailing blanks ignored; -1 for a text that names no day.
-qint64 storedDayKey(const char* text, int length);
 // A decimal text (blanks around, sign, fraction, exponent) in units of 10^-decimals,
 // rounded half away from zero; nothing when it is no number.
 std::optional<qint64> scaledNumber(const char* text, int length, int decimals);

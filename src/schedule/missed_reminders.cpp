@@ -22,23 +22,6 @@ QDateTime minuteOf(const QDateTime& when)
     return QDateTime(when.date(), QTime(when.time().hour(), when.time().minute()));
 }
 
-// Every way a day may have been typed or picked: the index on 提醒日期 finds them directly.
-void addDateForms(const QDate& day, QSet<QString>& forms)
-{
-    const QString year = QString::number(day.year());
-    const QString months[] = {QString::number(day.month()),
-                              QStringLiteral("%1").arg(day.month(), 2, 10, QLatin1Char('0'))};
-    const QString days[] = {QString::number(day.day()),
-                            QStringLiteral("%1").arg(day.day(), 2, 10, QLatin1Char('0'))};
-    for (const QChar separator : {QLatin1Char('-'), QLatin1Char('/')}) {
-        for (const QString& month : months) {
-            for (const QString& dayText : days) {
-                forms.insert(year + separator + month + separator + dayText);
-            }
-        }
-    }
-}
-
 } // namespace
 
 LastRunStamp::LastRunStamp(const QString& folder) : m_path(QDir(folder).filePath(fileName())) {}
@@ -117,9 +100,13 @@ std::vector<MissedReminder> missedReminders(DataStore& store, const QDateTime& s
     }
     QDate first = after.date();
     first = std::max(first, before.date().addDays(-kLookBackDays));
+    // Every form each day may have been typed or picked in: the index on 提醒日期 finds them
+    // directly.
     QSet<QString> forms;
     for (QDate day = first; day <= before.date(); day = day.addDays(1)) {
-        addDateForms(day, forms);
+        for (const QString& form : dayForms(day)) {
+            forms.insert(form);
+        }
     }
     QVariantList params;
     QStringList marks;

@@ -13,37 +13,44 @@ RecordSet all(DataStore& store)
     return store.select(QStringLiteral("提醒表"));
 }
 
+namespace {
+
+// A day's reminders in whichever form their dates were typed or imported.
+QVariantList dayParams(const QDate& day)
+{
+    QVariantList params;
+    for (const QString& form : dayForms(day)) {
+        params << form;
+    }
+    return params;
+}
+
+} // namespace
+
 RecordSet on(DataStore& store, const QDate& day)
 {
-    // The blank before the closing quote is not significant: text compares without it.
     // Keyed: each listed row can name its reminder for a change.
-    return store.selectKeyed(
-        QStringLiteral("select rowid,*from 提醒表 where 提醒日期=? order by rowid"),
-        {QString(dateText(day) + QStringLiteral(" "))});
+    return store.selectKeyed(QStringLiteral("select rowid,*from 提醒表 where ") +
+                                 dayFormsMatch(QStringLiteral("提醒日期")) +
+                                 QStringLiteral(" order by rowid"),
+                             dayParams(day));
 }
 
 bool anyOn(DataStore& store, const QDate& day)
 {
-    const RecordSet rows = store.select(
-        QStringLiteral("select 提醒日期 from 提醒表 where 提醒日期=?"), {dateText(day)});
+    const RecordSet rows =
+        store.select(QStringLiteral("select 提醒日期 from 提醒表 where ") +
+                         dayFormsMatch(QStringLiteral("提醒日期")) + QStringLiteral(" limit 1"),
+                     dayParams(day));
     return rows.recordCount() > 0;
 }
 
 QStringList contentsOn(DataStore& store, const QDate& day)
 {
-    // The day's date in each form it may have been typed in: 2026-3-5, 2026-03-05 and the
-    // mixed ones.
-    const QString year = QString::number(day.year()) + QLatin1Char('-');
-    const QString month = QString::number(day.month());
-    const QString date = QString::number(day.day());
-    const QString month2 = month.rightJustified(2, QLatin1Char('0'));
-    const QString date2 = date.rightJustified(2, QLatin1Char('0'));
-    RecordSet set = store.select(
-        QStringLiteral("select 提醒内容 from 提醒表 where 提醒日期 in (?, ?, ?, ?) order by rowid"),
-        {QString(year + month + QLatin1Char('-') + date),
-         QString(year + month2 + QLatin1Char('-') + date2),
-         QString(year + month + QLatin1Char('-') + date2),
-         QString(year + month2 + QLatin1Char('-') + date)});
+    RecordSet set = store.select(QStringLiteral("select 提醒内容 from 提醒表 where ") +
+                                     dayFormsMatch(QStringLiteral("提醒日期")) +
+                                     QStringLiteral(" order by rowid"),
+                                 dayParams(day));
     QStringList contents;
     for (set.moveFirst(); !set.eof(); set.moveNext()) {
         contents << set.text(0);
@@ -202,10 +209,13 @@ std::unique_ptr<GridImporter> importer(DataStore& store, const Clock& clock,
 std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now)
 {
     // The blank after the time is not significant: text compares without it.
-    RecordSet rows = store.select(
-        QStringLiteral("select 提醒内容,提醒音乐,提醒时间 from 提醒表 where 提醒日期=? and "
-                       "提醒时间=? order by rowid"),
-        {dateText(now.date()), QString(timeText(now.time()) + QStringLiteral(" "))});
+    QVariantList params = dayParams(now.date());
+    params << QString(timeText(now.time()) + QStringLiteral(" "));
+    RecordSet rows =
+        store.select(QStringLiteral("select 提醒内容,提醒音乐,提醒时间 from 提醒表 where ") +
+                         dayFormsMatch(QStringLiteral("提醒日期")) +
+                         QStringLiteral(" and 提醒时间=? order by rowid"),
+                     params);
     if (rows.recordCount() == 0) {
         return std::nullopt;
     }

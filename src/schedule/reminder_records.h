@@ -38,10 +38,10 @@ struct DueReminder
 
 // Every reminder.
 RecordSet all(DataStore& store);
-// The reminders dated this day (the date as the schedule writes it).
+// The reminders dated this day, in any form the date was typed or imported in (date_text.h).
 RecordSet on(DataStore& store, const QDate& day);
 bool anyOn(DataStore& store, const QDate& day);
-// The 提醒内容 of the reminders dated this day, in any form the date was typed in.
+// The 提醒内容 of those reminders.
 QStringList contentsOn(DataStore& store, const QDate& day);
 // Appends one reminder at once; returns its number (编号 and 区别) and, when asked, its key.
 int append(DataStore& store, const NewReminder& reminder, qint64* key = nullptr);
@@ -65,7 +65,7 @@ void appendAll(DataStore& store, const std::vector<NewReminder>& reminders);
 // page checks its boxes, the content at most contentLimit characters.
 std::unique_ptr<GridImporter> importer(DataStore& store, const Clock& clock,
                                        const QStringList& headers, qsizetype contentLimit);
-// The first reminder dated today whose time is this minute.
+// The first reminder dated today (in any form) whose time is this minute.
 std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now);
 
 } // namespace reminder_records

@@ -1,8 +1,7 @@
 #include "statistics/chart_tables.h"
 
 #include "data_store/data_store.h"
-
-#include <QRegularExpression>
+#include "data_store/date_text.h"
 
 #include <cstring>
 #include <optional>
@@ -20,19 +19,23 @@ QString yearPrefix(int year)
     return QString::number(year) + QLatin1Char('-');
 }
 
-// What one table holds for each distinct stored date text of one year: the sum of a
-// column, or the number of rows.
-using DateTotals = std::vector<std::pair<QString, double>>;
+// What one table holds for each day of one year that its stored date texts name: the sum
+// of a column, or the number of rows. Keys are yyyymmdd.
+using DateTotals = std::vector<std::pair<qint64, double>>;
 
 // One pass over the table in storage order, adding up by date text. Grouping in SQL would
-// sort every row of the year first; a few hundred distinct dates fit a hash table instead.
+// sort every row of the year first; a few hundred distinct dates fit a hash table instead,
+// and each is then read once by the date rule.
 DateTotals totalsByDate(DataStore& store, const QString& sql, int year)
 {
-    const QByteArray prefix = QByteArray::number(year) + '-';
+    const QByteArray prefix = QByteArray::number(year);
     std::unordered_map<std::string, double> totals;
     store.scan(sql, [&](const char* text, int length, double number) {
-        if (text == nullptr || length < prefix.size() ||
-            std::memcmp(text, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0) {
+        // Blanks before a date are rare: such a text is read in full like any other.
+        const bool otherYear =
+            text != nullptr && length > prefix.size() && text[0] != ' ' &&
+            std::memcmp(text, prefix.constData(), static_cast<std::size_t>(prefix.size())) != 0;
+        if (text == nullptr || otherYear) {
             return;
         }
         totals[std::string(text, static_cast<std::size_t>(length))] += number;
@@ -40,12 +43,14 @@ DateTotals totalsByDate(DataStore& store, const QString& sql, int year)
     DateTotals out;
     out.reserve(totals.size());
     for (const auto& [date, total] : totals) {
-        out.emplace_back(QString::fromStdString(date), total);
+        const qint64 key = dayKeyOf(date.data(), static_cast<qsizetype>(date.size()));
+        if (key != kNoDayKey && key / 10000 == year) {
+            out.emplace_back(key, total);
+        }
     }
     return out;
 }
 
-// Purchase dates read back as YYYY-MM-DD; each customer row counts once.
 DateTotals customersByDate(DataStore& store, int year)
 {
     return totalsByDate(store, QStringLiteral("select 购买日期, 1 from 客户表"), year);
@@ -76,46 +81,24 @@ ChartTable monthTable(int year)
     return table;
 }
 
-// The month and day a stored date text of the year names, written with or without leading
-// zeros (2026-3-5, 2026-03-05); trailing blanks do not count, as in the column's comparisons.
-// The text is known to begin with the year and "-".
-std::optional<std::pair<int, int>> monthAndDay(const QString& date)
-{
-    static const QRegularExpression pattern(QStringLiteral(R"(^\d+-(\d{1,2})-(\d{1,2}) *$)"));
-    const auto match = pattern.match(date);
-    if (!match.hasMatch()) {
-        return std::nullopt;
-    }
-    const int month = match.capturedView(1).toInt();
-    const int day = match.capturedView(2).toInt();
-    if (month < 1 || month > kMonths || day < 1 || day > kDays) {
-        return std::nullopt;
-    }
-    return std::pair{month, day};
-}
-
 // Each day 1..31 of today's month: what the dates naming that day add up to.
 ChartTable perDayFrom(const DateTotals& dates, const QDate& today)
 {
     ChartTable table = dayTable();
-    for (const auto& [date, total] : dates) {
-        const auto named = monthAndDay(date);
-        if (named && named->first == today.month()) {
-            table[named->second - 1].value += total;
+    for (const auto& [key, total] : dates) {
+        if (key / 100 % 100 == today.month()) {
+            table[key % 100 - 1].value += total;
         }
     }
     return table;
 }
 
-// Each month of the year: what the dates naming that month add up to, so October is never
-// counted under January although "Y-10" begins with "Y-1".
+// Each month of the year: what the dates naming that month add up to.
 ChartTable perMonthFrom(const DateTotals& dates, int year)
 {
     ChartTable table = monthTable(year);
-    for (const auto& [date, total] : dates) {
-        if (const auto named = monthAndDay(date)) {
-            table[named->first - 1].value += total;
-        }
+    for (const auto& [key, total] : dates) {
+        table[key / 100 % 100 - 1].value += total;
     }
     return table;
 }

@@ -158,4 +158,33 @@ void putLastInTabOrder(QWidget* window, const std::vector<QWidget*>& widgets)
     }
 }
 
+QString HalfWidthNumbers::halfWidth(const QString& text)
+{
+    // Full-width forms of ASCII sit 0xFEE0 above them; the ideographic space stands for ' '.
+    static const QString ascii = QStringLiteral("0123456789.+-,eE");
+    constexpr char16_t kFullWidthOffset = 0xFEE0;
+    QString out = text;
+    for (QChar& c : out) {
+        if (c == QChar(0x3000)) {
+            c = QLatin1Char(' ');
+        } else if (c.unicode() > kFullWidthOffset &&
+                   ascii.contains(QChar(c.unicode() - kFullWidthOffset))) {
+            c = QChar(c.unicode() - kFullWidthOffset);
+        }
+    }
+    return out;
+}
+
+QValidator::State HalfWidthNumbers::validate(QString& input, int& position) const
+{
+    Q_UNUSED(position); // one character for one: the cursor stays where it is
+    input = halfWidth(input);
+    return Acceptable;
+}
+
+void HalfWidthNumbers::install(QLineEdit* box)
+{
+    box->setValidator(new HalfWidthNumbers(box));
+}
+
 } // namespace khgl

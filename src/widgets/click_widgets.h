@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QValidator>
 #include <vector>
 
 namespace khgl {
@@ -82,6 +83,21 @@ private:
 
     std::vector<QWidget*> m_boxes;
     ClickLabel* m_save;
+};
+
+// A number box: digits, point, signs, exponent and blanks typed in the Chinese input
+// method's full-width mode (１２９．５) read as their ASCII forms as they arrive, so the box's
+// number check sees a number instead of emptying the box. Refuses nothing.
+class HalfWidthNumbers final : public QValidator
+{
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override;
+
+    // The text with those full-width characters in their ASCII forms; others as they are.
+    static QString halfWidth(const QString& text);
+    // Gives the box this validator.
+    static void install(QLineEdit* box);
 };
 
 // Moves the given widgets of a window, in this order, to the end of its Tab order: a window

@@ -77,6 +77,9 @@ private Q_SLOTS:
         QCOMPARE(price->text(), QString());
         typeText(price, QStringLiteral("-3"));
         QCOMPARE(price->text(), QStringLiteral("3"));
+        price->clear();
+        typeText(price, QStringLiteral("１２９．５"));
+        QCOMPARE(price->text(), QStringLiteral("129.5"));
         price->setText(QStringLiteral(" 2e-3 "));
         QCOMPARE(price->text(), QStringLiteral(" 2e-3 "));
         box(entry, QStringLiteral("Text7"))->setText(QStringLiteral("1e"));

@@ -1,4 +1,5 @@
 #include "data_store/data_store.h"
+#include "data_store/date_text.h"
 #include "goods/profit_records.h"
 #include "support/env.h"
 
@@ -160,7 +161,7 @@ private Q_SLOTS:
         const QByteArray utf8 = text.toUtf8();
         const auto number = scaledNumber(utf8.constData(), static_cast<int>(utf8.size()), 2);
         QCOMPARE(number.value_or(-1), cents);
-        QCOMPARE(storedDayKey(utf8.constData(), static_cast<int>(utf8.size())), dayKey);
+        QCOMPARE(dayKeyOf(utf8.constData(), utf8.size()), dayKey);
     }
 };
 

@@ -62,6 +62,9 @@ private Q_SLOTS:
         // The boxes keep their texts: change one and save again.
         f.box("Text11")->clear();
         typeText(f.box("Text11"), QStringLiteral("梨"));
+        // A date typed in another form of the day is stored as the calendar writes it.
+        f.box("Text10")->clear();
+        typeText(f.box("Text10"), QStringLiteral("2026年03月05日"));
         f.command("Label61");
         QCOMPARE(f.grid()->rows(), 3);
         QCOMPARE(f.grid()->text(2, 1), QStringLiteral("2"));
@@ -103,6 +106,13 @@ private Q_SLOTS:
         QCOMPARE(f.box("Text21")->text(), QStringLiteral("-3"));
         typeText(f.box("Text12"), QStringLiteral("12a"));
         QCOMPARE(f.box("Text12")->text(), QString());
+        // The input method's full-width digits, point and minus read as ASCII.
+        typeText(f.box("Text12"), QStringLiteral("１２９．５"));
+        QCOMPARE(f.box("Text12")->text(), QStringLiteral("129.5"));
+        f.box("Text21")->clear();
+        paste(f.box("Text21"), QStringLiteral("－３"));
+        QCOMPARE(f.box("Text21")->text(), QStringLiteral("-3"));
+        f.box("Text12")->clear();
         // Typed one key at a time, "1e" is no number yet and goes; pasted whole, 1e3 stays.
         typeText(f.box("Text22"), QStringLiteral("1e3"));
         QCOMPARE(f.box("Text22")->text(), QStringLiteral("3"));

@@ -510,9 +510,12 @@ private Q_SLOTS:
         QCOMPARE(listedNames(grid), strings({"苹果", "梨"}));
         QCOMPARE(total->text(), QStringLiteral("商品进货总金额为：2.50元"));
 
-        // Dates are compared as texts: a leading zero finds nothing.
-        env.dialogs.clear();
+        // A leading zero names the same day; a day without purchases finds nothing.
         child<QLineEdit>(window, "Text1")->setText(QStringLiteral("2008-05-07"));
+        click(child(window, "Label4"));
+        QCOMPARE(listedNames(grid), strings({"苹果", "梨"}));
+        env.dialogs.clear();
+        child<QLineEdit>(window, "Text1")->setText(QStringLiteral("2008-5-30"));
         click(child(window, "Label4"));
         QCOMPARE(env.dialogs.texts(), strings({"查询的商品不存在！"}));
         QCOMPARE(env.dialogs.messages[0].title, QStringLiteral("查询提示"));

@@ -269,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(missedShown(window),
                  QList<QStringList>({{QStringLiteral("2026-12-7"), QStringLiteral("9时30分"),
                                       QStringLiteral("九点半")},
-                                     {QStringLiteral("2026-12-07"), QStringLiteral("10时59分 "),
+                                     {QStringLiteral("2026-12-7"), QStringLiteral("10时59分 "),
                                       QStringLiteral("前导零的日期")}}));
         khgl::test::grabTo(window->findChild<QWidget*>(QStringLiteral("MissedReminders")),
                            QStringLiteral("missed_reminders"));

@@ -37,6 +37,10 @@ private Q_SLOTS:
                                << "1|2026-12-07|2026-12-8|9时5分|给李女士寄样品|1|1";
         QTest::newRow("no time") << 1 << "2026-12-8||内容|/music/a.mp3"
                                  << "2|2026-12-07|2026-12-8||内容|0|2";
+        QTest::newRow("typed padded") << 0 << "2026/12/08|9时5分|内容|"
+                                      << "1|2026-12-07|2026-12-8|9时5分|内容|1|1";
+        QTest::newRow("not a date") << 0 << "下周一|9时5分|内容|"
+                                    << "1|2026-12-07|下周一|9时5分|内容|1|1";
         QTest::newRow("quotes") << 3 << "2026-12-9||O'Brien'); delete from 提醒表;--|"
                                 << "4|2026-12-07|2026-12-9||O'Brien'); delete from 提醒表;--|1|4";
         QTest::newRow("pasted") << 0 << "2026-12-9|9时5分|C:\\a\\b\r\n第二行\n\t😀 مرحبا ＡＢＣ%_|"
@@ -78,19 +82,18 @@ private Q_SLOTS:
         QCOMPARE(reminder_records::all(env.store).recordCount(), seeded + 1);
     }
 
-    // A day's reminders in every form its date was typed in; the schedule's own list and
-    // test take the date as it writes it, a blank after it not counting.
+    // A day's reminders in every form its date was typed in, a blank after it not counting.
     void remindersOfADay_data()
     {
         QTest::addColumn<QDate>("day");
         QTest::addColumn<QString>("contents"); // contentsOn, '|'-separated
         QTest::addColumn<QString>("listed");   // on
         QTest::newRow("4 March") << QDate(2026, 3, 4) << "A|<b>B</b>|C|D"
-                                 << "A|<b>B</b>";
+                                 << "A|<b>B</b>|C|D";
         QTest::newRow("5 March") << QDate(2026, 3, 5) << "明天"
                                  << "明天";
         QTest::newRow("7 December") << QDate(2026, 12, 7) << "前导零|今天一|今天二"
-                                    << "今天一|今天二";
+                                    << "前导零|今天一|今天二";
         QTest::newRow("none") << QDate(2026, 3, 6) << ""
                               << "";
     }
@@ -115,8 +118,8 @@ private Q_SLOTS:
         QCOMPARE(reminder_records::anyOn(env.store, day), !listed.isEmpty());
     }
 
-    // The alarm's reminder: dated today as the schedule writes dates, its time this minute,
-    // the first in entry order.
+    // The alarm's reminder: dated today in any form, its time this minute, the first in entry
+    // order.
     void dueAtTakesThisMinute_data()
     {
         QTest::addColumn<QDateTime>("now");
@@ -125,7 +128,7 @@ private Q_SLOTS:
         QTest::newRow("on the minute") << QDateTime(today, QTime(9, 5, 30)) << "发货|/music/a.mp3";
         QTest::newRow("a minute late") << QDateTime(today, QTime(9, 6)) << "";
         QTest::newRow("no music") << QDateTime(today, QTime(15, 0, 59)) << "下午|";
-        QTest::newRow("yesterday") << QDateTime(today.addDays(-1), QTime(9, 5)) << "昨天|";
+        QTest::newRow("yesterday") << QDateTime(today.addDays(-1), QTime(9, 5)) << "前导零|";
         QTest::newRow("tomorrow") << QDateTime(today.addDays(1), QTime(9, 5)) << "";
     }
     void dueAtTakesThisMinute()

@@ -347,24 +347,26 @@ private Q_SLOTS:
         QCOMPARE(p.grid()->text(1, 6), path);
     }
 
-    void todayListShowsOnlyTodaysDateText()
+    // Today's list holds the reminders dated today in any form of the day.
+    void todayListShowsTodaysReminders()
     {
         ScheduleEnv s;
         s.addReminder("2026-12-6", nullptr, "昨天");
-        s.addReminder("2026-12-07", nullptr, "前导零");
         PageUnderTest p(s);
         khgl::test::click(p.get("Label65"));
         QCOMPARE(s.env.dialogs.texts(), QStringList({QStringLiteral("你还未设置今日日程。")}));
         QCOMPARE(s.env.dialogs.messages[0].title, QStringLiteral("提示"));
-        QCOMPARE(p.grid()->rows(), 3); // untouched
+        QCOMPARE(p.grid()->rows(), 2); // untouched
 
+        s.addReminder("2026-12-07", nullptr, "前导零");
         s.addReminder("2026-12-7", "9时0分", "今天一");
         s.addReminder("2026-12-7 ", nullptr, "今天二");
         khgl::test::click(p.get("Label65"));
         QCOMPARE(s.env.dialogs.messages.size(), size_t(1));
-        QCOMPARE(p.grid()->rows(), 3);
-        QCOMPARE(p.grid()->text(1, 5), QStringLiteral("今天一"));
-        QCOMPARE(p.grid()->text(2, 5), QStringLiteral("今天二"));
+        QCOMPARE(p.grid()->rows(), 4);
+        QCOMPARE(p.grid()->text(1, 5), QStringLiteral("前导零"));
+        QCOMPARE(p.grid()->text(2, 5), QStringLiteral("今天一"));
+        QCOMPARE(p.grid()->text(3, 5), QStringLiteral("今天二"));
     }
 
     void dateBoxOpensTheCalendarWithItsCode()
