@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -47,6 +48,9 @@ int append(DataStore& store, const NewReminder& reminder);
 // Appends many reminders in one transaction, all or none, numbered as saves one after the
 // other number them.
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders);
+// The same for reminders handed over one at a time by next (false after the last); next
+// throws to stop, nothing written.
+void appendAll(DataStore& store, const std::function<bool(NewReminder& reminder)>& next);
 // Brings CSV rows into 提醒表 through appendAll: the columns by the grid's headers (编号,
 // 设置日期, 提醒日期, 提醒时间, 日程安排, 提醒音乐; date and content required), checked as the
 // page checks its boxes, the content at most contentLimit characters.
