@@ -82,15 +82,6 @@ long peakKb()
     return -1;
 }
 
-const QStringList& salesHeaders()
-{
-    static const QStringList headers{QStringLiteral("编号"),     QStringLiteral("商品名称"),
-                                     QStringLiteral("商品单价"), QStringLiteral("商品数量"),
-                                     QStringLiteral("销售金额"), QStringLiteral("销售日期"),
-                                     QStringLiteral("备注")};
-    return headers;
-}
-
 // One file in this process: prints its line and answers whether it met the goals.
 bool runCase(int argc, char* argv[], const QString& path, const char* name)
 {

@@ -29,15 +29,6 @@ constexpr int kImportRows = 100000;
 constexpr int kListingRows = 1000000;
 constexpr int kProducts = 10000;
 
-const QStringList& salesHeaders()
-{
-    static const QStringList headers{QStringLiteral("编号"),     QStringLiteral("商品名称"),
-                                     QStringLiteral("商品单价"), QStringLiteral("商品数量"),
-                                     QStringLiteral("销售金额"), QStringLiteral("销售日期"),
-                                     QStringLiteral("备注")};
-    return headers;
-}
-
 // The sales listing of a shop with rows sales, as the sales page shows it.
 void listSales(DataStore& store, RecordGrid& grid)
 {

@@ -72,14 +72,7 @@ qint64 appendRecord(DataStore& store, const QStringList& texts, const QString& e
 
 void appendRows(DataStore& store, const std::vector<QStringList>& rows)
 {
-    size_t at = 0;
-    appendRows(store, [&](QStringList& row) {
-        if (at == rows.size()) {
-            return false;
-        }
-        row = rows[at++];
-        return true;
-    });
+    appendRows(store, feedOf(rows));
 }
 
 void appendRows(DataStore& store, const std::function<bool(QStringList& row)>& next)

@@ -88,14 +88,7 @@ SavedRecord appendRecord(DataStore& store, GoodsTable table, const GoodsEntry& e
 
 void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEntry>& entries)
 {
-    size_t at = 0;
-    appendRecords(store, table, [&](GoodsEntry& entry) {
-        if (at == entries.size()) {
-            return false;
-        }
-        entry = entries[at++];
-        return true;
-    });
+    appendRecords(store, table, feedOf(entries));
 }
 
 void appendRecords(DataStore& store, GoodsTable table,

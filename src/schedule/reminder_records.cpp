@@ -84,14 +84,7 @@ int append(DataStore& store, const NewReminder& reminder)
 
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders)
 {
-    size_t at = 0;
-    appendAll(store, [&](NewReminder& reminder) {
-        if (at == reminders.size()) {
-            return false;
-        }
-        reminder = reminders[at++];
-        return true;
-    });
+    appendAll(store, feedOf(reminders));
 }
 
 void appendAll(DataStore& store, const std::function<bool(NewReminder& reminder)>& next)

@@ -34,14 +34,7 @@ void length(QStringList& problems, const QString& header, const QString& text, q
 
 void GridImporter::save(const std::vector<QStringList>& rows)
 {
-    size_t at = 0;
-    write([&](QStringList& row) {
-        if (at == rows.size()) {
-            return false;
-        }
-        row = rows[at++];
-        return true;
-    });
+    write(feedOf(rows));
 }
 
 ImportReader::ImportReader(const CsvText& text, const GridImporter& importer)

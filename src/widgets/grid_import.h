@@ -24,6 +24,18 @@ struct ImportColumn
 // to stop the import, which then writes nothing.
 using ImportFeed = std::function<bool(QStringList& row)>;
 
+// Hands the items of a list one at a time, as the appends that take a feed want them.
+template <typename T> std::function<bool(T&)> feedOf(const std::vector<T>& items)
+{
+    return [&items, at = size_t{0}](T& item) mutable {
+        if (at == items.size()) {
+            return false;
+        }
+        item = items[at++];
+        return true;
+    };
+}
+
 // What a page hands its grid's menu so that a CSV file can be brought into its table; each
 // area implements it over its records module.
 class GridImporter
