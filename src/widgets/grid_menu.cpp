@@ -231,15 +231,15 @@ void GridMenu::importFile(const QString& path)
     ImportPlan plan;
     runWithProgress(
         m_grid, QStringLiteral("正在读取文件…"), nullptr, [&](const ImportProgress& progress) {
-            // Reading comes first, then checking: each reports half the way.
-            const auto half = [&progress](qint64 base) {
+            // Reading, the encoding and checking the rows: each reports a third of the way.
+            const auto third = [&progress](qint64 base) {
                 return [&progress, base](qint64 done, qint64 total) {
-                    return progress(base * total + done, 2 * total);
+                    return progress(base * total + done, 3 * total);
                 };
             };
             auto text =
-                std::make_shared<CsvText>(csvText(readCsvBytes(path, half(0)), path, half(0)));
-            plan = planImport(std::move(text), *m_importer, half(1));
+                std::make_shared<CsvText>(csvText(readCsvBytes(path, third(0)), path, third(1)));
+            plan = planImport(std::move(text), *m_importer, third(2));
         });
     if (plan.rows == 0) {
         m_env.dialogs.inform(&m_grid, QStringLiteral("文件中没有记录，没有导入任何记录。"));
