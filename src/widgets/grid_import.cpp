@@ -151,13 +151,16 @@ void writeGoodRows(const ImportPlan& plan, GridImporter& importer, const ImportP
     ImportReader reader(*plan.text, importer);
     const qint64 total = plan.text->bytes.size();
     ImportRow row;
+    int fed = 0;
     importer.write([&](QStringList& cells) {
-        while (reader.next(row, false)) {
+        // The rows after the last good one are not read again.
+        while (fed < plan.good && reader.next(row, false)) {
             if (progress && !progress(reader.position(), total)) {
                 throw ImportCancelled();
             }
             if (row.good) {
                 cells = std::move(row.cells);
+                ++fed;
                 return true;
             }
         }

@@ -233,17 +233,19 @@ private Q_SLOTS:
             << QStringList{QString(), badRow, badRow,
                            badRow,    badRow, QStringLiteral("共 33000000 条，有效 0 条")};
         const QString goodRow = QStringLiteral("|梨|1.5|2|3|2026-3-5|");
+        // A server takes rows one statement each: a tenth of them keeps its run in minutes.
+        const int sales = onTestServer() ? 100'000 : 1'000'000;
         QTest::newRow("a million sales")
             << "sales"
             << QStringLiteral(
                    "商品名称,商品单价,商品数量,销售金额,销售日期,备注\n梨,1.5,2,3,2026-3-5,\n")
-            << 1'000'000
+            << sales
             << QStringList{QString(),
                            goodRow + QStringLiteral(" => "),
                            goodRow + QStringLiteral(" => "),
                            goodRow + QStringLiteral(" => "),
                            goodRow + QStringLiteral(" => "),
-                           QStringLiteral("共 1000000 条，有效 1000000 条")};
+                           QStringLiteral("共 %1 条，有效 %1 条").arg(sales)};
     }
 
     void checksRows()
@@ -273,9 +275,10 @@ private Q_SLOTS:
                 const QString table = tableOf(area);
                 const int before = env.countOnDisk(table);
                 QVERIFY_THROWS_EXCEPTION(
-                    ImportCancelled, writeGoodRows(plan, *importer, [](qint64 done, qint64 total) {
-                        return done < total / 2;
-                    }));
+                    ImportCancelled,
+                    writeGoodRows(plan, *importer,
+                                  [read = 0, half = std::max(1, plan.good / 2)](
+                                      qint64, qint64) mutable { return ++read < half; }));
                 QCOMPARE(env.countOnDisk(table), before);
                 writeGoodRows(plan, *importer);
                 QCOMPARE(env.countOnDisk(table), before + plan.good);
