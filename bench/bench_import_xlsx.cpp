@@ -9,6 +9,7 @@
 #include "goods/goods_records.h"
 #include "widgets/csv_export.h"
 #include "widgets/csv_import.h"
+#include "widgets/grid_import.h"
 #include "widgets/import_preview.h"
 #include "widgets/record_grid.h"
 #include "widgets/xlsx_export.h"
@@ -27,15 +28,6 @@ namespace {
 constexpr int kImportRows = 100000;
 constexpr int kListingRows = 1000000;
 constexpr int kProducts = 10000;
-
-const QStringList& salesHeaders()
-{
-    static const QStringList headers{QStringLiteral("编号"),     QStringLiteral("商品名称"),
-                                     QStringLiteral("商品单价"), QStringLiteral("商品数量"),
-                                     QStringLiteral("销售金额"), QStringLiteral("销售日期"),
-                                     QStringLiteral("备注")};
-    return headers;
-}
 
 // The sales listing of a shop with rows sales, as the sales page shows it.
 void listSales(DataStore& store, RecordGrid& grid)
@@ -107,15 +99,16 @@ int main(int argc, char* argv[])
     timer.start();
     double cpu = cpuSeconds();
     const auto importer = goods::importer(shop, goods::GoodsTable::Sales, salesHeaders());
-    const ImportPlan plan = planImport(readCsvFile(csv), *importer);
+    const ImportPlan plan =
+        planImport(std::make_shared<CsvText>(csvText(readCsvBytes(csv), csv)), *importer);
     const double readSeconds = seconds(timer);
     {
-        ImportPreview preview(plan, csv, nullptr);
+        ImportPreview preview(plan, *importer, csv, nullptr);
         preview.show();
         QApplication::processEvents();
     }
     const double previewSeconds = seconds(timer) - readSeconds;
-    importer->save(plan.goodRows());
+    writeGoodRows(plan, *importer);
     const double importSeconds = seconds(timer);
     const double importCpu = cpuSeconds() - cpu;
     std::printf("import of %d sales rows: read and check %.3f s, preview %.3f s, all %.3f s "

@@ -96,6 +96,16 @@ struct Services
     PageEnv env;
 };
 
+// The headers of the sales grid, as its export writes them.
+inline const QStringList& salesHeaders()
+{
+    static const QStringList headers{QStringLiteral("编号"),     QStringLiteral("商品名称"),
+                                     QStringLiteral("商品单价"), QStringLiteral("商品数量"),
+                                     QStringLiteral("销售金额"), QStringLiteral("销售日期"),
+                                     QStringLiteral("备注")};
+    return headers;
+}
+
 // Appends rows of 进货表 or 销售表 straight through SQLite, in one transaction:
 // products named 商品0.., dates spread over 2026, quantities 1 to 7 at 12.5.
 inline void fillGoods(sqlite3* db, const char* table, int rows, int products)

@@ -103,12 +103,18 @@ void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const QStr
 
 void appendRows(DataStore& store, const std::vector<QStringList>& rows)
 {
+    appendRows(store, feedOf(rows));
+}
+
+void appendRows(DataStore& store, const std::function<bool(QStringList& row)>& next)
+{
     const QStringList names = columnNames(kTable).first(11);
     const QStringList numbers{QStringLiteral("商品单价"), QStringLiteral("商品数量"),
                               QStringLiteral("收取金额")};
     store.bulkTransaction({kTable}, [&] {
         qint64 count = store.countRows(kTable);
-        for (const QStringList& row : rows) {
+        QStringList row;
+        while (next(row)) {
             QList<std::pair<QString, QVariant>> values;
             for (qsizetype c = 0; c < names.size() && c < row.size(); ++c) {
                 if (row[c].isEmpty()) {
@@ -165,7 +171,9 @@ public:
         return problems;
     }
 
-    void save(const std::vector<QStringList>& rows) override { appendRows(m_store, rows); }
+    void write(const ImportFeed& feed) override { appendRows(m_store, feed); }
+
+    DataStore& store() const override { return m_store; }
 
 private:
     DataStore& m_store;

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -60,6 +61,9 @@ void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const QStr
 // 区别 counted as a save one after the other counts it. 商品单价, 商品数量 and 收取金额 must be
 // numbers.
 void appendRows(DataStore& store, const std::vector<QStringList>& rows);
+// The same for rows handed over one at a time by next (false after the last), so an import of
+// millions of rows holds one of them; next throws to stop, nothing written.
+void appendRows(DataStore& store, const std::function<bool(QStringList& row)>& next);
 // Brings CSV rows into 客户表 through appendRows: the columns by the grid's 11 headers (客户名
 // required), checked as the entry window checks its boxes.
 std::unique_ptr<GridImporter> importer(DataStore& store, const QStringList& headers);

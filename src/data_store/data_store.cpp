@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <thread>
 
 namespace khgl {
 namespace {
@@ -117,6 +118,7 @@ QVariant storableValue(const ColumnDef& column, const QString& name, const QVari
 // At most one store is held at a time (the windows' one, during a backup or restore); the
 // worker's own store asks from its thread.
 std::atomic<const DataStore*> g_held{nullptr};
+std::atomic<std::thread::id> g_heldUser{};
 
 std::function<void()>& busyWaitHook()
 {
@@ -128,12 +130,18 @@ std::function<void()>& busyWaitHook()
 
 void setStoreHeld(const DataStore& store, bool held)
 {
+    g_heldUser = std::thread::id();
     g_held = held ? &store : nullptr;
+}
+
+void useHeldStore()
+{
+    g_heldUser = std::this_thread::get_id();
 }
 
 bool isStoreHeld(const DataStore& store)
 {
-    return g_held.load() == &store;
+    return g_held.load() == &store && g_heldUser.load() != std::this_thread::get_id();
 }
 
 DataStore::DataStore(StoreAddress address) : m_address(std::move(address)) {}
@@ -166,12 +174,13 @@ QString DataStore::busyText()
 
 void DataStore::refuseWhileBusy() const
 {
+    // Held first: the thread the store is lent to may be inside a wait meanwhile.
+    if (isStoreHeld(*this)) {
+        throw StoreError(heldStoreText(), kBusyCode);
+    }
     if (m_waiting) {
         // Reached from an event handled while a statement waits for the file.
         throw StoreError(busyText(), kBusyCode);
-    }
-    if (isStoreHeld(*this)) {
-        throw StoreError(heldStoreText(), kBusyCode);
     }
 }
 

@@ -182,6 +182,14 @@ void updateEntry(DataStore& store, GoodsTable table, const DataStore::ReadRecord
 
 void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEntry>& entries)
 {
+    appendRecords(store, table, feedOf(entries));
+}
+
+void appendRecords(DataStore& store, GoodsTable table,
+                   const std::function<bool(GoodsEntry& entry)>& next)
+{
+    // Rows go to the engine this many at a time, prepared once per batch.
+    constexpr size_t kBatch = 4096;
     const QString name = tableName(table);
     const QString insert = QStringLiteral("insert into ") + name +
                            QStringLiteral(" (名称, 单价, 数量, 总金额, 日期, 备注, 区别) "
@@ -189,17 +197,25 @@ void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEn
     store.bulkTransaction({name}, [&] {
         const RecordSet count =
             store.select(QStringLiteral("select count(*) as 记录数 from ") + name);
-        qint64 next = count.valueAt(0, 0).toLongLong();
+        qint64 number = count.valueAt(0, 0).toLongLong();
         std::vector<QVariantList> rows;
-        rows.reserve(entries.size());
-        for (const GoodsEntry& entry : entries) {
-            requireStorableTexts(entry);
-            rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
-                            numberValue(QStringLiteral("数量"), entry.quantity),
-                            numberValue(QStringLiteral("总金额"), entry.amount),
-                            storedDateText(entry.date), entry.remark, ++next});
+        rows.reserve(kBatch);
+        GoodsEntry entry;
+        bool more = true;
+        while (more) {
+            more = next(entry);
+            if (more) {
+                requireStorableTexts(entry);
+                rows.push_back({entry.name, numberValue(QStringLiteral("单价"), entry.price),
+                                numberValue(QStringLiteral("数量"), entry.quantity),
+                                numberValue(QStringLiteral("总金额"), entry.amount),
+                                storedDateText(entry.date), entry.remark, ++number});
+            }
+            if (rows.size() == kBatch || (!more && !rows.empty())) {
+                store.executeEach(insert, rows);
+                rows.clear();
+            }
         }
-        store.executeEach(insert, rows);
     });
 }
 
@@ -234,17 +250,23 @@ public:
         return problems;
     }
 
-    void save(const std::vector<QStringList>& rows) override
+    void write(const ImportFeed& feed) override
     {
-        std::vector<GoodsEntry> entries;
-        entries.reserve(rows.size());
-        for (const QStringList& row : rows) {
+        QStringList row;
+        appendRecords(m_store, m_table, [&](GoodsEntry& entry) {
+            if (!feed(row)) {
+                return false;
+            }
             // An empty remark is saved as the entry panel saves it.
-            entries.push_back({row[kName], row[kPrice], row[kQuantity], row[kAmount], row[kDate],
-                               row[kRemark].isEmpty() ? QStringLiteral("备注内容") : row[kRemark]});
-        }
-        appendRecords(m_store, m_table, entries);
+            entry = {
+                row[kName],     row[kPrice],
+                row[kQuantity], row[kAmount],
+                row[kDate],     row[kRemark].isEmpty() ? QStringLiteral("备注内容") : row[kRemark]};
+            return true;
+        });
     }
+
+    DataStore& store() const override { return m_store; }
 
 private:
     enum Column

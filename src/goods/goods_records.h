@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -75,6 +76,10 @@ void updateEntry(DataStore& store, GoodsTable table, const DataStore::ReadRecord
 // Appends many purchases or sales in one transaction, all or none, each with the 区别 a save
 // one after the other would give it. Price, quantity and amount must be numbers.
 void appendRecords(DataStore& store, GoodsTable table, const std::vector<GoodsEntry>& entries);
+// The same for entries handed over one at a time by next (false after the last), so an import
+// of millions of rows holds only a batch of them; next throws to stop, nothing written.
+void appendRecords(DataStore& store, GoodsTable table,
+                   const std::function<bool(GoodsEntry& entry)>& next);
 
 // Brings CSV rows into the table through appendRecords: the columns by the grid's headers
 // (编号, then the six the grid shows), checked as the entry panel checks its boxes.

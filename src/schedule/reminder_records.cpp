@@ -127,9 +127,15 @@ void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const NewR
 
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders)
 {
+    appendAll(store, feedOf(reminders));
+}
+
+void appendAll(DataStore& store, const std::function<bool(NewReminder& reminder)>& next)
+{
     store.transaction([&] {
         int count = static_cast<int>(store.countRows(kReminders));
-        for (const NewReminder& reminder : reminders) {
+        NewReminder reminder;
+        while (next(reminder)) {
             addTo(store, ++count, reminder);
         }
     });
@@ -171,16 +177,20 @@ public:
         return problems;
     }
 
-    void save(const std::vector<QStringList>& rows) override
+    void write(const ImportFeed& feed) override
     {
-        std::vector<NewReminder> reminders;
-        reminders.reserve(rows.size());
-        for (const QStringList& row : rows) {
-            reminders.push_back({parseDate(row[kSetOn]).value_or(m_clock.today()), row[kDate],
-                                 row[kTime], row[kContent], row[kMusic]});
-        }
-        appendAll(m_store, reminders);
+        QStringList row;
+        appendAll(m_store, [&](NewReminder& reminder) {
+            if (!feed(row)) {
+                return false;
+            }
+            reminder = {parseDate(row[kSetOn]).value_or(m_clock.today()), row[kDate], row[kTime],
+                        row[kContent], row[kMusic]};
+            return true;
+        });
     }
+
+    DataStore& store() const override { return m_store; }
 
 private:
     enum Column

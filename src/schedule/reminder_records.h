@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -60,6 +61,9 @@ void updateEntry(DataStore& store, const DataStore::ReadRecord& read, const NewR
 // Appends many reminders in one transaction, all or none, numbered as saves one after the
 // other number them.
 void appendAll(DataStore& store, const std::vector<NewReminder>& reminders);
+// The same for reminders handed over one at a time by next (false after the last); next
+// throws to stop, nothing written.
+void appendAll(DataStore& store, const std::function<bool(NewReminder& reminder)>& next);
 // Brings CSV rows into 提醒表 through appendAll: the columns by the grid's headers (编号,
 // 设置日期, 提醒日期, 提醒时间, 日程安排, 提醒音乐; date and content required), checked as the
 // page checks its boxes, the content at most contentLimit characters.

@@ -60,6 +60,7 @@ private:
     void exportPdf();
     void exportXlsx();
     void importCsv();
+    void importFile(const QString& path);
     std::unique_ptr<QProgressDialog> progressFor(const QString& text) const;
     PrintedTable printedTable() const;
     QString suggestedPath(const QString& suffix) const;

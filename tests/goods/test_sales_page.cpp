@@ -19,10 +19,12 @@
 #include <QJsonObject>
 #include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 #include <QWheelEvent>
 #include <csignal>
 #include <cstdio>
@@ -752,6 +754,39 @@ private Q_SLOTS:
         QVERIFY(shop.dialogs.messages.empty());
         QCOMPARE(shop.countOnDisk(kTable), 7);
         QCOMPARE(copies, 1);
+
+        // A million rows are written beside the window, which cannot be closed meanwhile;
+        // 取消 in the progress window leaves the table as it was.
+        QFile many(shop.folder() + QStringLiteral("/many.csv"));
+        QVERIFY(many.open(QIODevice::WriteOnly));
+        many.write(QStringLiteral("商品名称,商品单价,商品数量,销售金额,销售日期\n").toUtf8() +
+                   QStringLiteral("梨,1,1,1,2026-3-5\n").toUtf8().repeated(1'000'000));
+        many.close();
+        shop.dialogs.clear();
+        shop.dialogs.fileNext(many.fileName());
+        QTimer watch;
+        bool closed = true;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            auto* progress =
+                g.grid()->findChild<QProgressDialog*>(QStringLiteral("importProgress"));
+            if (progress != nullptr && progress->isVisible()) {
+                watch.stop();
+                closed = g.grid()->window()->close();
+                click(progress->findChild<QPushButton*>());
+            }
+        });
+        shop.dialogs.execNext([&](QDialog& preview) {
+            // From the confirmation on: the progress window is the write's.
+            watch.start(50);
+            click(child(&preview, "ImportConfirm"));
+            return preview.result();
+        });
+        import->trigger();
+        QVERIFY(!closed);
+        QCOMPARE(shop.dialogs.texts(),
+                 QStringList{QStringLiteral("导入已取消，没有导入任何记录。")});
+        QCOMPARE(shop.countOnDisk(kTable), 7);
+        QCOMPARE(copies, 2);
     }
 
     // The grid as a workbook read by openpyxl: numbers as numbers, ISO dates as dates, other
