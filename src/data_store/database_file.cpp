@@ -3,6 +3,7 @@
 #include "data_store/database_pages.h"
 #include "data_store/failure_text.h"
 #include "data_store/index_check.h"
+#include "data_store/replaced_file.h"
 #include "data_store/schema.h"
 #include "data_store/sqlite_store.h"
 #include "data_store/statement.h"
@@ -152,23 +153,6 @@ void requireNoHotJournal(sqlite3* db, const QString& source)
     }
 }
 
-// A new empty file (mode 0600) named like beside, with a random part before its last suffix.
-QString newFileLike(const QString& beside)
-{
-    const QString suffix = QFileInfo(beside).suffix();
-    const QString stem = suffix.isEmpty() ? beside : beside.chopped(suffix.size() + 1);
-    const QString tail = suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix;
-    QByteArray name = encoded(stem + QStringLiteral(".XXXXXX") + tail);
-    const int fd = ::mkostemps(name.data(), static_cast<int>(encoded(tail).size()), O_CLOEXEC);
-    if (fd < 0) {
-        throw StoreError(
-            QStringLiteral("无法写入%1：%2").arg(quoted(beside), fileFailureText(errno, beside)));
-    }
-    ::fchmod(fd, 0600);
-    ::close(fd);
-    return QFile::decodeName(name);
-}
-
 // A source as the engine is to read it, leaving nothing beside it that was not there: in
 // write-ahead-log mode any reader adds a -shm (and a -wal). What its -wal committed is merged
 // into a private copy named like scratch, removed afterwards (none without scratch: refused);
@@ -187,7 +171,7 @@ public:
                 throw StoreError(QStringLiteral("无法读取%1：它旁边的%2中还有没写入它的内容。")
                                      .arg(quoted(source), quoted(source + QStringLiteral("-wal"))));
             }
-            m_copy = newFileLike(scratch);
+            m_copy = newTemporaryBeside(scratch);
             try {
                 pages.writeMerged(m_copy);
             } catch (...) {
