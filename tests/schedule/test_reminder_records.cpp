@@ -71,7 +71,7 @@ private Q_SLOTS:
         QCOMPARE(read->reminder.setOn, QDate(2026, 12, 7));
         QCOMPARE(QStringList({read->reminder.date, read->reminder.time, read->reminder.content,
                               read->reminder.music}),
-                 parts);
+                 QStringList({stored.section(u'|', 2, 2), parts[1], parts[2], parts[3]}));
         reminder_records::updateEntry(env.store, read->read,
                                       {{}, QStringLiteral("2026-12-10"), {}, parts[2], {}});
         QStringList changed = stored.split(u'|');

@@ -127,12 +127,12 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("!文件“t.csv”第 3 行的引号没有配对，没有导入任何记录。")};
         QTest::newRow("quote bomb")
             << QString() << QByteArray("a\n\"" + QByteArray(20'000'000, '"') + "\"\n")
-            << QStringList{
-                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 2097152 个字，没有导入任何记录。")};
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”第 2 行有一格超过 2097152 个字，没有导入任何记录。")};
         QTest::newRow("line of ten million characters")
             << QString() << QByteArray("a,b\n" + QByteArray(10'000'000, 'x') + "\n")
-            << QStringList{
-                   QStringLiteral("!文件“t.csv”第 2 行有一格超过 2097152 个字，没有导入任何记录。")};
+            << QStringList{QStringLiteral(
+                   "!文件“t.csv”第 2 行有一格超过 2097152 个字，没有导入任何记录。")};
         QTest::newRow("empty") << QString() << QByteArray("\xEF\xBB\xBF\r\n")
                                << QStringList{
                                       QStringLiteral("!文件“t.csv”是空的，没有导入任何记录。")};
@@ -213,7 +213,7 @@ private Q_SLOTS:
         // Any column holds at most the characters any value may hold, an emoji counting once.
         const QString longest = QStringLiteral("😀").repeated(kMaxStoredCharacters);
         QTest::newRow("longest texts")
-            << "customers" << QStringLiteral("客户名,客户简述\n甲,%1\n乙,%1茶\n").arg(longest)
+            << "customers" << QStringLiteral("客户名,客户简述\n甲,%1\n乙,%1茶\n").arg(longest) << 1
             << QStringList{QString(), QStringLiteral("甲|||||||||%1| => ").arg(longest),
                            QStringLiteral("乙|||||||||%1茶| => “客户简述”超过 %2 个字")
                                .arg(longest)
