@@ -106,6 +106,27 @@ QVariant convertForColumn(const ColumnDef& column, const QVariant& value)
     return value.toString();
 }
 
+// The program's table of that name and the named column of it; a name the program does not
+// know is refused (no text of a caller ever reaches the SQL as a name).
+const TableDef& knownTable(const QString& table)
+{
+    const TableDef* definition = findTable(table.trimmed());
+    if (definition == nullptr) {
+        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
+    }
+    return *definition;
+}
+
+const ColumnDef& knownColumn(const TableDef& table, const QString& name)
+{
+    const ColumnDef* column = findColumn(table, name);
+    if (column == nullptr) {
+        throw StoreError(
+            QStringLiteral("%1中没有“%2”一项。").arg(QString::fromUtf16(table.name), name));
+    }
+    return *column;
+}
+
 // What a typed value is written as, after the one size rule (naming the box it came from).
 QVariant storableValue(const ColumnDef& column, const QString& name, const QVariant& value)
 {
@@ -233,19 +254,12 @@ RecordSet DataStore::selectKeyed(const QString& sql, const QVariantList& params)
 qint64 DataStore::insertRow(const QString& table, const QList<std::pair<QString, QVariant>>& values)
 {
     ensureOpen();
-    const TableDef* definition = findTable(table.trimmed());
-    if (definition == nullptr) {
-        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
-    }
+    const TableDef* definition = &knownTable(table);
     QStringList names;
     QVariantList converted;
     for (const auto& [name, value] : values) {
-        const ColumnDef* column = findColumn(*definition, name);
-        if (column == nullptr) {
-            throw StoreError(QStringLiteral("表中没有“%1”一项。").arg(name));
-        }
         names << name;
-        converted << storableValue(*column, name, value);
+        converted << storableValue(knownColumn(*definition, name), name, value);
     }
     const QString into = QStringLiteral("insert into ") + QString::fromUtf16(definition->name);
     QStringList marks;
@@ -275,10 +289,7 @@ std::optional<kept_figures::Figures> DataStore::keptFigures(const QString& table
 
 qint64 DataStore::countRows(const QString& table)
 {
-    const TableDef* definition = findTable(table.trimmed());
-    if (definition == nullptr) {
-        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
-    }
+    const TableDef* definition = &knownTable(table);
     if (const auto figures = keptFigures(table.trimmed())) {
         return figures->rows;
     }
@@ -299,14 +310,9 @@ QStringList DataStore::ReadRecord::texts() const
 std::optional<DataStore::ReadRecord> DataStore::readRecord(const QString& table, qint64 key,
                                                            const QStringList& columns)
 {
-    const TableDef* definition = findTable(table);
-    if (definition == nullptr) {
-        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
-    }
+    const TableDef& definition = knownTable(table);
     for (const QString& name : columns) {
-        if (findColumn(*definition, name) == nullptr) {
-            throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
-        }
+        knownColumn(definition, name);
     }
     const RecordSet read =
         select(QStringLiteral("select ") + columns.join(QStringLiteral(", ")) +
@@ -325,19 +331,12 @@ std::optional<DataStore::ReadRecord> DataStore::readRecord(const QString& table,
 void DataStore::updateReadRecord(const QString& table, const ReadRecord& read,
                                  const QList<std::pair<QString, QVariant>>& values)
 {
-    const TableDef* definition = findTable(table);
-    if (definition == nullptr) {
-        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
-    }
+    const TableDef& definition = knownTable(table);
     QStringList sets;
     QVariantList params;
     for (const auto& [name, value] : values) {
-        const ColumnDef* column = findColumn(*definition, name);
-        if (column == nullptr) {
-            throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
-        }
         sets << name + QStringLiteral("=?");
-        params << storableValue(*column, name, value);
+        params << storableValue(knownColumn(definition, name), name, value);
     }
     QStringList columns;
     for (const auto& [name, value] : read.values) {
@@ -373,15 +372,10 @@ void DataStore::updateReadRecord(const QString& table, const ReadRecord& read,
 void DataStore::deleteShownRecord(const QString& table, qint64 key,
                                   const QList<std::pair<QString, QString>>& shown)
 {
-    const TableDef* definition = findTable(table);
-    if (definition == nullptr) {
-        throw StoreError(QStringLiteral("没有“%1”这个表。").arg(table));
-    }
+    const TableDef* definition = &knownTable(table);
     QStringList names;
     for (const auto& [name, text] : shown) {
-        if (findColumn(*definition, name) == nullptr) {
-            throw StoreError(QStringLiteral("%1中没有“%2”一项。").arg(table, name));
-        }
+        knownColumn(*definition, name);
         names << name;
     }
     transaction([&] {

@@ -165,6 +165,15 @@ QStringList dayForms(const QDate& day)
     return forms;
 }
 
+QVariantList dayFormParams(const QDate& day)
+{
+    QVariantList params;
+    for (const QString& form : dayForms(day)) {
+        params << form;
+    }
+    return params;
+}
+
 QString dayFormsMatch(const QString& column)
 {
     QStringList marks;

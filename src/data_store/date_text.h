@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <optional>
 
 namespace khgl {
@@ -38,6 +39,8 @@ constexpr int kDayFormCount = 16;
 QStringList dayForms(const QDate& day);
 // "column in (?, ...)", one mark per text of dayForms.
 QString dayFormsMatch(const QString& column);
+// The texts of dayForms as the parameters of dayFormsMatch.
+QVariantList dayFormParams(const QDate& day);
 // The SQL function giving the key (as dayKeyOf, null for no day) of a date column, on
 // either engine: "day_key(column)".
 QString dayKeySql(const QString& column);

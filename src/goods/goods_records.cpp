@@ -59,11 +59,7 @@ std::pair<QString, QVariantList> dateMatch(const QString& date)
     if (!day) {
         return {QStringLiteral("日期=?"), {date}};
     }
-    QVariantList params;
-    for (const QString& form : dayForms(*day)) {
-        params << form;
-    }
-    return {dayFormsMatch(QStringLiteral("日期")), params};
+    return {dayFormsMatch(QStringLiteral("日期")), dayFormParams(*day)};
 }
 
 std::optional<double> amount(const RecordSet& set)

@@ -13,27 +13,13 @@ RecordSet all(DataStore& store)
     return store.select(QStringLiteral("提醒表"));
 }
 
-namespace {
-
-// A day's reminders in whichever form their dates were typed or imported.
-QVariantList dayParams(const QDate& day)
-{
-    QVariantList params;
-    for (const QString& form : dayForms(day)) {
-        params << form;
-    }
-    return params;
-}
-
-} // namespace
-
 RecordSet on(DataStore& store, const QDate& day)
 {
     // Keyed: each listed row can name its reminder for a change.
     return store.selectKeyed(QStringLiteral("select rowid,*from 提醒表 where ") +
                                  dayFormsMatch(QStringLiteral("提醒日期")) +
                                  QStringLiteral(" order by rowid"),
-                             dayParams(day));
+                             dayFormParams(day));
 }
 
 bool anyOn(DataStore& store, const QDate& day)
@@ -41,7 +27,7 @@ bool anyOn(DataStore& store, const QDate& day)
     const RecordSet rows =
         store.select(QStringLiteral("select 提醒日期 from 提醒表 where ") +
                          dayFormsMatch(QStringLiteral("提醒日期")) + QStringLiteral(" limit 1"),
-                     dayParams(day));
+                     dayFormParams(day));
     return rows.recordCount() > 0;
 }
 
@@ -50,7 +36,7 @@ QStringList contentsOn(DataStore& store, const QDate& day)
     RecordSet set = store.select(QStringLiteral("select 提醒内容 from 提醒表 where ") +
                                      dayFormsMatch(QStringLiteral("提醒日期")) +
                                      QStringLiteral(" order by rowid"),
-                                 dayParams(day));
+                                 dayFormParams(day));
     QStringList contents;
     for (set.moveFirst(); !set.eof(); set.moveNext()) {
         contents << set.text(0);
@@ -219,7 +205,7 @@ std::unique_ptr<GridImporter> importer(DataStore& store, const Clock& clock,
 std::optional<DueReminder> dueAt(DataStore& store, const QDateTime& now)
 {
     // The blank after the time is not significant: text compares without it.
-    QVariantList params = dayParams(now.date());
+    QVariantList params = dayFormParams(now.date());
     params << QString(timeText(now.time()) + QStringLiteral(" "));
     RecordSet rows =
         store.select(QStringLiteral("select 提醒内容,提醒音乐,提醒时间 from 提醒表 where ") +
